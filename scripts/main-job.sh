@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The main job on a simulated frame: main-job.sh BUILD_DIR
+set -euo pipefail
+bin=$(cd "$1/bin" && pwd)
+state=${FOTOLUME_DEMO_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/fotolume-demo}
+frames="$state/frames"
+mkdir -p "$frames"
+image="$state/demo-frame.img"
+[ -f "$image" ] || "$bin/fotolume-sim" create "$image"
+"$bin/fotolume-sim" serve "$image" --socket "$frames/demo.sock" &
+sim=$!
+trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -S "$frames/demo.sock" ] && break; sleep 0.1; done
+echo "Simulated frame: $image (socket $frames/demo.sock)"
+"$bin/fotolume-cli" --frames "$frames" probe
