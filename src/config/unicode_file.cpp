@@ -1,5 +1,7 @@
 #include "unicode_file.h"
 
+#include <sys/stat.h>
+
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +18,10 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::uint8_t kLineBreak[4] = {0x0D, 0x00, 0x0A, 0x00};
+
+// Settings and language files are a few kilobytes; anything this large is no such file, and is not
+// loaded whole into memory.
+constexpr off_t kMaxFileSize = 64L * 1024 * 1024;
 
 }  // namespace
 
@@ -34,13 +40,12 @@ int CUnicodeFile::Load(const std::string& path) {
     if (!file) {
         return kIniCannotOpen;
     }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+    // Only a regular file has a size to take; a folder or a device is not a text file.
+    struct stat st {};
+    if (::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
         return kIniCannotOpen;
     }
-    const long size = std::ftell(file.get());
-    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-        return kIniCannotOpen;
-    }
+    const auto size = static_cast<long>(st.st_size);
     std::uint8_t mark[2] = {0, 0};
     if (size < 2 || std::fread(mark, 1, 2, file.get()) != 2 || mark[0] != 0xFF || mark[1] != 0xFE) {
         return kIniNoByteOrderMark;

@@ -31,6 +31,7 @@ public:
     CUnicodeFile& operator=(const CUnicodeFile&) = delete;
 
     // Reads the whole file; it must start with the byte order mark FF FE. Position 0 is the mark.
+    // Anything but a regular file of at most 64 MB counts as a file that cannot be opened.
     int Load(const std::string& path);
 
     // origin is a SeekPosition; anything else gives kIniBadSeekOrigin. The offset is not range-checked

@@ -64,6 +64,7 @@ TEST(IniReader, FailuresLeaveTheDefault) {
 
     EXPECT_EQ(Lookup(dir / "missing.ini", "s", "Key", value), kIniCannotOpen);
     EXPECT_EQ(value, "default");
+    EXPECT_EQ(Lookup(dir.Path(), "s", "Key", value), kIniCannotOpen);  // a folder is no file to read
 
     // The same text saved as 8-bit text has no byte order mark.
     const auto plain = dir / "plain.ini";
