@@ -37,6 +37,17 @@ TEST(FitSize, CoversTheBoxWithTheShorterSide) {
     EXPECT_EQ(FitSize(1280, 960, Rect{0, 0, 320, 240}), QSize(320, 240));
     EXPECT_EQ(FitSize(0, 480, Rect{0, 0, 128, 128}), QSize(0, 0));
     EXPECT_EQ(FitSize(640, 480, Rect{0, 0, 0, 128}), QSize(0, 0));
+    // Where plain division would land a hair below the box (209 / (209 / 90) = 89.999...).
+    EXPECT_EQ(FitSize(28, 14, Rect{0, 0, 100, 100}).height(), 100);
+    for (int bw = 100; bw < 400; bw += 37) {
+        for (int bh = 90; bh < 300; bh += 41) {
+            for (int h = 1; h < 3000; h += 71) {
+                const QSize fit = FitSize(292, h, Rect{0, 0, bw, bh});
+                ASSERT_GE(fit.width(), bw) << h << " in " << bw << "x" << bh;
+                ASSERT_GE(fit.height(), bh) << h << " in " << bw << "x" << bh;
+            }
+        }
+    }
     // A picture far smaller than the box still comes out covering it, not negative.
     const QSize tiny = FitSize(1, 1, Rect{0, 0, 60000, 60000});
     EXPECT_GE(tiny.width(), 60000);
@@ -68,6 +79,26 @@ TEST(Composition, WideVgaOnSquarePanelMovesOnlySideways) {
     EXPECT_EQ(rightmost.left - leftmost.left, 42);
     EXPECT_EQ(leftmost.top, 113);
     EXPECT_EQ(rightmost.top, 113);
+
+    // Near the edges, not only far past them.
+    c.MoveRect(209 + 3, 113);
+    EXPECT_EQ(c.CropRect().left, 209);
+    c.MoveRect(209 - 3, 113);
+    EXPECT_EQ(c.CropRect().left, 206);
+    c.MoveRect(167 - 1, 113);
+    EXPECT_EQ(c.CropRect().left, 167);
+    c.MoveRect(167 + 1, 113);
+    EXPECT_EQ(c.CropRect().left, 168);
+    EXPECT_EQ(c.CropRect().Size(), QSize(128, 128));
+}
+
+TEST(Composition, RightAndBottomWinWhenThePictureIsSmallerThanTheRectangle) {
+    CComposition c;
+    c.SetRectSize(800, 600);
+    ASSERT_TRUE(c.SetPictureImage(Solid(640, 480, qRgb(0, 0, 200))));
+    EXPECT_EQ(c.DisplayRect(), (Rect{0, 0, 495, 355}));
+    c.MoveRect(-1000, -1000);
+    EXPECT_EQ(c.CropRect(), Rect::FromOrigin(495 - 800, 355 - 600, 800, 600));
 }
 
 TEST(Composition, LargePictureIsWorkedAt2000) {
@@ -122,6 +153,14 @@ TEST(Composition, ZoomStaysBetweenRectangleAndClient) {
     c.MoveRect(0, 0);
     EXPECT_TRUE(c.Zoom(-1));
     EXPECT_EQ(c.CropRect(), CenteredRect({505, 355}, {128, 128}));
+
+    // A wide panel: zooming out is refused by the width, the height still being larger than the panel's.
+    CComposition wide;
+    wide.SetRectSize(200, 100);
+    ASSERT_TRUE(wide.SetPictureImage(PatternPicture(400, 300)));
+    EXPECT_EQ(wide.DisplayRect().Size(), QSize(200, 150));
+    EXPECT_FALSE(wide.Zoom(-1));
+    EXPECT_EQ(wide.DisplayRect().Size(), QSize(200, 150));
 
     c.SetRectMode(false);
     EXPECT_FALSE(c.Zoom(+1));
