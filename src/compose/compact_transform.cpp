@@ -1,5 +1,6 @@
 #include "compact_transform.h"
 
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -132,10 +133,19 @@ QImage CCompactTransform::GetPicDataFromView(const QImage& picture) const {
     }
     out.fill(Qt::black);
     QPainter painter(&out);
-    painter.translate(-m_frame.x(), -m_frame.y());
+    const QRectF frame = NormalizedDrawRect();
+    painter.translate(-frame.x(), -frame.y());
     DrawPicture(painter, picture);
     painter.end();
     return out;
+}
+
+void CCompactTransform::PaintFrameOverlay(QPainter& painter) const {
+    QPainterPath outside;
+    outside.addRect(QRectF(0, 0, kViewWidth, kViewHeight));
+    QPainterPath inside;
+    inside.addRect(NormalizedDrawRect());
+    painter.fillPath(outside.subtracted(inside), QColor::fromRgbF(0.3f, 0.3f, 0.3f, 0.5f));
 }
 
 QPointF CCompactTransform::ClampToView(QPointF p) const {

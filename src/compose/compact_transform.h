@@ -23,8 +23,10 @@ public:
     void SetPanelSize(int width, int height);
     QSize PanelSize() const { return m_panel; }
     void CenterFrame();
-    // The frame (gmyDrawrect): x, y, width, height in view coordinates.
+    // The frame (gmyDrawrect): x, y, width, height in view coordinates. While it is being stretched its
+    // width or height may be negative; NormalizedDrawRect moves x or y back by them.
     const QRectF& DrawRect() const { return m_frame; }
+    QRectF NormalizedDrawRect() const { return m_frame.normalized(); }
     void SetDrawRect(const QRectF& rect) { m_frame = rect; }
 
     // A newly selected picture: rotation and translation back to 0, "Fit size for LCD" on, the frame
@@ -62,9 +64,12 @@ public:
     QTransform PictureToView() const;
     // Draws the transformed picture (stretched to the selected picture size) with the painter as it is.
     void DrawPicture(QPainter& painter, const QImage& picture) const;
-    // The panel-size bitmap under the frame (Format_RGB32): the frame's corner at the bitmap's origin,
+    // The panel-size bitmap under the frame (Format_RGB32): the frame's top-left corner at the origin,
     // parts the picture does not cover black. Null without a picture or panel.
     QImage GetPicDataFromView(const QImage& picture) const;
+
+    // Greys everything of the view outside the frame (grey 0.3 at half opacity), as the overlay shows it.
+    void PaintFrameOverlay(QPainter& painter) const;
 
     // Frame handling with the mouse in the view. A press inside the frame drags it; a press outside puts
     // the frame's corner there and stretches the frame to the pointer until the release, which gives it

@@ -126,6 +126,12 @@ TEST(CompactTransform, PanelBitmapComesFromUnderTheFrame) {
     EXPECT_TRUE(Near(panel.pixel(60, 40), qRgb(0, 180, 0), 12));
     EXPECT_TRUE(Near(panel.pixel(127, 127), qRgb(0, 180, 0), 12));
 
+    // While the frame is stretched up and left, its normalised corner is the origin.
+    t.SetDrawRect(QRectF(300, 200, -128, -128));
+    panel = t.GetPicDataFromView(green);
+    EXPECT_EQ(panel.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_TRUE(Near(panel.pixel(127, 127), qRgb(0, 180, 0), 12));
+
     EXPECT_TRUE(CCompactTransform().GetPicDataFromView(green).isNull());
 }
 
@@ -156,8 +162,19 @@ TEST(CompactTransform, FrameDragAndStretch) {
     t.FramePress({300, 350});
     t.FrameMove({250, 300});
     EXPECT_EQ(t.DrawRect(), QRectF(300, 350, -50, -50));
+    EXPECT_EQ(t.NormalizedDrawRect(), QRectF(250, 300, 50, 50));
     t.FrameRelease({250, 300});
     EXPECT_EQ(t.DrawRect(), QRectF(172, 222, 128, 128));
+
+    // The overlay greys the view outside the frame only.
+    QImage view(580, 400, QImage::Format_RGB32);
+    view.fill(Qt::white);
+    QPainter painter(&view);
+    t.PaintFrameOverlay(painter);
+    painter.end();
+    EXPECT_EQ(view.pixel(236, 280), qRgb(255, 255, 255));
+    EXPECT_TRUE(Near(view.pixel(10, 10), qRgb(166, 166, 166), 2));
+    EXPECT_TRUE(Near(view.pixel(171, 280), qRgb(166, 166, 166), 2));
 
     // Stretched down and right near the corner: pushed back inside.
     t.FramePress({10, 390});
