@@ -271,11 +271,6 @@ TEST(Composition, NoPictureRefusesEverything) {
     EXPECT_FALSE(c.HasPicture());
     EXPECT_TRUE(c.PicturePath().isEmpty());
     EXPECT_TRUE(c.GetCropBitmap().isNull());
-
-    const QImage view = c.RenderView(QColor(qRgb(236, 233, 216)));
-    EXPECT_EQ(view.size(), QSize(505, 355));
-    EXPECT_EQ(view.pixel(0, 0), qRgb(236, 233, 216));
-    EXPECT_EQ(view.pixel(252, 177), qRgb(236, 233, 216));
 }
 
 TEST(Composition, OutlineOnlyInRectangleMode) {
