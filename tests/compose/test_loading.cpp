@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "composition.h"
 #include "picture_loader.h"
@@ -107,6 +108,26 @@ TEST_F(Loading, LargeTurnedPhotoGetsTheUprightWorkingSize) {
     ASSERT_EQ(work.size(), QSize(1000, 2000));
     EXPECT_TRUE(Near(work.pixel(500, 100), qRgb(255, 0, 0), 40));
     EXPECT_TRUE(Near(work.pixel(500, 1900), qRgb(0, 0, 255), 40));
+
+    // Decoded once at the right size, not squeezed and stretched back: stripes 3 pixels wide along the
+    // stored width keep their full contrast.
+    QImage stripes(2400, 1200, QImage::Format_RGB32);
+    for (int x = 0; x < 2400; ++x) {
+        const QRgb colour = (x / 3) % 2 != 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+        for (int y = 0; y < 1200; ++y) {
+            stripes.setPixel(x, y, colour);
+        }
+    }
+    ASSERT_TRUE(test::WriteJpegWithOrientation(stripes, 6, Path("stripes.jpg")));
+    const QImage sharp = LoadWorkBitmap(Path("stripes.jpg"));
+    ASSERT_EQ(sharp.size(), QSize(1000, 2000));
+    int darkest = 255;
+    int brightest = 0;
+    for (int y = 900; y < 1100; ++y) {
+        darkest = std::min(darkest, qGray(sharp.pixel(500, y)));
+        brightest = std::max(brightest, qGray(sharp.pixel(500, y)));
+    }
+    EXPECT_GT(brightest - darkest, 220);
 
     ASSERT_TRUE(test::SplitPicture(4000, 3000).save(Path("large.jpg"), "jpg", 80));
     EXPECT_EQ(LoadWorkBitmap(Path("large.jpg")).size(), QSize(2000, 1500));
