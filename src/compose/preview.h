@@ -36,7 +36,8 @@ public Q_SLOTS:
     void SetRectMode(bool on);
 
 Q_SIGNALS:
-    // A double-click inside the rectangle: the window adds the composed picture.
+    // A double-click inside the rectangle: the window adds the composed picture. Emitted from the mouse
+    // handler; the window connects it queued so the add runs after the click, as a posted message would.
     void doublecliked();
     // Any right-button press, at its position in the view.
     void RightButtonDown(QPoint pos);
