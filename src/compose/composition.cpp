@@ -114,9 +114,9 @@ void CComposition::Rescale() {
 
 void CComposition::SetRectMode(bool on) {
     m_rectMode = on;
-    if (!on) {
-        CenterRect();
-    }
+    // Recentred in both directions: the display is derived afresh, so a rectangle moved over a zoomed
+    // picture could otherwise end up off it.
+    CenterRect();
     if (HasPicture()) {
         PlaceDisplay();
         Rescale();

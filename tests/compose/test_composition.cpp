@@ -153,6 +153,12 @@ TEST(Composition, ZoomStaysBetweenRectangleAndClient) {
     c.MoveRect(0, 0);
     EXPECT_TRUE(c.Zoom(-1));
     EXPECT_EQ(c.CropRect(), CenteredRect({505, 355}, {128, 128}));
+    // Setting the mode again goes back to the cover fit; a rectangle moved over the zoomed picture
+    // comes back onto it.
+    c.MoveRect(0, 0);
+    c.SetRectMode(true);
+    EXPECT_EQ(c.DisplayRect(), start);
+    EXPECT_EQ(c.CropRect(), CenteredRect({505, 355}, {128, 128}));
 
     // A wide panel: zooming out is refused by the width, the height still being larger than the panel's.
     CComposition wide;
