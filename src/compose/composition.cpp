@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <utility>
 
 #include "picture_loader.h"
 #include "quarter_turn.h"
@@ -38,27 +39,19 @@ void CComposition::CenterRect() {
 }
 
 bool CComposition::SetPicture(const QString& path) {
+    // The old picture goes first: only one work bitmap is held at a time.
     m_work = QImage();
-    m_path = path;
-    const QImage work = LoadWorkBitmap(path);
-    if (work.isNull()) {
-        ClearPicture();
-        return false;
-    }
-    m_work = work;
-    CenterRect();
-    PlaceDisplay();
-    Rescale();
-    if (m_surface.isNull()) {
-        ClearPicture();
-        return false;
-    }
-    return true;
+    m_surface = QImage();
+    return ShowWork(LoadWorkBitmap(path), path);
 }
 
 bool CComposition::SetPictureImage(const QImage& picture, const QString& path) {
+    return ShowWork(MakeWorkBitmap(picture), path);
+}
+
+bool CComposition::ShowWork(QImage work, const QString& path) {
+    m_work = std::move(work);
     m_path = path;
-    m_work = MakeWorkBitmap(picture);
     if (m_work.isNull()) {
         ClearPicture();
         return false;

@@ -68,6 +68,7 @@ public:
     const QImage& DisplaySurface() const { return m_surface; }
 
 private:
+    bool ShowWork(QImage work, const QString& path);
     void PlaceDisplay();
     void Rescale();
 
