@@ -15,6 +15,11 @@ CComposition::CComposition(QSize client) : m_client(client) {
     CenterRect();
 }
 
+QSize CComposition::ClientSizeFor(QSize panel) {
+    // A squeezed picture keeps 10 pixels of the client's width free.
+    return {std::max(kClientWidth, panel.width() + 10), std::max(kClientHeight, panel.height())};
+}
+
 void CComposition::SetClientSize(QSize client) {
     m_client = client;
     CenterRect();

@@ -20,6 +20,10 @@ public:
 
     explicit CComposition(QSize client = {kClientWidth, kClientHeight});
 
+    // A client in which a panel of this size always lies on the picture: the preview's own size, grown
+    // for a panel larger than it. For composing without a window (command line, workers).
+    static QSize ClientSizeFor(QSize panel);
+
     // The preview's client size; recentres the rectangle and re-places a picture already shown.
     void SetClientSize(QSize client);
     QSize ClientSize() const { return m_client; }

@@ -263,6 +263,15 @@ TEST(Composition, PanelLargerThanClientStillGivesPanelSize) {
     // Where the view has no picture the crop is black, never stale memory.
     EXPECT_EQ(crop.pixel(799, 599), qRgb(0, 0, 0));
     EXPECT_TRUE(test::Near(crop.pixel(400, 300), qRgb(0, 0, 200), 2));
+
+    // Composed without a window, the client grows with the panel and the crop is all picture.
+    EXPECT_EQ(CComposition::ClientSizeFor({128, 128}), QSize(505, 355));
+    CComposition headless(CComposition::ClientSizeFor({800, 600}));
+    headless.SetRectSize(800, 600);
+    ASSERT_TRUE(headless.SetPictureImage(Solid(1500, 50, qRgb(0, 0, 200))));
+    const QImage full = headless.GetCropBitmap();
+    EXPECT_TRUE(test::Near(full.pixel(0, 0), qRgb(0, 0, 200), 2));
+    EXPECT_TRUE(test::Near(full.pixel(799, 599), qRgb(0, 0, 200), 2));
 }
 
 TEST(Composition, NoPictureRefusesEverything) {
