@@ -16,8 +16,9 @@ CComposition::CComposition(QSize client) : m_client(client) {
 }
 
 QSize CComposition::ClientSizeFor(QSize panel) {
-    // A squeezed picture keeps 10 pixels of the client's width free.
-    return {std::max(kClientWidth, panel.width() + 10), std::max(kClientHeight, panel.height())};
+    // A squeezed picture ends 10 pixels short of the client's right edge, and the centred rectangle
+    // must still end on it: client width - 10 >= (client width + panel width) / 2.
+    return {std::max(kClientWidth, panel.width() + 20), std::max(kClientHeight, panel.height())};
 }
 
 void CComposition::SetClientSize(QSize client) {
