@@ -189,7 +189,13 @@ public:
                           "/host9/target9:0:0/" + name;
         WriteDevice(dev, type, vendor, "RAW");
         Link(name, dev);
+        auto d = std::make_unique<FakeSgDrive>();
+        d->emulator = std::make_unique<sim::CFlashEmulator>(Identity(vendor, "RAW"));
+        m_pass->byName[name] = d.get();
+        m_raw[name] = std::move(d);
     }
+    size_t RawOpens(const std::string& name) override { return m_raw.at(name)->opens; }
+    uint64_t RawCommands(const std::string& name) override { return m_raw.at(name)->emulator->CommandCount(); }
     sg_io_hdr_t LastHeader() override { return m_pass->lastHeader; }
     void SetHostStatus(unsigned short status) override { m_pass->hostStatus = status; }
 
@@ -223,6 +229,7 @@ private:
     TempDir m_dir;
     std::shared_ptr<FakePassThrough> m_pass;
     std::vector<std::unique_ptr<FakeSgDrive>> m_drives;
+    std::map<std::string, std::unique_ptr<FakeSgDrive>> m_raw;
     CEventNotifier* m_notifier = nullptr;
 };
 

@@ -38,6 +38,8 @@ public:
     // A node outside the rig's drives: any device type, on USB or not, with that vendor text.
     virtual void AddRawDevice(const std::string& name, const std::string& type, bool usb,
                               const std::string& vendor) = 0;
+    virtual size_t RawOpens(const std::string& name) = 0;
+    virtual uint64_t RawCommands(const std::string& name) = 0;
     virtual sg_io_hdr_t LastHeader() = 0;
     // The next pass-through calls report this host status (0 = none).
     virtual void SetHostStatus(unsigned short status) = 0;
