@@ -1,0 +1,124 @@
+// The clock command's bytes and the firmware version text.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "device/clock.h"
+#include "flash_fixture.h"
+
+namespace fotolume::device {
+namespace {
+
+using testing::EmulatedFrame;
+
+class FixedClock : public IClock {
+public:
+    explicit FixedClock(LocalTime t) : m_time(t) {}
+    LocalTime Now() const override { return m_time; }
+
+private:
+    LocalTime m_time;
+};
+
+LocalTime At(long standardOffset, long currentOffset, bool dst) {
+    LocalTime t;
+    t.year = 2026;
+    t.month = 12;
+    t.day = 6;
+    t.hour = 13;
+    t.minute = 41;
+    t.second = 9;
+    t.standardOffsetSeconds = standardOffset;
+    t.currentOffsetSeconds = currentOffset;
+    t.daylightSaving = dst;
+    return t;
+}
+
+std::vector<int> Bytes5To15(const Cdb& c) { return std::vector<int>(c.begin() + 5, c.end()); }
+
+TEST(Clock, DateTimeAndZoneBytes) {
+    Cdb east8 = ClockCdb(At(8 * 3600, 8 * 3600, false), Variant::Full);
+    EXPECT_EQ(east8[0], 0xCA);
+    EXPECT_EQ(Bytes5To15(east8), (std::vector<int>{26, 20, 12, 6, 13, 41, 9, 0, 0, 0, 20}));
+    EXPECT_EQ(ClockCdb(At(-5 * 3600, -5 * 3600, false), Variant::Full)[15], 7);
+    EXPECT_EQ(ClockCdb(At(5 * 3600 + 1800, 5 * 3600 + 1800, false), Variant::Full)[15], 17);
+    // Fractions are dropped toward zero in the west as well: -3:30 gives 12 - 3.
+    EXPECT_EQ(ClockCdb(At(-(3 * 3600 + 1800), -(3 * 3600 + 1800), false), Variant::Full)[15], 9);
+}
+
+TEST(Clock, FullSendsStandardOffsetCompactSendsCurrentOffsetAndDaylightByte) {
+    // Central Europe in summer: standard +1, current +2.
+    LocalTime summer = At(3600, 7200, true);
+    Cdb full = ClockCdb(summer, Variant::Full);
+    Cdb compact = ClockCdb(summer, Variant::Compact);
+    EXPECT_EQ(full[14], 0);
+    EXPECT_EQ(full[15], 13);
+    EXPECT_EQ(compact[14], 1);
+    EXPECT_EQ(compact[15], 14);
+    EXPECT_EQ(ClockCdb(At(3600, 3600, false), Variant::Compact)[14], 0);
+}
+
+TEST(Clock, SynchronizeSendsTheClockCommandFromTheInjectedClock) {
+    EmulatedFrame frame;
+    FixedClock clock(At(8 * 3600, 8 * 3600, false));
+    CProcessFlash flash(*frame.link, Variant::Full, &clock);
+    EXPECT_EQ(flash.SynchronizeDPFtime(), kSendDone);
+    EXPECT_EQ(frame.emulator.LastClock(), ClockCdb(clock.Now(), Variant::Full));
+    EXPECT_EQ(flash.LastClockCdb(), frame.emulator.LastClock());
+    ASSERT_EQ(frame.backend->SentCommands().size(), 1u);
+    EXPECT_EQ(frame.backend->SentCommands()[0].direction, kDirNone);
+}
+
+TEST(Clock, SystemClockAgreesWithTheTimeZone) {
+    LocalTime now = CSystemClock().Now();
+    EXPECT_GE(now.year, 2024);
+    EXPECT_GE(now.month, 1);
+    EXPECT_LE(now.month, 12);
+    // Daylight saving moves the current offset an hour ahead of the standard one, else they agree.
+    EXPECT_EQ(now.currentOffsetSeconds - now.standardOffsetSeconds, now.daylightSaving ? 3600 : 0);
+}
+
+std::string Parse(std::initializer_list<int> bytes, bool* ok = nullptr) {
+    uint8_t answer[64] = {};
+    size_t i = 0;
+    for (int b : bytes) answer[i++] = static_cast<uint8_t>(b);
+    std::string version = "stale";
+    bool r = ParseFirmwareVersion(answer, version);
+    if (ok) *ok = r;
+    return version;
+}
+
+TEST(FirmwareVersion, TextRules) {
+    bool ok = false;
+    EXPECT_EQ(Parse({'1', '.', '2', 0, '3'}, &ok), "1.203");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(Parse({0xFF, '1'}, &ok), "");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(Parse({'V', '2', 0xFF, 'x'}), "V2");
+    EXPECT_EQ(Parse({'A', 'B', 0, 0, 'C'}), "AB") << "two zero bytes end the text";
+    // 32 text bytes followed by more non-zero bytes: the text stops at 32.
+    uint8_t full[64];
+    std::memset(full, 'z', sizeof full);
+    std::string version;
+    EXPECT_TRUE(ParseFirmwareVersion(full, version));
+    EXPECT_EQ(version, std::string(32, 'z'));
+}
+
+TEST(FirmwareVersion, AskedFromTheFrame) {
+    sim::CFlashEmulator::Options options;
+    options.firmwareVersion = "2.15";
+    EmulatedFrame frame(Variant::Full, options);
+    std::string version, scratch = "s";
+    EXPECT_TRUE(frame.flash->GetFirmwareVersion(version, scratch));
+    EXPECT_EQ(version, "2.15");
+    EXPECT_EQ(frame.Sent().at(0), VersionCdb());
+
+    options.firmwareVersion.clear();
+    EmulatedFrame bare(Variant::Full, options);
+    EXPECT_FALSE(bare.flash->GetFirmwareVersion(version, scratch));
+    EXPECT_TRUE(version.empty());
+    EXPECT_EQ(bare.flash->LastSendResult(), kSendDone) << "the command worked; the frame has no version";
+}
+
+}  // namespace
+}  // namespace fotolume::device
