@@ -1,0 +1,34 @@
+// Drives of a frames folder: every Unix stream socket DIR/*.sock is one attached drive, taken in
+// ascending byte order of the names; creating or removing one is a device change (inotify).
+#pragma once
+
+#include <string>
+
+#include "device/drive_backend.h"
+
+namespace fotolume::device {
+
+class CFramesBackend : public IDriveBackend {
+public:
+    explicit CFramesBackend(std::string folder);
+    ~CFramesBackend() override;
+    CFramesBackend(const CFramesBackend&) = delete;
+    CFramesBackend& operator=(const CFramesBackend&) = delete;
+
+    bool StartMonitor() override;  // false when the folder cannot be watched (missing, no access)
+    int NotificationFd() const override { return m_inotifyFd; }
+    void ConsumeNotification() override;
+    std::vector<std::string> ListDrives() override;
+    std::unique_ptr<IDriveHandle> OpenDrive(const std::string& name) override;
+
+    const std::string& Folder() const { return m_folder; }
+
+private:
+    std::string m_folder;
+    int m_inotifyFd = -1;
+};
+
+// A connected socket drive; exposed for tests of the protocol client.
+std::unique_ptr<IDriveHandle> ConnectSocketDrive(const std::string& path);
+
+}  // namespace fotolume::device

@@ -1,0 +1,107 @@
+// fotolume-cli probe and clock against a frame served by fotolume-sim.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "program_runner.h"
+
+namespace fotolume::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DeviceCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frames = dir.Path() + "/frames";
+        fs::create_directories(frames);
+        image = dir.Path() + "/frame.img";
+        ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image, "--panel", "160x128"}).exitCode, 0);
+    }
+    RunResult Cli(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+        args.insert(args.begin(), {"--frames", frames});
+        return RunProgram(FOTOLUME_CLI_PATH, args, env);
+    }
+
+    ScratchDir dir;
+    std::string frames, image;
+};
+
+TEST_F(DeviceCommands, ProbeFindsTheServedFrameAndExitsTwoOnceItStops) {
+    auto frame = std::make_unique<ServedFrame>(image, frames + "/one.sock", std::vector<std::string>{"--firmware-version", "2.5"});
+    ASSERT_TRUE(frame->Ready());
+    RunResult r = Cli({"probe"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("one.sock"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("zentaris"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("2.5"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.err.empty());
+
+    r = Cli({"probe", "--json"});
+    EXPECT_EQ(r.out, "{\"drive\": \"one.sock\", \"vendor\": \"zentaris\", \"product\": \"DPF\", \"firmware\": \"2.5\"}\n");
+
+    EXPECT_EQ(frame->Stop(), 0);
+    EXPECT_FALSE(fs::exists(frames + "/one.sock")) << "the server removes its socket";
+    r = Cli({"probe"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("no frame found"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line";
+}
+
+TEST_F(DeviceCommands, VendorOptionAndEnvironmentSelectTheFrame) {
+    ServedFrame frame(image, frames + "/a.sock", {"--vendor", "ACME"});
+    ASSERT_TRUE(frame.Ready());
+    EXPECT_EQ(Cli({"probe"}).exitCode, 2);
+    EXPECT_EQ(Cli({"--vendor", "acme", "probe"}).exitCode, 0);
+    RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"--vendor", "acme", "probe"}, {"FOTOLUME_FRAMES=" + frames});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("ACME"), std::string::npos);
+}
+
+TEST_F(DeviceCommands, ClockPrintsTheBytesSentInTheLocalZone) {
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    RunResult r = Cli({"clock", "--json"}, {"TZ=IST-5:30"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"zoneHours\": 5"), std::string::npos) << r.out;
+    // 12 + 5 (the half hour is dropped) in the last byte.
+    EXPECT_NE(r.out.find(" 00 11\"}"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("\"bytes\": \"ca 00 00 00 00 "), r.out.find("\"bytes\"")) << r.out;
+    r = Cli({"clock"}, {"TZ=UTC0"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Bytes: ca"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" 00 0c\n"), std::string::npos) << r.out;
+}
+
+TEST_F(DeviceCommands, RefusedCommandExitsThree) {
+    ServedFrame frame(image, frames + "/f.sock", {"--fail-command", "1"});
+    ASSERT_TRUE(frame.Ready());
+    RunResult r = Cli({"probe"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_FALSE(r.err.empty());
+}
+
+TEST_F(DeviceCommands, UsageErrorsExitOne) {
+    EXPECT_EQ(Cli({"nosuchcommand"}).exitCode, 1);
+    EXPECT_EQ(Cli({"probe", "extra"}).exitCode, 1);
+    EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {}).exitCode, 1);
+    EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"--help"}).exitCode, 0);
+    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", image}).exitCode, 1) << "serve needs a socket";
+    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", dir.Path() + "/x.img", "--panel", "0x0"}).exitCode, 1);
+    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", dir.Path() + "/missing.img", "--socket", frames + "/m.sock"}).exitCode, 3);
+    EXPECT_EQ(Cli({"--frames", dir.Path() + "/nowhere", "probe"}).exitCode, 2);
+}
+
+TEST_F(DeviceCommands, CreatedImageHoldsTheHeader) {
+    std::ifstream in(image, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 2u << 20);
+    EXPECT_EQ(bytes[35] | (bytes[36] << 8), 160);
+    EXPECT_EQ(bytes[37] | (bytes[38] << 8), 128);
+    EXPECT_EQ(bytes[0x10000], 0xFF) << "the picture list is erased";
+}
+
+}  // namespace
+}  // namespace fotolume::cli::testing

@@ -1,0 +1,94 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fotolume::cli::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
+            const std::string& outPath, const std::string& errPath) {
+    pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    ScratchDir scratch;
+    RunResult r;
+    pid_t pid = Spawn(program, args, env, scratch.Path() + "/out", scratch.Path() + "/err");
+    r.exitCode = Wait(pid);
+    r.out = Slurp(scratch.Path() + "/out");
+    r.err = Slurp(scratch.Path() + "/err");
+    return r;
+}
+
+ServedFrame::ServedFrame(const std::string& image, const std::string& socket, const std::vector<std::string>& extra) {
+    std::vector<std::string> args{"serve", image, "--socket", socket};
+    args.insert(args.end(), extra.begin(), extra.end());
+    m_pid = Spawn(FOTOLUME_SIM_PATH, args, {}, "/dev/null", "/dev/null");
+    for (int i = 0; i < 500 && !m_ready; ++i) {
+        struct stat st {};
+        m_ready = ::lstat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+        if (!m_ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ServedFrame::~ServedFrame() { Stop(); }
+
+int ServedFrame::Stop() {
+    if (m_pid < 0) return -1;
+    ::kill(m_pid, SIGTERM);
+    int code = Wait(m_pid);
+    m_pid = -1;
+    return code;
+}
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "fotolume-cli-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) m_path = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    if (!m_path.empty()) fs::remove_all(m_path, ec);
+}
+
+}  // namespace fotolume::cli::testing

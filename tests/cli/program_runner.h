@@ -1,0 +1,44 @@
+// Runs the built programs for end-to-end tests.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace fotolume::cli::testing {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs program with args to completion; env entries "NAME=value" are added to the environment.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+              const std::vector<std::string>& env = {});
+
+// A background fotolume-sim serve; stopped (SIGTERM) by Stop or the destructor.
+class ServedFrame {
+public:
+    ServedFrame(const std::string& image, const std::string& socket, const std::vector<std::string>& extra = {});
+    ~ServedFrame();
+    bool Ready() const { return m_ready; }
+    int Stop();  // the server's exit code
+
+private:
+    pid_t m_pid = -1;
+    bool m_ready = false;
+};
+
+// A fresh folder, removed with the object.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+}  // namespace fotolume::cli::testing
