@@ -109,6 +109,8 @@ void CAlbumStore::BuildBlockFromImage(uint32_t block, uint8_t* out) const {
 // block was meant to keep (committed pictures, and what lies beyond the used area), so that the next write
 // of the block can come from memory. The uncommitted pictures in the image are left alone.
 void CAlbumStore::KeepIntendedBlock(uint32_t block, const uint8_t* content) {
+    // Without an image there is nothing to rebuild the block from; its next write reads the frame.
+    if (m_dataImage.empty()) return;
     const uint64_t areaStart = uint64_t{m_info.listAddress} + kListSize;
     const uint64_t from = std::max<uint64_t>(block, areaStart) - areaStart;
     const uint64_t to = std::min<uint64_t>(uint64_t{block} + kBlockSize, areaStart + m_dataImage.size()) - areaStart;

@@ -10,7 +10,6 @@ namespace fotolume::album::testing {
 namespace {
 
 constexpr uint32_t kL = 0x10000;
-constexpr uint32_t kArea = kL + kListSize;
 
 std::vector<uint32_t> ErasedBlocks(const std::vector<SentCommand>& sent) {
     std::vector<uint32_t> out;
@@ -204,6 +203,36 @@ TEST(CommitTest, ColoursOnANewFrameMakeACleanEmptyList) {
     auto b = frame.Open();
     EXPECT_FALSE(b->store.ListChangedOnLoad());
     EXPECT_EQ(b->store.GetPictureCount(), 0);
+}
+
+// A colour write that breaks off leaves the list block unknown; the next commit rebuilds it from memory.
+TEST(CommitTest, ABrokenColourWriteIsRepairedByTheNextCommit) {
+    AlbumFrame frame;
+    AlbumWith(frame, {20000, 30000});
+    auto a = frame.Open();
+    frame.emulator.PowerCycle();
+    a->ClearSent();
+    a->store.SetColors(0x0001, 0x0002);
+    const auto sent = a->Sent();
+    uint64_t fifthProgram = 0;
+    for (size_t i = 0, programs = 0; i < sent.size(); ++i) {
+        if (sent[i].IsProgram() && ++programs == 5) fifthProgram = i + 1;
+    }
+    ASSERT_NE(fifthProgram, 0u);
+
+    auto b = frame.Open();
+    frame.emulator.PowerCycle();
+    frame.emulator.SetFaults({.failCommand = fifthProgram});
+    EXPECT_THROW(b->store.SetColors(0x0003, 0x0004), CAlbumError);
+    frame.emulator.SetFaults({});
+    EXPECT_TRUE(frame.ReadBack().empty()) << "the list is not valid while its block is half written";
+    ASSERT_TRUE(b->store.CommitAlbum());
+    auto c = frame.Open();
+    uint16_t font = 0, background = 0;
+    c->store.GetColors(font, background);
+    EXPECT_EQ(font, 0x0003);
+    EXPECT_EQ(background, 0x0004);
+    EXPECT_EQ(PicturesInMemory(c->store), (std::vector<std::vector<uint8_t>>{Picture(20000, 0), Picture(30000, 1)}));
 }
 
 }  // namespace
