@@ -239,5 +239,51 @@ TEST(PictureListTest, NothingIsAddedBeforeTheListIsRead) {
     EXPECT_FALSE(a.store.CommitAlbum());
 }
 
+// Damaged lists of every kind: whatever the entries say, reads, compaction and the commit stay inside the
+// image, and what is committed reads back as it is held in memory.
+TEST(PictureListTest, DamagedListsNeverReachOutsideThePictureArea) {
+    sim::NewFrame layout;
+    layout.flashSize = 512 * 1024;
+    uint32_t x = 2463534242u;
+    auto next = [&x] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    };
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        AlbumFrame frame(layout);
+        std::vector<PicEntry> entries;
+        const int count = 1 + static_cast<int>(next() % 8);
+        for (int i = 0; i < count; ++i) {
+            PicEntry e;
+            e.flag = static_cast<uint8_t>(next() % 4 == 0 ? next() : 1);
+            e.address = next() % 3 == 0 ? next() & 0xFFFFFF : kArea + next() % (layout.flashSize - kArea);
+            e.length = next() % 2 == 0 ? next() & 0xFFFFFF : next() % 120000;
+            entries.push_back(e);
+        }
+        PresetList(frame, entries);
+        auto a = frame.Open();
+        for (int i = 0; i < a->store.GetPictureCount(); ++i) {
+            PicEntry e;
+            a->store.GetPictureEntry(i, e);
+            EXPECT_GE(e.address, kArea);
+            EXPECT_LE(uint64_t{e.address} + e.length, layout.flashSize);
+        }
+        EXPECT_LE(a->store.GetFreeBytes(), a->store.GetCapacity());
+        // The largest picture that may still come, so that compaction has its turn whenever it can.
+        const uint32_t size = a->store.GetFreeSpaceForPicture();
+        if (size > 0) {
+            EXPECT_TRUE(a->store.AddPictureData(Picture(size, 1).data(), size));
+        }
+        const auto memory = PicturesInMemory(a->store);
+        ASSERT_TRUE(a->store.CommitAlbum());
+        EXPECT_EQ(frame.ReadBack(), memory);
+        EXPECT_TRUE(std::equal(frame.emulator.Flash().begin(), frame.emulator.Flash().begin() + kL,
+                               sim::BuildFrameImage(layout).begin()));
+    }
+}
+
 }  // namespace
 }  // namespace fotolume::album::testing
