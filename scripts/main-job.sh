@@ -7,6 +7,8 @@ frames="$state/frames"
 mkdir -p "$frames"
 image="$state/demo-frame.img"
 [ -f "$image" ] || "$bin/fotolume-sim" create "$image"
+# A socket left by a server that was killed would look like a frame that is ready.
+rm -f "$frames/demo.sock"
 "$bin/fotolume-sim" serve "$image" --socket "$frames/demo.sock" &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT

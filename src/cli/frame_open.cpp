@@ -20,8 +20,10 @@ int OpenFrame(const GlobalOptions& options, device::CCommUSB& link) {
         return kExitNoFrame;
     }
     if (!link.GetUSBDeviceStatus()) {
+        std::string problem = link.ScanProblem();
         PrintError("no frame found: no " + std::string(folder.empty() ? "USB CD-ROM drive" : "drive in " + folder) +
-                   " whose vendor text contains \"" + options.vendor + "\"");
+                   " whose vendor text contains \"" + options.vendor + "\"" +
+                   (problem.empty() ? std::string() : " (" + problem + ")"));
         return kExitNoFrame;
     }
     return kExitOk;

@@ -28,8 +28,9 @@ public:
     // Product text likewise; empty matches every product.
     void SetProductMatch(const std::string& text);
 
-    // Starts presence monitoring and scans once; no callback for that scan. False when the
-    // notification registration is refused (then nothing is scanned).
+    // Starts presence monitoring and scans once; no callback for that scan (a program asks
+    // GetUSBDeviceStatus afterwards; the compact program starts its online handling from that). False
+    // when the notification registration is refused (then nothing is scanned).
     bool IniUSBDevice();
     // True while a matching frame is open.
     bool GetUSBDeviceStatus() const;
@@ -49,6 +50,8 @@ public:
     // waits to notice a removal before the event loop does.
     bool RetestDevice();
 
+    // Why the last scan could not open some drive (for example a permission), or empty.
+    std::string ScanProblem() const { return m_backend ? m_backend->LastProblem() : std::string(); }
     // Name and identity of the open frame's drive (empty when none).
     std::string DriveName() const;
     DriveIdentity Identity() const;

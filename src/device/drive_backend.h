@@ -48,6 +48,8 @@ public:
     virtual std::vector<std::string> ListDrives() = 0;
     // Opens one drive for commands; nullptr when it cannot be opened.
     virtual std::unique_ptr<IDriveHandle> OpenDrive(const std::string& name) = 0;
+    // Why the last scan could not open a drive (for example a permission), or empty.
+    virtual std::string LastProblem() const { return {}; }
 };
 
 }  // namespace fotolume::device

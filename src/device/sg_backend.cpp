@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -119,6 +121,7 @@ std::string CSgBackend::ClassDir(const std::string& name) const {
 }
 
 std::vector<std::string> CSgBackend::ListDrives() {
+    m_problem.clear();  // a new scan
     std::vector<std::pair<long, std::string>> found;
     std::string classRoot = m_options.sysfsRoot + "/class/scsi_generic";
     if (DIR* dir = ::opendir(classRoot.c_str())) {
@@ -149,8 +152,12 @@ bool CSgBackend::ReadIdentity(const std::string& name, DriveIdentity& identity) 
 
 std::unique_ptr<IDriveHandle> CSgBackend::OpenDrive(const std::string& name) {
     if (SgNumber(name) < 0) return nullptr;
-    int fd = m_options.passThrough->Open(m_options.devRoot + "/" + name);
-    if (fd < 0) return nullptr;
+    const std::string path = m_options.devRoot + "/" + name;
+    int fd = m_options.passThrough->Open(path);
+    if (fd < 0) {
+        m_problem = "cannot open " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
     return std::make_unique<SgDrive>(*this, m_options.passThrough, fd, name);
 }
 

@@ -49,11 +49,13 @@ public:
 
     // Identity of sgN from sysfs; false when it is no longer there.
     bool ReadIdentity(const std::string& name, DriveIdentity& identity) const;
+    std::string LastProblem() const override { return m_problem; }
 
 private:
     std::string ClassDir(const std::string& name) const;
 
     SgOptions m_options;
+    std::string m_problem;
 };
 
 }  // namespace fotolume::device
