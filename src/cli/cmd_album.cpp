@@ -60,9 +60,9 @@ struct OpenAlbum {
         store->Bind(MakeDriveBackend(options), options.vendor, [this](int, int done, int total) {
             if (bar && total > 0) bar->Set(static_cast<int>(int64_t{done} * 100 / total));
         });
+        // Without a frame, the shared opening says why in the same words as every other command.
         if (!store->GetUSBDeviceStatus()) {
-            PrintError("no frame found (vendor match \"" + options.vendor + "\")");
-            return kExitNoFrame;
+            if (int r = OpenFrame(options, store->Link()); r != kExitOk) return r;
         }
         try {
             store->GetInformation();
