@@ -15,3 +15,5 @@ trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -S "$frames/demo.sock" ] && break; sleep 0.1; done
 echo "Simulated frame: $image (socket $frames/demo.sock)"
 "$bin/fotolume-cli" --frames "$frames" probe
+"$bin/fotolume-cli" --frames "$frames" info
+"$bin/fotolume-cli" --frames "$frames" list

@@ -6,11 +6,23 @@ namespace fotolume::cli {
 // cmd_device.cpp
 int RunProbe(const GlobalOptions& options, const std::vector<std::string>& args);
 int RunClock(const GlobalOptions& options, const std::vector<std::string>& args);
+// cmd_album.cpp
+int RunInfo(const GlobalOptions& options, const std::vector<std::string>& args);
+int RunList(const GlobalOptions& options, const std::vector<std::string>& args);
+int RunDelete(const GlobalOptions& options, const std::vector<std::string>& args);
+int RunColors(const GlobalOptions& options, const std::vector<std::string>& args);
+int RunBackup(const GlobalOptions& options, const std::vector<std::string>& args);
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> table = {
         {"probe", RunProbe, "", "find the frame; print its drive, vendor, product and firmware version"},
         {"clock", RunClock, "", "set the frame's clock to this computer's local time; print the bytes sent"},
+        {"info", RunInfo, "", "print the frame's layout, the picture count, free bytes and the two colours"},
+        {"list", RunList, "", "print one line per picture: position (from 1), flash address, length"},
+        {"delete", RunDelete, "N...", "remove the pictures at these positions (from 1) and write the album"},
+        {"colors", RunColors, "[--font RRGGBB] [--background RRGGBB]",
+         "print the frame's text colours, or set them"},
+        {"backup", RunBackup, "FILE", "save the whole flash, read with verification, into FILE"},
     };
     return table;
 }

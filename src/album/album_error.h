@@ -1,0 +1,29 @@
+// The album store's error codes, thrown as one small exception type.
+#pragma once
+
+#include <exception>
+
+namespace fotolume::album {
+
+// The codes the workers hand to the window as the outcome of a read or a commit.
+inline constexpr int ErrChecksumQuery = 1;     // the frame did not answer a checksum query
+inline constexpr int ErrChecksumMismatch = 2;  // three attempts, three wrong sums
+inline constexpr int ErrTransfer = 3;          // a read, erase or program failed, or the frame is gone
+// The header describes a layout that cannot be written without touching the frame's own region.
+// Not 4: the read worker reports 4 for a picture that does not decode.
+inline constexpr int ErrLayout = 5;
+
+// "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable".
+const char* AlbumErrorName(int code);
+
+class CAlbumError : public std::exception {
+public:
+    explicit CAlbumError(int code) : m_code(code) {}
+    int Code() const { return m_code; }
+    const char* what() const noexcept override { return AlbumErrorName(m_code); }
+
+private:
+    int m_code;
+};
+
+}  // namespace fotolume::album

@@ -1,0 +1,67 @@
+#include "album/flash_layout.h"
+
+#include "device/bytes.h"
+
+namespace fotolume::album {
+
+using device::ReadLe16;
+using device::ReadLe24;
+
+DeviceInfo ParseHeader(const uint8_t header[kHeaderSize]) {
+    DeviceInfo info;
+    info.listAddress = ListAddressFromHeader(header);
+    info.lcdWidth = ReadLe16(header + 35);
+    info.lcdHeight = ReadLe16(header + 37);
+    info.eraseOpcode = header[39];
+    info.programFlag = header[40] != 0;
+    info.reserved41 = header[41];
+    info.reserved42 = header[42];
+    info.flashTotalSize = ReadLe24(header + 43);
+    info.maxPictures = ReadLe16(header + 46);
+    info.yValue = header[48];
+    info.picQuality = header[49];
+    return info;
+}
+
+bool LayoutRecordAddress(const uint8_t header[kHeaderSize], uint32_t& recordAddress) {
+    if (header[256] != 'D' || header[257] != 'P' || header[258] != 'F' || header[259] != 'H') return false;
+    unsigned sum = 0;
+    for (int i = 256; i <= 260; ++i) sum += header[i];
+    if (sum % 256 != 0) return false;
+    uint32_t pointer = ReadLe24(header + 261);
+    // The record lies in the frame's own region behind the header; a pointer below that is damage.
+    if (pointer < 2 * kHeaderSize) return false;
+    recordAddress = pointer - kHeaderSize;
+    return true;
+}
+
+uint32_t ListAddressFromLayoutRecord(const uint8_t record[kLayoutRecordSize]) {
+    uint32_t e = ReadLe24(record + 11);
+    if (e % kBlockSize == 0) return e;
+    return e - e % kBlockSize + kBlockSize;
+}
+
+uint32_t ListAddressFromHeader(const uint8_t header[kHeaderSize]) { return ReadLe24(header + 32); }
+
+uint32_t PictureAreaCapacity(uint32_t listAddress, uint32_t flashTotalSize) {
+    uint64_t listEnd = uint64_t{listAddress} + kListSize;
+    return flashTotalSize >= listEnd ? static_cast<uint32_t>(flashTotalSize - listEnd) : 0;
+}
+
+bool LayoutWritable(uint32_t listAddress, uint32_t flashTotalSize) {
+    if (listAddress == 0 || listAddress % kBlockSize != 0) return false;
+    if (flashTotalSize % kBlockSize != 0) return false;
+    return uint64_t{listAddress} + kBlockSize <= flashTotalSize;
+}
+
+bool EraseOpcodeUsable(uint8_t eraseOpcode) { return eraseOpcode != 0x60 && eraseOpcode != 0xC7; }
+
+uint32_t EraseUnitFor(uint8_t eraseOpcode) {
+    switch (eraseOpcode) {
+    case 0x20: return 4096;    // sector erase
+    case 0x52: return 32768;   // half-block erase
+    default: return kBlockSize;
+    }
+}
+
+}  // namespace fotolume::album

@@ -1,0 +1,56 @@
+// The frame's flash map: header at 0, picture list at L, picture data from L + 4096 to the flash end.
+#pragma once
+
+#include <cstdint>
+
+namespace fotolume::album {
+
+inline constexpr uint32_t kBlockSize = 65536;    // every write is one whole verified block
+inline constexpr uint32_t kListSize = 4096;      // the picture list at L
+inline constexpr uint32_t kHeaderSize = 512;     // the header at flash address 0
+inline constexpr uint32_t kLayoutRecordSize = 64;
+inline constexpr int kMaxSlots = 509;            // entries the list can hold
+
+// Values read from the header.
+struct DeviceInfo {
+    uint32_t listAddress = 0;      // L
+    uint32_t lcdWidth = 0, lcdHeight = 0;
+    uint8_t eraseOpcode = 0xD8;
+    bool programFlag = false;
+    uint8_t reserved41 = 0, reserved42 = 0;
+    uint32_t flashTotalSize = 0;   // T
+    uint32_t maxPictures = 0;      // 0: only space limits the album
+    uint8_t yValue = 4;            // read by the compact application
+    uint8_t picQuality = 90;       // read by the compact application
+    uint32_t capacity = 0;         // T - L - 4096, 0 when the list does not fit
+};
+
+// The header fields, without the list address (which may need the layout record).
+DeviceInfo ParseHeader(const uint8_t header[kHeaderSize]);
+
+// A "DPFH" record at offset 256 whose bytes 256..260 sum to 0 modulo 256. Gives the flash address of the
+// 64-byte layout record (the pointer P minus 512), or false when the record is missing, damaged, or points
+// below the header's end.
+bool LayoutRecordAddress(const uint8_t header[kHeaderSize], uint32_t& recordAddress);
+
+// The list starts at the first multiple of 65536 at or above the address E in bytes 11..13 of the record.
+uint32_t ListAddressFromLayoutRecord(const uint8_t record[kLayoutRecordSize]);
+
+// The list address of header offset 32.
+uint32_t ListAddressFromHeader(const uint8_t header[kHeaderSize]);
+
+// Capacity of the picture area; 0 when the list itself does not fit in the flash.
+uint32_t PictureAreaCapacity(uint32_t listAddress, uint32_t flashTotalSize);
+
+// Whether the store may write to this layout: the list block lies on a block boundary above the header's
+// block, inside the flash, and the flash ends on a block boundary so that every block written is whole.
+bool LayoutWritable(uint32_t listAddress, uint32_t flashTotalSize);
+
+// Whether an erase opcode clears only part of the flash: the chip-erase opcodes would take the frame's
+// own region with them.
+bool EraseOpcodeUsable(uint8_t eraseOpcode);
+
+// Bytes one erase command clears for an erase opcode (64 KB when the opcode is not known).
+uint32_t EraseUnitFor(uint8_t eraseOpcode);
+
+}  // namespace fotolume::album

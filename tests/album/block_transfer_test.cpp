@@ -1,0 +1,156 @@
+// The verified block layer: checksum-verified reads, whole-block writes with three attempts, read-merge
+// of partial blocks, and the window it may write in.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "album_fixture.h"
+
+namespace fotolume::album::testing {
+namespace {
+
+constexpr uint32_t kL = 0x10000;
+
+// The 1-based vendor command indices of `sent` that satisfy `pick`.
+template <typename Pick>
+std::vector<uint64_t> Indices(const std::vector<SentCommand>& sent, Pick pick) {
+    std::vector<uint64_t> out;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (pick(sent[i])) out.push_back(i + 1);
+    }
+    return out;
+}
+
+int CodeOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const CAlbumError& e) {
+        return e.Code();
+    }
+    return 0;
+}
+
+struct BlockTest : ::testing::Test {
+    BlockTest() : a(frame.emulator) { a.store.GetInformation(); }
+    // Runs `action` once to learn its commands, then again on a power-cycled frame with `faults`.
+    std::vector<SentCommand> Learn(const std::function<void()>& action) {
+        frame.emulator.PowerCycle();
+        a.ClearSent();
+        action();
+        auto sent = a.Sent();
+        frame.emulator.PowerCycle();
+        a.ClearSent();
+        return sent;
+    }
+    AlbumFrame frame;
+    BoundStore a;
+};
+
+TEST_F(BlockTest, AReadThatMismatchesTwiceSucceedsOnTheThirdAttempt) {
+    std::vector<uint8_t> out(100000);
+    auto read = [&] { a.store.ReadFlashData(0x20000, 100000, out.data()); };
+    auto sent = Learn(read);
+    auto reads = Indices(sent, [](const SentCommand& c) { return c.IsRead(); });
+    auto sums = Indices(sent, [](const SentCommand& c) { return c.IsChecksum(); });
+    ASSERT_EQ(sums.size(), 2u);  // one block and one tail
+    // The first attempt reads damaged bytes, the second gets a wrong sum, the third is right. Every
+    // attempt sends the same commands as the first one.
+    frame.emulator.SetFaults({.corruptRead = reads[0], .badChecksum = 2 * sums[0]});
+    std::fill(frame.emulator.Flash().begin() + 0x20000, frame.emulator.Flash().begin() + 0x20000 + 100000, 0x3C);
+    EXPECT_EQ(CodeOf(read), 0);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t v) { return v == 0x3C; }));
+    EXPECT_EQ(Indices(a.Sent(), [](const SentCommand& c) { return c.IsChecksum(); }).size(), 4u);
+}
+
+TEST_F(BlockTest, ReadFailuresCarryTheirCodes) {
+    std::vector<uint8_t> out(4096);
+    auto read = [&] { a.store.ReadFlashData(kL, 4096, out.data()); };
+    auto sent = Learn(read);
+    frame.emulator.SetFaults({.failCommand = Indices(sent, [](const SentCommand& c) { return c.IsRead(); })[0]});
+    EXPECT_EQ(CodeOf(read), ErrTransfer);
+    frame.emulator.PowerCycle();
+    a.ClearSent();
+    frame.emulator.SetFaults({.failCommand = Indices(sent, [](const SentCommand& c) { return c.IsChecksum(); })[0]});
+    EXPECT_EQ(CodeOf(read), ErrChecksumQuery);
+    // A failed query ends the read at once: no second attempt.
+    EXPECT_EQ(Indices(a.Sent(), [](const SentCommand& c) { return c.IsRead(); }).size(), 1u);
+}
+
+TEST_F(BlockTest, ABlockWriteIsOneEraseSixteenProgramsFirstPieceLastAndOneChecksum) {
+    const auto data = Picture(kBlockSize, 1);
+    a.ClearSent();
+    a.store.WriteDataToFlash(0x30000, data.data());
+    auto sent = a.Sent();
+    auto erases = Indices(sent, [](const SentCommand& c) { return c.IsErase(); });
+    auto programs = Indices(sent, [](const SentCommand& c) { return c.IsProgram(); });
+    ASSERT_EQ(erases.size(), 1u);
+    EXPECT_EQ(sent[erases[0] - 1].Address(), 0x30000u);
+    ASSERT_EQ(programs.size(), 16u);
+    for (size_t i = 0; i < 15; ++i) EXPECT_EQ(sent[programs[i] - 1].Address(), 0x30000u + 4096 * (i + 1));
+    EXPECT_EQ(sent[programs[15] - 1].Address(), 0x30000u);
+    for (uint64_t p : programs) EXPECT_EQ(sent[p - 1].length, 4096u);
+    EXPECT_EQ(Indices(sent, [](const SentCommand& c) { return c.IsChecksum(); }).size(), 1u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), frame.emulator.Flash().begin() + 0x30000));
+}
+
+TEST_F(BlockTest, AnEraseThatNeverWorksEndsWithAMismatchAfterThreeAttempts) {
+    // An opcode the flash does not know: every erase fails and programming cannot set bits back.
+    frame.emulator.Flash()[sim::kHeaderEraseOpcode] = 0x21;
+    a.store.GetInformation();
+    std::fill(frame.emulator.Flash().begin() + 0x30000, frame.emulator.Flash().begin() + 0x40000, 0x00);
+    const auto data = Picture(kBlockSize, 2);
+    a.ClearSent();
+    EXPECT_EQ(CodeOf([&] { a.store.WriteDataToFlash(0x30000, data.data()); }), ErrChecksumMismatch);
+    EXPECT_EQ(Indices(a.Sent(), [](const SentCommand& c) { return c.IsChecksum(); }).size(), 3u);
+}
+
+TEST_F(BlockTest, SectorEraseOpcodeErasesEverySectorOfTheBlock) {
+    frame.emulator.Flash()[sim::kHeaderEraseOpcode] = 0x20;
+    a.store.GetInformation();
+    std::fill(frame.emulator.Flash().begin() + 0x30000, frame.emulator.Flash().begin() + 0x40000, 0x00);
+    const auto data = Picture(kBlockSize, 3);
+    a.ClearSent();
+    EXPECT_EQ(CodeOf([&] { a.store.WriteDataToFlash(0x30000, data.data()); }), 0);
+    EXPECT_EQ(Indices(a.Sent(), [](const SentCommand& c) { return c.IsErase(); }).size(), 16u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), frame.emulator.Flash().begin() + 0x30000));
+}
+
+TEST_F(BlockTest, RangeWritesMergeOnlyPartialBlocks) {
+    const auto data = Picture(kBlockSize, 4);
+    a.ClearSent();
+    a.store.WriteFlashRange(0x40000, kBlockSize, data.data());
+    EXPECT_TRUE(Indices(a.Sent(), [](const SentCommand& c) { return c.IsRead(); }).empty());
+
+    // 100 bytes at offset 65500 of a block: both blocks are read, merged and written.
+    const auto before = frame.emulator.Flash();
+    a.ClearSent();
+    a.store.WriteFlashRange(0x50000 + 65500, 100, data.data());
+    auto sent = a.Sent();
+    auto reads = Indices(sent, [](const SentCommand& c) { return c.IsRead(); });
+    auto erases = Indices(sent, [](const SentCommand& c) { return c.IsErase(); });
+    ASSERT_EQ(reads.size(), 32u);
+    EXPECT_EQ(sent[reads[0] - 1].Address(), 0x50000u);
+    EXPECT_EQ(sent[reads[16] - 1].Address(), 0x60000u);
+    ASSERT_EQ(erases.size(), 2u);
+    EXPECT_EQ(sent[erases[0] - 1].Address(), 0x50000u);
+    EXPECT_EQ(sent[erases[1] - 1].Address(), 0x60000u);
+    auto expected = before;
+    std::copy(data.begin(), data.begin() + 100, expected.begin() + 0x50000 + 65500);
+    EXPECT_EQ(frame.emulator.Flash(), expected);
+}
+
+TEST_F(BlockTest, NothingBelowTheListBlockIsEverWritten) {
+    const auto before = frame.emulator.Flash();
+    const auto data = Picture(kBlockSize, 5);
+    a.ClearSent();
+    EXPECT_EQ(CodeOf([&] { a.store.WriteDataToFlash(0, data.data()); }), ErrLayout);
+    EXPECT_EQ(CodeOf([&] { a.store.WriteDataToFlash(kL - kBlockSize, data.data()); }), ErrLayout);
+    EXPECT_EQ(CodeOf([&] { a.store.WriteDataToFlash(frame.layout.flashSize, data.data()); }), ErrLayout);
+    EXPECT_EQ(CodeOf([&] { a.store.WriteDataToFlash(kL + 100, data.data()); }), ErrLayout);
+    EXPECT_EQ(CodeOf([&] { a.store.WriteFlashRange(kL - 10, 20, data.data()); }), ErrLayout);
+    EXPECT_TRUE(Indices(a.Sent(), [](const SentCommand& c) { return c.IsErase() || c.IsProgram(); }).empty());
+    EXPECT_EQ(frame.emulator.Flash(), before);
+}
+
+}  // namespace
+}  // namespace fotolume::album::testing

@@ -1,0 +1,239 @@
+// The commit: what it writes, in which order, its progress, its refusals and the stop request.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "album_fixture.h"
+#include "device/bytes.h"
+
+namespace fotolume::album::testing {
+namespace {
+
+constexpr uint32_t kL = 0x10000;
+
+std::vector<uint32_t> ErasedBlocks(const std::vector<SentCommand>& sent) {
+    std::vector<uint32_t> out;
+    for (const auto& c : sent) {
+        if (c.IsErase()) out.push_back(c.Address());
+    }
+    return out;
+}
+
+// Addresses where a verified 64 KB read started (its first 4 KB piece).
+std::vector<uint32_t> BlockReads(const std::vector<SentCommand>& sent) {
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (sent[i].IsRead() && (i == 0 || !sent[i - 1].IsRead())) out.push_back(sent[i].Address());
+    }
+    return out;
+}
+
+std::unique_ptr<BoundStore> AlbumWith(AlbumFrame& frame, const std::vector<uint32_t>& sizes) {
+    auto a = frame.Open();
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        EXPECT_TRUE(a->store.AddPictureData(Picture(sizes[i], static_cast<uint32_t>(i)).data(), sizes[i]));
+    }
+    EXPECT_TRUE(a->store.CommitAlbum());
+    a->ClearSent();
+    a->progress.clear();
+    return a;
+}
+
+TEST(CommitTest, AfterOnlyDeletesOnlyTheListBlockIsWritten) {
+    AlbumFrame frame;
+    AlbumWith(frame, {30000, 90000, 20000});
+    auto a = frame.Open();
+    ASSERT_TRUE(a->store.DeletePicture(1));
+    ASSERT_TRUE(a->store.CommitAlbum());
+    EXPECT_EQ(a->progress, (std::vector<ProgressCall>{{2, 99, 100}}));
+    auto sent = a->Sent();
+    EXPECT_EQ(ErasedBlocks(sent), std::vector<uint32_t>{kL});
+    for (const auto& c : sent) {
+        if (c.IsProgram()) {
+            EXPECT_LT(c.Address() - kL, kBlockSize);
+        }
+    }
+    auto back = frame.ReadBack();
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0], Picture(30000, 0));
+    EXPECT_EQ(back[1], Picture(20000, 2));
+}
+
+TEST(CommitTest, NewDataIsWrittenFromTheFirstUncommittedByte) {
+    AlbumFrame frame;
+    auto a = AlbumWith(frame, {100000});
+    ASSERT_TRUE(a->store.AddPictureData(Picture(50000, 1).data(), 50000));
+    ASSERT_TRUE(a->store.CommitAlbum());
+    auto sent = a->Sent();
+    // The list block is emptied, the two blocks the new picture touches are read and merged (26976
+    // bytes into the first, 23024 into the second), and the list block is written last.
+    EXPECT_EQ(ErasedBlocks(sent), (std::vector<uint32_t>{kL, kL + 0x10000, kL + 0x20000, kL}));
+    EXPECT_EQ(BlockReads(sent), (std::vector<uint32_t>{kL, kL + 0x10000, kL + 0x20000, kL}));
+    EXPECT_EQ(a->progress, (std::vector<ProgressCall>{
+                               {2, 1, 100}, {2, 2, 100}, {2, 3, 100}, {2, 0, 50000}, {2, 26976, 50000}, {2, 99, 100}}));
+    PicEntry entry;
+    a->store.GetPictureEntry(1, entry);
+    EXPECT_EQ(entry.address, kL + 104096);
+    auto back = frame.ReadBack();
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0], Picture(100000, 0));
+    EXPECT_EQ(back[1], Picture(50000, 1));
+}
+
+TEST(CommitTest, LayoutsThatWouldTouchTheFramesOwnRegionAreRefusedBeforeAnyErase) {
+    struct Case {
+        uint32_t list, flash;
+    } cases[] = {{0x18000, 0x200000}, {0x1FF000, 0x1FF800}};
+    for (const Case& c : cases) {
+        AlbumFrame frame;
+        device::WriteLe24(frame.emulator.Flash().data() + sim::kHeaderListAddress, c.list);
+        device::WriteLe24(frame.emulator.Flash().data() + sim::kHeaderFlashSize, c.flash);
+        const auto before = frame.emulator.Flash();
+        auto a = frame.Open();
+        ASSERT_FALSE(a->store.IsLayoutWritable());
+        a->store.AddPictureData(Picture(100, 1).data(), 100);
+        try {
+            a->store.CommitAlbum();
+            FAIL() << "commit accepted list address " << c.list;
+        } catch (const CAlbumError& e) {
+            EXPECT_EQ(e.Code(), ErrLayout);
+        }
+        EXPECT_THROW(a->store.SetColors(0x1234, 0x4321), CAlbumError);
+        for (const auto& cmd : a->Sent()) EXPECT_FALSE(cmd.IsErase() || cmd.IsProgram());
+        EXPECT_EQ(frame.emulator.Flash(), before);
+    }
+}
+
+TEST(CommitTest, AFailedFirstReadEndsTheCommitBeforeAnythingIsErased) {
+    AlbumFrame frame;
+    auto a = AlbumWith(frame, {30000});
+    ASSERT_TRUE(a->store.AddPictureData(Picture(20000, 5).data(), 20000));
+    const auto before = frame.emulator.Flash();
+    frame.emulator.PowerCycle();
+    // Command 1 wakes the flash; command 2 is the first read of the block at L.
+    frame.emulator.SetFaults({.failCommand = 2});
+    try {
+        a->store.CommitAlbum();
+        FAIL() << "commit went on without the saved block";
+    } catch (const CAlbumError& e) {
+        EXPECT_EQ(e.Code(), ErrTransfer);
+    }
+    EXPECT_TRUE(ErasedBlocks(a->Sent()).empty());
+    EXPECT_EQ(frame.emulator.Flash(), before);
+    frame.emulator.SetFaults({});
+    ASSERT_TRUE(a->store.CommitAlbum());
+    EXPECT_EQ(frame.ReadBack(), (std::vector<std::vector<uint8_t>>{Picture(30000, 0), Picture(20000, 5)}));
+}
+
+TEST(CommitTest, AStopKeepsOnlyPicturesWhoseBlocksWereWritten) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    for (uint32_t i = 0; i < 6; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(40000, i).data(), 40000));
+    // The stop comes while the first block, which holds picture 1 and the start of picture 2, is sent:
+    // picture 2 ends in a block that is never written, so only picture 1 stays.
+    a->onProgress = [&](const ProgressCall& call) {
+        if (call.picture == 2 && call.total == 240000) a->store.RequestStop();
+    };
+    ASSERT_TRUE(a->store.CommitAlbum());
+    EXPECT_EQ(a->store.GetPictureCount(), 1);
+    EXPECT_EQ(a->progress.back(), (ProgressCall{1, 99, 100}));
+    EXPECT_EQ(ErasedBlocks(a->Sent()), (std::vector<uint32_t>{kL, kL, kL}));
+    EXPECT_EQ(frame.ReadBack(), (std::vector<std::vector<uint8_t>>{Picture(40000, 0)}));
+}
+
+TEST(CommitTest, AStopAfterWholeBlocksKeepsThePicturesInsideThem) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    for (uint32_t i = 0; i < 6; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(40000, i).data(), 40000));
+    // Stop once the block at L + 64 KB is about to go: blocks up to L + 128 KB are written, which hold
+    // pictures 1 to 3 entirely (they end at image offset 120000 < 126976).
+    a->onProgress = [&](const ProgressCall& call) {
+        if (call.total == 240000 && call.done == 61440) a->store.RequestStop();
+    };
+    ASSERT_TRUE(a->store.CommitAlbum());
+    ASSERT_EQ(a->store.GetPictureCount(), 3);
+    auto back = frame.ReadBack();
+    ASSERT_EQ(back.size(), 3u);
+    for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(back[i], Picture(40000, i));
+}
+
+TEST(CommitTest, ProgressRunsFromTheListPhasesThroughThePicturesToTheList) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    for (uint32_t i = 0; i < 7; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(30000, i).data(), 30000));
+    ASSERT_TRUE(a->store.CommitAlbum());
+    const auto& p = a->progress;
+    ASSERT_GE(p.size(), 5u);
+    EXPECT_EQ(p[0], (ProgressCall{7, 1, 100}));
+    EXPECT_EQ(p[1], (ProgressCall{7, 2, 100}));
+    EXPECT_EQ(p[2], (ProgressCall{7, 3, 100}));
+    EXPECT_EQ(p.back(), (ProgressCall{7, 99, 100}));
+    // Every picture is reported once it starts, in album order, with done never going back.
+    std::vector<int> started;
+    int lastDone = 0;
+    for (size_t i = 3; i + 1 < p.size(); ++i) {
+        EXPECT_EQ(p[i].total, 210000);
+        EXPECT_GE(p[i].done, lastDone);
+        lastDone = p[i].done;
+        if (started.empty() || started.back() != p[i].picture) started.push_back(p[i].picture);
+    }
+    EXPECT_EQ(started, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST(CommitTest, ColoursAreWrittenAtOnceAndKeepTheListedPictures) {
+    AlbumFrame frame;
+    AlbumWith(frame, {5000, 6000});
+    auto a = frame.Open();
+    a->store.SetColors(0x07E0, 0x001F);
+    auto b = frame.Open();
+    uint16_t font = 0, background = 0;
+    b->store.GetColors(font, background);
+    EXPECT_EQ(font, 0x07E0);
+    EXPECT_EQ(background, 0x001F);
+    EXPECT_EQ(PicturesInMemory(b->store), (std::vector<std::vector<uint8_t>>{Picture(5000, 0), Picture(6000, 1)}));
+}
+
+TEST(CommitTest, ColoursOnANewFrameMakeACleanEmptyList) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    a->store.SetColors(0x1111, 0x2222);
+    const uint8_t* list = frame.emulator.Flash().data() + kL;
+    EXPECT_TRUE(IsListValid(list));
+    EXPECT_TRUE(std::all_of(list + 16, list + 4094, [](uint8_t v) { return v == 0; }));
+    auto b = frame.Open();
+    EXPECT_FALSE(b->store.ListChangedOnLoad());
+    EXPECT_EQ(b->store.GetPictureCount(), 0);
+}
+
+// A colour write that breaks off leaves the list block unknown; the next commit rebuilds it from memory.
+TEST(CommitTest, ABrokenColourWriteIsRepairedByTheNextCommit) {
+    AlbumFrame frame;
+    AlbumWith(frame, {20000, 30000});
+    auto a = frame.Open();
+    frame.emulator.PowerCycle();
+    a->ClearSent();
+    a->store.SetColors(0x0001, 0x0002);
+    const auto sent = a->Sent();
+    uint64_t fifthProgram = 0;
+    for (size_t i = 0, programs = 0; i < sent.size(); ++i) {
+        if (sent[i].IsProgram() && ++programs == 5) fifthProgram = i + 1;
+    }
+    ASSERT_NE(fifthProgram, 0u);
+
+    auto b = frame.Open();
+    frame.emulator.PowerCycle();
+    frame.emulator.SetFaults({.failCommand = fifthProgram});
+    EXPECT_THROW(b->store.SetColors(0x0003, 0x0004), CAlbumError);
+    frame.emulator.SetFaults({});
+    EXPECT_TRUE(frame.ReadBack().empty()) << "the list is not valid while its block is half written";
+    ASSERT_TRUE(b->store.CommitAlbum());
+    auto c = frame.Open();
+    uint16_t font = 0, background = 0;
+    c->store.GetColors(font, background);
+    EXPECT_EQ(font, 0x0003);
+    EXPECT_EQ(background, 0x0004);
+    EXPECT_EQ(PicturesInMemory(c->store), (std::vector<std::vector<uint8_t>>{Picture(20000, 0), Picture(30000, 1)}));
+}
+
+}  // namespace
+}  // namespace fotolume::album::testing

@@ -1,0 +1,138 @@
+// The header read: list address (header field or DPFH layout record), capacity, and failures.
+#include <gtest/gtest.h>
+
+#include "album/picture_list.h"
+#include "album_fixture.h"
+#include "device/bytes.h"
+
+namespace fotolume::album::testing {
+namespace {
+
+sim::NewFrame DpfhFrame() {
+    sim::NewFrame frame;
+    frame.listAddress = 0x30000;
+    frame.dpfh = true;
+    return frame;
+}
+
+void SetRecordAddress(AlbumFrame& frame, uint32_t e) {
+    device::WriteLe24(frame.emulator.Flash().data() + sim::kLayoutRecordAddress + 11, e);
+}
+
+TEST(HeaderTest, ListAddressComesFromTheLayoutRecordRoundedUpToABlock) {
+    AlbumFrame frame(DpfhFrame());
+    // Offset 32 names another address so that the record is seen to win.
+    device::WriteLe24(frame.emulator.Flash().data() + sim::kHeaderListAddress, 0x70000);
+    BoundStore a(frame.emulator);
+    SetRecordAddress(frame, 0x30000);
+    a.store.GetInformation();
+    EXPECT_EQ(a.store.GetListAddress(), 0x30000u);
+    SetRecordAddress(frame, 0x30001);
+    a.store.GetInformation();
+    EXPECT_EQ(a.store.GetListAddress(), 0x40000u);
+
+    // A check byte that does not make the record sum to 0: the record is ignored.
+    frame.emulator.Flash()[260] = static_cast<uint8_t>(frame.emulator.Flash()[260] + 1);
+    a.store.GetInformation();
+    EXPECT_EQ(a.store.GetListAddress(), 0x70000u);
+}
+
+TEST(HeaderTest, HeaderFieldsAndCapacity) {
+    sim::NewFrame layout;
+    layout.flashSize = 2097152;
+    layout.listAddress = 0x40000;
+    layout.width = 160;
+    layout.height = 128;
+    layout.maxPictures = 12;
+    layout.programFlag = true;
+    AlbumFrame frame(layout);
+    BoundStore a(frame.emulator);
+    a.store.GetInformation();
+    EXPECT_EQ(a.store.GetCapacity(), 1830912u);
+    EXPECT_EQ(a.store.GetFreeBytes(), 1830912u);
+    EXPECT_EQ(a.store.GetUsedEndAddress(), 0x40000u + 4096);
+    EXPECT_EQ(a.store.GetFlashTotalSize(), 2097152u);
+    EXPECT_EQ(a.store.GetTotalPicNum(), 12u);
+    uint32_t w = 0, h = 0;
+    a.store.GetLcdSize(w, h);
+    EXPECT_EQ(w, 160u);
+    EXPECT_EQ(h, 128u);
+    EXPECT_TRUE(a.store.Info().programFlag);
+    EXPECT_TRUE(a.store.IsLayoutWritable());
+}
+
+TEST(HeaderTest, NewFrameReadsAsAnEmptyAlbumWithDefaultColours) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    EXPECT_EQ(a->store.GetPictureCount(), 0);
+    uint16_t font = 1, background = 0;
+    a->store.GetColors(font, background);
+    EXPECT_EQ(background, 0xFFFF);
+    EXPECT_EQ(font, 0x0000);
+    EXPECT_FALSE(a->store.ListChangedOnLoad());
+    EXPECT_EQ(a->store.GetFreeSpaceForPicture(), a->store.GetCapacity());
+    EXPECT_TRUE(IsListValid(a->store.PictureListBytes()));
+}
+
+// Failing the read of the layout record must not leave a list address of 0.
+TEST(HeaderTest, FailedLayoutRecordReadIsAFailedHeaderRead) {
+    AlbumFrame frame(DpfhFrame());
+    BoundStore a(frame.emulator);
+    a.store.GetInformation();
+    const uint32_t before = a.store.GetListAddress();
+    const auto sent = a.Sent();
+    size_t recordRead = 0;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (sent[i].IsRead() && sent[i].Address() == sim::kLayoutRecordAddress) recordRead = i + 1;
+    }
+    ASSERT_NE(recordRead, 0u);
+
+    frame.emulator.PowerCycle();
+    frame.emulator.SetFaults({.failCommand = recordRead});
+    try {
+        a.store.GetInformation();
+        FAIL() << "the header read succeeded without its layout record";
+    } catch (const CAlbumError& e) {
+        EXPECT_EQ(e.Code(), ErrTransfer);
+    }
+    EXPECT_EQ(a.store.GetListAddress(), before);
+}
+
+TEST(HeaderTest, UnreadableHeaderThrowsAndKeepsThePreviousValues) {
+    AlbumFrame frame;
+    BoundStore a(frame.emulator);
+    a.store.GetInformation();
+    frame.emulator.PowerCycle();
+    frame.emulator.SetFaults({.failCommand = 1});
+    EXPECT_THROW(a.store.GetInformation(), CAlbumError);
+    EXPECT_EQ(a.store.GetListAddress(), frame.layout.listAddress);
+    EXPECT_EQ(a.store.GetFlashTotalSize(), frame.layout.flashSize);
+}
+
+TEST(HeaderTest, LayoutsThatCannotBeWritten) {
+    struct Case {
+        uint32_t list, flash;
+        uint8_t erase;
+        bool writable;
+    } cases[] = {
+        {0x10000, 0x200000, 0xD8, true},
+        {0x18000, 0x200000, 0xD8, false},  // list off a block boundary
+        {0x00000, 0x200000, 0xD8, false},  // list block would be the header's block
+        {0x1F0000, 0x1F0800, 0xD8, false}, // flash ends before the list does
+        {0x10000, 0x200000, 0xC7, false},  // chip erase
+        {0x10000, 0x200000, 0x20, true},
+    };
+    for (const Case& c : cases) {
+        AlbumFrame frame;
+        auto& flash = frame.emulator.Flash();
+        device::WriteLe24(flash.data() + sim::kHeaderListAddress, c.list);
+        device::WriteLe24(flash.data() + sim::kHeaderFlashSize, c.flash);
+        flash[sim::kHeaderEraseOpcode] = c.erase;
+        BoundStore a(frame.emulator);
+        a.store.GetInformation();
+        EXPECT_EQ(a.store.IsLayoutWritable(), c.writable) << std::hex << c.list << " " << c.flash;
+    }
+}
+
+}  // namespace
+}  // namespace fotolume::album::testing

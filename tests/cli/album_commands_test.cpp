@@ -1,0 +1,148 @@
+// fotolume-cli info, list, delete, colors and backup against a frame served by fotolume-sim.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "album/album_store.h"
+#include "program_runner.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+
+namespace fotolume::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> Bytes(uint32_t size, uint8_t seed) {
+    std::vector<uint8_t> out(size);
+    for (uint32_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(i * 7 + seed);
+    return out;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class AlbumCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frames = dir.Path() + "/frames";
+        fs::create_directories(frames);
+        image = dir.Path() + "/frame.img";
+        ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
+        // Three pictures put on the image through the store over a write-through emulator.
+        auto emulator = sim::CFlashEmulator::OpenImage(image, {});
+        ASSERT_TRUE(emulator);
+        album::CAlbumStore store;
+        store.Bind(std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{emulator.get()}),
+                   "zentaris");
+        store.GetInformation();
+        store.ReadPictureList();
+        for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(store.AddPictureData(Bytes(kSizes[i], i).data(), kSizes[i]));
+        ASSERT_TRUE(store.CommitAlbum());
+    }
+    RunResult Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--frames", frames});
+        return RunProgram(FOTOLUME_CLI_PATH, args);
+    }
+    // The album on the image file, as a fresh store reads it.
+    std::vector<std::vector<uint8_t>> AlbumOnImage() {
+        auto emulator = sim::CFlashEmulator::OpenImage(image, {});
+        album::CAlbumStore store;
+        store.Bind(std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{emulator.get()}),
+                   "zentaris");
+        store.GetInformation();
+        store.ReadPictureList();
+        std::vector<std::vector<uint8_t>> out;
+        for (int i = 0; i < store.GetPictureCount(); ++i) {
+            std::vector<uint8_t> bytes(store.LoadPicture(i));
+            store.ReadPicture(i, bytes.data(), static_cast<uint32_t>(bytes.size()));
+            out.push_back(bytes);
+        }
+        return out;
+    }
+
+    static constexpr uint32_t kSizes[3] = {30000, 70000, 20000};
+    ScratchDir dir;
+    std::string frames, image;
+};
+
+TEST_F(AlbumCommands, InfoAndListDescribeTheAlbum) {
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    RunResult r = Cli({"info"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("List address:     0x010000"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Pictures:         3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Free bytes:       1907520"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Used end address: 0x02E4C0"), std::string::npos) << r.out;
+    r = Cli({"info", "--json"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+    EXPECT_NE(r.out.find("\"pictures\": 3, \"freeBytes\": 1907520"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"background565\": 65535"), std::string::npos) << r.out;
+
+    r = Cli({"list"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "   1  0x011000  30000\n   2  0x018530  70000\n   3  0x0296A0  20000\n");
+    r = Cli({"list", "--json"});
+    EXPECT_NE(r.out.find("{\"position\": 2, \"address\": 99632, \"length\": 70000}"), std::string::npos) << r.out;
+}
+
+TEST_F(AlbumCommands, DeleteWritesTheAlbumAndColoursAreSet) {
+    {
+        ServedFrame frame(image, frames + "/f.sock");
+        ASSERT_TRUE(frame.Ready());
+        EXPECT_EQ(Cli({"delete", "4"}).exitCode, 1);
+        EXPECT_EQ(Cli({"delete", "0"}).exitCode, 1);
+        EXPECT_EQ(Cli({"delete"}).exitCode, 1);
+        RunResult r = Cli({"delete", "2"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(r.err.empty()) << "no progress bar unless standard error is a terminal";
+        r = Cli({"colors", "--font", "FF0000", "--background", "0000ff"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, "Font:       F80000\nBackground: 0000F8\n");
+        EXPECT_EQ(Cli({"colors", "--font", "red"}).exitCode, 1);
+        r = Cli({"colors", "--json"});
+        EXPECT_EQ(r.out, "{\"font\": \"F80000\", \"background\": \"0000F8\"}\n");
+    }
+    EXPECT_EQ(AlbumOnImage(), (std::vector<std::vector<uint8_t>>{Bytes(30000, 0), Bytes(20000, 2)}));
+}
+
+TEST_F(AlbumCommands, BackupIsTheWholeFlash) {
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    const std::string backup = dir.Path() + "/backup.bin";
+    RunResult r = Cli({"backup", backup});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(backup), ReadFile(image));
+    EXPECT_FALSE(fs::exists(backup + ".part"));
+    EXPECT_EQ(Cli({"backup"}).exitCode, 1);
+    EXPECT_EQ(Cli({"backup", dir.Path() + "/no/such/folder/b.bin"}).exitCode, 3);
+}
+
+TEST_F(AlbumCommands, AlbumErrorsExitThreeAndNameTheCode) {
+    {
+        // Command 1 reads the header, 2 polls the status, 3 is the header's checksum query.
+        ServedFrame frame(image, frames + "/f.sock", {"--fail-command", "3"});
+        ASSERT_TRUE(frame.Ready());
+        RunResult r = Cli({"info"});
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_NE(r.err.find("checksum query failed (album error 1)"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    {
+        ServedFrame frame(image, frames + "/g.sock", {"--fail-command", "1"});
+        ASSERT_TRUE(frame.Ready());
+        RunResult r = Cli({"list"});
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_NE(r.err.find("transfer failed (album error 3)"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Cli({"info"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace fotolume::cli::testing
