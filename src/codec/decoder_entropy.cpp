@@ -1,0 +1,147 @@
+// Entropy decoding of frame picture streams: the bit reader, the MINCODE/VALPTR code search of
+// ITU T.81 Annex F.2.2.3 (with a 9-bit look-up in front of it) and the coefficients of one block.
+//
+// Bytes are taken as they stand: frame streams have no 0xFF 0x00 stuffing and no markers. Past the end
+// of the stream the reader sees 1-bits; using any of them marks the picture damaged.
+#include <algorithm>
+
+#include "codec_tables.h"
+#include "jpg_encode.h"
+
+namespace fotolume::codec {
+
+namespace {
+
+// Code length for window w in one slot: the smallest length whose following MINCODE lies above w.
+int SearchLength(const std::array<std::uint16_t, 16>& mincode, unsigned w) {
+    for (int i = 1; i < 16; ++i) {
+        if (mincode[i] != 0 && w < mincode[i]) return i;
+    }
+    return 16;
+}
+
+unsigned SymbolIndex(const std::array<std::uint16_t, 16>& mincode, const std::array<std::uint8_t, 16>& valptr,
+                     unsigned w, int length) {
+    const auto delta = static_cast<std::uint16_t>(w - mincode[length - 1]);
+    return valptr[length - 1] + (static_cast<unsigned>(delta) >> (16 - length));
+}
+
+}  // namespace
+
+void JPGEncode::StartBits() {
+    m_bitData = 0;
+    m_bitCount = 0;
+    Refill();
+}
+
+void JPGEncode::Refill() {
+    const std::uint8_t* data = m_input.data();
+    const std::size_t size = m_input.size();
+    while (m_bitCount <= 56) {
+        const std::uint64_t b = m_pos < size ? data[m_pos] : 0xFF;
+        ++m_pos;
+        m_bitData |= b << (56 - m_bitCount);
+        m_bitCount += 8;
+    }
+}
+
+void JPGEncode::AlignInData(int bits) {
+    while (bits > 0) {
+        if (m_bitCount < 32) Refill();
+        const int t = std::min(bits, 16);
+        m_bitData <<= t;
+        m_bitCount -= t;
+        bits -= t;
+    }
+}
+
+// Every MCU starts on a byte boundary.
+void JPGEncode::AlignToByte() {
+    const int skip = m_bitCount & 7;
+    if (skip != 0) AlignInData(skip);
+}
+
+bool JPGEncode::DataExhausted() const { return m_pos * 8 - static_cast<std::size_t>(m_bitCount) > m_input.size() * 8; }
+
+// A code up to 9 bits long is fully determined by the first 9 bits of the window; such prefixes go
+// through the table, the others through the exact search.
+void JPGEncode::BuildLookup(int slot) {
+    const auto& mincode = m_mincode[slot];
+    const auto& valptr = m_valptr[slot];
+    for (unsigned prefix = 0; prefix < 512; ++prefix) {
+        const unsigned lo = prefix << 7, hi = lo | 0x7F;
+        const int length = SearchLength(mincode, lo);
+        Lookup entry{0, 0};
+        if (length <= 9 && SearchLength(mincode, hi) == length) {
+            const unsigned index = SymbolIndex(mincode, valptr, lo, length);
+            if (index < static_cast<unsigned>(m_symbolCount[slot]))
+                entry = {static_cast<std::uint8_t>(length), m_tableDHT[slot][index]};
+        }
+        m_lookup[slot][prefix] = entry;
+    }
+}
+
+bool JPGEncode::DecodeSymbol(int slot, int& symbol) {
+    if (m_bitCount < 32) Refill();
+    const auto w = static_cast<unsigned>(m_bitData >> 48);
+    const Lookup entry = m_lookup[slot][w >> 7];
+    if (entry.length != 0) {
+        m_bitData <<= entry.length;
+        m_bitCount -= entry.length;
+        symbol = entry.symbol;
+        return true;
+    }
+    const int length = SearchLength(m_mincode[slot], w);
+    const unsigned index = SymbolIndex(m_mincode[slot], m_valptr[slot], w, length);
+    if (index >= static_cast<unsigned>(m_symbolCount[slot])) return false;  // no symbol has this code
+    m_bitData <<= length;
+    m_bitCount -= length;
+    symbol = m_tableDHT[slot][index];
+    return true;
+}
+
+// One block: the DC difference against the component's predictor, then run/size coded AC terms in
+// zigzag order. Coefficients come out in natural order.
+bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef) {
+    std::fill(coef, coef + 64, std::int16_t{0});
+    int slot = dcTable;
+    int k = 0;
+    for (;;) {
+        int symbol = 0;
+        if (!DecodeSymbol(slot, symbol)) return false;
+        const int run = symbol >> 4;
+        const int size = symbol & 15;
+        int value = 0;
+        if (size != 0) {
+            // DecodeSymbol left at least 16 bits in the buffer; size is at most 15.
+            const auto v = static_cast<int>(m_bitData >> (64 - size));
+            m_bitData <<= size;
+            m_bitCount -= size;
+            value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
+        }
+        if (k == 0) {
+            m_preData[component] = static_cast<std::int16_t>(m_preData[component] + value);
+            coef[0] = m_preData[component];
+            k = 1;
+            slot = acTable + 2;
+            continue;
+        }
+        if (run == 0 && size == 0) break;  // end of block
+        if (run == 15 && size == 0) {
+            k += 16;
+            if (k > 63) break;
+            continue;
+        }
+        if (k + run > 63) {
+            // A run past the block's end puts the value on the last position.
+            coef[63] = static_cast<std::int16_t>(value);
+            break;
+        }
+        coef[zigzag_table[k + run]] = static_cast<std::int16_t>(value);
+        k += run + 1;
+        if (k > 63) break;
+    }
+    return true;
+}
+
+}  // namespace fotolume::codec

@@ -1,0 +1,84 @@
+// Entropy coding of the encoder: baseline Huffman coding of one block and the bit writer.
+#include <bit>
+
+#include "codec_tables.h"
+#include "quill_jpeg_encoder.h"
+
+namespace fotolume::codec {
+
+namespace {
+
+// Number of bits of |v|, and the low bits that follow a size code (v - 1 when negative).
+inline int BitSize(std::int32_t v) { return std::bit_width(static_cast<std::uint32_t>(v < 0 ? -v : v)); }
+inline std::uint32_t ValueBits(std::int32_t v, int size) {
+    const std::uint32_t x = static_cast<std::uint32_t>(v < 0 ? v - 1 : v);
+    return x & ((1u << size) - 1u);
+}
+
+}  // namespace
+
+void CQuillJpegEncoder::FlushWholeBytes() {
+    while (m_bitCount >= 8) {
+        m_bitCount -= 8;
+        const auto b = static_cast<std::uint8_t>(m_bitBuffer >> m_bitCount);
+        PutByte(b);
+        if (b == 0xFF && m_bJfif) PutByte(0x00);
+    }
+}
+
+// Appends count bits (at most 27) of value, most significant first.
+void CQuillJpegEncoder::EmitBits(std::uint32_t value, int count) {
+    m_bitBuffer = (m_bitBuffer << count) | value;
+    m_bitCount += count;
+    if (m_bitCount >= 32) FlushWholeBytes();
+}
+
+// Completes the pending bits with 1-bits to a whole byte.
+void CQuillJpegEncoder::FinishByte() {
+    FlushWholeBytes();
+    if (m_bitCount > 0) {
+        const auto b = static_cast<std::uint8_t>((m_bitBuffer << (8 - m_bitCount)) | (0xFFu >> m_bitCount));
+        PutByte(b);
+        if (b == 0xFF && m_bJfif) PutByte(0x00);
+    }
+    m_bitCount = 0;
+    m_bitBuffer = 0;
+}
+
+// Codes one quantized block (natural order). component: 0 = Y, 1 = Cb, 2 = Cr.
+bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* coef, int component) {
+    const tag_HUFFMAN_TABLE& dc = m_huffman[component == 0 ? 0 : 2];
+    const tag_HUFFMAN_TABLE& ac = m_huffman[component == 0 ? 1 : 3];
+
+    const std::int32_t diff = coef[0] - m_dcPredictors[component];
+    m_dcPredictors[component] = coef[0];
+    int s = BitSize(diff);
+    if (s > 255 || dc.size[s] == 0) return false;
+    EmitBits((dc.code[s] << s) | ValueBits(diff, s), dc.size[s] + s);
+
+    int run = 0;
+    for (int k = 1; k < 64; ++k) {
+        const std::int32_t v = coef[jpeg_natural_order[k]];
+        if (v == 0) {
+            ++run;
+            continue;
+        }
+        while (run > 15) {
+            if (ac.size[0xF0] == 0) return false;
+            EmitBits(ac.code[0xF0], ac.size[0xF0]);
+            run -= 16;
+        }
+        s = BitSize(v);
+        const int symbol = run * 16 + s;
+        if (s > 15 || ac.size[symbol] == 0) return false;
+        EmitBits((ac.code[symbol] << s) | ValueBits(v, s), ac.size[symbol] + s);
+        run = 0;
+    }
+    if (run > 0) {
+        if (ac.size[0x00] == 0) return false;
+        EmitBits(ac.code[0x00], ac.size[0x00]);
+    }
+    return true;
+}
+
+}  // namespace fotolume::codec

@@ -1,0 +1,66 @@
+// Forward DCT: the AAN factorisation of IJG's fast integer DCT with 8 fraction bits, then quantization by
+// divisors that also remove the AAN output scaling.
+#include "quill_jpeg_encoder.h"
+
+namespace fotolume::codec {
+
+namespace {
+
+// Products drop their fraction without rounding; the frame streams depend on exactly these values.
+inline std::int32_t M98(std::int32_t x) { return (x * 98) >> 8; }
+inline std::int32_t M139(std::int32_t x) { return (x * 139) >> 8; }
+inline std::int32_t M181(std::int32_t x) { return (x * 181) >> 8; }
+inline std::int32_t M334(std::int32_t x) { return (x * 334) >> 8; }
+
+// One 1-D pass over 8 values spaced `step` apart.
+inline void Pass(std::int32_t* p, int step) {
+    const std::int32_t d0 = p[0], d1 = p[step], d2 = p[2 * step], d3 = p[3 * step];
+    const std::int32_t d4 = p[4 * step], d5 = p[5 * step], d6 = p[6 * step], d7 = p[7 * step];
+    const std::int32_t tmp0 = d0 + d7, tmp7 = d0 - d7;
+    const std::int32_t tmp1 = d1 + d6, tmp6 = d1 - d6;
+    const std::int32_t tmp2 = d2 + d5, tmp5 = d2 - d5;
+    const std::int32_t tmp3 = d3 + d4, tmp4 = d3 - d4;
+
+    // Even part.
+    std::int32_t tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
+    std::int32_t tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+    p[0] = tmp10 + tmp11;
+    p[4 * step] = tmp10 - tmp11;
+    const std::int32_t z1 = M181(tmp12 + tmp13);
+    p[2 * step] = tmp13 + z1;
+    p[6 * step] = tmp13 - z1;
+
+    // Odd part.
+    tmp10 = tmp4 + tmp5;
+    tmp11 = tmp5 + tmp6;
+    tmp12 = tmp6 + tmp7;
+    const std::int32_t z5 = M98(tmp10 - tmp12);
+    const std::int32_t z2 = M139(tmp10) + z5;
+    const std::int32_t z4 = M334(tmp12) + z5;
+    const std::int32_t z3 = M181(tmp11);
+    const std::int32_t z11 = tmp7 + z3, z13 = tmp7 - z3;
+    p[5 * step] = z13 + z2;
+    p[3 * step] = z13 - z2;
+    p[1 * step] = z11 + z4;
+    p[7 * step] = z11 - z4;
+}
+
+}  // namespace
+
+void CQuillJpegEncoder::ForwardDct(std::int32_t* data) {
+    for (int row = 0; row < 8; ++row) Pass(data + 8 * row, 1);
+    for (int col = 0; col < 8; ++col) Pass(data + col, 8);
+}
+
+// Rounds half away from zero.
+void CQuillJpegEncoder::Quantize(std::int32_t* data, const std::array<std::uint16_t, 64>& divisors) {
+    for (int k = 0; k < 64; ++k) {
+        const std::int32_t d = divisors[k];
+        const std::int32_t h = d >> 1;
+        const std::int32_t c = data[k];
+        if (c >= 0) data[k] = (c + h) / d;
+        else data[k] = -((h - c) / d);
+    }
+}
+
+}  // namespace fotolume::codec
