@@ -13,6 +13,8 @@ struct ColourTables {
     std::int32_t cbToB[256];
     std::int32_t cbToG[256];
     std::int32_t crToG[256];
+    // Clamps (1024 Y + chroma terms + 512) >> 10, which lies in -227..480, to 0..255: index + 256.
+    std::uint8_t clamp[768];
 };
 
 constexpr ColourTables MakeColourTables() {
@@ -23,18 +25,17 @@ constexpr ColourTables MakeColourTables() {
         t.cbToG[i] = -352 * (i - 128) + 512;
         t.crToG[i] = -731 * (i - 128);
     }
+    for (int i = 0; i < 768; ++i) t.clamp[i] = static_cast<std::uint8_t>(i < 256 ? 0 : i > 511 ? 255 : i - 256);
     return t;
 }
 
 constexpr ColourTables kColour = MakeColourTables();
 
-inline std::uint8_t Clamp(std::int32_t v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
-
-inline void StorePixel(std::uint8_t* p, int y, int cb, int cr) {
+inline void StorePixel(std::uint8_t* p, int y, int blue, int green, int red) {
     const std::int32_t base = 1024 * y;
-    p[0] = Clamp((base + kColour.cbToB[cb]) >> 10);
-    p[1] = Clamp((base + kColour.cbToG[cb] + kColour.crToG[cr]) >> 10);
-    p[2] = Clamp((base + kColour.crToR[cr]) >> 10);
+    p[0] = kColour.clamp[((base + blue) >> 10) + 256];
+    p[1] = kColour.clamp[((base + green) >> 10) + 256];
+    p[2] = kColour.clamp[((base + red) >> 10) + 256];
 }
 
 }  // namespace
@@ -98,7 +99,11 @@ void JPGEncode::DecodeBlock1x1(int blockX, int blockY) {
     const int cols = std::min(8, m_roundedWidth - x0);
     for (int r = 0; r < rows; ++r) {
         std::uint8_t* p = m_videoBuff.data() + 3 * (static_cast<std::size_t>(y0 + r) * m_roundedWidth + x0);
-        for (int c = 0; c < cols; ++c, p += 3) StorePixel(p, m_yData[r * 8 + c], m_cbData[r * 8 + c], m_crData[r * 8 + c]);
+        for (int c = 0; c < cols; ++c, p += 3) {
+            const int cb = m_cbData[r * 8 + c], cr = m_crData[r * 8 + c];
+            StorePixel(p, m_yData[r * 8 + c], kColour.cbToB[cb], kColour.cbToG[cb] + kColour.crToG[cr],
+                       kColour.crToR[cr]);
+        }
     }
 }
 
@@ -107,13 +112,22 @@ void JPGEncode::DecodeBlock2x2(int chromaOffset, int blockX, int blockY) {
     const int x0 = blockX * 8, y0 = blockY * 8;
     const int rows = std::min(8, m_height - y0);
     const int cols = std::min(8, m_roundedWidth - x0);
+    if (rows <= 0 || cols <= 0) return;
+    int blue[16], green[16], red[16];
+    for (int i = 0; i < 16; ++i) {
+        const int at = chromaOffset + 8 * (i >> 2) + (i & 3);
+        const int cb = m_cbData[at], cr = m_crData[at];
+        blue[i] = kColour.cbToB[cb];
+        green[i] = kColour.cbToG[cb] + kColour.crToG[cr];
+        red[i] = kColour.crToR[cr];
+    }
     for (int r = 0; r < rows; ++r) {
         std::uint8_t* p = m_videoBuff.data() + 3 * (static_cast<std::size_t>(y0 + r) * m_roundedWidth + x0);
-        const int chromaRow = chromaOffset + 8 * (r >> 1);
-        for (int c = 0; c < cols; ++c, p += 3) {
-            const int i = chromaRow + (c >> 1);
-            StorePixel(p, m_yData[r * 8 + c], m_cbData[i], m_crData[i]);
-        }
+        const int* b = blue + 4 * (r >> 1);
+        const int* g = green + 4 * (r >> 1);
+        const int* rd = red + 4 * (r >> 1);
+        const std::uint8_t* y = m_yData.data() + r * 8;
+        for (int c = 0; c < cols; ++c, p += 3) StorePixel(p, y[c], b[c >> 1], g[c >> 1], rd[c >> 1]);
     }
 }
 

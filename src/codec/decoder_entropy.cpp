@@ -1,5 +1,5 @@
 // Entropy decoding of frame picture streams: the bit reader, the MINCODE/VALPTR code search of
-// ITU T.81 Annex F.2.2.3 (with a 9-bit look-up in front of it) and the coefficients of one block.
+// ITU T.81 Annex F.2.2.3 (with a 10-bit look-up in front of it) and the coefficients of one block.
 //
 // Bytes are taken as they stand: frame streams have no 0xFF 0x00 stuffing and no markers. Past the end
 // of the stream the reader sees 1-bits; using any of them marks the picture damaged.
@@ -37,6 +37,17 @@ void JPGEncode::StartBits() {
 void JPGEncode::Refill() {
     const std::uint8_t* data = m_input.data();
     const std::size_t size = m_input.size();
+    if (m_pos + 8 <= size) {
+        // Whole bytes that fit below the buffered bits; the partial byte read along is read again
+        // with the same bits next time.
+        std::uint64_t word = 0;
+        for (int i = 0; i < 8; ++i) word = (word << 8) | data[m_pos + i];
+        m_bitData |= word >> m_bitCount;
+        const int bytes = (63 - m_bitCount) >> 3;
+        m_pos += static_cast<std::size_t>(bytes);
+        m_bitCount += bytes * 8;
+        return;
+    }
     while (m_bitCount <= 56) {
         const std::uint64_t b = m_pos < size ? data[m_pos] : 0xFF;
         ++m_pos;
@@ -63,40 +74,70 @@ void JPGEncode::AlignToByte() {
 
 bool JPGEncode::DataExhausted() const { return m_pos * 8 - static_cast<std::size_t>(m_bitCount) > m_input.size() * 8; }
 
-// A code up to 9 bits long is fully determined by the first 9 bits of the window; such prefixes go
-// through the table, the others through the exact search.
+// The code length found by the search never decreases as the window grows, so one sweep over the
+// prefixes in order finds it at both ends of each prefix's range; where they agree and the code and its
+// value bits fit in the prefix, the whole symbol is decoded by the table.
 void JPGEncode::BuildLookup(int slot) {
     const auto& mincode = m_mincode[slot];
     const auto& valptr = m_valptr[slot];
-    for (unsigned prefix = 0; prefix < 512; ++prefix) {
-        const unsigned lo = prefix << 7, hi = lo | 0x7F;
-        const int length = SearchLength(mincode, lo);
-        Lookup entry{0, 0};
-        if (length <= 9 && SearchLength(mincode, hi) == length) {
+    constexpr int kFree = 16 - kLookupBits;
+    int i = 1;
+    auto lengthAt = [&](unsigned w) {
+        while (i < 16 && !(mincode[i] != 0 && w < mincode[i])) ++i;
+        return i;
+    };
+    for (unsigned prefix = 0; prefix < (1u << kLookupBits); ++prefix) {
+        const unsigned lo = prefix << kFree;
+        const int length = lengthAt(lo);
+        const int lengthHi = lengthAt(lo | ((1u << kFree) - 1));
+        Lookup entry{0, 0, 0};
+        if (length <= kLookupBits && lengthHi == length) {
             const unsigned index = SymbolIndex(mincode, valptr, lo, length);
-            if (index < static_cast<unsigned>(m_symbolCount[slot]))
-                entry = {static_cast<std::uint8_t>(length), m_tableDHT[slot][index]};
+            if (index < static_cast<unsigned>(m_symbolCount[slot])) {
+                const int symbol = m_tableDHT[slot][index];
+                const int size = symbol & 15;
+                if (length + size <= kLookupBits) {
+                    int value = 0;
+                    if (size != 0) {
+                        const int v = static_cast<int>(prefix >> (kLookupBits - length - size)) & ((1 << size) - 1);
+                        value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
+                    }
+                    entry = {static_cast<std::uint8_t>(length + size), static_cast<std::uint8_t>(symbol),
+                             static_cast<std::int16_t>(value)};
+                }
+            }
         }
         m_lookup[slot][prefix] = entry;
     }
 }
 
-bool JPGEncode::DecodeSymbol(int slot, int& symbol) {
+// Decodes one symbol and the value bits of its size category.
+bool JPGEncode::DecodeSymbol(int slot, int& symbol, int& value) {
     if (m_bitCount < 32) Refill();
-    const auto w = static_cast<unsigned>(m_bitData >> 48);
-    const Lookup entry = m_lookup[slot][w >> 7];
+    const Lookup entry = m_lookup[slot][m_bitData >> (64 - kLookupBits)];
     if (entry.length != 0) {
         m_bitData <<= entry.length;
         m_bitCount -= entry.length;
         symbol = entry.symbol;
+        value = entry.value;
         return true;
     }
+    const auto w = static_cast<unsigned>(m_bitData >> 48);
     const int length = SearchLength(m_mincode[slot], w);
     const unsigned index = SymbolIndex(m_mincode[slot], m_valptr[slot], w, length);
     if (index >= static_cast<unsigned>(m_symbolCount[slot])) return false;  // no symbol has this code
     m_bitData <<= length;
     m_bitCount -= length;
     symbol = m_tableDHT[slot][index];
+    const int size = symbol & 15;
+    value = 0;
+    if (size != 0) {
+        // At least 16 bits remain after the code; size is at most 15.
+        const auto v = static_cast<int>(m_bitData >> (64 - size));
+        m_bitData <<= size;
+        m_bitCount -= size;
+        value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
+    }
     return true;
 }
 
@@ -107,18 +148,10 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, std::int1
     int slot = dcTable;
     int k = 0;
     for (;;) {
-        int symbol = 0;
-        if (!DecodeSymbol(slot, symbol)) return false;
+        int symbol = 0, value = 0;
+        if (!DecodeSymbol(slot, symbol, value)) return false;
         const int run = symbol >> 4;
         const int size = symbol & 15;
-        int value = 0;
-        if (size != 0) {
-            // DecodeSymbol left at least 16 bits in the buffer; size is at most 15.
-            const auto v = static_cast<int>(m_bitData >> (64 - size));
-            m_bitData <<= size;
-            m_bitCount -= size;
-            value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
-        }
         if (k == 0) {
             m_preData[component] = static_cast<std::int16_t>(m_preData[component] + value);
             coef[0] = m_preData[component];

@@ -45,36 +45,38 @@ void CQuillJpegEncoder::FinishByte() {
     m_bitBuffer = 0;
 }
 
-// Codes one quantized block (natural order). component: 0 = Y, 1 = Cb, 2 = Cr.
-bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* coef, int component) {
+// Codes one quantized block given in zigzag order; nonZero marks its non-zero coefficients.
+// component: 0 = Y, 1 = Cb, 2 = Cr.
+bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* zigzag, std::uint64_t nonZero, int component) {
     const tag_HUFFMAN_TABLE& dc = m_huffman[component == 0 ? 0 : 2];
     const tag_HUFFMAN_TABLE& ac = m_huffman[component == 0 ? 1 : 3];
 
-    const std::int32_t diff = coef[0] - m_dcPredictors[component];
-    m_dcPredictors[component] = coef[0];
+    const std::int32_t diff = zigzag[0] - m_dcPredictors[component];
+    m_dcPredictors[component] = zigzag[0];
     int s = BitSize(diff);
     if (s > 255 || dc.size[s] == 0) return false;
     EmitBits((dc.code[s] << s) | ValueBits(diff, s), dc.size[s] + s);
 
-    int run = 0;
-    for (int k = 1; k < 64; ++k) {
-        const std::int32_t v = coef[jpeg_natural_order[k]];
-        if (v == 0) {
-            ++run;
-            continue;
-        }
+    // Runs of zeros lie between the set bits of the mask.
+    std::uint64_t pending = nonZero & ~std::uint64_t{1};
+    int last = 0;
+    while (pending != 0) {
+        const int k = std::countr_zero(pending);
+        pending &= pending - 1;
+        int run = k - last - 1;
+        last = k;
         while (run > 15) {
             if (ac.size[0xF0] == 0) return false;
             EmitBits(ac.code[0xF0], ac.size[0xF0]);
             run -= 16;
         }
+        const std::int32_t v = zigzag[k];
         s = BitSize(v);
         const int symbol = run * 16 + s;
         if (s > 15 || ac.size[symbol] == 0) return false;
         EmitBits((ac.code[symbol] << s) | ValueBits(v, s), ac.size[symbol] + s);
-        run = 0;
     }
-    if (run > 0) {
+    if (last < 63) {  // end of block
         if (ac.size[0x00] == 0) return false;
         EmitBits(ac.code[0x00], ac.size[0x00]);
     }

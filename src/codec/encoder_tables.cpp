@@ -49,6 +49,16 @@ void CQuillJpegEncoder::InitQuantTable() {
         m_lumDivisors[k] = static_cast<std::uint16_t>((m_lumTable[k] * aanscales[k] + 1024) >> 11);
         m_chromDivisors[k] = static_cast<std::uint16_t>((m_chromTable[k] * aanscales[k] + 1024) >> 11);
     }
+    PrepareDivisors(m_lumQuant, m_lumDivisors);
+    PrepareDivisors(m_chromQuant, m_chromDivisors);
+}
+
+void CQuillJpegEncoder::PrepareDivisors(Divisors& out, const std::array<std::uint16_t, 64>& divisors) {
+    for (int k = 0; k < 64; ++k) {
+        const std::uint64_t d = divisors[k] ? divisors[k] : 1;
+        out.divisor[k] = static_cast<std::int32_t>(d);
+        out.reciprocal[k] = ((std::uint64_t{1} << 32) + d - 1) / d;
+    }
 }
 
 // Canonical codes from the counts (ITU T.81 Annex C, Figures C.1 to C.3), stored under each symbol value.

@@ -1,5 +1,6 @@
 // Forward DCT: the AAN factorisation of IJG's fast integer DCT with 8 fraction bits, then quantization by
 // divisors that also remove the AAN output scaling.
+#include "codec_tables.h"
 #include "quill_jpeg_encoder.h"
 
 namespace fotolume::codec {
@@ -52,15 +53,22 @@ void CQuillJpegEncoder::ForwardDct(std::int32_t* data) {
     for (int col = 0; col < 8; ++col) Pass(data + col, 8);
 }
 
-// Rounds half away from zero.
-void CQuillJpegEncoder::Quantize(std::int32_t* data, const std::array<std::uint16_t, 64>& divisors) {
+// Rounds half away from zero: (|c| + d/2) / d with the sign of c. The division is a multiplication by
+// ceil(2^32 / d), which gives the exact quotient for every numerator below 2^16 (the error stays below
+// n / 2^32 < 1 / d); the rare larger numerator takes the plain division.
+std::uint64_t CQuillJpegEncoder::Quantize(const std::int32_t* data, const Divisors& divisors, std::int32_t* zigzag) {
+    std::uint64_t nonZero = 0;
     for (int k = 0; k < 64; ++k) {
-        const std::int32_t d = divisors[k];
-        const std::int32_t h = d >> 1;
-        const std::int32_t c = data[k];
-        if (c >= 0) data[k] = (c + h) / d;
-        else data[k] = -((h - c) / d);
+        const int n = jpeg_natural_order[k];
+        const std::int32_t c = data[n];
+        const std::int32_t d = divisors.divisor[n];
+        const auto a = static_cast<std::uint32_t>((c < 0 ? -c : c) + (d >> 1));
+        const auto q = a < 65536u ? static_cast<std::int32_t>((a * divisors.reciprocal[n]) >> 32)
+                                  : static_cast<std::int32_t>(a / static_cast<std::uint32_t>(d));
+        zigzag[k] = c < 0 ? -q : q;
+        nonZero |= static_cast<std::uint64_t>(q != 0) << k;
     }
+    return nonZero;
 }
 
 }  // namespace fotolume::codec

@@ -72,10 +72,18 @@ void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std
         for (int row = 0; row < 8; ++row) workspace[row * 8 + col] = static_cast<std::int16_t>(o.v[row]);
     }
 
-    // Rows, descaled by 8 and shifted to 0..255.
+    // Rows, descaled by 8 and shifted to 0..255. A row without AC terms gives its DC term throughout,
+    // exactly as the butterflies would.
     for (int row = 0; row < 8; ++row) {
+        const std::int16_t* w = workspace + row * 8;
+        std::uint8_t* flat = out + row * stride;
+        if ((w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) == 0) {
+            const auto v = static_cast<std::uint8_t>(std::clamp(((w[0] + 4) >> 3) + 128, 0, 255));
+            for (int i = 0; i < 8; ++i) flat[i] = v;
+            continue;
+        }
         std::int32_t in[8];
-        for (int i = 0; i < 8; ++i) in[i] = workspace[row * 8 + i];
+        for (int i = 0; i < 8; ++i) in[i] = w[i];
         const Eight o = Butterflies(in);
         std::uint8_t* dst = out + row * stride;
         for (int i = 0; i < 8; ++i) dst[i] = static_cast<std::uint8_t>(std::clamp(((o.v[i] + 4) >> 3) + 128, 0, 255));

@@ -58,7 +58,7 @@ private:
     void Refill();
     void AlignInData(int bits);
     void AlignToByte();
-    bool DecodeSymbol(int slot, int& symbol);
+    bool DecodeSymbol(int slot, int& symbol, int& value);
     bool HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef);
     void BuildLookup(int slot);
     bool DataExhausted() const;
@@ -87,12 +87,15 @@ private:
     std::array<int, 4> m_symbolCount{};  // 0: slot never defined
     std::array<std::array<std::uint16_t, 16>, 4> m_mincode{};
     std::array<std::array<std::uint8_t, 16>, 4> m_valptr{};
-    // Per slot and 9-bit window prefix: code length (0 = search MINCODE) and symbol.
+    // Per slot and 10-bit window prefix: a code with its value bits when both fit in the prefix
+    // (length = code and value bits; 0 = decode through the MINCODE search), the symbol and the value.
+    static constexpr int kLookupBits = 10;
     struct Lookup {
         std::uint8_t length;
         std::uint8_t symbol;
+        std::int16_t value;
     };
-    std::array<std::array<Lookup, 512>, 4> m_lookup{};
+    std::array<std::array<Lookup, 1 << kLookupBits>, 4> m_lookup{};
 
     // Input and bit reader: m_bitData holds m_bitCount unread bits, left-aligned.
     std::span<const std::uint8_t> m_input;

@@ -98,8 +98,9 @@ bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* tile) {
         if (m_bJfif) component = i < m_lumBlocks ? 0 : i - m_lumBlocks + 1;
         else component = i < 2 ? i + 1 : 0;
         ForwardDct(blocks[i].data());
-        Quantize(blocks[i].data(), component == 0 ? m_lumDivisors : m_chromDivisors);
-        if (!HuffmanEncode(blocks[i].data(), component)) ok = false;
+        std::int32_t zigzag[64];
+        const std::uint64_t nonZero = Quantize(blocks[i].data(), component == 0 ? m_lumQuant : m_chromQuant, zigzag);
+        if (!HuffmanEncode(zigzag, nonZero, component)) ok = false;
     }
     if (!m_bJfif) FinishByte();
     return ok && !m_overflow;

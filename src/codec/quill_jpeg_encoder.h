@@ -72,12 +72,20 @@ private:
     bool CompressOneTile(const std::uint8_t* tile);
     void BGRToYCbCrEx(const std::uint8_t* tile, Block* blocks) const;
 
-    // DCT and quantization (forward_dct.cpp).
+    // Quantization divisors with their exact reciprocals, natural order.
+    struct Divisors {
+        std::array<std::uint64_t, 64> reciprocal{};  // ceil(2^32 / d)
+        std::array<std::int32_t, 64> divisor{};
+    };
+    static void PrepareDivisors(Divisors& out, const std::array<std::uint16_t, 64>& divisors);
+
+    // DCT and quantization (forward_dct.cpp). Quantize writes the coefficients in zigzag order and
+    // returns the mask of the non-zero ones (bit k = zigzag position k).
     static void ForwardDct(std::int32_t* data);
-    static void Quantize(std::int32_t* data, const std::array<std::uint16_t, 64>& divisors);
+    static std::uint64_t Quantize(const std::int32_t* data, const Divisors& divisors, std::int32_t* zigzag);
 
     // Entropy coding (encoder_entropy.cpp).
-    bool HuffmanEncode(const std::int32_t* coef, int component);
+    bool HuffmanEncode(const std::int32_t* zigzag, std::uint64_t nonZero, int component);
     void EmitBits(std::uint32_t value, int count);
     void FlushWholeBytes();
     void FinishByte();
@@ -93,6 +101,8 @@ private:
     std::array<std::array<std::int32_t, 256>, 9> m_colorTables{};
     std::array<std::uint16_t, 64> m_lumDivisors{};
     std::array<std::uint16_t, 64> m_chromDivisors{};
+    Divisors m_lumQuant;
+    Divisors m_chromQuant;
     std::array<std::uint8_t, 64> m_lumTable{};
     std::array<std::uint8_t, 64> m_chromTable{};
     // Luminance DC, luminance AC, chrominance DC, chrominance AC.
