@@ -56,11 +56,13 @@ bool JPGEncode::DecodeComponentBlock(int component, std::uint8_t* samples) {
     const int quant = m_header[5 + component];
     const int dc = m_header[8 + component];
     const int ac = m_header[11 + component];
-    if (!HuffmanDecode(dc, ac, component, coef) || DataExhausted()) {
+    bool hasAc = false;
+    if (!HuffmanDecode(dc, ac, component, coef, hasAc) || DataExhausted()) {
         m_damaged = true;
         return false;
     }
-    tinyjpeg_idct_int(coef, m_tableDQT[quant].data(), samples, 8);
+    if (hasAc) tinyjpeg_idct_int(coef, m_tableDQT[quant].data(), samples, 8);
+    else tinyjpeg_idct_dc(coef[0], m_tableDQT[quant][0], samples, 8);
     return true;
 }
 

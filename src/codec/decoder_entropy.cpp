@@ -143,8 +143,9 @@ bool JPGEncode::DecodeSymbol(int slot, int& symbol, int& value) {
 
 // One block: the DC difference against the component's predictor, then run/size coded AC terms in
 // zigzag order. Coefficients come out in natural order.
-bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef) {
+bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef, bool& hasAc) {
     std::fill(coef, coef + 64, std::int16_t{0});
+    int acBits = 0;
     int slot = dcTable;
     int k = 0;
     for (;;) {
@@ -168,12 +169,15 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, std::int1
         if (k + run > 63) {
             // A run past the block's end puts the value on the last position.
             coef[63] = static_cast<std::int16_t>(value);
+            acBits |= value;
             break;
         }
         coef[zigzag_table[k + run]] = static_cast<std::int16_t>(value);
+        acBits |= value;
         k += run + 1;
         if (k > 63) break;
     }
+    hasAc = acBits != 0;
     return true;
 }
 

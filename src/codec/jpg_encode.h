@@ -59,7 +59,8 @@ private:
     void AlignInData(int bits);
     void AlignToByte();
     bool DecodeSymbol(int slot, int& symbol, int& value);
-    bool HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef);
+    // hasAc: set when an AC coefficient other than 0 was stored.
+    bool HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef, bool& hasAc);
     void BuildLookup(int slot);
     bool DataExhausted() const;
 
@@ -115,5 +116,7 @@ private:
 // The 6-bit fixed-point AAN inverse DCT: coefficients in natural order, dequantized with table, into
 // 8 rows of 8 samples spaced stride bytes apart.
 void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride);
+// The same for a block whose AC terms are all 0: one flat value.
+void tinyjpeg_idct_dc(std::int16_t dc, std::uint16_t q, std::uint8_t* out, int stride);
 
 }  // namespace fotolume::codec
