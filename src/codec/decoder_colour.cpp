@@ -52,17 +52,16 @@ void JPGEncode::Decode() {
 // Decodes one block of a component (0 = Y, 1 = Cb, 2 = Cr) and turns it into samples. False, with the
 // picture marked damaged, when the data is corrupt or runs out.
 bool JPGEncode::DecodeComponentBlock(int component, std::uint8_t* samples) {
-    std::int16_t coef[64];
     const int quant = m_header[5 + component];
     const int dc = m_header[8 + component];
     const int ac = m_header[11 + component];
     bool hasAc = false;
-    if (!HuffmanDecode(dc, ac, component, coef, hasAc) || DataExhausted()) {
+    if (!HuffmanDecode(dc, ac, component, hasAc) || DataExhausted()) {
         m_damaged = true;
         return false;
     }
-    if (hasAc) tinyjpeg_idct_int(coef, m_tableDQT[quant].data(), samples, 8);
-    else tinyjpeg_idct_dc(coef[0], m_tableDQT[quant][0], samples, 8);
+    if (hasAc) tinyjpeg_idct_int(m_coef.data(), m_tableDQT[quant].data(), samples, 8);
+    else tinyjpeg_idct_dc(m_coef[0], m_tableDQT[quant][0], samples, 8);
     return true;
 }
 

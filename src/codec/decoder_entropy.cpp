@@ -111,17 +111,10 @@ void JPGEncode::BuildLookup(int slot) {
     }
 }
 
-// Decodes one symbol and the value bits of its size category.
+// Decodes one symbol and the value bits of its size category through the MINCODE search; the
+// look-up table covers the common codes.
 bool JPGEncode::DecodeSymbol(int slot, int& symbol, int& value) {
     if (m_bitCount < 32) Refill();
-    const Lookup entry = m_lookup[slot][m_bitData >> (64 - kLookupBits)];
-    if (entry.length != 0) {
-        m_bitData <<= entry.length;
-        m_bitCount -= entry.length;
-        symbol = entry.symbol;
-        value = entry.value;
-        return true;
-    }
     const auto w = static_cast<unsigned>(m_bitData >> 48);
     const int length = SearchLength(m_mincode[slot], w);
     const unsigned index = SymbolIndex(m_mincode[slot], m_valptr[slot], w, length);
@@ -143,14 +136,42 @@ bool JPGEncode::DecodeSymbol(int slot, int& symbol, int& value) {
 
 // One block: the DC difference against the component's predictor, then run/size coded AC terms in
 // zigzag order. Coefficients come out in natural order.
-bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef, bool& hasAc) {
-    std::fill(coef, coef + 64, std::int16_t{0});
+bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& hasAc) {
+    // Clear what the last block left.
+    std::int16_t* coef = m_coef.data();
+    for (int i = 0; i < m_writtenCount; ++i) coef[m_written[i]] = 0;
+    int written = 0;
     int acBits = 0;
     int slot = dcTable;
     int k = 0;
+    // The bit buffer is held in locals while symbols come from the table.
+    std::uint64_t bits = m_bitData;
+    int count = m_bitCount;
     for (;;) {
-        int symbol = 0, value = 0;
-        if (!DecodeSymbol(slot, symbol, value)) return false;
+        if (count < 32) {
+            m_bitData = bits;
+            m_bitCount = count;
+            Refill();
+            bits = m_bitData;
+            count = m_bitCount;
+        }
+        const Lookup entry = m_lookup[slot][bits >> (64 - kLookupBits)];
+        int symbol, value;
+        if (entry.length != 0) {
+            bits <<= entry.length;
+            count -= entry.length;
+            symbol = entry.symbol;
+            value = entry.value;
+        } else {
+            m_bitData = bits;
+            m_bitCount = count;
+            if (!DecodeSymbol(slot, symbol, value)) {
+                m_writtenCount = written;
+                return false;
+            }
+            bits = m_bitData;
+            count = m_bitCount;
+        }
         const int run = symbol >> 4;
         const int size = symbol & 15;
         if (k == 0) {
@@ -169,14 +190,20 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, std::int1
         if (k + run > 63) {
             // A run past the block's end puts the value on the last position.
             coef[63] = static_cast<std::int16_t>(value);
+            m_written[written++] = 63;
             acBits |= value;
             break;
         }
-        coef[zigzag_table[k + run]] = static_cast<std::int16_t>(value);
+        const int at = zigzag_table[k + run];
+        coef[at] = static_cast<std::int16_t>(value);
+        m_written[written++] = static_cast<std::uint8_t>(at);
         acBits |= value;
         k += run + 1;
         if (k > 63) break;
     }
+    m_bitData = bits;
+    m_bitCount = count;
+    m_writtenCount = written;
     hasAc = acBits != 0;
     return true;
 }

@@ -60,7 +60,7 @@ private:
     void AlignToByte();
     bool DecodeSymbol(int slot, int& symbol, int& value);
     // hasAc: set when an AC coefficient other than 0 was stored.
-    bool HuffmanDecode(int dcTable, int acTable, int component, std::int16_t* coef, bool& hasAc);
+    bool HuffmanDecode(int dcTable, int acTable, int component, bool& hasAc);
     void BuildLookup(int slot);
     bool DataExhausted() const;
 
@@ -105,6 +105,10 @@ private:
     int m_bitCount = 0;
 
     std::array<std::int16_t, 3> m_preData{};  // DC predictors Y, Cb, Cr
+    // Coefficients of the block being decoded; all 0 between blocks apart from the listed positions.
+    std::array<std::int16_t, 64> m_coef{};
+    std::array<std::uint8_t, 64> m_written{};
+    int m_writtenCount = 0;
     std::array<std::uint8_t, 64> m_yData{};
     std::array<std::uint8_t, 64> m_cbData{};
     std::array<std::uint8_t, 64> m_crData{};
