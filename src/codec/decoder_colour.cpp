@@ -31,11 +31,21 @@ constexpr ColourTables MakeColourTables() {
 
 constexpr ColourTables kColour = MakeColourTables();
 
-inline void StorePixel(std::uint8_t* p, int y, int blue, int green, int red) {
-    const std::int32_t base = 1024 * y;
-    p[0] = kColour.clamp[((base + blue) >> 10) + 256];
-    p[1] = kColour.clamp[((base + green) >> 10) + 256];
-    p[2] = kColour.clamp[((base + red) >> 10) + 256];
+// (1024 Y + t) >> 10 is Y + (t >> 10): the chroma terms are shifted once per chroma sample. The
+// offsets carry the clamp table's +256.
+struct ChromaTerms {
+    int blue, green, red;
+};
+
+inline ChromaTerms TermsOf(int cb, int cr) {
+    return {(kColour.cbToB[cb] >> 10) + 256, ((kColour.cbToG[cb] + kColour.crToG[cr]) >> 10) + 256,
+            (kColour.crToR[cr] >> 10) + 256};
+}
+
+inline void StorePixel(std::uint8_t* p, int y, const ChromaTerms& t) {
+    p[0] = kColour.clamp[y + t.blue];
+    p[1] = kColour.clamp[y + t.green];
+    p[2] = kColour.clamp[y + t.red];
 }
 
 }  // namespace
@@ -100,11 +110,8 @@ void JPGEncode::DecodeBlock1x1(int blockX, int blockY) {
     const int cols = std::min(8, m_roundedWidth - x0);
     for (int r = 0; r < rows; ++r) {
         std::uint8_t* p = m_videoBuff.data() + 3 * (static_cast<std::size_t>(y0 + r) * m_roundedWidth + x0);
-        for (int c = 0; c < cols; ++c, p += 3) {
-            const int cb = m_cbData[r * 8 + c], cr = m_crData[r * 8 + c];
-            StorePixel(p, m_yData[r * 8 + c], kColour.cbToB[cb], kColour.cbToG[cb] + kColour.crToG[cr],
-                       kColour.crToR[cr]);
-        }
+        for (int c = 0; c < cols; ++c, p += 3)
+            StorePixel(p, m_yData[r * 8 + c], TermsOf(m_cbData[r * 8 + c], m_crData[r * 8 + c]));
     }
 }
 
@@ -114,21 +121,16 @@ void JPGEncode::DecodeBlock2x2(int chromaOffset, int blockX, int blockY) {
     const int rows = std::min(8, m_height - y0);
     const int cols = std::min(8, m_roundedWidth - x0);
     if (rows <= 0 || cols <= 0) return;
-    int blue[16], green[16], red[16];
+    ChromaTerms terms[16];
     for (int i = 0; i < 16; ++i) {
         const int at = chromaOffset + 8 * (i >> 2) + (i & 3);
-        const int cb = m_cbData[at], cr = m_crData[at];
-        blue[i] = kColour.cbToB[cb];
-        green[i] = kColour.cbToG[cb] + kColour.crToG[cr];
-        red[i] = kColour.crToR[cr];
+        terms[i] = TermsOf(m_cbData[at], m_crData[at]);
     }
     for (int r = 0; r < rows; ++r) {
         std::uint8_t* p = m_videoBuff.data() + 3 * (static_cast<std::size_t>(y0 + r) * m_roundedWidth + x0);
-        const int* b = blue + 4 * (r >> 1);
-        const int* g = green + 4 * (r >> 1);
-        const int* rd = red + 4 * (r >> 1);
+        const ChromaTerms* t = terms + 4 * (r >> 1);
         const std::uint8_t* y = m_yData.data() + r * 8;
-        for (int c = 0; c < cols; ++c, p += 3) StorePixel(p, y[c], b[c >> 1], g[c >> 1], rd[c >> 1]);
+        for (int c = 0; c < cols; ++c, p += 3) StorePixel(p, y[c], t[c >> 1]);
     }
 }
 

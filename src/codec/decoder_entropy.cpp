@@ -96,7 +96,9 @@ void JPGEncode::BuildLookup(int slot) {
             if (index < static_cast<unsigned>(m_symbolCount[slot])) {
                 const int symbol = m_tableDHT[slot][index];
                 const int size = symbol & 15;
-                if (length + size <= kLookupBits) {
+                if (length + size > kLookupBits) {
+                    entry = {static_cast<std::uint8_t>(length | kCodeOnly), static_cast<std::uint8_t>(symbol), 0};
+                } else {
                     int value = 0;
                     if (size != 0) {
                         const int v = static_cast<int>(prefix >> (kLookupBits - length - size)) & ((1 << size) - 1);
@@ -157,7 +159,16 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& has
         }
         const Lookup entry = m_lookup[slot][bits >> (64 - kLookupBits)];
         int symbol, value;
-        if (entry.length != 0) {
+        if (entry.length & kCodeOnly) {
+            const int length = entry.length & ~kCodeOnly;
+            bits <<= length;
+            symbol = entry.symbol;
+            const int size = symbol & 15;  // 1..15: at least 16 bits remain after the code
+            const auto v = static_cast<int>(bits >> (64 - size));
+            bits <<= size;
+            count -= length + size;
+            value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
+        } else if (entry.length != 0) {
             bits <<= entry.length;
             count -= entry.length;
             symbol = entry.symbol;

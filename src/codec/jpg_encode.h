@@ -89,7 +89,9 @@ private:
     std::array<std::array<std::uint16_t, 16>, 4> m_mincode{};
     std::array<std::array<std::uint8_t, 16>, 4> m_valptr{};
     // Per slot and 10-bit window prefix: a code with its value bits when both fit in the prefix
-    // (length = code and value bits; 0 = decode through the MINCODE search), the symbol and the value.
+    // (length = code and value bits), or a code alone (length = code bits + kCodeOnly) whose value
+    // bits follow; 0 = decode through the MINCODE search.
+    static constexpr std::uint8_t kCodeOnly = 0x80;
     static constexpr int kLookupBits = 10;
     struct Lookup {
         std::uint8_t length;
