@@ -26,11 +26,37 @@ void CQuillJpegEncoder::FlushWholeBytes() {
     }
 }
 
+// Writes the oldest 32 pending bits: four bytes at once unless the buffer is nearly full or a JFIF
+// byte needs stuffing.
+void CQuillJpegEncoder::FlushWord() {
+    const auto word = static_cast<std::uint32_t>(m_bitBuffer >> (m_bitCount - 32));
+    const std::uint32_t inverted = ~word;
+    const bool hasFF = ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+    if (m_outEnd - m_out >= 4 && !(hasFF && m_bJfif)) {
+        m_out[0] = static_cast<std::uint8_t>(word >> 24);
+        m_out[1] = static_cast<std::uint8_t>(word >> 16);
+        m_out[2] = static_cast<std::uint8_t>(word >> 8);
+        m_out[3] = static_cast<std::uint8_t>(word);
+        m_out += 4;
+        m_bitCount -= 32;
+        return;
+    }
+    const int keep = m_bitCount - 32;
+    m_bitCount = 32;
+    while (m_bitCount > 0) {
+        m_bitCount -= 8;
+        const auto b = static_cast<std::uint8_t>(word >> m_bitCount);
+        PutByte(b);
+        if (b == 0xFF && m_bJfif) PutByte(0x00);
+    }
+    m_bitCount = keep;
+}
+
 // Appends count bits (at most 27) of value, most significant first.
 void CQuillJpegEncoder::EmitBits(std::uint32_t value, int count) {
     m_bitBuffer = (m_bitBuffer << count) | value;
     m_bitCount += count;
-    if (m_bitCount >= 32) FlushWholeBytes();
+    if (m_bitCount >= 32) FlushWord();
 }
 
 // Completes the pending bits with 1-bits to a whole byte.

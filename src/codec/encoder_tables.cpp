@@ -56,8 +56,8 @@ void CQuillJpegEncoder::InitQuantTable() {
 void CQuillJpegEncoder::PrepareDivisors(Divisors& out, const std::array<std::uint16_t, 64>& divisors) {
     for (int k = 0; k < 64; ++k) {
         const std::uint64_t d = divisors[k] ? divisors[k] : 1;
-        out.divisor[k] = static_cast<std::int32_t>(d);
-        out.reciprocal[k] = ((std::uint64_t{1} << 32) + d - 1) / d;
+        out.reciprocal[k] = static_cast<std::uint32_t>(((std::uint64_t{1} << 31) + d - 1) / d);
+        out.half[k] = static_cast<std::uint32_t>(d >> 1);
     }
 }
 

@@ -61,10 +61,11 @@ bool CQuillJpegEncoder::CompressImage(std::span<const std::uint8_t> input, std::
     if (!WriteJpegHeader()) return false;
 
     alignas(16) std::uint8_t tile[16 * 48];
+    const std::uint8_t* rows[16];
     for (int mcuY = 0; mcuY < m_mcuRows; ++mcuY) {
         for (int mcuX = 0; mcuX < m_mcuColumns; ++mcuX) {
-            GatherTile(input.data(), stride, mcuX, mcuY, tile);
-            if (!CompressOneTile(tile)) return false;
+            GatherTile(input.data(), stride, mcuX, mcuY, tile, rows);
+            if (!CompressOneTile(rows)) return false;
         }
     }
     if (m_bJfif) {
@@ -77,9 +78,9 @@ bool CQuillJpegEncoder::CompressImage(std::span<const std::uint8_t> input, std::
     return true;
 }
 
-bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* tile) {
+bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* const* rows) {
     Block blocks[kMaxBlocks];
-    BGRToYCbCrEx(tile, blocks);
+    BGRToYCbCrEx(rows, blocks);
 
     if (!m_bJfif && m_offsetEntry != nullptr) {
         // Predictors in force before this MCU, and the distance from the entry to the MCU's first byte

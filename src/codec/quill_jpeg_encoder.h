@@ -67,15 +67,17 @@ private:
     void WriteHuffmanSegment();
 
     // One MCU (quill_jpeg_encoder.cpp, encoder_colour.cpp).
-    void GatherTile(const std::uint8_t* input, std::size_t stride, int mcuX, int mcuY,
-                    std::uint8_t* tile) const;
-    bool CompressOneTile(const std::uint8_t* tile);
-    void BGRToYCbCrEx(const std::uint8_t* tile, Block* blocks) const;
+    // Points rows[0..MCU height) at the MCU's pixel rows, top first: straight into the input, or into
+    // tile (rows 48 bytes apart) where the MCU reaches past an edge.
+    void GatherTile(const std::uint8_t* input, std::size_t stride, int mcuX, int mcuY, std::uint8_t* tile,
+                    const std::uint8_t** rows) const;
+    bool CompressOneTile(const std::uint8_t* const* rows);
+    void BGRToYCbCrEx(const std::uint8_t* const* rows, Block* blocks) const;
 
-    // Quantization divisors with their exact reciprocals, natural order.
+    // Quantization divisors as exact reciprocals, natural order.
     struct Divisors {
-        std::array<std::uint64_t, 64> reciprocal{};  // ceil(2^32 / d)
-        std::array<std::int32_t, 64> divisor{};
+        std::array<std::uint32_t, 64> reciprocal{};  // ceil(2^31 / d)
+        std::array<std::uint32_t, 64> half{};        // d >> 1
     };
     static void PrepareDivisors(Divisors& out, const std::array<std::uint16_t, 64>& divisors);
 
@@ -87,6 +89,7 @@ private:
     // Entropy coding (encoder_entropy.cpp).
     bool HuffmanEncode(const std::int32_t* zigzag, std::uint64_t nonZero, int component);
     void EmitBits(std::uint32_t value, int count);
+    void FlushWord();
     void FlushWholeBytes();
     void FinishByte();
 
