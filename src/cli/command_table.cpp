@@ -12,6 +12,9 @@ int RunList(const GlobalOptions& options, const std::vector<std::string>& args);
 int RunDelete(const GlobalOptions& options, const std::vector<std::string>& args);
 int RunColors(const GlobalOptions& options, const std::vector<std::string>& args);
 int RunBackup(const GlobalOptions& options, const std::vector<std::string>& args);
+// cmd_codec.cpp
+int RunEncode(const GlobalOptions&, const std::vector<std::string>&);
+int RunDecode(const GlobalOptions&, const std::vector<std::string>&);
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> table = {
@@ -23,6 +26,10 @@ const std::vector<Command>& AllCommands() {
         {"colors", RunColors, "[--font RRGGBB] [--background RRGGBB]",
          "print the frame's text colours, or set them"},
         {"backup", RunBackup, "FILE", "save the whole flash, read with verification, into FILE"},
+        {"encode", RunEncode, "IN.bmp OUT --size WxH [--quality 90] [--mode 3] [--jfif]",
+         "encode a BMP into a frame picture stream (or a JFIF file); prints the bytes written"},
+        {"decode", RunDecode, "IN OUT.bmp --size WxH",
+         "decode a frame picture stream of the panel size into a BMP"},
     };
     return table;
 }

@@ -1,0 +1,112 @@
+// Entropy coding of the encoder: baseline Huffman coding of one block and the bit writer.
+#include <bit>
+
+#include "codec_tables.h"
+#include "quill_jpeg_encoder.h"
+
+namespace fotolume::codec {
+
+namespace {
+
+// Number of bits of |v|, and the low bits that follow a size code (v - 1 when negative).
+inline int BitSize(std::int32_t v) { return std::bit_width(static_cast<std::uint32_t>(v < 0 ? -v : v)); }
+inline std::uint32_t ValueBits(std::int32_t v, int size) {
+    const std::uint32_t x = static_cast<std::uint32_t>(v < 0 ? v - 1 : v);
+    return x & ((1u << size) - 1u);
+}
+
+}  // namespace
+
+void CQuillJpegEncoder::FlushWholeBytes() {
+    while (m_bitCount >= 8) {
+        m_bitCount -= 8;
+        const auto b = static_cast<std::uint8_t>(m_bitBuffer >> m_bitCount);
+        PutByte(b);
+        if (b == 0xFF && m_bJfif) PutByte(0x00);
+    }
+}
+
+// Writes the oldest 32 pending bits: four bytes at once unless the buffer is nearly full or a JFIF
+// byte needs stuffing.
+void CQuillJpegEncoder::FlushWord() {
+    const auto word = static_cast<std::uint32_t>(m_bitBuffer >> (m_bitCount - 32));
+    const std::uint32_t inverted = ~word;
+    const bool hasFF = ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+    if (m_outEnd - m_out >= 4 && !(hasFF && m_bJfif)) {
+        m_out[0] = static_cast<std::uint8_t>(word >> 24);
+        m_out[1] = static_cast<std::uint8_t>(word >> 16);
+        m_out[2] = static_cast<std::uint8_t>(word >> 8);
+        m_out[3] = static_cast<std::uint8_t>(word);
+        m_out += 4;
+        m_bitCount -= 32;
+        return;
+    }
+    const int keep = m_bitCount - 32;
+    m_bitCount = 32;
+    while (m_bitCount > 0) {
+        m_bitCount -= 8;
+        const auto b = static_cast<std::uint8_t>(word >> m_bitCount);
+        PutByte(b);
+        if (b == 0xFF && m_bJfif) PutByte(0x00);
+    }
+    m_bitCount = keep;
+}
+
+// Appends count bits (at most 27) of value, most significant first.
+void CQuillJpegEncoder::EmitBits(std::uint32_t value, int count) {
+    m_bitBuffer = (m_bitBuffer << count) | value;
+    m_bitCount += count;
+    if (m_bitCount >= 32) FlushWord();
+}
+
+// Completes the pending bits with 1-bits to a whole byte.
+void CQuillJpegEncoder::FinishByte() {
+    FlushWholeBytes();
+    if (m_bitCount > 0) {
+        const auto b = static_cast<std::uint8_t>((m_bitBuffer << (8 - m_bitCount)) | (0xFFu >> m_bitCount));
+        PutByte(b);
+        if (b == 0xFF && m_bJfif) PutByte(0x00);
+    }
+    m_bitCount = 0;
+    m_bitBuffer = 0;
+}
+
+// Codes one quantized block given in zigzag order; nonZero marks its non-zero coefficients.
+// component: 0 = Y, 1 = Cb, 2 = Cr.
+bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* zigzag, std::uint64_t nonZero, int component) {
+    const tag_HUFFMAN_TABLE& dc = m_huffman[component == 0 ? 0 : 2];
+    const tag_HUFFMAN_TABLE& ac = m_huffman[component == 0 ? 1 : 3];
+
+    const std::int32_t diff = zigzag[0] - m_dcPredictors[component];
+    m_dcPredictors[component] = zigzag[0];
+    int s = BitSize(diff);
+    if (s > 255 || dc.size[s] == 0) return false;
+    EmitBits((dc.code[s] << s) | ValueBits(diff, s), dc.size[s] + s);
+
+    // Runs of zeros lie between the set bits of the mask.
+    std::uint64_t pending = nonZero & ~std::uint64_t{1};
+    int last = 0;
+    while (pending != 0) {
+        const int k = std::countr_zero(pending);
+        pending &= pending - 1;
+        int run = k - last - 1;
+        last = k;
+        while (run > 15) {
+            if (ac.size[0xF0] == 0) return false;
+            EmitBits(ac.code[0xF0], ac.size[0xF0]);
+            run -= 16;
+        }
+        const std::int32_t v = zigzag[k];
+        s = BitSize(v);
+        const int symbol = run * 16 + s;
+        if (s > 15 || ac.size[symbol] == 0) return false;
+        EmitBits((ac.code[symbol] << s) | ValueBits(v, s), ac.size[symbol] + s);
+    }
+    if (last < 63) {  // end of block
+        if (ac.size[0x00] == 0) return false;
+        EmitBits(ac.code[0x00], ac.size[0x00]);
+    }
+    return true;
+}
+
+}  // namespace fotolume::codec

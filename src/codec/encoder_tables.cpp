@@ -1,0 +1,89 @@
+// Encoder set-up: colour conversion tables, quality-scaled quantization tables and Huffman codes.
+#include "codec_tables.h"
+#include "quill_jpeg_encoder.h"
+
+namespace fotolume::codec {
+
+CQuillJpegEncoder::CQuillJpegEncoder(std::uint16_t quality) : m_quality(quality) { InitEncoder(); }
+
+void CQuillJpegEncoder::InitEncoder() {
+    InitColorTable();
+    InitQuantTable();
+    InitHuffmanTable();
+}
+
+// IJG fixed-point YCbCr with 16 fraction bits; the offsets carry the +128 of Cb and Cr and the rounding.
+void CQuillJpegEncoder::InitColorTable() {
+    for (std::int32_t i = 0; i < 256; ++i) {
+        m_colorTables[0][i] = 19595 * i;
+        m_colorTables[1][i] = 38470 * i;
+        m_colorTables[2][i] = 7471 * i + 32768;
+        m_colorTables[3][i] = -11059 * i;
+        m_colorTables[4][i] = -21709 * i;
+        m_colorTables[5][i] = 32768 * i + 8421375;
+        m_colorTables[6][i] = 32768 * i + 8421375;
+        m_colorTables[7][i] = -27439 * i;
+        m_colorTables[8][i] = -5329 * i;
+    }
+}
+
+void CQuillJpegEncoder::ScaleTable(std::array<std::uint8_t, 64>& table, const std::array<std::uint8_t, 64>& base,
+                                   int scaleFactor) {
+    for (int k = 0; k < 64; ++k) {
+        int v = (base[k] * scaleFactor + 50) / 100;
+        if (v <= 0) v = 1;
+        if (v > 255) v = 255;
+        table[k] = static_cast<std::uint8_t>(v);
+    }
+}
+
+void CQuillJpegEncoder::InitQuantTable() {
+    int q = m_quality;
+    if (q == 0) q = 1;
+    if (q > 100) q = 100;
+    m_scaleFactor = static_cast<std::uint16_t>(q >= 50 ? 200 - 2 * q : 5000 / q);
+    ScaleTable(m_lumTable, std_luminance_quant_tbl, m_scaleFactor);
+    ScaleTable(m_chromTable, std_chrominance_quant_tbl, m_scaleFactor);
+    // The forward DCT leaves its output scaled by the AAN factors; the divisors take them out.
+    for (int k = 0; k < 64; ++k) {
+        m_lumDivisors[k] = static_cast<std::uint16_t>((m_lumTable[k] * aanscales[k] + 1024) >> 11);
+        m_chromDivisors[k] = static_cast<std::uint16_t>((m_chromTable[k] * aanscales[k] + 1024) >> 11);
+    }
+    PrepareDivisors(m_lumQuant, m_lumDivisors);
+    PrepareDivisors(m_chromQuant, m_chromDivisors);
+}
+
+void CQuillJpegEncoder::PrepareDivisors(Divisors& out, const std::array<std::uint16_t, 64>& divisors) {
+    for (int k = 0; k < 64; ++k) {
+        const std::uint64_t d = divisors[k] ? divisors[k] : 1;
+        out.reciprocal[k] = static_cast<std::uint32_t>(((std::uint64_t{1} << 31) + d - 1) / d);
+        out.half[k] = static_cast<std::uint32_t>(d >> 1);
+    }
+}
+
+// Canonical codes from the counts (ITU T.81 Annex C, Figures C.1 to C.3), stored under each symbol value.
+void CQuillJpegEncoder::ComputeHuffmanTable(tag_HUFFMAN_TABLE& table, std::span<const std::uint8_t, 17> bits,
+                                            std::span<const std::uint8_t> values) {
+    table = tag_HUFFMAN_TABLE{};
+    for (int i = 0; i < 17; ++i) table.bits[i] = bits[i];
+    for (std::size_t i = 0; i < values.size() && i < table.val.size(); ++i) table.val[i] = values[i];
+    std::uint32_t code = 0;
+    std::size_t k = 0;
+    for (int length = 1; length <= 16; ++length) {
+        for (int n = 0; n < bits[length] && k < values.size(); ++n, ++k) {
+            table.code[values[k]] = code;
+            table.size[values[k]] = static_cast<std::uint8_t>(length);
+            ++code;
+        }
+        code <<= 1;
+    }
+}
+
+void CQuillJpegEncoder::InitHuffmanTable() {
+    ComputeHuffmanTable(m_huffman[0], bitsYDC, valYDC);
+    ComputeHuffmanTable(m_huffman[1], bitsYAC, valYAC);
+    ComputeHuffmanTable(m_huffman[2], bitsCbCrDC, valCbCrDC);
+    ComputeHuffmanTable(m_huffman[3], bitsCbCrAC, valCbCrAC);
+}
+
+}  // namespace fotolume::codec
