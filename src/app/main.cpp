@@ -1,0 +1,76 @@
+// Fotolume: the full window.
+#include "main_dlg.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+
+using fotolume::app::CMainDlg;
+
+namespace {
+
+// Saves the window to a file once its layout is done, then ends the program.
+void SaveScreenshotWhenReady(CMainDlg& dlg, const QString& path)
+{
+    auto* poll = new QTimer(&dlg);
+    QObject::connect(poll, &QTimer::timeout, &dlg, [&dlg, path, poll] {
+        if (!dlg.IsLayoutDone())
+            return;
+        poll->stop();
+        if (!dlg.grab().save(path)) {
+            std::fprintf(stderr, "Fotolume: cannot write the screenshot %s\n", qPrintable(path));
+            QCoreApplication::exit(1);
+            return;
+        }
+        std::printf("%s\n", qPrintable(path));
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+    poll->start(50);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Fotolume"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Companion program for USB mini photo frames"));
+    parser.addHelpOption();
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Save the window to <file> once it is laid out, then exit."),
+                                        QStringLiteral("file"));
+    const QCommandLineOption screenSize(QStringLiteral("screen-size"),
+                                        QStringLiteral("Lay the window out for a screen of <width>x<height> pixels."),
+                                        QStringLiteral("size"));
+    parser.addOption(screenshot);
+    parser.addOption(screenSize);
+    parser.process(app);
+
+    fotolume::app::MainDlgOptions options;
+    if (parser.isSet(screenSize)) {
+        const QStringList parts = parser.value(screenSize).split(QLatin1Char('x'));
+        bool okW = false;
+        bool okH = false;
+        if (parts.size() == 2)
+            options.screenSize = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
+        if (!okW || !okH || options.screenSize.isEmpty()) {
+            std::fprintf(stderr, "Fotolume: --screen-size wants <width>x<height>, e.g. 1280x1024\n");
+            return 2;
+        }
+    }
+    CMainDlg dlg(options);
+    dlg.EnableCommands(false);
+    dlg.StartOpening();
+    dlg.show();
+    if (parser.isSet(screenshot)) {
+        SaveScreenshotWhenReady(dlg, parser.value(screenshot));
+        return app.exec();
+    }
+    QObject::connect(&dlg, &QDialog::finished, &app, &QApplication::quit);
+    return app.exec();
+}
