@@ -35,7 +35,4 @@ public:
     virtual std::optional<QColor> AskColor(const QColor& initial) = 0;
 };
 
-// Name of an answer, for diagnostics and test output.
-const char* AnswerName(IPrompt::Answer answer);
-
 } // namespace fotolume::app

@@ -4,6 +4,8 @@
 #include "scripted_prompt.h"
 #include "thumb_list_ctrl.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -209,4 +211,29 @@ TEST_F(MainWindowKeys, DropsReturnTheWindowToItsRectangleAndReportThePaths)
     ASSERT_EQ(dropped.count(), 1);
     EXPECT_EQ(dropped.at(0).at(0).toStringList(), QStringList{QStringLiteral("/pictures/A.JPG")});
     EXPECT_EQ(m_dlg->geometry(), home);
+}
+
+TEST_F(MainWindowKeys, RightClickOnTheWindowSurfaceOpensTheLanguageMenu)
+{
+    m_dlg->SetLanguageMenu(QStringLiteral("Language"), {{9002, QStringLiteral("English"), true}});
+    QMenu* menu = m_dlg->ContextMenu();
+
+    // Over a button: no menu.
+    const QPoint onButton = m_dlg->Button(ids::kSave)->geometry().center();
+    QContextMenuEvent overButton(QContextMenuEvent::Mouse, onButton, m_dlg->mapToGlobal(onButton));
+    QCoreApplication::sendEvent(m_dlg.get(), &overButton);
+    EXPECT_FALSE(menu->isVisible());
+
+    // Over the preview's frame, while reading: no menu either.
+    const QPoint onFrame = m_dlg->Control(ids::kPreviewGroup)->geometry().topLeft() + QPoint(5, 30);
+    m_dlg->Flags().isReading = true;
+    QContextMenuEvent whileReading(QContextMenuEvent::Mouse, onFrame, m_dlg->mapToGlobal(onFrame));
+    QCoreApplication::sendEvent(m_dlg.get(), &whileReading);
+    EXPECT_FALSE(menu->isVisible());
+
+    m_dlg->Flags().isReading = false;
+    QContextMenuEvent idle(QContextMenuEvent::Mouse, onFrame, m_dlg->mapToGlobal(onFrame));
+    QCoreApplication::sendEvent(m_dlg.get(), &idle);
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
 }
