@@ -1,5 +1,6 @@
 // Fotolume: the full window.
 #include "main_dlg.h"
+#include "single_instance.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -63,7 +64,16 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    // A second start brings the first window to the front and opens none.
+    fotolume::app::CSingleInstance instance(QStringLiteral("Fotolume"));
+    if (!instance.Acquire()) {
+        if (!instance.SignalFirst())
+            std::fprintf(stderr, "Fotolume: already running, but its window did not answer\n");
+        return 0;
+    }
+
     CMainDlg dlg(options);
+    QObject::connect(&instance, &fotolume::app::CSingleInstance::raiseRequested, &dlg, &CMainDlg::BringToFront);
     dlg.EnableCommands(false);
     dlg.StartOpening();
     dlg.show();

@@ -1,5 +1,6 @@
 #include "main_dlg.h"
 
+#include "app_messages.h"
 #include "dialog_prompt.h"
 #include "folder_tree_ctrl.h"
 #include "text_progress_ctrl.h"
@@ -314,6 +315,24 @@ void CMainDlg::RestoreWindowRect()
 {
     if (m_restoreRect.isValid())
         setGeometry(m_restoreRect);
+}
+
+void CMainDlg::BringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+bool CMainDlg::event(QEvent* event)
+{
+    auto* message = event->type() >= QEvent::User ? dynamic_cast<CAppMessage*>(event) : nullptr;
+    if (message) {
+        Q_EMIT appMessage(message->Name(), message->WParam(), message->LParam());
+        return true;
+    }
+    return QDialog::event(event);
 }
 
 void CMainDlg::EnableCommands(bool on)

@@ -129,6 +129,8 @@ public:
     void RequestLeave();
     // Moves the window back to where the opening animation left it.
     void RestoreWindowRect();
+    // Restores a minimised window and brings it to the front (a second start).
+    void BringToFront();
 
 Q_SIGNALS:
     void synchronizeRequested();
@@ -151,8 +153,12 @@ Q_SIGNALS:
     void stopRequested();
     // The window is about to close as accepted: clean up the cache.
     void leaving();
+    // A registered message (see app_messages.h) reached the window. A sent
+    // message's sender waits until the slots connected here have returned.
+    void appMessage(const QString& name, qintptr wParam, qintptr lParam);
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
