@@ -103,6 +103,10 @@ public:
     QString StatusLeftText() const;
     void RecreateStatusBar();
     void SetStatusIcon(bool frameAttached);
+    // No frame: says so in the status bar, clears isConnected, empties the
+    // album list and disables the commands; with the prompt it then asks for
+    // the frame to be plugged in.
+    void ShowDeviceMissing(bool withPrompt);
     bool StatusIconShowsFrame() const { return m_iconAttached; }
 
     void SetTotals(const TotalsInfo& info);

@@ -3,6 +3,7 @@
 #include "main_dlg.h"
 
 #include "folder_tree_ctrl.h"
+#include "thumb_list_ctrl.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -73,6 +74,16 @@ void CMainDlg::SetStatusIcon(bool frameAttached)
     const QPixmap icon(resource);
     m_statusIcon->setPixmap(
         icon.scaled(m_statusIcon->size().boundedTo(icon.size()), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void CMainDlg::ShowDeviceMissing(bool withPrompt)
+{
+    ShowStatus(m_lookup("DEVICEOFF_TIPS", "DPF Detached!"));
+    m_flags.isConnected = false;
+    m_list->DeleteAll();
+    EnableCommands(false);
+    if (withPrompt)
+        ShowStatus(m_lookup("INSERTDEVICE_TIPS", "Please insert the DPF device!"));
 }
 
 void CMainDlg::SetTotals(const TotalsInfo& info)

@@ -338,3 +338,24 @@ TEST(ScriptedPrompt, AnswersFromItsQueueAndRecordsEveryQuestion)
     EXPECT_EQ(prompt.CountOf(CScriptedPrompt::Kind::YesNo), 3);
     EXPECT_EQ(prompt.Texts().at(3), QStringLiteral("Choose Save Directory"));
 }
+
+TEST(MainWindow, DeviceMissingEmptiesTheAlbumAndDisablesCommands)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    dlg.Flags().isConnected = true;
+    CThumbListCtrl& list = *dlg.AlbumList();
+    list.SetUp(ComputeThumbGeometry(64, 3, 128, 128, 246));
+    ASSERT_TRUE(list.AddBitmap(QImage(64, 64, QImage::Format_RGB32), QStringLiteral("0001.bmp")));
+
+    dlg.ShowDeviceMissing(false);
+    EXPECT_FALSE(dlg.Flags().isConnected);
+    EXPECT_EQ(list.GetItemCount(), 0);
+    EXPECT_FALSE(dlg.Button(ids::kSynchronize)->isEnabled());
+    EXPECT_TRUE(dlg.Button(ids::kExit)->isEnabled());
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("DPF Detached!"));
+
+    dlg.ShowDeviceMissing(true);
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Please insert the DPF device!"));
+    EXPECT_TRUE(prompt.History().isEmpty());
+}
