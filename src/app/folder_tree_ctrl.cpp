@@ -81,6 +81,9 @@ QList<CFolderTreeCtrl::Root> CFolderTreeCtrl::MountedVolumes() const
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || !volume.isReady())
             continue;
+        // Package images (snaps) are mounted read-only file systems, not places for pictures.
+        if (volume.fileSystemType() == "squashfs")
+            continue;
         const QString name = volume.name().isEmpty() ? volume.displayName() : volume.name();
         roots.append({WithSlash(volume.rootPath()), name});
     }
