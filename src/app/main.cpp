@@ -1,9 +1,11 @@
 // Fotolume: the full window.
+#include "dialog_prompt.h"
 #include "main_dlg.h"
 #include "single_instance.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -70,6 +72,17 @@ int main(int argc, char** argv)
         if (!instance.SignalFirst())
             std::fprintf(stderr, "Fotolume: already running, but its window did not answer\n");
         return 0;
+    }
+
+    // Thumbnails and previews need at least 16 bits per pixel.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && screen->depth() < 16) {
+        fotolume::app::CDialogPrompt dialogs;
+        fotolume::app::IPrompt& prompt = dialogs;
+        prompt.Message(QStringLiteral("The color quality of the system is less than 16 bit, the application "
+                                      "cannot use in this situation!"));
+        std::fprintf(stderr, "Fotolume: the display has fewer than 16 bits per pixel\n");
+        return 1;
     }
 
     CMainDlg dlg(options);
