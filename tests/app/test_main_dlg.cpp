@@ -40,7 +40,7 @@ void OpenAndWaitForLayout(CMainDlg& dlg)
     dlg.StartOpening();
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    for (int i = 0; i < 500 && !dlg.IsLayoutDone(); ++i)
+    for (int i = 0; i < 2000 && !dlg.IsLayoutDone(); ++i)
         QTest::qWait(10);
     ASSERT_TRUE(dlg.IsLayoutDone());
 }

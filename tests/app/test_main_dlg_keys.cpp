@@ -200,7 +200,7 @@ TEST_F(MainWindowKeys, DropsReturnTheWindowToItsRectangleAndReportThePaths)
 {
     // Stand-in for the end of the opening animation.
     m_dlg->StartOpening();
-    for (int i = 0; i < 500 && !m_dlg->IsLayoutDone(); ++i)
+    for (int i = 0; i < 2000 && !m_dlg->IsLayoutDone(); ++i)
         QTest::qWait(10);
     ASSERT_TRUE(m_dlg->IsLayoutDone());
     const QRect home = m_dlg->RestoreRect();
