@@ -1,0 +1,31 @@
+#pragma once
+
+#include "prompt.h"
+#include "text_lookup.h"
+
+namespace fotolume::app {
+
+// The controller's state flags, owned by the main window.
+struct AppFlags {
+    bool isConnected = false;
+    bool isReading = false;
+    bool isSending = false;
+    bool isAddingBatch = false;
+    bool isModified = false;
+    bool isQuitPending = false;
+    bool autoAdvance = true;
+};
+
+enum class LeaveDecision {
+    Ignore,       // a batch add runs: the request is dropped
+    Stay,         // the user was told or said No
+    Close,        // leave now
+    StopAndClose, // stop the running synchronize, then leave
+};
+
+// Decides a request to leave the program (window close, Exit, Ctrl+E),
+// asking the user where the state calls for it. StopAndClose also sets
+// isQuitPending.
+LeaveDecision DecideLeave(AppFlags& flags, IPrompt& prompt, const TextLookup& text);
+
+} // namespace fotolume::app

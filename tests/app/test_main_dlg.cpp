@@ -1,0 +1,361 @@
+#include "folder_tree_ctrl.h"
+#include "main_dlg.h"
+#include "scripted_prompt.h"
+#include "text_progress_ctrl.h"
+#include "thumb_list_ctrl.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace fotolume::app;
+
+namespace {
+
+const int kCommandIds[] = {1004, 1008, 1012, 1023, 1011, 1019, 1048, 1033, 1034, 1009, 1006, 1001};
+
+MainDlgOptions Options(QSize screen, CScriptedPrompt* prompt, TextLookup lookup = {})
+{
+    MainDlgOptions options;
+    options.screenSize = screen;
+    options.prompt = prompt;
+    options.lookup = std::move(lookup);
+    options.computerRoots = {QDir::tempPath()};
+    options.desktopFolder = QDir::homePath() + QStringLiteral("/Desktop");
+    options.picturesFolder = QDir::homePath() + QStringLiteral("/Pictures");
+    return options;
+}
+
+void OpenAndWaitForLayout(CMainDlg& dlg)
+{
+    dlg.StartOpening();
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    for (int i = 0; i < 2000 && !dlg.IsLayoutDone(); ++i)
+        QTest::qWait(10);
+    ASSERT_TRUE(dlg.IsLayoutDone());
+}
+
+} // namespace
+
+TEST(MainLayout, WideScreenUsesPixelsWithTheTextHeightRule)
+{
+    const int t = 48;
+    const MainLayout layout = ComputeMainLayout(QSize(1280, 1024), t);
+    EXPECT_EQ(layout.window, QSize(920, 630));
+    EXPECT_EQ(layout.controls.value(ids::kPreview), QRect(17, 180, 505, 355));
+    EXPECT_EQ(layout.controls.value(ids::kAlbumList), QRect(647, 98, 246, 430 - t));
+    EXPECT_EQ(layout.controls.value(ids::kTotals), QRect(650, 528 - t, 243, t));
+    EXPECT_EQ(layout.controls.value(ids::kSetting), QRect(540, 338, 105, 23));
+    EXPECT_EQ(layout.controls.value(ids::kExit), QRect(771, 74, 123, 23));
+    EXPECT_EQ(layout.controls.size(), 21);
+    EXPECT_EQ(ComputeLayoutPosition(QSize(1280, 1024), QSize(920, 630), false), QPoint(180, 197));
+}
+
+TEST(MainLayout, NarrowScreenScalesTheSecondTable)
+{
+    const int t = 45;
+    const MainLayout layout = ComputeMainLayout(QSize(800, 600), t);
+    EXPECT_EQ(layout.window, QSize(800, 572));
+    // 540 x 800 / 920 = 469.6, 99 x 600 / 660 = 90, 105 x 800 / 920 = 91.3, 23 x 600 / 660 = 20.9
+    EXPECT_EQ(layout.controls.value(ids::kZoomIn), QRect(469, 90, 91, 20));
+    EXPECT_EQ(layout.controls.value(ids::kSetting), QRect(469, 240, 91, 20));
+    EXPECT_EQ(layout.controls.value(ids::kPreviewGroup), QRect(1, 141, 466, 362));
+    // The list's height is 528 sy - T - 98 sy; the totals sit T above 528 sy, T high unscaled.
+    EXPECT_EQ(layout.controls.value(ids::kAlbumList), QRect(560, 89, 213, 390 - t));
+    EXPECT_EQ(layout.controls.value(ids::kTotals), QRect(565, 480 - t, 211, t));
+    // The status icon's height scales with the width.
+    EXPECT_EQ(layout.controls.value(ids::kStatusIcon), QRect(471, 12, 86, 39));
+    EXPECT_EQ(ComputeLayoutPosition(QSize(800, 600), QSize(800, 572), true), QPoint(0, 14));
+    EXPECT_EQ(ComputeLayoutPosition(QSize(700, 600), QSize(800, 572), true), QPoint(0, 0));
+}
+
+TEST(MainWindow, OpensAnimatedAndLaysOutForA1280By1024Screen)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    dlg.StartOpening();
+    EXPECT_FALSE(dlg.IsAnimationFinished());
+    EXPECT_LT(dlg.width(), 920);
+    OpenAndWaitForLayout(dlg);
+    EXPECT_TRUE(dlg.IsAnimationFinished());
+    EXPECT_EQ(dlg.size(), QSize(920, 630));
+    EXPECT_EQ(dlg.pos(), QPoint(180, 197));
+    const int t = dlg.TextHeightT();
+    EXPECT_EQ(dlg.Control(ids::kAlbumList)->geometry(), QRect(647, 98, 246, 430 - t));
+    EXPECT_EQ(dlg.Control(ids::kTotals)->geometry(), QRect(650, 528 - t, 243, t));
+    EXPECT_EQ(dlg.Control(ids::kPreview)->geometry(), QRect(17, 180, 505, 355));
+    EXPECT_EQ(dlg.Control(ids::kFolderTree)->geometry(), QRect(2, 11, 535, 138));
+    EXPECT_EQ(dlg.RestoreRect(), dlg.geometry());
+    // The status bar spans the bottom edge.
+    QWidget* status = dlg.findChild<QWidget*>(QStringLiteral("1013"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->geometry().bottom(), dlg.height() - 1);
+    EXPECT_EQ(status->width(), 920);
+    EXPECT_EQ(prompt.History().size(), 0);
+}
+
+TEST(MainWindow, LaysOutScaledOnAn800By600Screen)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(800, 600), &prompt));
+    OpenAndWaitForLayout(dlg);
+    EXPECT_EQ(dlg.size(), QSize(800, 572));
+    EXPECT_EQ(dlg.pos(), QPoint(0, 14));
+    EXPECT_EQ(dlg.Control(ids::kZoomIn)->geometry(), QRect(469, 90, 91, 20));
+    EXPECT_EQ(dlg.Control(ids::kPreview)->geometry(), QRect(14, 163, 439, 322));
+    const int t = dlg.TextHeightT();
+    EXPECT_EQ(dlg.Control(ids::kTotals)->geometry(), QRect(565, 480 - t, 211, t));
+    // Every control lies inside the window.
+    for (QWidget* child : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || child->objectName().isEmpty())
+            continue;
+        EXPECT_TRUE(QRect(QPoint(0, 0), dlg.size()).contains(child->geometry()))
+            << child->objectName().toStdString();
+    }
+}
+
+TEST(MainWindow, ControlsCarryTheirIdsAndTemplateTexts)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    const struct {
+        int id;
+        const char* caption;
+    } buttons[] = {{1004, "+"},       {1008, "-"},       {1012, "Clear"},  {1023, "RotateL"},
+                   {1011, "RotateR"}, {1019, "Add"},     {1048, "Setting"}, {1033, "Save"},
+                   {1034, "SaveAll"}, {1009, "All"},     {1006, "Delete"}, {1001, "Synchronize"},
+                   {2, "Exit"}};
+    for (const auto& b : buttons) {
+        QPushButton* button = dlg.Button(b.id);
+        ASSERT_NE(button, nullptr) << b.id;
+        EXPECT_EQ(button->objectName(), QString::number(b.id));
+        EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.id;
+        EXPECT_FALSE(button->toolTip().isEmpty()) << b.id;
+    }
+    EXPECT_EQ(dlg.Button(1033)->toolTip(), QStringLiteral("Save As"));
+    EXPECT_EQ(dlg.Button(1012)->toolTip(), QStringLiteral("Clear Rect"));
+    for (int id : {123, 1005, 1017, 1020, 1025, 1027, 1039, 1042})
+        EXPECT_NE(dlg.Control(id), nullptr) << id;
+    EXPECT_EQ(dlg.Control(123)->size(), QSize(505, 355));
+    EXPECT_EQ(qobject_cast<QGroupBox*>(dlg.Control(1020))->title(), QStringLiteral("Preview: "));
+    EXPECT_EQ(qobject_cast<QGroupBox*>(dlg.Control(1042))->title(), QStringLiteral("Pics In DPF:"));
+    EXPECT_EQ(dlg.StatusLeftText(), QStringLiteral("Info:"));
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("DPF Detached!"));
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Fotolume"));
+    dlg.SetTitle(QStringLiteral("Pixo"));
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Pixo"));
+}
+
+TEST(MainWindow, TotalsTextInItsThreeForms)
+{
+    const QString label = QStringLiteral("Total Pictures");
+    EXPECT_EQ(FormatTotals(label, {}), QStringLiteral("Total Pictures:\n 0 \n(0 KB / 0 KB)"));
+    TotalsInfo spaceOnly;
+    spaceOnly.attached = true;
+    spaceOnly.pictureCount = 7;
+    spaceOnly.usedBytes = 1200LL * 1024 + 1023;
+    spaceOnly.totalBytes = 2048LL * 1024;
+    EXPECT_EQ(FormatTotals(label, spaceOnly), QStringLiteral("Total Pictures:\n 7 \n(1200 KB / 2048 KB)"));
+    TotalsInfo counted = spaceOnly;
+    counted.maxPictureCount = 10;
+    EXPECT_EQ(FormatTotals(label, counted), QStringLiteral("Total Pictures:\n \n7  / 10 "));
+    // Without a frame the figures are zero whatever was known before.
+    TotalsInfo detached = spaceOnly;
+    detached.attached = false;
+    EXPECT_EQ(FormatTotals(label, detached), QStringLiteral("Total Pictures:\n 0 \n(0 KB / 0 KB)"));
+
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    dlg.SetTotals(spaceOnly);
+    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Total Pictures:\n 7 \n(1200 KB / 2048 KB)"));
+    dlg.ShowTotalsText(QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
+    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
+    // Re-texting for a language brings the totals back under the new label.
+    dlg.SetTextLookup([](const char* key, const char* def) {
+        return qstrcmp(key, "IDC_STATIC_HIDSTATUS") == 0 ? QStringLiteral("Bilder") : QString::fromUtf8(def);
+    });
+    dlg.ApplyTexts();
+    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Bilder:\n 7 \n(1200 KB / 2048 KB)"));
+}
+
+TEST(MainWindow, ReTextingUsesTheLanguageAndFallsBackToDefaults)
+{
+    CScriptedPrompt prompt;
+    const TextLookup german = [](const char* key, const char* def) {
+        static const QMap<QString, QString> texts = {
+            {QStringLiteral("IDC_BUTTON_SEND"), QStringLiteral("Abgleichen")},
+            {QStringLiteral("IDC_BUTTON_SENDTIPS"), QStringLiteral("Mit dem Rahmen abgleichen")},
+            {QStringLiteral("STATUSBAR_LEFT"), QStringLiteral("Hinweis:")},
+            {QStringLiteral("DEVICEON_TIPS"), QStringLiteral("Rahmen da")},
+            {QStringLiteral("MY_PICTURE"), QStringLiteral("Meine Bilder")},
+        };
+        return texts.value(QString::fromUtf8(key), QString::fromUtf8(def));
+    };
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt, german));
+    EXPECT_EQ(dlg.Button(1001)->text(), QStringLiteral("Abgleichen"));
+    EXPECT_EQ(dlg.Button(1001)->toolTip(), QStringLiteral("Mit dem Rahmen abgleichen"));
+    EXPECT_EQ(dlg.Button(1033)->text(), QStringLiteral("Save")); // key missing: default
+    EXPECT_EQ(dlg.StatusLeftText(), QStringLiteral("Hinweis:"));
+    EXPECT_EQ(dlg.Tree()->PicturesRoot()->text(0), QStringLiteral("Meine Bilder"));
+    EXPECT_EQ(dlg.Tree()->ComputerRoot()->text(0), QStringLiteral("My Computer"));
+
+    dlg.ShowStatus(QStringLiteral("Reading Finished!"));
+    dlg.Flags().isConnected = true;
+    dlg.ApplyTexts();
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Rahmen da"));
+}
+
+TEST(MainWindow, EnableCommandsNeverDisablesExit)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    auto* preview = new QWidget;
+    dlg.SetPreviewWidget(preview);
+    EXPECT_EQ(dlg.PreviewWidget(), preview);
+    EXPECT_EQ(preview->objectName(), QStringLiteral("123"));
+    EXPECT_EQ(preview->geometry(), QRect(17, 180, 505, 355));
+    EXPECT_EQ(dlg.findChildren<QWidget*>(QStringLiteral("123")).size(), 1);
+
+    dlg.EnableCommands(false);
+    for (int id : kCommandIds)
+        EXPECT_FALSE(dlg.Button(id)->isEnabled()) << id;
+    EXPECT_FALSE(dlg.Tree()->isEnabled());
+    EXPECT_FALSE(dlg.AlbumList()->isEnabled());
+    EXPECT_FALSE(preview->isEnabled());
+    EXPECT_TRUE(dlg.Button(ids::kExit)->isEnabled());
+
+    dlg.EnableCommands(true);
+    for (int id : kCommandIds)
+        EXPECT_TRUE(dlg.Button(id)->isEnabled()) << id;
+    EXPECT_TRUE(preview->isEnabled());
+}
+
+TEST(MainWindow, StatusIconAndStatusTextFromAWorker)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    auto* icon = qobject_cast<QLabel*>(dlg.Control(ids::kStatusIcon));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_FALSE(dlg.StatusIconShowsFrame());
+    const QImage detached = icon->pixmap().toImage();
+    dlg.SetStatusIcon(true);
+    EXPECT_TRUE(dlg.StatusIconShowsFrame());
+    const QImage attached = icon->pixmap().toImage();
+    EXPECT_FALSE(detached.isNull());
+    EXPECT_FALSE(attached.isNull());
+    EXPECT_NE(detached, attached);
+
+    std::thread worker([&dlg] {
+        for (int i = 1; i <= 3; ++i)
+            dlg.ShowStatus(QStringLiteral("Reading Pictures:%1 / 3").arg(i));
+        dlg.ShowTotalsText(QStringLiteral("warn"));
+    });
+    worker.join();
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("DPF Detached!"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Reading Pictures:3 / 3"));
+    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("warn"));
+}
+
+TEST(MainWindow, LanguageMenuOpensOnlyWhileIdleAndReportsTheChoice)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    dlg.SetLanguageMenu(QStringLiteral("Language"),
+                        {{9002, QStringLiteral("English"), true}, {9003, QStringLiteral("Deutsch"), false}});
+    QMenu* menu = dlg.ContextMenu();
+    ASSERT_EQ(menu->actions().size(), 1);
+    QMenu* languages = menu->actions().at(0)->menu();
+    ASSERT_NE(languages, nullptr);
+    EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("Language"));
+    ASSERT_EQ(languages->actions().size(), 2);
+    EXPECT_TRUE(languages->actions().at(0)->isChecked());
+    EXPECT_FALSE(languages->actions().at(1)->isChecked());
+
+    QSignalSpy chosen(&dlg, &CMainDlg::languageChosen);
+    languages->actions().at(1)->trigger();
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen.at(0).at(0).toInt(), 9003);
+
+    dlg.Flags().isReading = true;
+    EXPECT_FALSE(dlg.ShowContextMenu(QPoint(10, 10)));
+    EXPECT_FALSE(menu->isVisible());
+    dlg.Flags().isReading = false;
+    dlg.Flags().isSending = true;
+    EXPECT_FALSE(dlg.ShowContextMenu(QPoint(10, 10)));
+    dlg.Flags().isSending = false;
+    EXPECT_TRUE(dlg.ShowContextMenu(QPoint(10, 10)));
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+
+    // A language file without the menu key leaves the menu empty.
+    dlg.SetLanguageMenu(QString(), {{9002, QStringLiteral("English"), true}});
+    EXPECT_TRUE(menu->actions().isEmpty());
+}
+
+TEST(ScriptedPrompt, AnswersFromItsQueueAndRecordsEveryQuestion)
+{
+    CScriptedPrompt prompt;
+    prompt.QueueYes();
+    prompt.QueueCancel();
+    prompt.QueueFolder(QStringLiteral("/tmp/out"));
+    prompt.QueueColor(QColor(0x40, 0x80, 0xFF));
+
+    prompt.Message(QStringLiteral("hello"), QStringLiteral("Message"), IPrompt::Icon::Exclamation);
+    EXPECT_TRUE(prompt.AskYesNo(QStringLiteral("q1")));
+    EXPECT_EQ(prompt.AskYesNoCancel(QStringLiteral("q2")), IPrompt::Answer::Cancel);
+    EXPECT_EQ(prompt.AskFolder(QStringLiteral("Choose Save Directory")), QStringLiteral("/tmp/out"));
+    EXPECT_EQ(prompt.AskColor(Qt::black), QColor(0x40, 0x80, 0xFF));
+    EXPECT_EQ(prompt.Pending(), 0);
+    EXPECT_EQ(prompt.Unanswered(), 0);
+
+    // Nothing queued: the cautious answers, counted as unanswered.
+    EXPECT_FALSE(prompt.AskYesNo(QStringLiteral("q3")));
+    EXPECT_TRUE(prompt.AskSaveFile({QStringLiteral("BMP"), QStringLiteral("bmp files (*.bmp)"), true}).isEmpty());
+    EXPECT_EQ(prompt.LastSaveRequest().defaultExtension, QStringLiteral("BMP"));
+    EXPECT_FALSE(prompt.AskColor(Qt::white).has_value());
+    EXPECT_EQ(prompt.Unanswered(), 3);
+
+    // An answer of the wrong kind is not consumed by another question.
+    prompt.QueueSaveFile(QStringLiteral("/tmp/x.bmp"));
+    EXPECT_FALSE(prompt.AskYesNo(QStringLiteral("q4")));
+    EXPECT_EQ(prompt.Pending(), 1);
+    EXPECT_EQ(prompt.AskSaveFile({}), QStringLiteral("/tmp/x.bmp"));
+
+    EXPECT_EQ(prompt.Texts().first(), QStringLiteral("hello"));
+    EXPECT_EQ(prompt.History().first().caption, QStringLiteral("Message"));
+    EXPECT_EQ(prompt.History().first().icon, IPrompt::Icon::Exclamation);
+    EXPECT_EQ(prompt.CountOf(CScriptedPrompt::Kind::YesNo), 3);
+    EXPECT_EQ(prompt.Texts().at(3), QStringLiteral("Choose Save Directory"));
+}
+
+TEST(MainWindow, DeviceMissingEmptiesTheAlbumAndDisablesCommands)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    dlg.Flags().isConnected = true;
+    CThumbListCtrl& list = *dlg.AlbumList();
+    list.SetUp(ComputeThumbGeometry(64, 3, 128, 128, 246));
+    ASSERT_TRUE(list.AddBitmap(QImage(64, 64, QImage::Format_RGB32), QStringLiteral("0001.bmp")));
+
+    dlg.ShowDeviceMissing(false);
+    EXPECT_FALSE(dlg.Flags().isConnected);
+    EXPECT_EQ(list.GetItemCount(), 0);
+    EXPECT_FALSE(dlg.Button(ids::kSynchronize)->isEnabled());
+    EXPECT_TRUE(dlg.Button(ids::kExit)->isEnabled());
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("DPF Detached!"));
+
+    dlg.ShowDeviceMissing(true);
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Please insert the DPF device!"));
+    EXPECT_TRUE(prompt.History().isEmpty());
+}

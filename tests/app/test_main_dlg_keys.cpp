@@ -1,0 +1,239 @@
+// Keys, the crop-rectangle toggle and the leaving rules of the main window.
+#include "folder_tree_ctrl.h"
+#include "main_dlg.h"
+#include "scripted_prompt.h"
+#include "thumb_list_ctrl.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace fotolume::app;
+
+namespace {
+
+const QString kExitPlain = QStringLiteral("Really want to quit?");
+
+class MainWindowKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MainDlgOptions options;
+        options.screenSize = QSize(1280, 1024);
+        options.prompt = &m_prompt;
+        options.computerRoots = {QDir::tempPath()};
+        options.desktopFolder = QDir::homePath();
+        options.picturesFolder = QDir::homePath();
+        m_dlg = std::make_unique<CMainDlg>(options);
+        m_dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+    }
+
+    void Key(QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::keyClick(target, key, mods);
+    }
+
+    CScriptedPrompt m_prompt;
+    std::unique_ptr<CMainDlg> m_dlg;
+};
+
+} // namespace
+
+TEST_F(MainWindowKeys, EnterAndEscapeNeverCloseTheWindow)
+{
+    QSignalSpy finished(m_dlg.get(), &QDialog::finished);
+    QSignalSpy sync(m_dlg.get(), &CMainDlg::synchronizeRequested);
+    m_dlg->Button(ids::kSynchronize)->setFocus();
+    for (QWidget* target : {static_cast<QWidget*>(m_dlg.get()), static_cast<QWidget*>(m_dlg->Button(1001)),
+                            static_cast<QWidget*>(m_dlg->Tree()), static_cast<QWidget*>(m_dlg->AlbumList())}) {
+        Key(target, Qt::Key_Return);
+        Key(target, Qt::Key_Enter, Qt::KeypadModifier);
+        Key(target, Qt::Key_Escape);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_dlg->isVisible());
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(sync.count(), 0); // Enter did not press the focused button either
+    EXPECT_TRUE(m_prompt.History().isEmpty());
+}
+
+TEST_F(MainWindowKeys, AcceleratorsRunTheirCommandsWhileEnabled)
+{
+    QSignalSpy sync(m_dlg.get(), &CMainDlg::synchronizeRequested);
+    QSignalSpy del(m_dlg.get(), &CMainDlg::deleteRequested);
+    QSignalSpy all(m_dlg.get(), &CMainDlg::selectAllRequested);
+    QSignalSpy rotate(m_dlg.get(), &CMainDlg::rotateRequested);
+    QSignalSpy zoom(m_dlg.get(), &CMainDlg::zoomRequested);
+
+    QWidget* tree = m_dlg->Tree();
+    Key(tree, Qt::Key_S, Qt::ControlModifier);
+    Key(m_dlg->AlbumList(), Qt::Key_Delete);
+    Key(m_dlg->AlbumList(), Qt::Key_A, Qt::ControlModifier);
+    Key(tree, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    Key(tree, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    Key(tree, Qt::Key_Plus, Qt::KeypadModifier);
+    Key(tree, Qt::Key_Minus, Qt::KeypadModifier);
+    Key(tree, Qt::Key_Plus); // the main keyboard's plus is no accelerator
+    Key(tree, Qt::Key_S);    // nor is a plain S
+
+    EXPECT_EQ(sync.count(), 1);
+    EXPECT_EQ(del.count(), 1);
+    EXPECT_EQ(all.count(), 1);
+    ASSERT_EQ(rotate.count(), 2);
+    EXPECT_TRUE(rotate.at(0).at(0).toBool());
+    EXPECT_FALSE(rotate.at(1).at(0).toBool());
+    ASSERT_EQ(zoom.count(), 2);
+    EXPECT_EQ(zoom.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(zoom.at(1).at(0).toInt(), -1);
+
+    // While a worker runs the commands are disabled, from the keyboard too.
+    m_dlg->EnableCommands(false);
+    Key(tree, Qt::Key_S, Qt::ControlModifier);
+    Key(m_dlg.get(), Qt::Key_Delete);
+    Key(m_dlg.get(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(sync.count(), 1);
+    EXPECT_EQ(del.count(), 1);
+    EXPECT_EQ(all.count(), 1);
+}
+
+TEST_F(MainWindowKeys, RectToggleNeedsAPictureAndGatesTheZoom)
+{
+    QSignalSpy mode(m_dlg.get(), &CMainDlg::rectModeChanged);
+    QSignalSpy zoom(m_dlg.get(), &CMainDlg::zoomRequested);
+    QPushButton* rect = m_dlg->Button(ids::kRect);
+
+    Key(m_dlg.get(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(mode.count(), 0);
+    EXPECT_TRUE(m_dlg->IsRectOn());
+    EXPECT_EQ(rect->text(), QStringLiteral("Clear"));
+
+    m_dlg->SetCurrentPreviewFile(QStringLiteral("/pictures/a.jpg"));
+    Key(m_dlg.get(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_EQ(mode.count(), 1);
+    EXPECT_FALSE(mode.at(0).at(0).toBool());
+    EXPECT_EQ(rect->text(), QStringLiteral("Rect"));
+    EXPECT_EQ(rect->toolTip(), QStringLiteral("Draw Rect"));
+
+    m_dlg->Button(ids::kZoomIn)->click();
+    Key(m_dlg.get(), Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(zoom.count(), 0);
+    // A language change keeps the button in step with the mode.
+    m_dlg->ApplyTexts();
+    EXPECT_EQ(rect->text(), QStringLiteral("Rect"));
+
+    rect->click();
+    EXPECT_TRUE(m_dlg->IsRectOn());
+    EXPECT_EQ(rect->text(), QStringLiteral("Clear"));
+    EXPECT_EQ(rect->toolTip(), QStringLiteral("Clear Rect"));
+    m_dlg->Button(ids::kZoomIn)->click();
+    EXPECT_EQ(zoom.count(), 1);
+}
+
+TEST_F(MainWindowKeys, CtrlEAsksTheExitQuestionAndNoKeepsTheWindow)
+{
+    QSignalSpy leaving(m_dlg.get(), &CMainDlg::leaving);
+    m_prompt.QueueNo();
+    Key(m_dlg->Tree(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(m_prompt.Texts(), QStringList{kExitPlain});
+    EXPECT_TRUE(m_dlg->isVisible());
+    EXPECT_EQ(leaving.count(), 0);
+
+    // Closing the window asks the same question; Yes closes it as accepted.
+    m_prompt.QueueYes();
+    m_dlg->close();
+    EXPECT_EQ(m_prompt.Texts().size(), 2);
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(leaving.count(), 1);
+}
+
+TEST_F(MainWindowKeys, LeavingAsksTheRightQuestionInEachState)
+{
+    QSignalSpy stop(m_dlg.get(), &CMainDlg::stopRequested);
+    AppFlags& flags = m_dlg->Flags();
+
+    flags.isAddingBatch = true;
+    m_dlg->RequestLeave();
+    EXPECT_TRUE(m_prompt.History().isEmpty());
+    EXPECT_TRUE(m_dlg->isVisible());
+    flags.isAddingBatch = false;
+
+    flags.isReading = true;
+    m_dlg->Button(ids::kExit)->click();
+    ASSERT_EQ(m_prompt.History().size(), 1);
+    EXPECT_EQ(m_prompt.History().last().kind, CScriptedPrompt::Kind::Message);
+    EXPECT_EQ(m_prompt.History().last().text,
+              QStringLiteral("Sending data, Please operate after sending finished!"));
+    EXPECT_TRUE(m_dlg->isVisible());
+    flags.isReading = false;
+
+    flags.isModified = true;
+    m_prompt.QueueNo();
+    m_dlg->RequestLeave();
+    EXPECT_TRUE(m_prompt.History().last().text.startsWith(
+        QStringLiteral("The pictures in the Preview Album are not synchronized with the Watch.")));
+    EXPECT_TRUE(m_dlg->isVisible());
+
+    flags.isSending = true;
+    m_prompt.QueueNo();
+    m_dlg->RequestLeave();
+    EXPECT_EQ(m_prompt.History().last().text, QStringLiteral("Stop download and quit?"));
+    EXPECT_EQ(stop.count(), 0);
+    EXPECT_FALSE(flags.isQuitPending);
+    EXPECT_TRUE(m_dlg->isVisible());
+
+    m_prompt.QueueYes();
+    m_dlg->RequestLeave();
+    EXPECT_EQ(stop.count(), 1);
+    EXPECT_TRUE(flags.isQuitPending);
+    EXPECT_EQ(m_dlg->StatusText(), QStringLiteral("Stopping……"));
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(m_prompt.Unanswered(), 0);
+}
+
+TEST_F(MainWindowKeys, DropsReturnTheWindowToItsRectangleAndReportThePaths)
+{
+    // Stand-in for the end of the opening animation.
+    m_dlg->StartOpening();
+    for (int i = 0; i < 2000 && !m_dlg->IsLayoutDone(); ++i)
+        QTest::qWait(10);
+    ASSERT_TRUE(m_dlg->IsLayoutDone());
+    const QRect home = m_dlg->RestoreRect();
+    m_dlg->move(home.topLeft() + QPoint(40, 30));
+
+    QSignalSpy dropped(m_dlg.get(), &CMainDlg::filesDropped);
+    Q_EMIT m_dlg->AlbumList()->filesDropped({QStringLiteral("/pictures/A.JPG")});
+    ASSERT_EQ(dropped.count(), 1);
+    EXPECT_EQ(dropped.at(0).at(0).toStringList(), QStringList{QStringLiteral("/pictures/A.JPG")});
+    EXPECT_EQ(m_dlg->geometry(), home);
+}
+
+TEST_F(MainWindowKeys, RightClickOnTheWindowSurfaceOpensTheLanguageMenu)
+{
+    m_dlg->SetLanguageMenu(QStringLiteral("Language"), {{9002, QStringLiteral("English"), true}});
+    QMenu* menu = m_dlg->ContextMenu();
+
+    // Over a button: no menu.
+    const QPoint onButton = m_dlg->Button(ids::kSave)->geometry().center();
+    QContextMenuEvent overButton(QContextMenuEvent::Mouse, onButton, m_dlg->mapToGlobal(onButton));
+    QCoreApplication::sendEvent(m_dlg.get(), &overButton);
+    EXPECT_FALSE(menu->isVisible());
+
+    // Over the preview's frame, while reading: no menu either.
+    const QPoint onFrame = m_dlg->Control(ids::kPreviewGroup)->geometry().topLeft() + QPoint(5, 30);
+    m_dlg->Flags().isReading = true;
+    QContextMenuEvent whileReading(QContextMenuEvent::Mouse, onFrame, m_dlg->mapToGlobal(onFrame));
+    QCoreApplication::sendEvent(m_dlg.get(), &whileReading);
+    EXPECT_FALSE(menu->isVisible());
+
+    m_dlg->Flags().isReading = false;
+    QContextMenuEvent idle(QContextMenuEvent::Mouse, onFrame, m_dlg->mapToGlobal(onFrame));
+    QCoreApplication::sendEvent(m_dlg.get(), &idle);
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+}

@@ -1,0 +1,183 @@
+#include "text_progress_ctrl.h"
+
+#include <QImage>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using fotolume::app::CTextProgressCtrl;
+
+namespace {
+
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+struct ShownBar {
+    QWidget window;
+    CTextProgressCtrl* bar = nullptr;
+    PaintCounter counter;
+
+    explicit ShownBar(int width)
+    {
+        bar = new CTextProgressCtrl(&window);
+        bar->setGeometry(0, 0, width, 23);
+        window.resize(width + 20, 40);
+        bar->installEventFilter(&counter);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+    }
+};
+
+bool IsRedDominant(QRgb c)
+{
+    return qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100;
+}
+
+bool IsGreenDominant(QRgb c)
+{
+    return qGreen(c) > 150 && qRed(c) < 100;
+}
+
+} // namespace
+
+TEST(TextProgress, HalfwayBarSplitsColoursAndTextAtTheEdge)
+{
+    ShownBar shown(200);
+    CTextProgressCtrl& bar = *shown.bar;
+    const QColor barColour(0, 0, 255);
+    const QColor background(255, 255, 255);
+    const QColor textOnBackground(255, 0, 0);
+    const QColor textOnBar(0, 255, 0);
+    bar.SetBarColor(barColour);
+    bar.SetBgColor(background);
+    bar.SetTextColors(textOnBackground, textOnBar);
+    QFont big = bar.font();
+    big.setPixelSize(18);
+    bar.setFont(big);
+
+    EXPECT_EQ(bar.SetPos(50), 0);
+    EXPECT_EQ(bar.GetDrawnWidth(), 100);
+    EXPECT_EQ(bar.DisplayText(), QStringLiteral("50%"));
+
+    const QImage image = bar.grab().toImage();
+    ASSERT_EQ(image.width(), 200);
+    // The top row holds no text: bar colour up to the edge, background after it.
+    EXPECT_EQ(image.pixel(0, 0), barColour.rgb());
+    EXPECT_EQ(image.pixel(99, 0), barColour.rgb());
+    EXPECT_EQ(image.pixel(100, 0), background.rgb());
+    EXPECT_EQ(image.pixel(199, 0), background.rgb());
+
+    // The text straddles the edge: green over the bar, red over the rest, never the other way.
+    bool greenLeft = false;
+    bool redRight = false;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (x < 100) {
+                EXPECT_FALSE(IsRedDominant(c)) << x << "," << y;
+                greenLeft = greenLeft || IsGreenDominant(c);
+            } else {
+                EXPECT_FALSE(IsGreenDominant(c)) << x << "," << y;
+                redRight = redRight || IsRedDominant(c);
+            }
+        }
+    }
+    EXPECT_TRUE(greenLeft);
+    EXPECT_TRUE(redRight);
+}
+
+TEST(TextProgress, RepaintsOnlyWhenTheFilledWidthChanges)
+{
+    ShownBar shown(200);
+    CTextProgressCtrl& bar = *shown.bar;
+
+    shown.counter.paints = 0;
+    bar.SetPos(33);
+    EXPECT_EQ(shown.counter.paints, 1);
+    EXPECT_EQ(bar.SetPos(33), 33);
+    EXPECT_EQ(shown.counter.paints, 1);
+    // 33.5% of 200 pixels is still 66 pixels.
+    bar.SetPos(33);
+    EXPECT_EQ(shown.counter.paints, 1);
+    bar.SetPos(34);
+    EXPECT_EQ(shown.counter.paints, 2);
+}
+
+TEST(TextProgress, NarrowBarDrawsOnceForEveryPositionThatFillsNothing)
+{
+    ShownBar shown(7);
+    CTextProgressCtrl& bar = *shown.bar;
+
+    shown.counter.paints = 0;
+    for (int pos = 0; pos <= 14; ++pos) {
+        bar.SetPos(pos);
+        EXPECT_EQ(bar.GetDrawnWidth(), 0) << pos;
+    }
+    EXPECT_EQ(shown.counter.paints, 1);
+    bar.SetPos(15); // 1.05 pixels
+    EXPECT_EQ(bar.GetDrawnWidth(), 1);
+    EXPECT_EQ(shown.counter.paints, 2);
+}
+
+TEST(TextProgress, ResizeForgetsTheDrawnWidth)
+{
+    ShownBar shown(200);
+    CTextProgressCtrl& bar = *shown.bar;
+    bar.SetPos(40);
+    shown.bar->resize(200, 20);
+    EXPECT_EQ(bar.GetDrawnWidth(), -1);
+    shown.counter.paints = 0;
+    bar.SetPos(40);
+    EXPECT_GE(shown.counter.paints, 1);
+    EXPECT_EQ(bar.GetDrawnWidth(), 80);
+}
+
+TEST(TextProgress, TextReplacesThePercentageUntilCleared)
+{
+    CTextProgressCtrl bar;
+    bar.resize(100, 20);
+    bar.SetPos(42);
+    EXPECT_EQ(bar.DisplayText(), QStringLiteral("42%"));
+    bar.SetText(QStringLiteral("Sending"));
+    EXPECT_EQ(bar.DisplayText(), QStringLiteral("Sending"));
+    EXPECT_EQ(bar.GetText(), QStringLiteral("Sending"));
+    bar.SetText(QString());
+    EXPECT_EQ(bar.DisplayText(), QStringLiteral("42%"));
+    // The percentage truncates.
+    bar.SetPos(99);
+    EXPECT_EQ(bar.DisplayText(), QStringLiteral("99%"));
+    bar.SetPos(100);
+    EXPECT_EQ(bar.DisplayText(), QStringLiteral("100%"));
+}
+
+TEST(TextProgress, PositionsFromAWorkerArriveOnTheWindowThreadInOrder)
+{
+    ShownBar shown(200);
+    CTextProgressCtrl& bar = *shown.bar;
+    std::thread worker([&bar] {
+        for (int pos = 1; pos <= 60; ++pos)
+            bar.SetPos(pos);
+        bar.SetText(QStringLiteral("Sending"));
+    });
+    worker.join();
+    // Nothing was drawn from the worker itself.
+    EXPECT_EQ(bar.GetDrawnWidth(), -1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar.GetPos(), 60);
+    EXPECT_EQ(bar.GetDrawnWidth(), 120);
+    EXPECT_EQ(bar.GetText(), QStringLiteral("Sending"));
+}
