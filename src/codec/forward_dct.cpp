@@ -57,6 +57,7 @@ void CQuillJpegEncoder::ForwardDct(std::int32_t* data) {
 // m = ceil(2^31 / d): with m d = 2^31 + e (e < d), (n m) >> 31 is the exact quotient whenever n e < 2^31,
 // which holds for every n below 2^15. Here n stays below 15000: 8-bit samples give at most 12871 out of
 // the forward DCT (and no more than about 22000 by a triangle bound), and d / 2 is at most 1962.
+__attribute__((target_clones("avx2", "default")))
 std::uint64_t CQuillJpegEncoder::Quantize(const std::int32_t* data, const Divisors& divisors, std::int32_t* zigzag) {
     std::int32_t q[64];
     for (int n = 0; n < 64; ++n) {
