@@ -72,10 +72,10 @@ inline void Butterflies(const Lanes* in, Lanes* out) {
     }
 }
 
-}  // namespace
-
+// Built for AVX2 and for the baseline; the loader picks one for this machine. Integer code: both give
+// the same bytes.
 __attribute__((target_clones("avx2", "default")))
-void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
+void IdctLanes(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
     // Columns: lane = column. Dequantization truncates toward zero: (c q + 32) / 64.
     Lanes in[8], res[8];
     for (int row = 0; row < 8; ++row) {
@@ -98,6 +98,12 @@ void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std
             samples[k][row] = static_cast<std::uint8_t>(std::clamp(((res[k][row] + 4) >> 3) + 128, 0, 255));
     for (int row = 0; row < 8; ++row)
         for (int k = 0; k < 8; ++k) out[row * stride + k] = samples[k][row];
+}
+
+}  // namespace
+
+void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
+    IdctLanes(coef, table, out, stride);
 }
 
 // Without AC terms every butterfly passes the DC term through unchanged.
