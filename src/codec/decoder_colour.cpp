@@ -1,5 +1,7 @@
 // MCU loops of the decoder and YCbCr to blue-green-red conversion with 10-bit constants.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "codec_tables.h"
 #include "jpg_encode.h"
@@ -15,6 +17,10 @@ struct ColourTables {
     std::int32_t crToG[256];
     // Clamps (1024 Y + chroma terms + 512) >> 10, which lies in -227..480, to 0..255: index + 256.
     std::uint8_t clamp[768];
+    // The same, placed as the blue, green and red bytes of a little-endian word.
+    std::uint32_t blueWord[768];
+    std::uint32_t greenWord[768];
+    std::uint32_t redWord[768];
 };
 
 constexpr ColourTables MakeColourTables() {
@@ -25,7 +31,12 @@ constexpr ColourTables MakeColourTables() {
         t.cbToG[i] = -352 * (i - 128) + 512;
         t.crToG[i] = -731 * (i - 128);
     }
-    for (int i = 0; i < 768; ++i) t.clamp[i] = static_cast<std::uint8_t>(i < 256 ? 0 : i > 511 ? 255 : i - 256);
+    for (int i = 0; i < 768; ++i) {
+        t.clamp[i] = static_cast<std::uint8_t>(i < 256 ? 0 : i > 511 ? 255 : i - 256);
+        t.blueWord[i] = t.clamp[i];
+        t.greenWord[i] = static_cast<std::uint32_t>(t.clamp[i]) << 8;
+        t.redWord[i] = static_cast<std::uint32_t>(t.clamp[i]) << 16;
+    }
     return t;
 }
 
@@ -130,7 +141,15 @@ void JPGEncode::DecodeBlock2x2(int chromaOffset, int blockX, int blockY) {
         std::uint8_t* p = m_videoBuff.data() + 3 * (static_cast<std::size_t>(y0 + r) * m_roundedWidth + x0);
         const ChromaTerms* t = terms + 4 * (r >> 1);
         const std::uint8_t* y = m_yData.data() + r * 8;
-        for (int c = 0; c < cols; ++c, p += 3) StorePixel(p, y[c], t[c >> 1]);
+        // Four-byte stores on little-endian hosts; each one's fourth byte is overwritten by the next pixel.
+        int c = 0;
+        for (; std::endian::native == std::endian::little && c < cols - 1; ++c, p += 3) {
+            const ChromaTerms& tc = t[c >> 1];
+            const std::uint32_t word = kColour.blueWord[y[c] + tc.blue] | kColour.greenWord[y[c] + tc.green] |
+                                       kColour.redWord[y[c] + tc.red];
+            std::memcpy(p, &word, 4);
+        }
+        for (; c < cols; ++c, p += 3) StorePixel(p, y[c], t[c >> 1]);
     }
 }
 

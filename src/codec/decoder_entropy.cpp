@@ -34,7 +34,7 @@ void JPGEncode::StartBits() {
     Refill();
 }
 
-void JPGEncode::Refill() {
+__attribute__((always_inline)) inline void JPGEncode::Refill() {
     const std::uint8_t* data = m_input.data();
     const std::size_t size = m_input.size();
     if (m_pos + 8 <= size) {
@@ -145,11 +145,10 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& has
     int written = 0;
     int acBits = 0;
     int slot = dcTable;
-    int k = 0;
     // The bit buffer is held in locals while symbols come from the table.
     std::uint64_t bits = m_bitData;
     int count = m_bitCount;
-    for (;;) {
+    auto next = [&](int& symbol, int& value) {
         if (count < 32) {
             m_bitData = bits;
             m_bitCount = count;
@@ -158,7 +157,6 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& has
             count = m_bitCount;
         }
         const Lookup entry = m_lookup[slot][bits >> (64 - kLookupBits)];
-        int symbol, value;
         if (entry.length & kCodeOnly) {
             const int length = entry.length & ~kCodeOnly;
             bits <<= length;
@@ -168,35 +166,45 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& has
             bits <<= size;
             count -= length + size;
             value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
-        } else if (entry.length != 0) {
+            return true;
+        }
+        if (entry.length != 0) {
             bits <<= entry.length;
             count -= entry.length;
             symbol = entry.symbol;
             value = entry.value;
-        } else {
-            m_bitData = bits;
-            m_bitCount = count;
-            if (!DecodeSymbol(slot, symbol, value)) {
-                m_writtenCount = written;
-                return false;
-            }
-            bits = m_bitData;
-            count = m_bitCount;
+            return true;
+        }
+        m_bitData = bits;
+        m_bitCount = count;
+        const bool ok = DecodeSymbol(slot, symbol, value);
+        bits = m_bitData;
+        count = m_bitCount;
+        return ok;
+    };
+
+    int symbol = 0, value = 0;
+    if (!next(symbol, value)) {
+        m_writtenCount = written;
+        return false;
+    }
+    m_preData[component] = static_cast<std::int16_t>(m_preData[component] + value);
+    coef[0] = m_preData[component];
+    slot = acTable + 2;
+    for (int k = 1;;) {
+        if (!next(symbol, value)) {
+            m_writtenCount = written;
+            return false;
         }
         const int run = symbol >> 4;
         const int size = symbol & 15;
-        if (k == 0) {
-            m_preData[component] = static_cast<std::int16_t>(m_preData[component] + value);
-            coef[0] = m_preData[component];
-            k = 1;
-            slot = acTable + 2;
-            continue;
-        }
-        if (run == 0 && size == 0) break;  // end of block
-        if (run == 15 && size == 0) {
-            k += 16;
-            if (k > 63) break;
-            continue;
+        if (size == 0) {
+            if (run == 0) break;  // end of block
+            if (run == 15) {
+                k += 16;
+                if (k > 63) break;
+                continue;
+            }
         }
         if (k + run > 63) {
             // A run past the block's end puts the value on the last position.
