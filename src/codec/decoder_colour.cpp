@@ -76,13 +76,16 @@ bool JPGEncode::DecodeComponentBlock(int component, std::uint8_t* samples) {
     const int quant = m_header[5 + component];
     const int dc = m_header[8 + component];
     const int ac = m_header[11 + component];
-    bool hasAc = false;
-    if (!HuffmanDecode(dc, ac, component, hasAc) || DataExhausted()) {
+    BlockShape shape = BlockShape::kGeneral;
+    if (!HuffmanDecode(dc, ac, component, shape) || DataExhausted()) {
         m_damaged = true;
         return false;
     }
-    if (hasAc) tinyjpeg_idct_int(m_coef.data(), m_tableDQT[quant].data(), samples, 8);
-    else tinyjpeg_idct_dc(m_coef[0], m_tableDQT[quant][0], samples, 8);
+    switch (shape) {
+        case BlockShape::kDcOnly: tinyjpeg_idct_dc(m_coef[0], m_tableDQT[quant][0], samples, 8); break;
+        case BlockShape::kFirstRowOnly: tinyjpeg_idct_row0(m_coef.data(), m_tableDQT[quant].data(), samples, 8); break;
+        case BlockShape::kGeneral: tinyjpeg_idct_int(m_coef.data(), m_tableDQT[quant].data(), samples, 8); break;
+    }
     return true;
 }
 

@@ -138,12 +138,13 @@ bool JPGEncode::DecodeSymbol(int slot, int& symbol, int& value) {
 
 // One block: the DC difference against the component's predictor, then run/size coded AC terms in
 // zigzag order. Coefficients come out in natural order.
-bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& hasAc) {
+bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShape& shape) {
     // Clear what the last block left.
     std::int16_t* coef = m_coef.data();
     for (int i = 0; i < m_writtenCount; ++i) coef[m_written[i]] = 0;
     int written = 0;
     int acBits = 0;
+    int rows = 0;  // OR of the rows of the non-zero terms
     int slot = dcTable;
     // The bit buffer is held in locals while symbols come from the table.
     std::uint64_t bits = m_bitData;
@@ -211,19 +212,21 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& has
             coef[63] = static_cast<std::int16_t>(value);
             m_written[written++] = 63;
             acBits |= value;
+            if (value != 0) rows |= 7;
             break;
         }
         const int at = zigzag_table[k + run];
         coef[at] = static_cast<std::int16_t>(value);
         m_written[written++] = static_cast<std::uint8_t>(at);
         acBits |= value;
+        rows |= value != 0 ? at >> 3 : 0;
         k += run + 1;
         if (k > 63) break;
     }
     m_bitData = bits;
     m_bitCount = count;
     m_writtenCount = written;
-    hasAc = acBits != 0;
+    shape = acBits == 0 ? BlockShape::kDcOnly : rows == 0 ? BlockShape::kFirstRowOnly : BlockShape::kGeneral;
     return true;
 }
 

@@ -59,8 +59,9 @@ private:
     void AlignInData(int bits);
     void AlignToByte();
     bool DecodeSymbol(int slot, int& symbol, int& value);
-    // hasAc: set when an AC coefficient other than 0 was stored.
-    bool HuffmanDecode(int dcTable, int acTable, int component, bool& hasAc);
+    // What the block holds besides its DC term, for the inverse DCT's shortcuts.
+    enum class BlockShape { kDcOnly, kFirstRowOnly, kGeneral };
+    bool HuffmanDecode(int dcTable, int acTable, int component, BlockShape& shape);
     void BuildLookup(int slot);
     bool DataExhausted() const;
 
@@ -124,5 +125,7 @@ private:
 void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride);
 // The same for a block whose AC terms are all 0: one flat value.
 void tinyjpeg_idct_dc(std::int16_t dc, std::uint16_t q, std::uint8_t* out, int stride);
+// The same for a block whose terms all lie in its first row: eight equal rows.
+void tinyjpeg_idct_row0(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride);
 
 }  // namespace fotolume::codec
