@@ -83,7 +83,7 @@ int JPGEncode::BmpSave(const std::string& outputPath, const std::uint8_t* buffer
                        int bytesPerPixel) {
     if (buffer == nullptr || m_trueWidth < 1 || height < 1 || bytesPerPixel < 1) return 0;
     const std::size_t rowBytes = static_cast<std::size_t>(bufferWidth) * bytesPerPixel;
-    const auto file = MakeBmpFile(buffer, rowBytes, m_trueWidth, height, bytesPerPixel, 300);
+    const auto file = MakeBmpFile(buffer, rowBytes, m_trueWidth, height, bytesPerPixel, m_pixelsPerMetre);
     return WriteFileReplacing(outputPath, file) ? 1 : 0;
 }
 

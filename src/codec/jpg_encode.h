@@ -42,6 +42,9 @@ public:
     // the picture is black.
     bool Damaged() const { return m_damaged; }
 
+    // Resolution written into BMP files: 300 pixels per metre, or 0 as MacFotolume writes them.
+    void SetPixelsPerMetre(int pixelsPerMetre) { m_pixelsPerMetre = pixelsPerMetre; }
+
     // Called with the sampling name ("H1V1", ...) as a decode starts.
     void SetSamplingObserver(std::function<void(const char*)> observer) { m_onSampling = std::move(observer); }
 
@@ -117,6 +120,7 @@ private:
     std::array<std::uint8_t, 64> m_crData{};
     std::vector<std::uint8_t> m_videoBuff;
     bool m_damaged = false;
+    int m_pixelsPerMetre = 300;
     std::function<void(const char*)> m_onSampling;
 };
 
