@@ -81,10 +81,20 @@ bool JPGEncode::DecodeComponentBlock(int component, std::uint8_t* samples) {
         m_damaged = true;
         return false;
     }
+    // Each case clears the coefficients that it may have been given.
     switch (shape) {
-        case BlockShape::kDcOnly: tinyjpeg_idct_dc(m_coef[0], m_tableDQT[quant][0], samples, 8); break;
-        case BlockShape::kFirstRowOnly: tinyjpeg_idct_row0(m_coef.data(), m_tableDQT[quant].data(), samples, 8); break;
-        case BlockShape::kGeneral: tinyjpeg_idct_int(m_coef.data(), m_tableDQT[quant].data(), samples, 8); break;
+        case BlockShape::kDcOnly:
+            tinyjpeg_idct_dc(m_coef[0], m_tableDQT[quant][0], samples, 8);
+            m_coef[0] = 0;
+            break;
+        case BlockShape::kFirstRowOnly:
+            tinyjpeg_idct_row0(m_coef.data(), m_tableDQT[quant].data(), samples, 8);
+            std::fill_n(m_coef.begin(), 8, std::int16_t{0});
+            break;
+        case BlockShape::kGeneral:
+            tinyjpeg_idct_int(m_coef.data(), m_tableDQT[quant].data(), samples, 8);
+            m_coef = {};
+            break;
     }
     return true;
 }

@@ -139,10 +139,8 @@ bool JPGEncode::DecodeSymbol(int slot, int& symbol, int& value) {
 // One block: the DC difference against the component's predictor, then run/size coded AC terms in
 // zigzag order. Coefficients come out in natural order.
 bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShape& shape) {
-    // Clear what the last block left.
+    // m_coef is all 0 here: the inverse DCT step clears what it used.
     std::int16_t* coef = m_coef.data();
-    for (int i = 0; i < m_writtenCount; ++i) coef[m_written[i]] = 0;
-    int written = 0;
     int acBits = 0;
     int rows = 0;  // OR of the rows of the non-zero terms
     int slot = dcTable;
@@ -186,7 +184,6 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShap
 
     int symbol = 0, value = 0;
     if (!next(symbol, value)) {
-        m_writtenCount = written;
         return false;
     }
     m_preData[component] = static_cast<std::int16_t>(m_preData[component] + value);
@@ -194,7 +191,6 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShap
     slot = acTable + 2;
     for (int k = 1;;) {
         if (!next(symbol, value)) {
-            m_writtenCount = written;
             return false;
         }
         const int run = symbol >> 4;
@@ -210,14 +206,12 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShap
         if (k + run > 63) {
             // A run past the block's end puts the value on the last position.
             coef[63] = static_cast<std::int16_t>(value);
-            m_written[written++] = 63;
             acBits |= value;
             if (value != 0) rows |= 7;
             break;
         }
         const int at = zigzag_table[k + run];
         coef[at] = static_cast<std::int16_t>(value);
-        m_written[written++] = static_cast<std::uint8_t>(at);
         acBits |= value;
         rows |= value != 0 ? at >> 3 : 0;
         k += run + 1;
@@ -225,7 +219,6 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShap
     }
     m_bitData = bits;
     m_bitCount = count;
-    m_writtenCount = written;
     shape = acBits == 0 ? BlockShape::kDcOnly : rows == 0 ? BlockShape::kFirstRowOnly : BlockShape::kGeneral;
     return true;
 }

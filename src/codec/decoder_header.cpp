@@ -50,7 +50,6 @@ bool JPGEncode::DecodeStream(std::span<const std::uint8_t> stream, int expectedW
     m_valptr = {};
     m_lookup = {};
     m_coef = {};
-    m_writtenCount = 0;
     m_videoBuff.clear();
     m_trueWidth = m_roundedWidth = m_height = 0;
 

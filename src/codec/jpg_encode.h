@@ -112,10 +112,8 @@ private:
     int m_bitCount = 0;
 
     std::array<std::int16_t, 3> m_preData{};  // DC predictors Y, Cb, Cr
-    // Coefficients of the block being decoded; all 0 between blocks apart from the listed positions.
+    // Coefficients of the block being decoded; all 0 between blocks.
     std::array<std::int16_t, 64> m_coef{};
-    std::array<std::uint8_t, 64> m_written{};
-    int m_writtenCount = 0;
     std::array<std::uint8_t, 64> m_yData{};
     std::array<std::uint8_t, 64> m_cbData{};
     std::array<std::uint8_t, 64> m_crData{};
