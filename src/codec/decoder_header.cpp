@@ -25,7 +25,11 @@ bool JPGEncode::DecodeMyPicture(const std::string& inputPath, const std::string&
     const std::streamoff length = file.tellg();
     if (length < 0 || static_cast<std::uintmax_t>(length) > kMaxStreamFile) return false;
     file.seekg(0, std::ios::beg);
-    stream.resize(static_cast<std::size_t>(length));
+    try {
+        stream.resize(static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (!file.read(reinterpret_cast<char*>(stream.data()), length)) return false;
     file.close();
 
