@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 
@@ -124,6 +125,8 @@ int LoadPicFromDir(const std::string& path, std::vector<std::uint8_t>& pixels, i
 namespace {
 
 int ReadBmpPixels(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) return 0;
     file.seekg(0, std::ios::end);
