@@ -142,7 +142,7 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShap
     // m_coef is all 0 here: the inverse DCT step clears what it used.
     std::int16_t* coef = m_coef.data();
     int acBits = 0;
-    int rows = 0;  // OR of the rows of the non-zero terms
+    int stored = 0;  // OR of the natural positions stored (values of 0 included: they only cost a shortcut)
     int slot = dcTable;
     // The bit buffer is held in locals while symbols come from the table.
     std::uint64_t bits = m_bitData;
@@ -207,19 +207,19 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShap
             // A run past the block's end puts the value on the last position.
             coef[63] = static_cast<std::int16_t>(value);
             acBits |= value;
-            if (value != 0) rows |= 7;
+            stored |= 63;
             break;
         }
         const int at = zigzag_table[k + run];
         coef[at] = static_cast<std::int16_t>(value);
         acBits |= value;
-        rows |= value != 0 ? at >> 3 : 0;
+        stored |= at;
         k += run + 1;
         if (k > 63) break;
     }
     m_bitData = bits;
     m_bitCount = count;
-    shape = acBits == 0 ? BlockShape::kDcOnly : rows == 0 ? BlockShape::kFirstRowOnly : BlockShape::kGeneral;
+    shape = acBits == 0 ? BlockShape::kDcOnly : stored < 8 ? BlockShape::kFirstRowOnly : BlockShape::kGeneral;
     return true;
 }
 
