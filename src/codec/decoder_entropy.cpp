@@ -74,10 +74,45 @@ void JPGEncode::AlignToByte() {
 
 bool JPGEncode::DataExhausted() const { return m_pos * 8 - static_cast<std::size_t>(m_bitCount) > m_input.size() * 8; }
 
+// For a table whose code values stay below 2^16, the MINCODE search finds exactly the canonical codes
+// (ITU T.81 Annex C): each code of up to 10 bits owns the prefixes that start with it. Longer codes and
+// prefixes without a code are left to the search.
+void JPGEncode::FillLookupCanonical(int slot) {
+    auto& table = m_lookup[slot];
+    table.fill(Lookup{0, 0, 0});
+    unsigned code = 0;
+    int index = 0;
+    for (int length = 1; length <= kLookupBits; ++length, code <<= 1) {
+        for (int n = 0; n < m_codeCounts[slot][length - 1]; ++n, ++code, ++index) {
+            const int symbol = m_tableDHT[slot][index];
+            const int size = symbol & 15;
+            const int free = kLookupBits - length;
+            const unsigned first = code << free;
+            for (unsigned rest = 0; rest < (1u << free); ++rest) {
+                Lookup entry{static_cast<std::uint8_t>(length | kCodeOnly), static_cast<std::uint8_t>(symbol), 0};
+                if (length + size <= kLookupBits) {
+                    int value = 0;
+                    if (size != 0) {
+                        const int v = static_cast<int>(rest >> (free - size)) & ((1 << size) - 1);
+                        value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
+                    }
+                    entry = {static_cast<std::uint8_t>(length + size), static_cast<std::uint8_t>(symbol),
+                             static_cast<std::int16_t>(value)};
+                }
+                table[first | rest] = entry;
+            }
+        }
+    }
+}
+
 // The code length found by the search never decreases as the window grows, so one sweep over the
 // prefixes in order finds it at both ends of each prefix's range; where they agree and the code and its
 // value bits fit in the prefix, the whole symbol is decoded by the table.
 void JPGEncode::BuildLookup(int slot) {
+    if (!m_codesWrap[slot]) {
+        FillLookupCanonical(slot);
+        return;
+    }
     const auto& mincode = m_mincode[slot];
     const auto& valptr = m_valptr[slot];
     constexpr int kFree = 16 - kLookupBits;

@@ -168,15 +168,19 @@ bool JPGEncode::GetDHT() {
             default: return false;
         }
         std::uint16_t code = 0;
+        std::uint32_t codeSpace = 0;  // the same sum without the 16-bit wrap
         int count = 0;
         for (int i = 1; i <= 16; ++i) {
             std::uint8_t n = 0;
             if (!ReadByte(n)) return false;
             m_mincode[slot][i - 1] = code;
             m_valptr[slot][i - 1] = static_cast<std::uint8_t>(count);
+            m_codeCounts[slot][i - 1] = n;
             count += n;
             code = static_cast<std::uint16_t>(code + (n << (16 - i)));
+            codeSpace += static_cast<std::uint32_t>(n) << (16 - i);
         }
+        m_codesWrap[slot] = codeSpace > 0xFFFF;
         const int maxCount = slot < 2 ? 16 : 162;
         if (count < 1 || count > maxCount) return false;
         if (m_input.size() - m_pos < static_cast<std::size_t>(count)) return false;

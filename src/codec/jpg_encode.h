@@ -67,6 +67,7 @@ private:
     enum class BlockShape { kDcOnly, kFirstRowOnly, kGeneral };
     bool HuffmanDecode(int dcTable, int acTable, int component, BlockShape& shape);
     void BuildLookup(int slot);
+    void FillLookupCanonical(int slot);
     bool DataExhausted() const;
 
     // MCU loops and colour conversion (decoder_colour.cpp).
@@ -93,6 +94,9 @@ private:
     std::array<int, 4> m_symbolCount{};  // 0: slot never defined
     std::array<std::array<std::uint16_t, 16>, 4> m_mincode{};
     std::array<std::array<std::uint8_t, 16>, 4> m_valptr{};
+    // Codes per length 1..16 of each slot, and whether the code values ran past 16 bits.
+    std::array<std::array<std::uint8_t, 16>, 4> m_codeCounts{};
+    std::array<bool, 4> m_codesWrap{};
     // Per slot and 10-bit window prefix: a code with its value bits when both fit in the prefix
     // (length = code and value bits), or a code alone (length = code bits + kCodeOnly) whose value
     // bits follow; 0 = decode through the MINCODE search.
