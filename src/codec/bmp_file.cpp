@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "byte_order.h"
 #include "jpg_encode.h"
@@ -71,24 +73,60 @@ bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> b
     return true;
 }
 
+namespace {
+
+// The header's 32-bit size fields must hold the file.
+bool FitsBmp(int width, int height, int bytesPerPixel) {
+    const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bytesPerPixel + 3) & ~std::uint64_t{3};
+    return width >= 1 && height >= 1 && stride * static_cast<std::uint64_t>(height) + kBmpHeaderSize <= 0xFFFFFFFFu;
+}
+
+}  // namespace
+
 bool SaveBmpFile(const std::string& path, const std::uint8_t* topDownRows, std::size_t rowBytes, int width,
                  int height, int pixelsPerMetre) {
-    if (topDownRows == nullptr || width < 1 || height < 1) return false;
-    return WriteFileReplacing(path, MakeBmpFile(topDownRows, rowBytes, width, height, 3, pixelsPerMetre));
+    if (topDownRows == nullptr || !FitsBmp(width, height, 3)) return false;
+    try {
+        return WriteFileReplacing(path, MakeBmpFile(topDownRows, rowBytes, width, height, 3, pixelsPerMetre));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 // The file's row stride is that of the true width; each row is the start of a buffer row, so bytes past
 // the true width carry whatever the decoder left there.
 int JPGEncode::BmpSave(const std::string& outputPath, const std::uint8_t* buffer, int bufferWidth, int height,
                        int bytesPerPixel) {
-    if (buffer == nullptr || m_trueWidth < 1 || height < 1 || bytesPerPixel < 1) return 0;
+    if (buffer == nullptr || bytesPerPixel < 1 || bytesPerPixel > 4 || !FitsBmp(m_trueWidth, height, bytesPerPixel))
+        return 0;
     const std::size_t rowBytes = static_cast<std::size_t>(bufferWidth) * bytesPerPixel;
-    const auto file = MakeBmpFile(buffer, rowBytes, m_trueWidth, height, bytesPerPixel, 300);
-    return WriteFileReplacing(outputPath, file) ? 1 : 0;
+    try {
+        const auto file = MakeBmpFile(buffer, rowBytes, m_trueWidth, height, bytesPerPixel, m_pixelsPerMetre);
+        return WriteFileReplacing(outputPath, file) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
+
+namespace {
+int ReadBmpPixels(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height);
+}  // namespace
 
 int LoadPicFromDir(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height) {
     if (width < 1 || height < 1) return 0;
+    try {
+        return ReadBmpPixels(path, pixels, width, height);
+    } catch (const std::bad_alloc&) {
+        pixels.clear();
+        return 0;
+    }
+}
+
+namespace {
+
+int ReadBmpPixels(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) return 0;
     file.seekg(0, std::ios::end);
@@ -149,5 +187,7 @@ int LoadPicFromDir(const std::string& path, std::vector<std::uint8_t>& pixels, i
     }
     return 1;
 }
+
+}  // namespace
 
 }  // namespace fotolume::codec

@@ -1,5 +1,7 @@
 // MCU loops of the decoder and YCbCr to blue-green-red conversion with 10-bit constants.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "codec_tables.h"
 #include "jpg_encode.h"
@@ -15,6 +17,10 @@ struct ColourTables {
     std::int32_t crToG[256];
     // Clamps (1024 Y + chroma terms + 512) >> 10, which lies in -227..480, to 0..255: index + 256.
     std::uint8_t clamp[768];
+    // The same, placed as the blue, green and red bytes of a little-endian word.
+    std::uint32_t blueWord[768];
+    std::uint32_t greenWord[768];
+    std::uint32_t redWord[768];
 };
 
 constexpr ColourTables MakeColourTables() {
@@ -25,7 +31,12 @@ constexpr ColourTables MakeColourTables() {
         t.cbToG[i] = -352 * (i - 128) + 512;
         t.crToG[i] = -731 * (i - 128);
     }
-    for (int i = 0; i < 768; ++i) t.clamp[i] = static_cast<std::uint8_t>(i < 256 ? 0 : i > 511 ? 255 : i - 256);
+    for (int i = 0; i < 768; ++i) {
+        t.clamp[i] = static_cast<std::uint8_t>(i < 256 ? 0 : i > 511 ? 255 : i - 256);
+        t.blueWord[i] = t.clamp[i];
+        t.greenWord[i] = static_cast<std::uint32_t>(t.clamp[i]) << 8;
+        t.redWord[i] = static_cast<std::uint32_t>(t.clamp[i]) << 16;
+    }
     return t;
 }
 
@@ -65,13 +76,26 @@ bool JPGEncode::DecodeComponentBlock(int component, std::uint8_t* samples) {
     const int quant = m_header[5 + component];
     const int dc = m_header[8 + component];
     const int ac = m_header[11 + component];
-    bool hasAc = false;
-    if (!HuffmanDecode(dc, ac, component, hasAc) || DataExhausted()) {
+    BlockShape shape = BlockShape::kGeneral;
+    if (!HuffmanDecode(dc, ac, component, shape) || DataExhausted()) {
         m_damaged = true;
         return false;
     }
-    if (hasAc) tinyjpeg_idct_int(m_coef.data(), m_tableDQT[quant].data(), samples, 8);
-    else tinyjpeg_idct_dc(m_coef[0], m_tableDQT[quant][0], samples, 8);
+    // Each case clears the coefficients that it may have been given.
+    switch (shape) {
+        case BlockShape::kDcOnly:
+            tinyjpeg_idct_dc(m_coef[0], m_tableDQT[quant][0], samples, 8);
+            m_coef[0] = 0;
+            break;
+        case BlockShape::kFirstRowOnly:
+            tinyjpeg_idct_row0(m_coef.data(), m_tableDQT[quant].data(), samples, 8);
+            std::fill_n(m_coef.begin(), 8, std::int16_t{0});
+            break;
+        case BlockShape::kGeneral:
+            tinyjpeg_idct_int(m_coef.data(), m_tableDQT[quant].data(), samples, 8);
+            m_coef = {};
+            break;
+    }
     return true;
 }
 
@@ -130,7 +154,15 @@ void JPGEncode::DecodeBlock2x2(int chromaOffset, int blockX, int blockY) {
         std::uint8_t* p = m_videoBuff.data() + 3 * (static_cast<std::size_t>(y0 + r) * m_roundedWidth + x0);
         const ChromaTerms* t = terms + 4 * (r >> 1);
         const std::uint8_t* y = m_yData.data() + r * 8;
-        for (int c = 0; c < cols; ++c, p += 3) StorePixel(p, y[c], t[c >> 1]);
+        // Four-byte stores on little-endian hosts; each one's fourth byte is overwritten by the next pixel.
+        int c = 0;
+        for (; std::endian::native == std::endian::little && c < cols - 1; ++c, p += 3) {
+            const ChromaTerms& tc = t[c >> 1];
+            const std::uint32_t word = kColour.blueWord[y[c] + tc.blue] | kColour.greenWord[y[c] + tc.green] |
+                                       kColour.redWord[y[c] + tc.red];
+            std::memcpy(p, &word, 4);
+        }
+        for (; c < cols; ++c, p += 3) StorePixel(p, y[c], t[c >> 1]);
     }
 }
 

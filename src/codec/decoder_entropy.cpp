@@ -34,7 +34,7 @@ void JPGEncode::StartBits() {
     Refill();
 }
 
-void JPGEncode::Refill() {
+__attribute__((always_inline)) inline void JPGEncode::Refill() {
     const std::uint8_t* data = m_input.data();
     const std::size_t size = m_input.size();
     if (m_pos + 8 <= size) {
@@ -74,10 +74,45 @@ void JPGEncode::AlignToByte() {
 
 bool JPGEncode::DataExhausted() const { return m_pos * 8 - static_cast<std::size_t>(m_bitCount) > m_input.size() * 8; }
 
+// For a table whose code values stay below 2^16, the MINCODE search finds exactly the canonical codes
+// (ITU T.81 Annex C): each code of up to 10 bits owns the prefixes that start with it. Longer codes and
+// prefixes without a code are left to the search.
+void JPGEncode::FillLookupCanonical(int slot) {
+    auto& table = m_lookup[slot];
+    table.fill(Lookup{0, 0, 0});
+    unsigned code = 0;
+    int index = 0;
+    for (int length = 1; length <= kLookupBits; ++length, code <<= 1) {
+        for (int n = 0; n < m_codeCounts[slot][length - 1]; ++n, ++code, ++index) {
+            const int symbol = m_tableDHT[slot][index];
+            const int size = symbol & 15;
+            const int free = kLookupBits - length;
+            const unsigned first = code << free;
+            for (unsigned rest = 0; rest < (1u << free); ++rest) {
+                Lookup entry{static_cast<std::uint8_t>(length | kCodeOnly), static_cast<std::uint8_t>(symbol), 0};
+                if (length + size <= kLookupBits) {
+                    int value = 0;
+                    if (size != 0) {
+                        const int v = static_cast<int>(rest >> (free - size)) & ((1 << size) - 1);
+                        value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
+                    }
+                    entry = {static_cast<std::uint8_t>(length + size), static_cast<std::uint8_t>(symbol),
+                             static_cast<std::int16_t>(value)};
+                }
+                table[first | rest] = entry;
+            }
+        }
+    }
+}
+
 // The code length found by the search never decreases as the window grows, so one sweep over the
 // prefixes in order finds it at both ends of each prefix's range; where they agree and the code and its
 // value bits fit in the prefix, the whole symbol is decoded by the table.
 void JPGEncode::BuildLookup(int slot) {
+    if (!m_codesWrap[slot]) {
+        FillLookupCanonical(slot);
+        return;
+    }
     const auto& mincode = m_mincode[slot];
     const auto& valptr = m_valptr[slot];
     constexpr int kFree = 16 - kLookupBits;
@@ -138,18 +173,16 @@ bool JPGEncode::DecodeSymbol(int slot, int& symbol, int& value) {
 
 // One block: the DC difference against the component's predictor, then run/size coded AC terms in
 // zigzag order. Coefficients come out in natural order.
-bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& hasAc) {
-    // Clear what the last block left.
+bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, BlockShape& shape) {
+    // m_coef is all 0 here: the inverse DCT step clears what it used.
     std::int16_t* coef = m_coef.data();
-    for (int i = 0; i < m_writtenCount; ++i) coef[m_written[i]] = 0;
-    int written = 0;
     int acBits = 0;
+    int stored = 0;  // OR of the natural positions stored (values of 0 included: they only cost a shortcut)
     int slot = dcTable;
-    int k = 0;
     // The bit buffer is held in locals while symbols come from the table.
     std::uint64_t bits = m_bitData;
     int count = m_bitCount;
-    for (;;) {
+    auto next = [&](int& symbol, int& value) {
         if (count < 32) {
             m_bitData = bits;
             m_bitCount = count;
@@ -158,7 +191,6 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& has
             count = m_bitCount;
         }
         const Lookup entry = m_lookup[slot][bits >> (64 - kLookupBits)];
-        int symbol, value;
         if (entry.length & kCodeOnly) {
             const int length = entry.length & ~kCodeOnly;
             bits <<= length;
@@ -168,54 +200,61 @@ bool JPGEncode::HuffmanDecode(int dcTable, int acTable, int component, bool& has
             bits <<= size;
             count -= length + size;
             value = (v >> (size - 1)) ? v : v - ((1 << size) - 1);
-        } else if (entry.length != 0) {
+            return true;
+        }
+        if (entry.length != 0) {
             bits <<= entry.length;
             count -= entry.length;
             symbol = entry.symbol;
             value = entry.value;
-        } else {
-            m_bitData = bits;
-            m_bitCount = count;
-            if (!DecodeSymbol(slot, symbol, value)) {
-                m_writtenCount = written;
-                return false;
-            }
-            bits = m_bitData;
-            count = m_bitCount;
+            return true;
+        }
+        m_bitData = bits;
+        m_bitCount = count;
+        const bool ok = DecodeSymbol(slot, symbol, value);
+        bits = m_bitData;
+        count = m_bitCount;
+        return ok;
+    };
+
+    int symbol = 0, value = 0;
+    if (!next(symbol, value)) {
+        return false;
+    }
+    m_preData[component] = static_cast<std::int16_t>(m_preData[component] + value);
+    coef[0] = m_preData[component];
+    slot = acTable + 2;
+    for (int k = 1;;) {
+        if (!next(symbol, value)) {
+            return false;
         }
         const int run = symbol >> 4;
         const int size = symbol & 15;
-        if (k == 0) {
-            m_preData[component] = static_cast<std::int16_t>(m_preData[component] + value);
-            coef[0] = m_preData[component];
-            k = 1;
-            slot = acTable + 2;
-            continue;
-        }
-        if (run == 0 && size == 0) break;  // end of block
-        if (run == 15 && size == 0) {
-            k += 16;
-            if (k > 63) break;
-            continue;
+        if (size == 0) {
+            if (run == 0) break;  // end of block
+            if (run == 15) {
+                k += 16;
+                if (k > 63) break;
+                continue;
+            }
         }
         if (k + run > 63) {
             // A run past the block's end puts the value on the last position.
             coef[63] = static_cast<std::int16_t>(value);
-            m_written[written++] = 63;
             acBits |= value;
+            stored |= 63;
             break;
         }
         const int at = zigzag_table[k + run];
         coef[at] = static_cast<std::int16_t>(value);
-        m_written[written++] = static_cast<std::uint8_t>(at);
         acBits |= value;
+        stored |= at;
         k += run + 1;
         if (k > 63) break;
     }
     m_bitData = bits;
     m_bitCount = count;
-    m_writtenCount = written;
-    hasAc = acBits != 0;
+    shape = acBits == 0 ? BlockShape::kDcOnly : stored < 8 ? BlockShape::kFirstRowOnly : BlockShape::kGeneral;
     return true;
 }
 

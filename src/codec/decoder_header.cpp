@@ -25,7 +25,11 @@ bool JPGEncode::DecodeMyPicture(const std::string& inputPath, const std::string&
     const std::streamoff length = file.tellg();
     if (length < 0 || static_cast<std::uintmax_t>(length) > kMaxStreamFile) return false;
     file.seekg(0, std::ios::beg);
-    stream.resize(static_cast<std::size_t>(length));
+    try {
+        stream.resize(static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (!file.read(reinterpret_cast<char*>(stream.data()), length)) return false;
     file.close();
 
@@ -50,7 +54,6 @@ bool JPGEncode::DecodeStream(std::span<const std::uint8_t> stream, int expectedW
     m_valptr = {};
     m_lookup = {};
     m_coef = {};
-    m_writtenCount = 0;
     m_videoBuff.clear();
     m_trueWidth = m_roundedWidth = m_height = 0;
 
@@ -165,15 +168,19 @@ bool JPGEncode::GetDHT() {
             default: return false;
         }
         std::uint16_t code = 0;
+        std::uint32_t codeSpace = 0;  // the same sum without the 16-bit wrap
         int count = 0;
         for (int i = 1; i <= 16; ++i) {
             std::uint8_t n = 0;
             if (!ReadByte(n)) return false;
             m_mincode[slot][i - 1] = code;
             m_valptr[slot][i - 1] = static_cast<std::uint8_t>(count);
+            m_codeCounts[slot][i - 1] = n;
             count += n;
             code = static_cast<std::uint16_t>(code + (n << (16 - i)));
+            codeSpace += static_cast<std::uint32_t>(n) << (16 - i);
         }
+        m_codesWrap[slot] = codeSpace > 0xFFFF;
         const int maxCount = slot < 2 ? 16 : 162;
         if (count < 1 || count > maxCount) return false;
         if (m_input.size() - m_pos < static_cast<std::size_t>(count)) return false;

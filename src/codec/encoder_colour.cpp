@@ -41,39 +41,42 @@ void CQuillJpegEncoder::GatherTile(const std::uint8_t* input, std::size_t stride
 // Splits a tile into luminance blocks and subsampled chroma blocks, each sample centred on 0. Chroma is
 // taken from the top-left pixel of each subsampling group, without averaging.
 void CQuillJpegEncoder::BGRToYCbCrEx(const std::uint8_t* const* rows, Block* blocks) const {
-    const auto& ry = m_colorTables[0];
-    const auto& gy = m_colorTables[1];
-    const auto& by = m_colorTables[2];
-    const auto& rcb = m_colorTables[3];
-    const auto& gcb = m_colorTables[4];
-    const auto& bcb = m_colorTables[5];
-    const auto& rcr = m_colorTables[6];
-    const auto& gcr = m_colorTables[7];
-    const auto& bcr = m_colorTables[8];
+    const std::int32_t* ry = m_colorTables[0].data();
+    const std::int32_t* gy = m_colorTables[1].data();
+    const std::int32_t* by = m_colorTables[2].data();
+    const std::int32_t* rcb = m_colorTables[3].data();
+    const std::int32_t* gcb = m_colorTables[4].data();
+    const std::int32_t* bcb = m_colorTables[5].data();
+    const std::int32_t* rcr = m_colorTables[6].data();
+    const std::int32_t* gcr = m_colorTables[7].data();
+    const std::int32_t* bcr = m_colorTables[8].data();
 
     Block* yBlocks = m_bJfif ? blocks : blocks + 2;
-    Block& cb = m_bJfif ? blocks[m_lumBlocks] : blocks[0];
-    Block& cr = m_bJfif ? blocks[m_lumBlocks + 1] : blocks[1];
-    const bool wide = m_mcuWidth == 16;
-    const int hShift = wide ? 1 : 0;
-    const int vShift = m_mcuHeight == 16 ? 1 : 0;
+    std::int32_t* cb = (m_bJfif ? blocks[m_lumBlocks] : blocks[0]).data();
+    std::int32_t* cr = (m_bJfif ? blocks[m_lumBlocks + 1] : blocks[1]).data();
+    // Locals: the block stores could otherwise alias these members.
+    const int mcuWidth = m_mcuWidth;
+    const int mcuHeight = m_mcuHeight;
+    const bool wide = mcuWidth == 16;
+    const int hStep = wide ? 2 : 1;
+    const int vShift = mcuHeight == 16 ? 1 : 0;
 
-    for (int r = 0; r < m_mcuHeight; ++r) {
+    for (int r = 0; r < mcuHeight; ++r) {
         const std::uint8_t* p = rows[r];
         const int rowBlock = wide ? (r >> 3) * 2 : (r >> 3);
         const int rowPos = (r & 7) * 8;
-        for (int c = 0; c < m_mcuWidth; ++c, p += 3) {
-            const int b = p[0], g = p[1], red = p[2];
-            yBlocks[rowBlock + (c >> 3)][rowPos + (c & 7)] = ((ry[red] + gy[g] + by[b]) >> 16) - 128;
+        for (int half = 0; half < mcuWidth / 8; ++half) {
+            std::int32_t* y = yBlocks[rowBlock + half].data() + rowPos;
+            const std::uint8_t* q = p + 24 * half;
+            for (int c = 0; c < 8; ++c, q += 3) y[c] = ((ry[q[2]] + gy[q[1]] + by[q[0]]) >> 16) - 128;
         }
         if (r & vShift) continue;  // odd row of a vertically subsampled MCU
-        p = rows[r];
-        const int chromaRow = 8 * (r >> vShift);
-        for (int c = 0; c < m_mcuWidth; c += 1 + hShift, p += 3 * (1 + hShift)) {
+        std::int32_t* cbRow = cb + 8 * (r >> vShift);
+        std::int32_t* crRow = cr + 8 * (r >> vShift);
+        for (int i = 0; i < 8; ++i, p += 3 * hStep) {
             const int b = p[0], g = p[1], red = p[2];
-            const int i = chromaRow + (c >> hShift);
-            cb[i] = ((rcb[red] + gcb[g] + bcb[b]) >> 16) - 128;
-            cr[i] = ((rcr[red] + gcr[g] + bcr[b]) >> 16) - 128;
+            cbRow[i] = ((rcb[red] + gcb[g] + bcb[b]) >> 16) - 128;
+            crRow[i] = ((rcr[red] + gcr[g] + bcr[b]) >> 16) - 128;
         }
     }
 }

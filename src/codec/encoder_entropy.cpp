@@ -72,16 +72,33 @@ void CQuillJpegEncoder::FinishByte() {
 }
 
 // Codes one quantized block given in zigzag order; nonZero marks its non-zero coefficients.
-// component: 0 = Y, 1 = Cb, 2 = Cr.
+// component: 0 = Y, 1 = Cb, 2 = Cr. The pending bits are held in locals while the block is coded.
 bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* zigzag, std::uint64_t nonZero, int component) {
-    const tag_HUFFMAN_TABLE& dc = m_huffman[component == 0 ? 0 : 2];
-    const tag_HUFFMAN_TABLE& ac = m_huffman[component == 0 ? 1 : 3];
+    const std::uint32_t* dc = m_packed[component == 0 ? 0 : 2].data();
+    const std::uint32_t* ac = m_packed[component == 0 ? 1 : 3].data();
+    std::uint64_t buffer = m_bitBuffer;
+    int count = m_bitCount;
+    auto emit = [&](std::uint32_t value, int n) {
+        buffer = (buffer << n) | value;
+        count += n;
+        if (count >= 32) {
+            m_bitBuffer = buffer;
+            m_bitCount = count;
+            FlushWord();
+            count = m_bitCount;
+        }
+    };
+    auto leave = [&](bool ok) {
+        m_bitBuffer = buffer;
+        m_bitCount = count;
+        return ok;
+    };
 
     const std::int32_t diff = zigzag[0] - m_dcPredictors[component];
     m_dcPredictors[component] = zigzag[0];
     int s = BitSize(diff);
-    if (s > 255 || dc.size[s] == 0) return false;
-    EmitBits((dc.code[s] << s) | ValueBits(diff, s), dc.size[s] + s);
+    if (s > 255 || dc[s] == 0) return leave(false);
+    emit(((dc[s] >> 8) << s) | ValueBits(diff, s), static_cast<int>(dc[s] & 0xFF) + s);
 
     // Runs of zeros lie between the set bits of the mask.
     std::uint64_t pending = nonZero & ~std::uint64_t{1};
@@ -92,21 +109,21 @@ bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* zigzag, std::uint64_t 
         int run = k - last - 1;
         last = k;
         while (run > 15) {
-            if (ac.size[0xF0] == 0) return false;
-            EmitBits(ac.code[0xF0], ac.size[0xF0]);
+            if (ac[0xF0] == 0) return leave(false);
+            emit(ac[0xF0] >> 8, static_cast<int>(ac[0xF0] & 0xFF));
             run -= 16;
         }
         const std::int32_t v = zigzag[k];
         s = BitSize(v);
         const int symbol = run * 16 + s;
-        if (s > 15 || ac.size[symbol] == 0) return false;
-        EmitBits((ac.code[symbol] << s) | ValueBits(v, s), ac.size[symbol] + s);
+        if (s > 15 || ac[symbol] == 0) return leave(false);
+        emit(((ac[symbol] >> 8) << s) | ValueBits(v, s), static_cast<int>(ac[symbol] & 0xFF) + s);
     }
     if (last < 63) {  // end of block
-        if (ac.size[0x00] == 0) return false;
-        EmitBits(ac.code[0x00], ac.size[0x00]);
+        if (ac[0x00] == 0) return leave(false);
+        emit(ac[0x00] >> 8, static_cast<int>(ac[0x00] & 0xFF));
     }
-    return true;
+    return leave(true);
 }
 
 }  // namespace fotolume::codec

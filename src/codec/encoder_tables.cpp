@@ -84,6 +84,9 @@ void CQuillJpegEncoder::InitHuffmanTable() {
     ComputeHuffmanTable(m_huffman[1], bitsYAC, valYAC);
     ComputeHuffmanTable(m_huffman[2], bitsCbCrDC, valCbCrDC);
     ComputeHuffmanTable(m_huffman[3], bitsCbCrAC, valCbCrAC);
+    for (int t = 0; t < 4; ++t)
+        for (int v = 0; v < 256; ++v)
+            m_packed[t][v] = m_huffman[t].size[v] ? (m_huffman[t].code[v] << 8) | m_huffman[t].size[v] : 0;
 }
 
 }  // namespace fotolume::codec

@@ -57,14 +57,23 @@ void CQuillJpegEncoder::ForwardDct(std::int32_t* data) {
 // m = ceil(2^31 / d): with m d = 2^31 + e (e < d), (n m) >> 31 is the exact quotient whenever n e < 2^31,
 // which holds for every n below 2^15. Here n stays below 15000: 8-bit samples give at most 12871 out of
 // the forward DCT (and no more than about 22000 by a triangle bound), and d / 2 is at most 1962.
-std::uint64_t CQuillJpegEncoder::Quantize(const std::int32_t* data, const Divisors& divisors, std::int32_t* zigzag) {
-    std::int32_t q[64];
+namespace {
+// Built for AVX2 and for the baseline; the same integers either way.
+__attribute__((target_clones("avx2", "default")))
+void QuantizeLanes(const std::int32_t* data, const std::uint32_t* half, const std::uint32_t* reciprocal,
+                   std::int32_t* q) {
     for (int n = 0; n < 64; ++n) {
         const std::int32_t c = data[n];
-        const auto a = static_cast<std::uint32_t>(c < 0 ? -c : c) + divisors.half[n];
-        const auto v = static_cast<std::int32_t>((static_cast<std::uint64_t>(a) * divisors.reciprocal[n]) >> 31);
+        const auto a = static_cast<std::uint32_t>(c < 0 ? -c : c) + half[n];
+        const auto v = static_cast<std::int32_t>((static_cast<std::uint64_t>(a) * reciprocal[n]) >> 31);
         q[n] = c < 0 ? -v : v;
     }
+}
+}  // namespace
+
+std::uint64_t CQuillJpegEncoder::Quantize(const std::int32_t* data, const Divisors& divisors, std::int32_t* zigzag) {
+    std::int32_t q[64];
+    QuantizeLanes(data, divisors.half.data(), divisors.reciprocal.data(), q);
     std::uint64_t nonZero = 0;
     for (int k = 0; k < 64; ++k) {
         const std::int32_t v = q[jpeg_natural_order[k]];

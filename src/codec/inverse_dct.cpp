@@ -72,10 +72,10 @@ inline void Butterflies(const Lanes* in, Lanes* out) {
     }
 }
 
-}  // namespace
-
+// Built for AVX2 and for the baseline; the loader picks one for this machine. Integer code: both give
+// the same bytes.
 __attribute__((target_clones("avx2", "default")))
-void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
+void IdctLanes(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
     // Columns: lane = column. Dequantization truncates toward zero: (c q + 32) / 64.
     Lanes in[8], res[8];
     for (int row = 0; row < 8; ++row) {
@@ -98,6 +98,32 @@ void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std
             samples[k][row] = static_cast<std::uint8_t>(std::clamp(((res[k][row] + 4) >> 3) + 128, 0, 255));
     for (int row = 0; row < 8; ++row)
         for (int k = 0; k < 8; ++k) out[row * stride + k] = samples[k][row];
+}
+
+}  // namespace
+
+void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
+    IdctLanes(coef, table, out, stride);
+}
+
+// With terms in the first row only, every column is flat: all workspace rows equal the dequantized first
+// row, and so do all output rows.
+void tinyjpeg_idct_row0(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
+    std::int32_t in[8];
+    for (int k = 0; k < 8; ++k) {
+        const std::int32_t v = std::clamp((coef[k] * static_cast<std::int32_t>(table[k]) + 32) / 64, -kDequantLimit, kDequantLimit);
+        in[k] = static_cast<std::int16_t>(v);
+    }
+    Lanes lanes[8], res[8];
+    for (int k = 0; k < 8; ++k) {
+        for (int i = 0; i < 8; ++i) lanes[k][i] = 0;
+        lanes[k][0] = in[k];
+    }
+    Butterflies(lanes, res);
+    std::uint8_t row[8];
+    for (int k = 0; k < 8; ++k) row[k] = static_cast<std::uint8_t>(std::clamp(((res[k][0] + 4) >> 3) + 128, 0, 255));
+    for (int r = 0; r < 8; ++r)
+        for (int k = 0; k < 8; ++k) out[r * stride + k] = row[k];
 }
 
 // Without AC terms every butterfly passes the DC term through unchanged.

@@ -10,6 +10,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fotolume::codec {
@@ -42,6 +43,9 @@ public:
     // the picture is black.
     bool Damaged() const { return m_damaged; }
 
+    // Resolution written into BMP files: 300 pixels per metre, or 0 as MacFotolume writes them.
+    void SetPixelsPerMetre(int pixelsPerMetre) { m_pixelsPerMetre = pixelsPerMetre; }
+
     // Called with the sampling name ("H1V1", ...) as a decode starts.
     void SetSamplingObserver(std::function<void(const char*)> observer) { m_onSampling = std::move(observer); }
 
@@ -59,9 +63,11 @@ private:
     void AlignInData(int bits);
     void AlignToByte();
     bool DecodeSymbol(int slot, int& symbol, int& value);
-    // hasAc: set when an AC coefficient other than 0 was stored.
-    bool HuffmanDecode(int dcTable, int acTable, int component, bool& hasAc);
+    // What the block holds besides its DC term, for the inverse DCT's shortcuts.
+    enum class BlockShape { kDcOnly, kFirstRowOnly, kGeneral };
+    bool HuffmanDecode(int dcTable, int acTable, int component, BlockShape& shape);
     void BuildLookup(int slot);
+    void FillLookupCanonical(int slot);
     bool DataExhausted() const;
 
     // MCU loops and colour conversion (decoder_colour.cpp).
@@ -88,6 +94,9 @@ private:
     std::array<int, 4> m_symbolCount{};  // 0: slot never defined
     std::array<std::array<std::uint16_t, 16>, 4> m_mincode{};
     std::array<std::array<std::uint8_t, 16>, 4> m_valptr{};
+    // Codes per length 1..16 of each slot, and whether the code values ran past 16 bits.
+    std::array<std::array<std::uint8_t, 16>, 4> m_codeCounts{};
+    std::array<bool, 4> m_codesWrap{};
     // Per slot and 10-bit window prefix: a code with its value bits when both fit in the prefix
     // (length = code and value bits), or a code alone (length = code bits + kCodeOnly) whose value
     // bits follow; 0 = decode through the MINCODE search.
@@ -107,15 +116,14 @@ private:
     int m_bitCount = 0;
 
     std::array<std::int16_t, 3> m_preData{};  // DC predictors Y, Cb, Cr
-    // Coefficients of the block being decoded; all 0 between blocks apart from the listed positions.
+    // Coefficients of the block being decoded; all 0 between blocks.
     std::array<std::int16_t, 64> m_coef{};
-    std::array<std::uint8_t, 64> m_written{};
-    int m_writtenCount = 0;
     std::array<std::uint8_t, 64> m_yData{};
     std::array<std::uint8_t, 64> m_cbData{};
     std::array<std::uint8_t, 64> m_crData{};
     std::vector<std::uint8_t> m_videoBuff;
     bool m_damaged = false;
+    int m_pixelsPerMetre = 300;
     std::function<void(const char*)> m_onSampling;
 };
 
@@ -124,5 +132,7 @@ private:
 void tinyjpeg_idct_int(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride);
 // The same for a block whose AC terms are all 0: one flat value.
 void tinyjpeg_idct_dc(std::int16_t dc, std::uint16_t q, std::uint8_t* out, int stride);
+// The same for a block whose terms all lie in its first row: eight equal rows.
+void tinyjpeg_idct_row0(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride);
 
 }  // namespace fotolume::codec

@@ -35,9 +35,10 @@ std::size_t CKv318Encoder::EnCode(const std::string& source, const std::string& 
 }
 
 bool CKv318Encoder::DeCode(const std::string& source, const std::string& destination, int expectedWidth,
-                           int expectedHeight) {
+                           int expectedHeight, int pixelsPerMetre) {
     try {
         JPGEncode decoder;
+        decoder.SetPixelsPerMetre(pixelsPerMetre);
         return decoder.DecodeMyPicture(source, destination, expectedWidth, expectedHeight);
     } catch (const std::bad_alloc&) {
         return false;

@@ -15,9 +15,10 @@ public:
                               int quality, int mode, bool jfif);
 
     // Decodes a frame picture stream into a 24-bit BMP. False when the stream is refused (unreadable,
-    // another panel size, bad tables); see JPGEncode::DecodeMyPicture.
+    // another panel size, bad tables); see JPGEncode::DecodeMyPicture. MacFotolume writes its BMPs
+    // with 0 pixels per metre.
     static bool DeCode(const std::string& source, const std::string& destination, int expectedWidth,
-                       int expectedHeight);
+                       int expectedHeight, int pixelsPerMetre = 300);
 };
 
 }  // namespace fotolume::codec

@@ -110,6 +110,8 @@ private:
     std::array<std::uint8_t, 64> m_chromTable{};
     // Luminance DC, luminance AC, chrominance DC, chrominance AC.
     std::array<tag_HUFFMAN_TABLE, 4> m_huffman{};
+    // The same codes packed for the coder: code << 8 | length, 0 = no code.
+    std::array<std::array<std::uint32_t, 256>, 4> m_packed{};
     std::uint16_t m_width = 0;
     std::uint16_t m_height = 0;
     std::array<std::int32_t, 3> m_dcPredictors{};  // Y, Cb, Cr

@@ -122,6 +122,7 @@ TEST(BmpReading, OtherLayoutsOffsetsTopDownPalettesAndShortFiles) {
     EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + 85, rows.begin()));
     EXPECT_TRUE(std::all_of(pixels.begin() + 85, pixels.end(), [](std::uint8_t b) { return b == 0; }));
     EXPECT_EQ(LoadPicFromDir((dir / "none.bmp").string(), pixels, 13, 6), 0);
+    EXPECT_EQ(LoadPicFromDir(dir.Path().string(), pixels, 13, 6), 0);
     EXPECT_EQ(LoadPicFromDir((dir / "short.bmp").string(), pixels, 0, 6), 0);
 }
 

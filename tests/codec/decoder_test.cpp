@@ -162,7 +162,13 @@ TEST(DecoderRefusals, RefusedStreamWritesNoBmp) {
     EXPECT_FALSE(CKv318Encoder::DeCode((dir / "missing.dpf").string(), (dir / "m.bmp").string(), 48, 32));
     EXPECT_FALSE(std::filesystem::exists(dir / "m.bmp"));
     ASSERT_TRUE(CKv318Encoder::DeCode((dir / "s.dpf").string(), (dir / "s.bmp").string(), 48, 32));
-    EXPECT_EQ(ReadFile(dir / "s.bmp").size(), 54u + 144 * 32);
+    const auto bmp = ReadFile(dir / "s.bmp");
+    ASSERT_EQ(bmp.size(), 54u + 144 * 32);
+    EXPECT_EQ(bmp[38] | (bmp[39] << 8), 300);
+    ASSERT_TRUE(CKv318Encoder::DeCode((dir / "s.dpf").string(), (dir / "mac.bmp").string(), 48, 32, 0));
+    const auto mac = ReadFile(dir / "mac.bmp");
+    EXPECT_EQ(mac[38] | mac[42], 0);
+    EXPECT_TRUE(std::equal(mac.begin() + 54, mac.end(), bmp.begin() + 54));
     // A folder that does not exist: the stream is accepted, no BMP appears.
     EXPECT_TRUE(CKv318Encoder::DeCode((dir / "s.dpf").string(), (dir / "no" / "s.bmp").string(), 48, 32));
     EXPECT_FALSE(std::filesystem::exists(dir / "no" / "s.bmp"));

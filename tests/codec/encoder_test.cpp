@@ -75,9 +75,11 @@ TEST(FrameStreamLayout, NeverWritesPastTheOutputBuffer) {
                                 [](std::uint8_t b) { return b == 0x5A; }))
             << capacity;
     }
+    // The same object again, after a failure midway: predictors and pending bits start afresh.
+    CQuillJpegEncoder encoder(95);
     std::vector<std::uint8_t> exact(full.size());
     std::size_t size = 0;
-    CQuillJpegEncoder encoder(95);
+    EXPECT_FALSE(encoder.CompressImage(rows, std::span(exact).first(full.size() / 2), p.w, p.h, size, 3));
     ASSERT_TRUE(encoder.CompressImage(rows, exact, p.w, p.h, size, 3));
     EXPECT_EQ(exact, full);
 }
