@@ -1,13 +1,17 @@
+#include "dialog_prompt.h"
 #include "save_export.h"
 #include "scripted_prompt.h"
 
 #include "codec/bmp_file.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -335,4 +339,27 @@ TEST_F(SaveExport, AFrameRemovedDuringASaveStopsAtTheNextPicture)
     m_prompt.QueueSaveFile(Out(QStringLiteral("one.bmp")));
     EXPECT_EQ(SaveSelected(one).result, SaveResult::FrameGone);
     EXPECT_FALSE(QFile::exists(Out(QStringLiteral("one.bmp"))));
+}
+
+TEST_F(SaveExport, SaveDialogNamesTakeTheExtensionOfTheChosenFilter)
+{
+    CDialogPrompt prompt;
+    IPrompt::SaveFileRequest request;
+    request.defaultExtension = QStringLiteral("BMP");
+    request.filter = QStringLiteral("bmp files (*.BMP *.bmp);;jpg files (*.JPG *.jpg)");
+    auto answer = [this](const QString& filter) {
+        QTimer::singleShot(0, qApp, [this, filter] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->setDirectory(Out());
+            if (!filter.isEmpty())
+                dialog->selectNameFilter(filter);
+            dialog->selectFile(QStringLiteral("picture"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    };
+    answer({});
+    EXPECT_EQ(prompt.AskSaveFile(request), Out(QStringLiteral("picture.BMP")));
+    answer(QStringLiteral("jpg files (*.JPG *.jpg)"));
+    EXPECT_EQ(prompt.AskSaveFile(request), Out(QStringLiteral("picture.JPG")));
 }
