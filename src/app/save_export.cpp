@@ -168,6 +168,8 @@ bool CopyFileOver(const QString& source, const QString& target)
     if (!in.open(QIODevice::ReadOnly))
         return false;
     QSaveFile out(target);
+    // A folder that takes no new files may still let an existing one be rewritten.
+    out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly))
         return false;
     char buffer[64 * 1024];
