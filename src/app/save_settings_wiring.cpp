@@ -30,7 +30,14 @@ struct Wiring {
     SaveSettingsContext context;
     FrameColors ownColours; // used when the controller keeps none
 
-    FrameColors& Colours() { return context.colours ? *context.colours : ownColours; }
+    FrameColors Colours() const { return context.colours ? context.colours() : ownColours; }
+    void SetColours(const FrameColors& colours)
+    {
+        if (context.setColours)
+            context.setColours(colours);
+        else
+            ownColours = colours;
+    }
 };
 
 } // namespace
@@ -54,7 +61,9 @@ void InstallSaveAndSettings(CMainDlg& window, SaveSettingsContext context)
     QObject::connect(win, &CMainDlg::settingRequested, win, [win, shared] {
         const SaveSettingsContext& context = shared->context;
         album::CAlbumStore* store = context.store ? context.store() : nullptr;
-        RunSettingDialog(*win, store, shared->Colours(), context.updateTotals);
+        FrameColors colours = shared->Colours();
+        if (RunSettingDialog(*win, store, colours, context.updateTotals))
+            shared->SetColours(colours);
     });
     QObject::connect(win, &CMainDlg::aboutRequested, win, [win, shared] {
         AboutInfo info;

@@ -25,7 +25,10 @@ struct SaveSettingsContext {
     std::function<QString()> languageSection;    // name of the current language section
     std::function<bool()> frameAttached;         // empty: the window's isConnected flag
     std::function<album::CAlbumStore*()> store;  // the album store; may give null
-    FrameColors* colours = nullptr;              // the window's colours; null: kept here
+    // The window's colours: read when the dialog opens, written back on OK.
+    // Empty: kept here, starting black on white.
+    std::function<FrameColors()> colours;
+    std::function<void(const FrameColors&)> setColours;
     std::function<void()> updateTotals;          // empty: the totals keep their values
     std::function<AboutInfo()> aboutInfo;        // empty: defaults with the window's title
 };

@@ -343,7 +343,8 @@ TEST(Wiring, CommandsReachSaveSettingAndAbout)
     SaveSettingsContext context;
     context.cachePaths = [&cache] { return cache; };
     context.panelSize = [] { return QSize(8, 8); };
-    context.colours = &colours;
+    context.colours = [&colours] { return colours; };
+    context.setColours = [&colours](const FrameColors& chosen) { colours = chosen; };
     context.aboutInfo = [] {
         AboutInfo info;
         info.title = QStringLiteral("Kiwi");
