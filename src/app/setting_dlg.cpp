@@ -130,7 +130,8 @@ void CSettingDlg::ChooseBackgroundColor()
 bool CSettingDlg::event(QEvent* event)
 {
     if (event->type() >= QEvent::User) {
-        if (auto* message = dynamic_cast<CAppMessage*>(event); message && message->Name() == QLatin1String(kShowColor)) {
+        auto* message = dynamic_cast<CAppMessage*>(event);
+        if (message && message->Name() == QLatin1String(kShowColor)) {
             update();
             return true;
         }

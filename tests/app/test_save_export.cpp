@@ -55,7 +55,8 @@ protected:
         QDir(m_dir.path()).mkpath(QStringLiteral("scratch"));
         const int cacheNumbers[] = {3, 0, 4, 1, 2};
         for (int i = 0; i < 5; ++i) {
-            const QString path = m_dir.filePath(QStringLiteral("cache/%1.bmp").arg(cacheNumbers[i], 4, 10, QLatin1Char('0')));
+            const QString path =
+                m_dir.filePath(QStringLiteral("cache/%1.bmp").arg(cacheNumbers[i], 4, 10, QLatin1Char('0')));
             const QColor colour = Colour(i);
             std::vector<std::uint8_t> rows(static_cast<size_t>(kPanel.width() * kPanel.height() * 3));
             for (size_t p = 0; p < rows.size(); p += 3) {
@@ -100,8 +101,8 @@ protected:
 
 TEST(SaveNames, NumberedByAlbumPositionWithOneSeparator)
 {
-    EXPECT_EQ(SaveTargetName(QStringLiteral("/home/u/pics"), 0, SaveFormat::Bmp), QStringLiteral("/home/u/pics/0001.bmp"));
-    EXPECT_EQ(SaveTargetName(QStringLiteral("/home/u/pics/"), 11, SaveFormat::Jpg), QStringLiteral("/home/u/pics/0012.jpg"));
+    EXPECT_EQ(SaveTargetName(QStringLiteral("/home/u/p"), 0, SaveFormat::Bmp), QStringLiteral("/home/u/p/0001.bmp"));
+    EXPECT_EQ(SaveTargetName(QStringLiteral("/home/u/p/"), 11, SaveFormat::Jpg), QStringLiteral("/home/u/p/0012.jpg"));
     // The file-system root: directly in it, for both formats.
     EXPECT_EQ(SaveTargetName(QStringLiteral("/"), 4, SaveFormat::Bmp), QStringLiteral("/0005.bmp"));
     EXPECT_EQ(SaveTargetName(QStringLiteral("/"), 1, SaveFormat::Jpg), QStringLiteral("/0002.jpg"));
@@ -112,10 +113,12 @@ TEST(SaveNames, FixedTextsFollowTheLanguageSectionName)
 {
     const SaveFixedTexts english = FixedSaveTexts(QStringLiteral("English"));
     EXPECT_EQ(english.saveFailed.arg(QStringLiteral("a.bmp")), QStringLiteral("Save a.bmp file failed!"));
-    EXPECT_EQ(english.overwrite.arg(QStringLiteral("a.bmp")), QStringLiteral("File a.bmp existed, want to over write?"));
+    EXPECT_EQ(english.overwrite.arg(QStringLiteral("a.bmp")),
+              QStringLiteral("File a.bmp existed, want to over write?"));
     const SaveFixedTexts chinese = FixedSaveTexts(QStringLiteral("Simplified Chinese"));
     EXPECT_EQ(chinese.saveFailed.arg(QStringLiteral("a.bmp")), QStringLiteral("保存文件 a.bmp 失败!"));
-    EXPECT_EQ(chinese.overwrite.arg(QStringLiteral("a.bmp")), QStringLiteral("文件 a.bmp 已存在, 覆盖此文件吗?"));
+    EXPECT_EQ(chinese.overwrite.arg(QStringLiteral("a.bmp")),
+              QStringLiteral("文件 a.bmp 已存在, 覆盖此文件吗?"));
 }
 
 TEST_F(SaveExport, SaveAllAsBmpCopiesEveryCacheFileByPosition)
@@ -124,8 +127,9 @@ TEST_F(SaveExport, SaveAllAsBmpCopiesEveryCacheFileByPosition)
     m_prompt.QueueFolder(Out());
     const SaveReport report = SaveAllPictures(Job());
     EXPECT_EQ(report.result, SaveResult::Saved);
-    EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.bmp"), QStringLiteral("0003.bmp"),
-                                       QStringLiteral("0004.bmp"), QStringLiteral("0005.bmp")}));
+    EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.bmp"),
+                                       QStringLiteral("0003.bmp"), QStringLiteral("0004.bmp"),
+                                       QStringLiteral("0005.bmp")}));
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(ReadAll(Out(QStringLiteral("000%1.bmp").arg(i + 1))), ReadAll(m_cache.at(i))) << i;
     EXPECT_EQ(m_prompt.Texts(),
@@ -226,7 +230,8 @@ TEST_F(SaveExport, ChineseSectionAsksTheOverwriteQuestionInChinese)
     m_prompt.QueueFolder(Out());
     m_prompt.QueueYes();
     EXPECT_EQ(SaveAllPictures(job).result, SaveResult::Saved);
-    EXPECT_TRUE(m_prompt.Texts().contains(QStringLiteral("文件 %1 已存在, 覆盖此文件吗?").arg(Out(QStringLiteral("0001.bmp")))));
+    const QString question = QStringLiteral("文件 %1 已存在, 覆盖此文件吗?").arg(Out(QStringLiteral("0001.bmp")));
+    EXPECT_TRUE(m_prompt.Texts().contains(question));
 }
 
 TEST_F(SaveExport, NothingToSave)
@@ -281,7 +286,8 @@ TEST_F(SaveExport, AFailedSaveSaysSoAndKeepsTheOldFile)
     m_prompt.QueueSaveFile(Out(QStringLiteral("keep.bmp")));
     EXPECT_EQ(SaveSelected(Job({1})).result, SaveResult::Failed);
     EXPECT_EQ(ReadAll(Out(QStringLiteral("keep.bmp"))), QByteArray("old"));
-    EXPECT_EQ(m_prompt.Texts().constLast(), QStringLiteral("Save %1 file failed!").arg(Out(QStringLiteral("keep.bmp"))));
+    EXPECT_EQ(m_prompt.Texts().constLast(),
+              QStringLiteral("Save %1 file failed!").arg(Out(QStringLiteral("keep.bmp"))));
     EXPECT_EQ(m_prompt.History().constLast().icon, IPrompt::Icon::None);
 
     // A position without a cache entry cannot be saved at all.
