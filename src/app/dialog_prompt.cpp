@@ -4,8 +4,36 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace fotolume::app {
+
+namespace {
+
+// A save dialog whose names typed without an extension take the one of the
+// chosen filter ("jpg files (*.JPG)" gives ".JPG"), else the default one;
+// the overwrite question then asks about the name really written.
+class CSaveFileDialog : public QFileDialog {
+public:
+    CSaveFileDialog(QWidget* owner, QString defaultExtension)
+        : QFileDialog(owner), m_defaultExtension(std::move(defaultExtension))
+    {
+    }
+
+protected:
+    void accept() override
+    {
+        static const QRegularExpression firstPattern(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = firstPattern.match(selectedNameFilter());
+        setDefaultSuffix(match.hasMatch() ? match.captured(1) : m_defaultExtension);
+        QFileDialog::accept();
+    }
+
+private:
+    QString m_defaultExtension;
+};
+
+} // namespace
 
 CDialogPrompt::CDialogPrompt(QWidget* owner) : m_owner(owner) {}
 
@@ -62,11 +90,10 @@ IPrompt::Answer CDialogPrompt::AskYesNoCancel(const QString& text)
 
 QString CDialogPrompt::AskSaveFile(const SaveFileRequest& request)
 {
-    QFileDialog dialog(m_owner);
+    CSaveFileDialog dialog(m_owner, request.defaultExtension);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(request.filter);
-    dialog.setDefaultSuffix(request.defaultExtension);
     if (!request.overwritePrompt)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -1,11 +1,13 @@
 #include "main_dlg.h"
 
+#include "about_dlg.h"
 #include "app_messages.h"
 #include "dialog_prompt.h"
 #include "folder_tree_ctrl.h"
 #include "text_progress_ctrl.h"
 #include "thumb_list_ctrl.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -164,10 +166,13 @@ void CMainDlg::CreateControls()
     m_statusBar->addWidget(m_statusRight, 1);
 
     m_contextMenu = new QMenu(this);
+    m_aboutAction = new QAction(this);
+    m_contextMenu->addAction(m_aboutAction);
 }
 
 void CMainDlg::ConnectCommands()
 {
+    connect(m_aboutAction, &QAction::triggered, this, &CMainDlg::aboutRequested);
     connect(Button(ids::kSynchronize), &QPushButton::clicked, this, &CMainDlg::synchronizeRequested);
     connect(Button(ids::kDelete), &QPushButton::clicked, this, &CMainDlg::deleteRequested);
     connect(Button(ids::kSelectAll), &QPushButton::clicked, this, &CMainDlg::selectAllRequested);
@@ -228,6 +233,7 @@ void CMainDlg::SetTitle(const QString& title)
     QString caption = QStringLiteral("Fotolume");
     caption.replace(QStringLiteral("Fotolume"), title);
     setWindowTitle(caption);
+    m_aboutAction->setText(AboutMenuText(m_lookup, m_title));
 }
 
 int CMainDlg::TextHeightT() const

@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -114,12 +115,15 @@ public:
     // sending). Safe from a worker.
     void ShowTotalsText(const QString& text);
     QString TotalsText() const;
+    const TotalsInfo& Totals() const { return m_totalsInfo; }
 
     // Re-texts every control for the current language, recreates the status
     // bar, reformats the totals and registers the tooltips.
     void ApplyTexts();
     void SetLanguageMenu(const QString& popupText, const QList<LanguageMenuEntry>& entries);
     QMenu* ContextMenu() const { return m_contextMenu; }
+    // The About entry, last in the context menu: a Linux window has no system menu.
+    QAction* AboutAction() const { return m_aboutAction; }
     // Opens the language menu at a global position unless reading or
     // sending; true when it opened. The preview forwards right clicks here.
     bool ShowContextMenu(const QPoint& globalPos);
@@ -148,6 +152,7 @@ Q_SIGNALS:
     void rotateRequested(bool left);
     void rectModeChanged(bool on);
     void languageChosen(int commandId);
+    void aboutRequested();
     void treePictureChosen(const QString& path);
     void treeAddRequested(const QString& path);
     void albumClicked();
@@ -181,6 +186,7 @@ private:
     bool TranslateKey(QKeyEvent* event);
     void TriggerCommand(int id);
     void SetRectTexts();
+    void AddLanguageItems(const QString& popupText, const QList<LanguageMenuEntry>& entries);
     void OnDrop(const QStringList& paths);
 
     TextLookup m_lookup;
@@ -204,6 +210,7 @@ private:
     QMap<int, QPushButton*> m_buttons;
     QMenu* m_contextMenu = nullptr;
     QMenu* m_languageMenu = nullptr;
+    QAction* m_aboutAction = nullptr;
 
     QBasicTimer m_animationTimer;
     QSize m_fullSize;

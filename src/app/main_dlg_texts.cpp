@@ -2,6 +2,7 @@
 // language menu.
 #include "main_dlg.h"
 
+#include "about_dlg.h"
 #include "folder_tree_ctrl.h"
 #include "thumb_list_ctrl.h"
 
@@ -152,6 +153,7 @@ void CMainDlg::ApplyTexts()
         button->setToolTip(m_lookup(t.tipKey, t.tip));
     }
     SetRectTexts();
+    m_aboutAction->setText(AboutMenuText(m_lookup, m_title));
 
     RecreateStatusBar();
     if (m_flags.isConnected)
@@ -165,8 +167,13 @@ void CMainDlg::SetLanguageMenu(const QString& popupText, const QList<LanguageMen
 {
     m_contextMenu->clear();
     m_languageMenu = nullptr;
-    if (popupText.isEmpty())
-        return;
+    if (!popupText.isEmpty())
+        AddLanguageItems(popupText, entries);
+    m_contextMenu->addAction(m_aboutAction);
+}
+
+void CMainDlg::AddLanguageItems(const QString& popupText, const QList<LanguageMenuEntry>& entries)
+{
     m_languageMenu = m_contextMenu->addMenu(popupText);
     for (const LanguageMenuEntry& entry : entries) {
         QAction* action = m_languageMenu->addAction(entry.text);
@@ -176,6 +183,7 @@ void CMainDlg::SetLanguageMenu(const QString& popupText, const QList<LanguageMen
         const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { Q_EMIT languageChosen(id); });
     }
+    m_contextMenu->addSeparator();
 }
 
 } // namespace fotolume::app

@@ -274,7 +274,9 @@ TEST(MainWindow, LanguageMenuOpensOnlyWhileIdleAndReportsTheChoice)
     dlg.SetLanguageMenu(QStringLiteral("Language"),
                         {{9002, QStringLiteral("English"), true}, {9003, QStringLiteral("Deutsch"), false}});
     QMenu* menu = dlg.ContextMenu();
-    ASSERT_EQ(menu->actions().size(), 1);
+    // The language popup, a separator and the About entry.
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions().at(2), dlg.AboutAction());
     QMenu* languages = menu->actions().at(0)->menu();
     ASSERT_NE(languages, nullptr);
     EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("Language"));
@@ -298,9 +300,9 @@ TEST(MainWindow, LanguageMenuOpensOnlyWhileIdleAndReportsTheChoice)
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
 
-    // A language file without the menu key leaves the menu empty.
+    // A language file without the menu key leaves only the About entry.
     dlg.SetLanguageMenu(QString(), {{9002, QStringLiteral("English"), true}});
-    EXPECT_TRUE(menu->actions().isEmpty());
+    EXPECT_EQ(menu->actions(), QList<QAction*>{dlg.AboutAction()});
 }
 
 TEST(ScriptedPrompt, AnswersFromItsQueueAndRecordsEveryQuestion)

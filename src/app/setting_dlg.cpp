@@ -1,0 +1,215 @@
+#include "setting_dlg.h"
+
+#include "app_messages.h"
+#include "dialog_units.h"
+#include "main_dlg.h"
+#include "text_progress_ctrl.h"
+#include "thumb_list_ctrl.h"
+
+#include "album/album_error.h"
+#include "album/album_store.h"
+
+#include <QGroupBox>
+#include <QPainter>
+#include <QPushButton>
+
+namespace fotolume::app {
+
+namespace {
+
+// The registered message that repaints the swatches.
+const char kShowColor[] = "ShowColor";
+
+} // namespace
+
+std::uint16_t ToRgb565(const QColor& colour)
+{
+    const int r = colour.red();
+    const int g = colour.green();
+    const int b = colour.blue();
+    return static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+
+QColor FromRgb565(std::uint16_t value)
+{
+    return QColor(((value >> 11) & 0x1F) << 3, ((value >> 5) & 0x3F) << 2, (value & 0x1F) << 3);
+}
+
+FrameColors ColorsFromFrame(std::uint16_t font, std::uint16_t background)
+{
+    FrameColors colours{FromRgb565(font), FromRgb565(background)};
+    if (colours.font == colours.background)
+        return FrameColors{};
+    return colours;
+}
+
+CSettingDlg::CSettingDlg(const FrameColors& colours, IPrompt& prompt, TextLookup lookup, QWidget* parent)
+    : QDialog(parent), m_colours(colours), m_prompt(prompt), m_lookup(std::move(lookup))
+{
+    if (!m_lookup)
+        m_lookup = &DefaultText;
+    setObjectName(QStringLiteral("Setting"));
+    const CDialogUnits du(fontMetrics());
+    setFixedSize(du.Size(203, 86));
+
+    auto* group = new QGroupBox(this);
+    group->setGeometry(du.Rect(7, 7, 189, 52));
+    m_fontSwatch = AddSwatch(setting_ids::kFontSwatch, du.Rect(19, 18, 72, 12));
+    m_backgroundSwatch = AddSwatch(setting_ids::kBackgroundSwatch, du.Rect(19, 39, 72, 12));
+
+    QPushButton* ok = AddButton(setting_ids::kOk, du.Rect(35, 62, 50, 14));
+    QPushButton* cancel = AddButton(setting_ids::kCancel, du.Rect(117, 62, 50, 14));
+    QPushButton* font = AddButton(setting_ids::kFontColor, du.Rect(97, 17, 93, 15));
+    QPushButton* background = AddButton(setting_ids::kBackground, du.Rect(97, 38, 93, 15));
+    ok->setDefault(true);
+    ok->setAutoDefault(true);
+
+    setWindowTitle(m_lookup("IDC_BTN_SETTING", "Setting"));
+    font->setText(m_lookup("FONTCOLOR_TIPS", "&Fontcolor"));
+    background->setText(m_lookup("BACKGROUND_TIPS", "&Background"));
+    ok->setText(m_lookup("IDOK_TIPS", "OK"));
+    cancel->setText(m_lookup("CANCEL_TIPS", "Cancel"));
+
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(font, &QPushButton::clicked, this, &CSettingDlg::ChooseFontColor);
+    connect(background, &QPushButton::clicked, this, &CSettingDlg::ChooseBackgroundColor);
+}
+
+QPushButton* CSettingDlg::AddButton(int id, const QRect& rect)
+{
+    auto* button = new QPushButton(this);
+    button->setObjectName(QString::number(id));
+    button->setAutoDefault(false);
+    button->setGeometry(rect);
+    return button;
+}
+
+QWidget* CSettingDlg::AddSwatch(int id, const QRect& rect)
+{
+    // Only marks where the dialog paints the colour; never shown itself.
+    auto* swatch = new QWidget(this);
+    swatch->setObjectName(QString::number(id));
+    swatch->setGeometry(rect);
+    swatch->setEnabled(false);
+    swatch->hide();
+    return swatch;
+}
+
+QPushButton* CSettingDlg::Button(int id) const
+{
+    return findChild<QPushButton*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+QRect CSettingDlg::FontSwatchRect() const
+{
+    return m_fontSwatch->geometry();
+}
+
+QRect CSettingDlg::BackgroundSwatchRect() const
+{
+    return m_backgroundSwatch->geometry();
+}
+
+void CSettingDlg::ChooseFontColor()
+{
+    if (const std::optional<QColor> chosen = m_prompt.AskColor(m_colours.font)) {
+        m_colours.font = chosen->toRgb();
+        update(FontSwatchRect());
+    }
+}
+
+void CSettingDlg::ChooseBackgroundColor()
+{
+    if (const std::optional<QColor> chosen = m_prompt.AskColor(m_colours.background)) {
+        m_colours.background = chosen->toRgb();
+        update(BackgroundSwatchRect());
+    }
+}
+
+bool CSettingDlg::event(QEvent* event)
+{
+    if (event->type() >= QEvent::User) {
+        auto* message = dynamic_cast<CAppMessage*>(event);
+        if (message && message->Name() == QLatin1String(kShowColor)) {
+            update();
+            return true;
+        }
+    }
+    return QDialog::event(event);
+}
+
+void CSettingDlg::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.fillRect(FontSwatchRect(), m_colours.font);
+    painter.fillRect(BackgroundSwatchRect(), m_colours.background);
+}
+
+void CSettingDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    update();
+}
+
+bool ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameColors& colours,
+                      const std::function<void()>& updateTotals)
+{
+    const TextLookup& text = window.Lookup();
+    window.EnableCommands(false);
+    window.ShowTotalsText(text("WARN_TIPS", "Don't pullout USB cable \nwhile reading or writing!"));
+    bool written = false;
+    if (store) {
+        try {
+            store->SetColors(ToRgb565(colours.font), ToRgb565(colours.background));
+            written = true;
+        } catch (const album::CAlbumError&) {
+            written = false;
+        }
+    }
+    window.Progress()->SetPos(0);
+    if (updateTotals) {
+        updateTotals();
+    } else {
+        TotalsInfo totals = window.Totals();
+        totals.pictureCount = window.AlbumList()->GetItemCount();
+        window.SetTotals(totals);
+    }
+    window.EnableCommands(true);
+    if (QPushButton* setting = window.Button(ids::kSetting))
+        setting->setFocus(Qt::OtherFocusReason);
+    if (!written)
+        window.Prompt().Message(text("SETCOLOR_FAIL_TIPS", "Writing the colors to the DPF failed!"));
+    return written;
+}
+
+bool RunSettingDialog(CMainDlg& window, album::CAlbumStore* store, FrameColors& colours,
+                      const std::function<void()>& updateTotals)
+{
+    auto* dialog = new CSettingDlg(colours, window.Prompt(), window.Lookup(), &window);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    const FrameColors chosen = dialog->Colors();
+    delete dialog;
+    if (!accepted)
+        return false;
+    colours = chosen;
+    ApplyFrameColors(window, store, colours, updateTotals);
+    return true;
+}
+
+bool CancelSettingDialog(QWidget* window)
+{
+    if (!window)
+        return false;
+    bool found = false;
+    for (CSettingDlg* dialog : window->findChildren<CSettingDlg*>()) {
+        if (dialog->isVisible()) {
+            dialog->reject();
+            found = true;
+        }
+    }
+    return found;
+}
+
+} // namespace fotolume::app

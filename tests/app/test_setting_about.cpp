@@ -1,0 +1,395 @@
+#include "about_dlg.h"
+#include "main_dlg.h"
+#include "save_settings_wiring.h"
+#include "scripted_prompt.h"
+#include "setting_dlg.h"
+#include "text_progress_ctrl.h"
+#include "thumb_list_ctrl.h"
+
+#include "album/album_store.h"
+#include "device/comm_usb.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+#include "sim/frame_image.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMap>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace fotolume;
+using namespace fotolume::app;
+
+namespace {
+
+MainDlgOptions WindowOptions(CScriptedPrompt* prompt, TextLookup lookup = {})
+{
+    MainDlgOptions options;
+    options.screenSize = QSize(1280, 1024);
+    options.prompt = prompt;
+    options.lookup = std::move(lookup);
+    options.computerRoots = {QDir::tempPath()};
+    options.desktopFolder = QDir::homePath() + QStringLiteral("/Desktop");
+    options.picturesFolder = QDir::homePath() + QStringLiteral("/Pictures");
+    return options;
+}
+
+// The offscreen backing store keeps about six bits per channel.
+void ExpectShown(const QImage& shot, const QPoint& at, const QColor& colour)
+{
+    const QColor shown = shot.pixelColor(at);
+    EXPECT_NEAR(shown.red(), colour.red(), 4) << colour.name().toStdString();
+    EXPECT_NEAR(shown.green(), colour.green(), 4) << colour.name().toStdString();
+    EXPECT_NEAR(shown.blue(), colour.blue(), 4) << colour.name().toStdString();
+}
+
+// Runs `step` once the next modal dialog's loop has started.
+void WhenModal(QObject* context, std::function<void()> step)
+{
+    QTimer::singleShot(0, context, std::move(step));
+}
+
+// A new frame on the in-process emulator, read as the read worker reads it.
+struct EmulatedFrame {
+    EmulatedFrame() : emulator(sim::CFlashEmulator::Options{})
+    {
+        emulator.Flash() = sim::BuildFrameImage(layout);
+        auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});
+        backend = owned.get();
+        store.Bind(std::move(owned), "zentaris");
+        store.Link().SetSettleDelay(std::chrono::milliseconds(0));
+        store.GetInformation();
+        store.ReadPictureList();
+    }
+
+    std::uint16_t FlashWord(std::uint32_t offset)
+    {
+        const std::vector<std::uint8_t>& flash = emulator.Flash();
+        const std::uint32_t at = layout.listAddress + offset;
+        return static_cast<std::uint16_t>(flash.at(at) | flash.at(at + 1) << 8);
+    }
+
+    sim::NewFrame layout;
+    sim::CFlashEmulator emulator;
+    sim::CEmulatorBackend* backend = nullptr;
+    album::CAlbumStore store;
+};
+
+} // namespace
+
+TEST(FrameColours, ConvertBothWays)
+{
+    EXPECT_EQ(ToRgb565(QColor(0x40, 0x80, 0xFF)), 0x441F);
+    EXPECT_EQ(FromRgb565(0x441F), QColor(0x40, 0x80, 0xF8));
+    EXPECT_EQ(ToRgb565(QColor(255, 255, 255)), 0xFFFF);
+    EXPECT_EQ(ToRgb565(QColor(0, 0, 0)), 0x0000);
+    // The low bits are not replicated on the way back.
+    EXPECT_EQ(FromRgb565(0xFFFF), QColor(0xF8, 0xFC, 0xF8));
+    EXPECT_EQ(FromRgb565(0xF800), QColor(0xF8, 0, 0));
+    EXPECT_EQ(FromRgb565(0x07E0), QColor(0, 0xFC, 0));
+    EXPECT_EQ(FromRgb565(0x001F), QColor(0, 0, 0xF8));
+}
+
+TEST(FrameColours, EqualStoredColoursReadAsBlackOnWhite)
+{
+    for (const std::uint16_t same : {std::uint16_t{0x0000}, std::uint16_t{0xFFFF}, std::uint16_t{0x441F}}) {
+        const FrameColors colours = ColorsFromFrame(same, same);
+        EXPECT_EQ(colours.font, QColor(0, 0, 0)) << same;
+        EXPECT_EQ(colours.background, QColor(255, 255, 255)) << same;
+    }
+    const FrameColors red_on_blue = ColorsFromFrame(0xF800, 0x001F);
+    EXPECT_EQ(red_on_blue.font, QColor(0xF8, 0, 0));
+    EXPECT_EQ(red_on_blue.background, QColor(0, 0, 0xF8));
+}
+
+TEST(SettingDialog, TextsFromTheLanguageWithEnglishDefaults)
+{
+    CScriptedPrompt prompt;
+    CSettingDlg english(FrameColors{}, prompt, {});
+    EXPECT_EQ(english.windowTitle(), QStringLiteral("Setting"));
+    EXPECT_EQ(english.Button(setting_ids::kFontColor)->text(), QStringLiteral("&Fontcolor"));
+    EXPECT_EQ(english.Button(setting_ids::kBackground)->text(), QStringLiteral("&Background"));
+    EXPECT_EQ(english.Button(setting_ids::kOk)->text(), QStringLiteral("OK"));
+    EXPECT_EQ(english.Button(setting_ids::kCancel)->text(), QStringLiteral("Cancel"));
+    EXPECT_TRUE(english.Button(setting_ids::kOk)->isDefault());
+
+    const QMap<QString, QString> german{{QStringLiteral("IDC_BTN_SETTING"), QStringLiteral("Einstellung")},
+                                        {QStringLiteral("FONTCOLOR_TIPS"), QStringLiteral("&Schriftfarbe")},
+                                        {QStringLiteral("CANCEL_TIPS"), QStringLiteral("Abbrechen")}};
+    CSettingDlg translated(FrameColors{}, prompt, [&german](const char* key, const char* def) {
+        return german.value(QString::fromUtf8(key), QString::fromUtf8(def));
+    });
+    EXPECT_EQ(translated.windowTitle(), QStringLiteral("Einstellung"));
+    EXPECT_EQ(translated.Button(setting_ids::kFontColor)->text(), QStringLiteral("&Schriftfarbe"));
+    EXPECT_EQ(translated.Button(setting_ids::kCancel)->text(), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(translated.Button(setting_ids::kOk)->text(), QStringLiteral("OK"));
+}
+
+TEST(SettingDialog, SwatchesShowTheWorkingColoursAndTheChooserChangesThem)
+{
+    CScriptedPrompt prompt;
+    CSettingDlg dialog(FrameColors{QColor(10, 20, 30), QColor(200, 210, 220)}, prompt, {});
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const QRect font = dialog.FontSwatchRect();
+    const QRect background = dialog.BackgroundSwatchRect();
+    ASSERT_FALSE(font.isEmpty());
+    EXPECT_LT(font.right(), dialog.Button(setting_ids::kFontColor)->geometry().left());
+    EXPECT_LT(font.bottom(), background.top());
+
+    QImage shot = dialog.grab().toImage();
+    ExpectShown(shot, font.center(), QColor(10, 20, 30));
+    ExpectShown(shot, background.center(), QColor(200, 210, 220));
+
+    // The chooser opens on the working colour; cancelling it changes nothing.
+    prompt.QueueColorCancel();
+    dialog.Button(setting_ids::kFontColor)->click();
+    EXPECT_EQ(prompt.History().constLast().text, QColor(10, 20, 30).name());
+    EXPECT_EQ(dialog.Colors().font, QColor(10, 20, 30));
+
+    prompt.QueueColor(QColor(0x40, 0x80, 0xFF));
+    dialog.Button(setting_ids::kFontColor)->click();
+    prompt.QueueColor(QColor(1, 2, 3));
+    dialog.Button(setting_ids::kBackground)->click();
+    EXPECT_EQ(prompt.History().constLast().text, QColor(200, 210, 220).name());
+    EXPECT_EQ(dialog.Colors().font, QColor(0x40, 0x80, 0xFF));
+    EXPECT_EQ(dialog.Colors().background, QColor(1, 2, 3));
+    shot = dialog.grab().toImage();
+    ExpectShown(shot, font.center(), QColor(0x40, 0x80, 0xFF));
+    ExpectShown(shot, background.center(), QColor(1, 2, 3));
+}
+
+class SettingOnFrame : public ::testing::Test {
+protected:
+    SettingOnFrame() : m_window(WindowOptions(&m_prompt)) {}
+
+    CScriptedPrompt m_prompt;
+    EmulatedFrame m_frame;
+    CMainDlg m_window;
+    FrameColors m_colours;
+};
+
+TEST_F(SettingOnFrame, CancelLeavesFrameAndWindowUnchanged)
+{
+    const std::vector<std::uint8_t> before = m_frame.emulator.Flash();
+    const QString totals = m_window.TotalsText();
+    bool swatchChanged = false;
+    WhenModal(&m_window, [&] {
+        auto* dialog = m_window.findChild<CSettingDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        m_prompt.QueueColor(QColor(255, 0, 0));
+        dialog->Button(setting_ids::kFontColor)->click();
+        swatchChanged = dialog->Colors().font == QColor(255, 0, 0);
+        dialog->Button(setting_ids::kCancel)->click();
+    });
+    EXPECT_FALSE(RunSettingDialog(m_window, &m_frame.store, m_colours));
+    EXPECT_TRUE(swatchChanged);
+    EXPECT_EQ(m_colours.font, QColor(0, 0, 0));
+    EXPECT_EQ(m_colours.background, QColor(255, 255, 255));
+    EXPECT_TRUE(m_frame.emulator.Flash() == before);
+    EXPECT_EQ(m_window.TotalsText(), totals);
+    EXPECT_EQ(m_window.findChild<CSettingDlg*>(), nullptr);
+}
+
+TEST_F(SettingOnFrame, OkWritesBothColoursToTheListBlock)
+{
+    m_window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
+    m_window.Progress()->SetPos(40);
+    WhenModal(&m_window, [&] {
+        auto* dialog = m_window.findChild<CSettingDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        m_prompt.QueueColor(QColor(0x40, 0x80, 0xFF));
+        dialog->Button(setting_ids::kFontColor)->click();
+        m_prompt.QueueColor(QColor(0xF8, 0xFC, 0x00));
+        dialog->Button(setting_ids::kBackground)->click();
+        dialog->Button(setting_ids::kOk)->click();
+    });
+    EXPECT_TRUE(RunSettingDialog(m_window, &m_frame.store, m_colours));
+    EXPECT_EQ(m_colours.font, QColor(0x40, 0x80, 0xFF));
+    EXPECT_EQ(m_colours.background, QColor(0xF8, 0xFC, 0x00));
+
+    // The list on the flash: magic, background at bytes 4-5, font at 6-7.
+    const std::vector<std::uint8_t>& flash = m_frame.emulator.Flash();
+    EXPECT_EQ(std::string(flash.begin() + m_frame.layout.listAddress, flash.begin() + m_frame.layout.listAddress + 4),
+              "ABFS");
+    EXPECT_EQ(m_frame.FlashWord(4), 0xFFE0);
+    EXPECT_EQ(m_frame.FlashWord(6), 0x441F);
+    // A fresh read of the frame gives the same colours back.
+    std::uint16_t font = 0, background = 0;
+    m_frame.store.ReadPictureList();
+    m_frame.store.GetColors(font, background);
+    EXPECT_EQ(font, 0x441F);
+    EXPECT_EQ(background, 0xFFE0);
+
+    // The window after the sequence.
+    EXPECT_EQ(m_window.Progress()->GetPos(), 0);
+    EXPECT_NE(m_window.TotalsText(), QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
+    EXPECT_TRUE(m_window.Button(ids::kSave)->isEnabled());
+    EXPECT_TRUE(m_window.AlbumList()->isEnabled());
+    EXPECT_EQ(m_window.focusWidget(), m_window.Button(ids::kSetting));
+    EXPECT_EQ(m_prompt.CountOf(CScriptedPrompt::Kind::Message), 0);
+}
+
+TEST_F(SettingOnFrame, AFailedWriteKeepsTheNewColoursAndSaysSo)
+{
+    sim::FlashFaults faults;
+    faults.vanishAfter = m_frame.emulator.CommandCount() + 1;
+    m_frame.emulator.SetFaults(faults);
+    const FrameColors chosen{QColor(0, 0, 248), QColor(248, 248, 0)};
+    EXPECT_FALSE(ApplyFrameColors(m_window, &m_frame.store, chosen));
+    EXPECT_EQ(m_prompt.Texts(), QStringList{QStringLiteral("Writing the colors to the DPF failed!")});
+    EXPECT_TRUE(m_window.Button(ids::kSetting)->isEnabled());
+    // The album in memory holds the new colours for the next synchronize.
+    std::uint16_t font = 0, background = 0;
+    m_frame.store.GetColors(font, background);
+    EXPECT_EQ(font, ToRgb565(chosen.font));
+    EXPECT_EQ(background, ToRgb565(chosen.background));
+}
+
+TEST_F(SettingOnFrame, AFrameRemovedWhileTheDialogIsOpenCancelsIt)
+{
+    bool cancelled = false;
+    WhenModal(&m_window, [&] {
+        m_prompt.QueueColor(QColor(255, 0, 0));
+        m_window.findChild<CSettingDlg*>()->Button(setting_ids::kFontColor)->click();
+        cancelled = CancelSettingDialog(&m_window);
+    });
+    EXPECT_FALSE(RunSettingDialog(m_window, &m_frame.store, m_colours));
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(m_colours.font, QColor(0, 0, 0));
+    EXPECT_FALSE(CancelSettingDialog(&m_window));
+}
+
+TEST(AboutBox, ShowsTitleNoticeFlashSizeFirmwareAndAddress)
+{
+    AboutInfo info;
+    info.title = QStringLiteral("Kiwi");
+    info.corpLink = QStringLiteral("https://frames.example/<b>x</b>");
+    info.copyRightTips = QStringLiteral("(c) Kiwi makers");
+    info.flashSizeKB = 2048;
+    info.firmwareVersion = QStringLiteral("1.00");
+    CAboutDlg about(info);
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Kiwi"));
+    EXPECT_EQ(about.Label(about_ids::kProductName)->text(), QStringLiteral("Kiwi"));
+    EXPECT_EQ(about.Label(about_ids::kNotice)->text(), QStringLiteral("(c) Kiwi makers"));
+    EXPECT_EQ(about.Label(about_ids::kFlashSize)->text(), QStringLiteral("Flash Size: 2048 KB"));
+    EXPECT_EQ(about.Label(about_ids::kFirmware)->text(), QStringLiteral("Firmware Ver: 1.00"));
+    EXPECT_EQ(about.Label(about_ids::kCorpLink)->text(), info.corpLink);
+    EXPECT_EQ(about.Label(about_ids::kCorpLink)->textFormat(), Qt::PlainText);
+}
+
+TEST(AboutBox, BeforeAnyFrameWasRead)
+{
+    CAboutDlg about(AboutInfo{});
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Fotolume"));
+    EXPECT_EQ(about.Label(about_ids::kFlashSize)->text(), QStringLiteral("Flash Size: 0 KB"));
+    EXPECT_EQ(about.Label(about_ids::kFirmware)->text(), QStringLiteral("Firmware Ver: "));
+    EXPECT_TRUE(about.Label(about_ids::kNotice)->text().isEmpty());
+}
+
+TEST(AboutBox, EntryLastInTheContextMenuFollowsTitleAndLanguage)
+{
+    CScriptedPrompt prompt;
+    QString about = QStringLiteral("About");
+    CMainDlg window(WindowOptions(&prompt, [&about](const char* key, const char* def) {
+        return QString::fromUtf8(key) == QLatin1String("ABOUT_SYSMENU") ? about : QString::fromUtf8(def);
+    }));
+    QAction* entry = window.AboutAction();
+    EXPECT_EQ(entry->text(), QStringLiteral("About Fotolume(&A)..."));
+    window.SetTitle(QStringLiteral("Kiwi"));
+    EXPECT_EQ(entry->text(), QStringLiteral("About Kiwi(&A)..."));
+    window.SetLanguageMenu(QStringLiteral("Language"), {{9002, QStringLiteral("English"), true}});
+    about = QStringLiteral("Über");
+    window.ApplyTexts();
+    EXPECT_EQ(entry->text(), QStringLiteral("Über Kiwi(&A)..."));
+    EXPECT_EQ(window.ContextMenu()->actions().constLast(), entry);
+    window.SetLanguageMenu({}, {});
+    EXPECT_EQ(window.ContextMenu()->actions(), QList<QAction*>{entry});
+}
+
+TEST(Wiring, CommandsReachSaveSettingAndAbout)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    CScriptedPrompt prompt;
+    CMainDlg window(WindowOptions(&prompt));
+    window.Flags().isConnected = true;
+    CThumbListCtrl* list = window.AlbumList();
+    list->SetUp(ThumbGeometry{});
+    QStringList cache;
+    for (int i = 0; i < 3; ++i) {
+        const QString path = dir.filePath(QStringLiteral("c%1.bmp").arg(i));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(10 + i, static_cast<char>('a' + i)));
+        file.close();
+        cache.append(path);
+        list->AddBitmap(QImage(8, 8, QImage::Format_RGB32), QString::number(i));
+    }
+    FrameColors colours;
+    QString aboutTitle;
+    SaveSettingsContext context;
+    context.cachePaths = [&cache] { return cache; };
+    context.panelSize = [] { return QSize(8, 8); };
+    context.colours = [&colours] { return colours; };
+    context.setColours = [&colours](const FrameColors& chosen) { colours = chosen; };
+    context.aboutInfo = [] {
+        AboutInfo info;
+        info.title = QStringLiteral("Kiwi");
+        return info;
+    };
+    InstallSaveAndSettings(window, context);
+
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    prompt.QueueYes();
+    prompt.QueueFolder(dir.path());
+    window.Button(ids::kSave)->click();
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("0001.bmp"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("0002.bmp"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("0003.bmp"))));
+
+    // Ignored while a batch add runs; SaveAll also while reading.
+    prompt.Clear();
+    window.Flags().isAddingBatch = true;
+    window.Button(ids::kSave)->click();
+    window.Button(ids::kSaveAll)->click();
+    window.Flags().isAddingBatch = false;
+    window.Flags().isReading = true;
+    window.Button(ids::kSaveAll)->click();
+    window.Flags().isReading = false;
+    EXPECT_TRUE(prompt.History().isEmpty());
+
+    // Setting without a store: the colours change and the failure is told.
+    WhenModal(&window, [&] {
+        auto* dialog = window.findChild<CSettingDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        prompt.QueueColor(QColor(0, 128, 0));
+        dialog->Button(setting_ids::kBackground)->click();
+        dialog->Button(setting_ids::kOk)->click();
+    });
+    window.Button(ids::kSetting)->click();
+    EXPECT_EQ(colours.background, QColor(0, 128, 0));
+    EXPECT_EQ(prompt.Texts().constLast(), QStringLiteral("Writing the colors to the DPF failed!"));
+
+    WhenModal(&window, [&] {
+        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        aboutTitle = about->windowTitle();
+        about->accept();
+    });
+    window.AboutAction()->trigger();
+    EXPECT_EQ(aboutTitle, QStringLiteral("About Kiwi"));
+}
