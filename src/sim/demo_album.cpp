@@ -22,21 +22,22 @@ constexpr int kDemoQuality = 90;
 // Segments a (top) to g (middle) lit for each digit, bit 0 = a.
 constexpr unsigned char kSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
 
-// One digit in the cell (x, y, w, h) as a path of its lit segments.
+// One digit in the cell (x, y, w, h) as bars of its lit segments; neighbouring bars overlap at the
+// corners, so their union reads as one block letter.
 void AddDigit(QPainterPath& path, int digit, double x, double y, double w, double h) {
-    const double t = std::max(2.0, w / 4);  // stroke thickness
+    const double t = std::max(2.0, w / 4);  // bar thickness
     const double half = h / 2;
     const QRectF segment[7] = {
-        {x + t, y, w - 2 * t, t},                      // a
-        {x + w - t, y + t, t, half - 1.5 * t},         // b
-        {x + w - t, y + half + t / 2, t, half - 1.5 * t},  // c
-        {x + t, y + h - t, w - 2 * t, t},              // d
-        {x, y + half + t / 2, t, half - 1.5 * t},      // e
-        {x, y + t, t, half - 1.5 * t},                 // f
-        {x + t, y + half - t / 2, w - 2 * t, t},       // g
+        {x, y, w, t},                                  // a
+        {x + w - t, y, t, half + t / 2},               // b
+        {x + w - t, y + half - t / 2, t, half + t / 2},  // c
+        {x, y + h - t, w, t},                          // d
+        {x, y + half - t / 2, t, half + t / 2},        // e
+        {x, y, t, half + t / 2},                       // f
+        {x, y + half - t / 2, w, t},                   // g
     };
     for (int s = 0; s < 7; ++s) {
-        if (kSegments[digit] >> s & 1) path.addRoundedRect(segment[s], t / 3, t / 3);
+        if (kSegments[digit] >> s & 1) path.addRect(segment[s]);
     }
 }
 
@@ -75,13 +76,14 @@ QImage DrawTestCard(int number, int count, QSize panel) {
     double x = (w - (n * digitW + (n - 1) * gap)) / 2;
     const double y = (barTop - digitH) / 2;
     QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
     for (char c : digits) {
         AddDigit(path, c - '0', x, y, digitW, digitH);
         x += digitW + gap;
     }
     painter.setPen(QPen(Qt::black, std::max(1.5, digitW / 12)));
     painter.setBrush(Qt::white);
-    painter.drawPath(path);
+    painter.drawPath(path.simplified());
     painter.end();
     return card;
 }
