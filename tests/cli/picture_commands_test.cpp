@@ -10,8 +10,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "album/album_store.h"
 #include "composition.h"
 #include "program_runner.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
 
 namespace fotolume::cli::testing {
 namespace {
@@ -80,6 +83,23 @@ QImage Composed(const std::string& file, QSize panel, bool stretch = false, std:
     for (bool left : turns) c.Rotate(left);
     for (int i = 0; i < zoom; ++i) c.Zoom(1);
     return c.GetCropBitmap();
+}
+
+// Every picture of the album on the image file, as a fresh store reads it.
+std::vector<std::vector<uint8_t>> AlbumOnImage(const std::string& image) {
+    auto emulator = sim::CFlashEmulator::OpenImage(image, {});
+    album::CAlbumStore store;
+    store.Bind(sim::MakeEmulatorBackend({emulator.get()}), "zentaris");
+    store.GetInformation();
+    store.ReadPictureList();
+    std::vector<std::vector<uint8_t>> out;
+    for (int i = 0; i < store.GetPictureCount(); ++i) {
+        album::PicEntry entry;
+        store.GetPictureEntry(i, entry);
+        out.emplace_back(entry.length);
+        store.ReadPicture(i, out.back().data(), entry.length);
+    }
+    return out;
 }
 
 class PictureCommands : public ::testing::Test {
@@ -195,6 +215,36 @@ TEST_F(PictureCommands, PictureTooLargeForTheFreeSpaceIsSkippedAndTheRestCommitt
     EXPECT_NE(r.out.find(last + ": picture 2, quality "), std::string::npos) << r.out;
     // Committed: a new reader of the frame sees both.
     EXPECT_EQ(PictureCount(), 2);
+}
+
+TEST_F(PictureCommands, AnAddThatCompactsKeepsThePicturesAlreadyThere) {
+    // A 128 KB frame: 61440 bytes of pictures. Three raw pictures fill all but 1440 of them.
+    ASSERT_EQ(Sim({"create", image, "--flash-size", "128K"}).exitCode, 0);
+    std::vector<std::vector<uint8_t>> raw;
+    {
+        auto emulator = sim::CFlashEmulator::OpenImage(image, {});
+        album::CAlbumStore store;
+        store.Bind(sim::MakeEmulatorBackend({emulator.get()}), "zentaris");
+        store.GetInformation();
+        store.ReadPictureList();
+        for (uint32_t size : {20000u, 30000u, 10000u}) {
+            raw.emplace_back(size);
+            for (uint32_t i = 0; i < size; ++i) raw.back()[i] = static_cast<uint8_t>(i * 13 + size);
+            ASSERT_TRUE(store.AddPictureData(raw.back().data(), size));
+        }
+        ASSERT_TRUE(store.CommitAlbum());
+    }
+    frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
+    ASSERT_TRUE(frame->Ready());
+    // The first picture's bytes become a hole; a new picture fits only when the others move down.
+    ASSERT_EQ(Cli({"delete", "1"}).exitCode, 0);
+    RunResult r = Cli({"add", Save(Scene(300, 300, 10), "new.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto album = AlbumOnImage(image);
+    ASSERT_EQ(album.size(), 3u);
+    EXPECT_EQ(album[0], raw[1]);
+    EXPECT_EQ(album[1], raw[2]);
+    EXPECT_GT(album[2].size(), 1440u) << "the new picture did not need the compaction";
 }
 
 TEST_F(PictureCommands, AnAlbumAtItsMaximumCountRefusesEveryAdd) {
