@@ -74,6 +74,10 @@ Failure WriteAlbum(const album::compact::DownloadPlan& plan, std::vector<uint8_t
     const uint32_t L = G_DeviceInfo.listAddress;
     std::vector<uint8_t> block(kBlock, 0);
 
+    // A chip-erase opcode would take the frame's own region with the list; such a frame is not written.
+    if (!album::LayoutWritable(L, G_DeviceInfo.flashTotalSize) || !album::EraseOpcodeUsable(flash.EraseOpcode())) {
+        return Failure::kOther;
+    }
     // The frame's list loses its entries and trailer until the list block is written at the end.
     if (!album::compact::ReadFlashData(flash, block.data(), kBlock, L)) return Failure::kOther;
     original = block;

@@ -5,9 +5,9 @@ namespace fotolume::compact {
 std::unique_ptr<FileDataHead> CreateList() { return std::make_unique<FileDataHead>(); }
 
 void AddNode(FileDataHead& head, const FileData& node) {
-    FileData* last = GetNode(head, head.count);
-    last->next = std::make_unique<FileData>();
-    FileData& added = *last->next;
+    head.last->next = std::make_unique<FileData>();
+    head.last = head.last->next.get();
+    FileData& added = *head.last;
     added.file = node.file;
     added.name = node.name;
     added.onFrame = node.onFrame;
@@ -28,6 +28,7 @@ bool DelNode(FileDataHead& head, int i) {
     FileData* before = GetNode(head, i - 1);
     std::unique_ptr<FileData> gone = std::move(before->next);
     before->next = std::move(gone->next);
+    if (!before->next) head.last = before;
     --head.count;
     return true;
 }

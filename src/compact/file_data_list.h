@@ -18,6 +18,10 @@ struct FileData {
 struct FileDataHead {
     int count = 0;
     FileData sentinel;  // sentinel.next is the first node
+    FileData* last = &sentinel;  // where AddNode appends
+    FileDataHead() = default;
+    FileDataHead(const FileDataHead&) = delete;
+    FileDataHead& operator=(const FileDataHead&) = delete;
 };
 
 // Count 0, empty sentinel.
