@@ -38,6 +38,16 @@ QStringList ComputerVolumes() {
     return roots;
 }
 
+QStringList BlockDevicesOfDrive(const QString& driveName) {
+    QStringList devices;
+    if (!driveName.startsWith(QLatin1String("sg"))) return devices;
+    const QDir block(QStringLiteral("/sys/class/scsi_generic/%1/device/block").arg(driveName));
+    for (const QString& name : block.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        devices << QStringLiteral("/dev/") + name;
+    }
+    return devices;
+}
+
 CFileBrowser::CFileBrowser(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
     setHeaderHidden(true);
@@ -59,13 +69,14 @@ int CFileBrowser::Append(BrowserItem item, QTreeWidgetItem* parent) {
     return index;
 }
 
-void CFileBrowser::ListVolumes(const QStringList& roots) {
+void CFileBrowser::ListVolumes(const QStringList& roots, const QStringList& frameDevices) {
     for (const QString& root : roots) {
         // The frame's own disk carries the full application's language file.
         if (QFileInfo::exists(QDir(root).filePath(QStringLiteral("LanguageUnicode.ini")))) continue;
+        const QStorageInfo volume(root);
+        if (volume.isValid() && frameDevices.contains(QString::fromLocal8Bit(volume.device()))) continue;
         BrowserItem item;
         item.path = root;
-        const QStorageInfo volume(root);
         item.name = volume.isValid() && !volume.displayName().isEmpty() ? volume.displayName() : root;
         item.isContainer = true;
         Append(std::move(item), nullptr);

@@ -25,13 +25,17 @@ struct BrowserItem {
 // LanguageUnicode.ini) and volumes that are not ready.
 QStringList ComputerVolumes();
 
+// The block devices ("/dev/srN") of a SCSI generic drive ("sgN"): where the frame's own disc is mounted.
+QStringList BlockDevicesOfDrive(const QString& driveName);
+
 class CFileBrowser : public QTreeWidget {
     Q_OBJECT
 public:
     explicit CFileBrowser(QWidget* parent = nullptr);
 
-    // The top-level items: one container per volume root, except the frame's own disk.
-    void ListVolumes(const QStringList& roots);
+    // The top-level items: one container per volume root, except the frame's own disk: a volume that
+    // carries LanguageUnicode.ini, or one mounted from frameDevices.
+    void ListVolumes(const QStringList& roots, const QStringList& frameDevices = {});
     // Lists a container's entries as its children (the browser does this when it is opened).
     void OpenContainer(int index);
     void CloseContainer(int index);

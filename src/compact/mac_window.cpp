@@ -111,8 +111,8 @@ bool CMacWindow::AttachHandlers() {
     return true;
 }
 
-void CMacWindow::ListVolumes(const QStringList& roots) {
-    if (m_browser) m_browser->ListVolumes(roots);
+void CMacWindow::ListVolumes(const QStringList& roots, const QStringList& frameDevices) {
+    if (m_browser) m_browser->ListVolumes(roots, frameDevices);
 }
 
 void CMacWindow::WatchDevice(int fd) {

@@ -41,7 +41,7 @@ public:
     void ApplyTexts();
     // Finds every control by identifier and wires it; false (the rest left unwired) when one is missing.
     bool AttachHandlers();
-    void ListVolumes(const QStringList& roots);
+    void ListVolumes(const QStringList& roots, const QStringList& frameDevices = {});
     // Watches the device link's notification descriptor on this thread.
     void WatchDevice(int fd);
     // What happens once the user confirmed leaving (default: end the event loop with 0).

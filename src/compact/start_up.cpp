@@ -39,8 +39,8 @@ bool StartCompact(CMacWindow& window, StartOptions options, std::string& error, 
         return true;
     }
     SetControlPanlEnable(false);
-    window.ListVolumes(options.volumes ? *options.volumes : ComputerVolumes());
     SelPicArrayRef.clear();
+    const QStringList volumes = options.volumes ? *options.volumes : ComputerVolumes();
 
     std::string folder;
     std::unique_ptr<device::IDriveBackend> backend =
@@ -56,10 +56,13 @@ bool StartCompact(CMacWindow& window, StartOptions options, std::string& error, 
     });
     MyJPG = std::make_unique<CPictureConverter>();
     if (!device->IniUSBDevice()) {
+        window.ListVolumes(volumes);
         warning = folder.empty() ? "cannot watch the system's drives (udev unavailable)"
                                  : "cannot watch the frames folder " + folder;
         return true;
     }
+    // The frame's disc is mounted like any other; it is no place to take pictures from.
+    window.ListVolumes(volumes, BlockDevicesOfDrive(QString::fromStdString(device->DriveName())));
     window.WatchDevice(device->NotificationFd());
     UpdateInfo();
     if (device->GetUSBDeviceStatus()) {
