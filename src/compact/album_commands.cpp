@@ -18,14 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> AlbumNames() {
-    std::vector<std::string> names;
-    for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
-        names.push_back(node->name);
-    }
-    return names;
-}
-
 void RemoveFile(const std::string& path) {
     std::error_code ec;
     fs::remove(path, ec);

@@ -79,6 +79,15 @@ std::string TextWithNumber(const std::string& text, int number) {
 std::string DataPath(const std::string& name) { return gmyWorkpath + "/data/" + name; }
 std::string EdataPath(const std::string& name) { return gmyWorkpath + "/Edata/" + name; }
 
+std::vector<std::string> AlbumNames() {
+    std::vector<std::string> names;
+    if (!gmyPictureData) return names;
+    for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
+        names.push_back(node->name);
+    }
+    return names;
+}
+
 bool FrameConnected() { return device && device->GetUSBDeviceStatus(); }
 
 void StartWorker(std::function<void()> work) {

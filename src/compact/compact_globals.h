@@ -82,6 +82,9 @@ std::string EdataPath(const std::string& name);
 
 bool FrameConnected();
 
+// The album's picture names in album order (the album list's items).
+std::vector<std::string> AlbumNames();
+
 // The one worker: online handling, download or batch add. Window thread only. Starting one first
 // waits for the last; the frame's removal waits for it before the album is released.
 void StartWorker(std::function<void()> work);

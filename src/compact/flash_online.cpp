@@ -48,15 +48,6 @@ void UpdateInfo() {
 
 namespace {
 
-std::vector<std::string> AlbumNames() {
-    std::vector<std::string> names;
-    if (!gmyPictureData) return names;
-    for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
-        names.push_back(node->name);
-    }
-    return names;
-}
-
 // Files of an earlier run: every BMP-named file in the two writable folders.
 void DeleteCachedPictures() {
     for (const char* folder : {"data", "Edata"}) {

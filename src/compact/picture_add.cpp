@@ -34,14 +34,6 @@ void RemoveFiles(const std::string& bmp, const std::string& stream) {
     fs::remove(stream, ec);
 }
 
-std::vector<std::string> AlbumNames() {
-    std::vector<std::string> names;
-    for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
-        names.push_back(node->name);
-    }
-    return names;
-}
-
 QRectF NormalizedDrawRect() {
     return QRectF(gmyDrawrect.x, gmyDrawrect.y, gmyDrawrect.width, gmyDrawrect.height).normalized();
 }

@@ -86,6 +86,10 @@ TEST_F(ReadingTest, AnEmptyFrameSaysSoAndAnEarlierRunsFilesAreGone) {
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_EQ(Text("CUPI", 0), QStringLiteral("000"));
     EXPECT_TRUE(CommandsEnabled());
+    // Nothing to save: said so, and no folder asked for.
+    MyUpLoadButtonHandler();
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("No Pictures"));
+    EXPECT_TRUE(m_prompt.Asked().isEmpty());
 }
 
 TEST_F(ReadingTest, AFrameLeavingDuringItsHeaderOrListReadKeepsTheCommandsOff) {
