@@ -63,7 +63,7 @@ void CompactTest::PutAlbum(const std::vector<Slot>& slots, const std::vector<std
     album::InitEmptyList(list, album::kDefaultBackground, album::kDefaultFont);
     for (size_t i = 0; i < slots.size(); ++i) {
         album::WriteEntry(list, static_cast<int>(i), {slots[i].flag, slots[i].address, slots[i].length});
-        if (i < streams.size() && slots[i].address + streams[i].size() <= flash.size()) {
+        if (i < streams.size() && !streams[i].empty() && slots[i].address + streams[i].size() <= flash.size()) {
             std::memcpy(flash.data() + slots[i].address, streams[i].data(), streams[i].size());
         }
     }
