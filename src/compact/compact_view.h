@@ -43,6 +43,10 @@ public:
     // opened as an image, scroll to it and load it.
     virtual void AdvanceBrowser() = 0;
 
+    // Window thread only: carries out now what workers handed over and is still waiting, so that what
+    // the window thread does next comes after it.
+    virtual void CarryOutPending() = 0;
+
     // Window thread only: the composed panel-size bitmap of the picture view (null without a picture),
     // and the state the batch add starts from.
     virtual QImage ComposedPicture() const = 0;

@@ -187,6 +187,7 @@ void SetFlashOffline() {
     // A worker still talking to the frame fails at its next command; the album is released only after
     // it has ended, never under its feet.
     JoinWorker();
+    if (gmyView) gmyView->CarryOutPending();
     gmyIsTransferData = 0;
     if (gmyView) gmyView->RedrawViews();
     ReleaseAllFiles();

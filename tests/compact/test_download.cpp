@@ -207,5 +207,33 @@ TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
     EXPECT_EQ(compact::device, nullptr);
 }
 
+TEST_F(DownloadTest, RemovalDuringADownloadWaitsForItAndThenReleasesTheAlbum) {
+    NewFlash();
+    PutPictures({Qt::red});
+    Start();
+    const std::vector<uint8_t> bytes = Bytes(3000, 6);
+    AddStream("Picture2.bmp", bytes);
+    std::remove(EdataPath("Picture2.bmp").c_str());
+    ASSERT_EQ(::mkfifo(EdataPath("Picture2.bmp").c_str(), 0600), 0);
+    MyDownLoadButtonHandler();
+
+    // The stream arrives only after the frame has been pulled; the removal waits for the download.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ofstream(EdataPath("Picture2.bmp"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    });
+    m_backend->SetAttached(0, false);
+    compact::device->HandleNotification();
+    late.join();
+    Settle();
+    EXPECT_EQ(gmyIsTransferData, 0);
+    EXPECT_TRUE(AlbumNames().isEmpty());
+    EXPECT_EQ(m_PtrPF, nullptr);
+    // The window's last word is the removal's, and the commands stay off.
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("Device Not Online!"));
+    EXPECT_FALSE(CommandsEnabled());
+}
+
 }  // namespace
 }  // namespace fotolume::compact::testing
