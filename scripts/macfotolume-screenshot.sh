@@ -1,6 +1,7 @@
 #!/bin/sh
 # Saves a picture of the MacFotolume window without needing a display: a simulated frame is served,
-# the window reads it, a demo picture is composed and added three times, and the window is saved.
+# the window reads it, a demo picture is composed, added three times and written to the frame, and the
+# window is saved.
 # Usage: scripts/macfotolume-screenshot.sh [out.png]   (after a build into build/)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,5 +35,5 @@ open(sys.argv[1], "wb").write(b"P6\n%d %d\n255\n" % (w, h) + px)
 PY
 
 HOME=$work/home XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=offscreen \
-  "$bin/MacFotolume" --frames "$work/frames" --screenshot "$out" --picture "$work/demo.ppm" --adds 3
+  "$bin/MacFotolume" --frames "$work/frames" --screenshot "$out" --picture "$work/demo.ppm" --adds 3 --download
 echo "$out"

@@ -14,11 +14,15 @@ namespace {
 using fotolume::compact::ScreenshotRequest;
 
 // --frames DIR chooses the frames folder (as every Fotolume program); --screenshot PNG [--picture FILE
-// [--adds N]] saves a picture of the window and leaves.
+// [--adds N] [--download]] saves a picture of the window and leaves.
 bool ParseArguments(const QStringList& arguments, std::string& framesFolder, ScreenshotRequest& shot,
                     std::string& error) {
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
+        if (arg == QLatin1String("--download")) {
+            shot.download = true;
+            continue;
+        }
         const bool takesValue = arg == QLatin1String("--frames") || arg == QLatin1String("--screenshot") ||
                                 arg == QLatin1String("--picture") || arg == QLatin1String("--adds");
         if (!takesValue) {

@@ -35,6 +35,10 @@ void TakeScreenshot(CMacWindow& window, const ScreenshotRequest& request) {
         if (!picture.isNull()) {
             window.ShowPicture(picture, -1);
             for (int i = 0; i < request.adds; ++i) MyAddButtonHandler();
+            if (request.download) {
+                MyDownLoadButtonHandler();
+                WaitIdle(20000);
+            }
             QTreeWidget* album = window.AlbumList();
             if (album->topLevelItemCount() > 0) album->topLevelItem(album->topLevelItemCount() - 1)->setSelected(true);
         }

@@ -12,6 +12,7 @@ struct ScreenshotRequest {
     QString path;     // where the PNG goes; empty: no screenshot
     QString picture;  // shown in the picture view and added to the album first (may be empty)
     int adds = 0;     // how many times it is added
+    bool download = false;  // then the album is written to the frame
 };
 
 // Runs on the window's event loop and ends it (status 0 when the PNG was written, else 1).
