@@ -1,0 +1,109 @@
+// Delete, Save ALL and Quit.
+#include <QString>
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "album/compact_store.h"
+#include "compact_globals.h"
+#include "compact_view.h"
+#include "controller.h"
+#include "device/process_flash.h"
+#include "mac_prompt.h"
+
+namespace fotolume::compact {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void RemoveFile(const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
+}  // namespace
+
+void MyDelButtonHandler() {
+    if (gmyIsTransferData) return;
+    if (gmyDeleteAll) {
+        if (gmyTotalePictureNum == 0) return;
+        for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
+            RemoveFile(node->file);
+        }
+        if (FrameConnected()) TotolFlashSizeForPic = static_cast<int>(G_DeviceInfo.capacity);
+        FreeList(gmyPictureData);
+        gmyPictureData = CreateList();
+        gmyTotalePictureNum = gmyTotalePicture = 0;
+        gmyCurrentSelectItem = 0;
+        if (gmyView) gmyView->ShowAlbumList({}, AlbumListAfter::kNothing);
+        std::memset(G_PictureList + album::kEntriesOffset, 0, album::kListSize - album::kEntriesOffset);
+    } else {
+        if (gmyTotalePictureNum == 0) return;
+        --gmyTotalePictureNum;
+        int k = gmyCurrentSelectItem;
+        gmyCurrentSelectItem = 0;
+        if (k < 1 || k > gmyTotalePictureNum + 1) k = gmyTotalePictureNum + 1;
+        // Slot k - 1 is picture k; the pictures after it move up one slot.
+        G_PictureList[album::kEntriesOffset + album::kEntrySize * static_cast<uint32_t>(k - 1)] = 0;
+        if (k != gmyTotalePictureNum + 1) album::compact::MovePicAddressInPicList(G_PictureList, gmyTotalePictureNum);
+        FileData* node = GetNode(*gmyPictureData, k);
+        RemoveFile(node->file);
+        TotolFlashSizeForPic += node->size;
+        DelNode(*gmyPictureData, k);
+        if (gmyView) {
+            gmyView->ShowAlbumList(AlbumNames(), AlbumListAfter::kSelectLast);
+            gmyView->RedrawViews();
+        }
+    }
+    UpdateInfo();
+    SetNotes(TextWithNumber(LookupText("THE_SEQUENCE_TIPS", "The sequence number"), gmyTotalePictureNum));
+    if (gmyView) gmyView->RedrawViews();
+}
+
+bool SavePicture(const std::string& folder) {
+    bool all = true;
+    int n = 1;
+    for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get(), ++n) {
+        const std::string target = folder + "/" + std::to_string(n) + ".bmp";
+        std::error_code ec;
+        fs::copy_file(DataPath(node->name), target, fs::copy_options::overwrite_existing, ec);
+        if (ec) all = false;
+    }
+    return all;
+}
+
+void MyUpLoadButtonHandler() {
+    if (!FrameConnected()) return;
+    if (gmyTotalePictureNum == 0) {
+        SetNotes(LookupText("NO_PIC_TIPS", "No Pictures"));
+        return;
+    }
+    if (!gmyPrompt) return;
+    const QString folder =
+        gmyPrompt->AskFolder(QStringLiteral("Select File Location"), QStringLiteral("Save"));
+    if (folder.isEmpty()) return;
+    SavePicture(folder.toStdString());
+}
+
+bool QuitApplication() {
+    if (gmyIsTransferData) {
+        SetNotes(LookupText("CANNOT_QUIT_TIPS", "Can not quit application,during transfering data!"));
+        return false;
+    }
+    if (!gmyPrompt) return false;
+    // The quit question alone falls back to an unnamed section when the file names none.
+    const QString title = QString::fromStdString(LookupText("WINDOW_TITLE", "MacFotolume", ""));
+    const QString question = QString::fromStdString(LookupText("EXIT_APPLICATION_TIPS", "Really want to quit?", ""));
+    const QString ok = QString::fromStdString(LookupText("OK_BUTTON", "OK", ""));
+    const QString cancel = QString::fromStdString(LookupText("CANCLE_BUTTON", "Canle", ""));
+    if (!gmyPrompt->AskOkCancel(title, question, ok, cancel)) return false;
+    JoinWorker();
+    m_PtrPF.reset();
+    ReleaseAllFiles();
+    // The device link is closed by the window, which stops watching its notifications first.
+    return true;
+}
+
+}  // namespace fotolume::compact

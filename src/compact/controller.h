@@ -1,0 +1,53 @@
+// MacFotolume's controller: free functions over the process-wide state of compact_globals.h. The
+// handlers run on the window thread; SetFlashOnline, TranspotPic and ProcessMorePic run as the worker.
+#pragma once
+
+#include <QImage>
+
+#include <string>
+
+#include "compact_transform.h"
+
+namespace fotolume::compact {
+
+// Status operations.
+void SetNotes(const std::string& text);
+void SetDownLoadPrcess(int percent);
+void UpdateInfo();
+void SetControlPanlEnable(bool on);
+void InvalidateMyWindow();
+
+// The frame arrived: starts SetFlashOnline as the worker.
+void StartFlashOnline();
+// Worker: reads header, clock, list and every picture.
+void SetFlashOnline();
+// The frame is gone (window thread).
+void SetFlashOffline();
+// Reads every listed picture into the data folders; false on a failed read.
+bool ReadPicFromFlash();
+// Deletes every node's stream, frees the list and empties the album list view.
+void ReleaseAllFiles();
+
+// Add: the picture view's picture, or the selected files as a batch.
+void MyAddButtonHandler();
+void ProcessMorePic(compose::CCompactTransform transform, std::vector<std::string> paths,
+                    std::vector<int> browserIndexes);
+// Adds one composed panel-size bitmap to the album; false when it was not added.
+bool AddComposedPicture(const QImage& composed, bool batch);
+
+void MyDelButtonHandler();
+
+// Download: disables the controls and starts TranspotPic as the worker.
+void MyDownLoadButtonHandler();
+// Worker: writes the album to the frame; true when the frame holds it.
+bool TranspotPic();
+
+// Save ALL.
+void MyUpLoadButtonHandler();
+// Copies every album picture's BMP into folder as "/%d.bmp"; false when one copy failed.
+bool SavePicture(const std::string& folder);
+
+// True when the user confirmed leaving; the resources are then released.
+bool QuitApplication();
+
+}  // namespace fotolume::compact

@@ -1,0 +1,72 @@
+// MacFotolume's window over an in-process emulated frame, and helpers that build albums on its flash.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "album/picture_list.h"
+#include "compact_globals.h"
+#include "mac_prompt.h"
+#include "mac_window.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+#include "sim/frame_image.h"
+
+// Readable failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace fotolume::compact::testing {
+
+// A frame picture stream of one plain colour at the panel size.
+std::vector<uint8_t> EncodedPicture(int width, int height, QColor colour);
+// Deterministic bytes; different seeds give different bytes.
+std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed);
+
+// A list entry as the frame stores it.
+struct Slot {
+    uint8_t flag;
+    uint32_t address;
+    uint32_t length;
+};
+
+class CompactTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+
+    // The frame's flash as BuildFrameImage makes it; edit it before Start.
+    std::vector<uint8_t>& NewFlash(const sim::NewFrame& layout = {});
+    // Writes a valid list with these slots at the layout's list address, and the bytes at their addresses.
+    void PutAlbum(const std::vector<Slot>& slots, const std::vector<std::vector<uint8_t>>& streams);
+    // Pictures of these colours one after another from L + 4096.
+    std::vector<Slot> PutPictures(const std::vector<QColor>& colours);
+
+    // The window started over the frame (attached), the online reading finished.
+    void Start(QStringList volumes = {});
+    // Lets the worker end and the window thread carry out everything it was handed.
+    void Settle();
+    // Unplugs or plugs the frame and lets the window react.
+    void Plug(bool attached);
+
+    QString Text(const char* signature, int number) const;
+    QStringList AlbumNames() const;
+    bool CommandsEnabled() const;
+    // The frame's list as a fresh read sees it.
+    std::vector<uint8_t> FlashList() const;
+
+    sim::NewFrame m_layout;
+    std::unique_ptr<sim::CFlashEmulator> m_emulator;
+    sim::CEmulatorBackend* m_backend = nullptr;
+    CScriptedMacPrompt m_prompt;
+    std::unique_ptr<CMacWindow> m_window;
+    int m_quits = 0;
+};
+
+}  // namespace fotolume::compact::testing

@@ -1,0 +1,239 @@
+// Writing the album to the frame, saving it to a folder, and leaving while a transfer runs.
+#include <QFile>
+#include <QProgressBar>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "album/compact_store.h"
+#include "compact_fixture.h"
+#include "compact_widgets.h"
+#include "controller.h"
+#include "device/comm_usb.h"
+
+namespace fotolume::compact::testing {
+namespace {
+
+class DownloadTest : public CompactTest {
+protected:
+    // An album node whose stream file holds bytes, not yet on the frame.
+    void AddStream(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(EdataPath(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        FileData node;
+        node.file = DataPath(name);
+        node.name = name;
+        node.size = static_cast<int>(bytes.size());
+        node.sequence = gmyTotalePictureNum + 1000;
+        AddNode(*gmyPictureData, node);
+        ++gmyTotalePictureNum;
+        ++gmyTotalePicture;
+        TotolFlashSizeForPic -= node.size;
+    }
+    QProgressBar* Progress() const { return m_window->findChild<QProgressBar*>(ControlName("dnpr", 0)); }
+    std::vector<uint8_t> FlashBytes(uint32_t address, uint32_t length) const {
+        const std::vector<uint8_t>& flash = m_emulator->Flash();
+        return std::vector<uint8_t>(flash.begin() + address, flash.begin() + address + length);
+    }
+};
+
+struct Program {
+    uint32_t address, length;
+    bool operator==(const Program&) const = default;
+};
+
+TEST_F(DownloadTest, TwoHundredThousandBytesAfterTheListGoInFourBlocksAndTheListLast) {
+    NewFlash();
+    Start();
+    const uint32_t L = m_layout.listAddress;
+    const std::vector<uint8_t> a = Bytes(120000, 1), b = Bytes(80000, 2);
+    AddStream("Picture1.bmp", a);
+    AddStream("Picture2.bmp", b);
+    QSignalSpy progress(Progress(), &QProgressBar::valueChanged);
+    m_backend->ClearSent();
+
+    MyDownLoadButtonHandler();
+    EXPECT_FALSE(CommandsEnabled());
+    Settle();
+
+    std::vector<Program> programs;
+    for (const sim::CEmulatorBackend::Sent& sent : m_backend->SentCommands()) {
+        if (sent.cdb[0] == 0xCB && sent.cdb[10] == 0x02) {
+            programs.push_back({uint32_t(sent.cdb[11]) << 16 | uint32_t(sent.cdb[12]) << 8 | sent.cdb[13], sent.length});
+        }
+    }
+    // The list emptied, three data blocks (7488 bytes rounded up to 8192), then the list block with
+    // the first 61440 bytes.
+    EXPECT_EQ(programs, std::vector<Program>({{L, 65536},
+                                              {L + 65536, 65536},
+                                              {L + 131072, 65536},
+                                              {L + 196608, 8192},
+                                              {L, 65536}}));
+    std::vector<int> values;
+    for (const QList<QVariant>& change : progress) values.push_back(change.at(0).toInt());
+    EXPECT_EQ(values, std::vector<int>({10, 20, 50, 70, 90, 99, 100, 0}));
+
+    // The frame holds exactly the album.
+    const std::vector<uint8_t> list = FlashList();
+    ASSERT_TRUE(album::IsListValid(list.data()));
+    const album::PicEntry first = album::ReadEntry(list.data(), 0), second = album::ReadEntry(list.data(), 1);
+    EXPECT_EQ(first.flag, 1);
+    EXPECT_EQ(first.address, L + 4096);
+    EXPECT_EQ(first.length, a.size());
+    EXPECT_EQ(second.address, L + 4096 + a.size());
+    EXPECT_EQ(second.length, b.size());
+    EXPECT_EQ(album::ReadEntry(list.data(), 2).flag, 0);
+    EXPECT_EQ(FlashBytes(first.address, first.length), a);
+    EXPECT_EQ(FlashBytes(second.address, second.length), b);
+
+    EXPECT_TRUE(GetNode(*gmyPictureData, 1)->onFrame);
+    EXPECT_TRUE(GetNode(*gmyPictureData, 2)->onFrame);
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("DownLoad Finished!"));
+    EXPECT_TRUE(CommandsEnabled());
+    EXPECT_EQ(Progress()->value(), 0);
+}
+
+TEST_F(DownloadTest, AddedPicturesSurviveDownloadRemovalAndSaveAll) {
+    NewFlash();
+    PutPictures({Qt::red});
+    Start();
+    QImage source(320, 240, QImage::Format_RGB32);
+    source.fill(Qt::darkCyan);
+    m_window->PictureView()->SetPicture(source);
+    MyAddButtonHandler();
+    MyAddButtonHandler();
+    Settle();
+    ASSERT_EQ(AlbumNames().size(), 3);
+    MyDownLoadButtonHandler();
+    Settle();
+    ASSERT_EQ(Text("devl", 0), QStringLiteral("DownLoad Finished!"));
+
+    Plug(false);
+    Plug(true);
+    EXPECT_EQ(AlbumNames(), QStringList({QStringLiteral("DPFPicture1.bmp"), QStringLiteral("DPFPicture2.bmp"),
+                                         QStringLiteral("DPFPicture3.bmp")}));
+    // The added pictures come back as the colour they were composed from.
+    const QImage back(QString::fromStdString(DataPath("DPFPicture3.bmp")));
+    ASSERT_FALSE(back.isNull());
+    const QColor centre = back.pixelColor(64, 64);
+    EXPECT_NEAR(centre.red(), 0, 12);
+    EXPECT_NEAR(centre.green(), 128, 12);
+    EXPECT_NEAR(centre.blue(), 128, 12);
+
+    QTemporaryDir out;
+    QFile::copy(QString::fromStdString(DataPath("DPFPicture1.bmp")), out.filePath(QStringLiteral("2.bmp")));
+    m_prompt.QueueFolder(out.path());
+    MyUpLoadButtonHandler();
+    EXPECT_EQ(m_prompt.Asked().constLast(), QStringLiteral("folder:Select File Location|Save"));
+    for (int n = 1; n <= 3; ++n) {
+        QFile saved(out.filePath(QStringLiteral("%1.bmp").arg(n)));
+        QFile original(QString::fromStdString(DataPath("DPFPicture" + std::to_string(n) + ".bmp")));
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << n;
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        EXPECT_EQ(saved.readAll(), original.readAll()) << n;  // replaced where it existed
+    }
+}
+
+TEST_F(DownloadTest, AFailedDownloadLeavesAReadableFrameAndTheCommandsOn) {
+    NewFlash();
+    const std::vector<Slot> slots = PutPictures({Qt::red});
+    Start();
+    AddStream("Picture2.bmp", Bytes(5000, 3));
+    AddStream("Picture3.bmp", Bytes(5000, 4));
+    std::remove(EdataPath("Picture3.bmp").c_str());  // its stream is lost
+
+    MyDownLoadButtonHandler();
+    Settle();
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("Fail To Download Picture!"));
+    EXPECT_TRUE(CommandsEnabled());
+    // The frame's list is whole again and lists the picture that was there.
+    std::vector<uint8_t> list = FlashList();
+    ASSERT_TRUE(album::IsListValid(list.data()));
+    EXPECT_EQ(album::ReadEntry(list.data(), 0).address, slots[0].address);
+    EXPECT_EQ(album::ReadEntry(list.data(), 1).flag, 0);
+    EXPECT_FALSE(GetNode(*gmyPictureData, 2)->onFrame);
+
+    // Without the lost picture the download goes through.
+    gmyCurrentSelectItem = 3;
+    MyDelButtonHandler();
+    MyDownLoadButtonHandler();
+    Settle();
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("DownLoad Finished!"));
+    list = FlashList();
+    EXPECT_EQ(album::ReadEntry(list.data(), 1).address, slots[0].address + slots[0].length);
+    Plug(false);
+    Plug(true);
+    EXPECT_EQ(AlbumNames().size(), 1);  // the random bytes do not decode; the red picture does
+}
+
+TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
+    NewFlash();
+    Start();
+    m_window->show();
+    // A stream file that is a pipe holds the download until the test writes into it.
+    const std::vector<uint8_t> bytes = Bytes(3000, 5);
+    AddStream("Picture1.bmp", bytes);
+    std::remove(EdataPath("Picture1.bmp").c_str());
+    ASSERT_EQ(::mkfifo(EdataPath("Picture1.bmp").c_str(), 0600), 0);
+
+    MyDownLoadButtonHandler();
+    m_window->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("Can not quit application,during transfering data!"));
+    EXPECT_TRUE(m_window->isVisible());
+    m_window->OnQuit();
+    EXPECT_TRUE(m_prompt.Asked().isEmpty());
+    EXPECT_EQ(m_quits, 0);
+
+    std::ofstream(EdataPath("Picture1.bmp"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    Settle();
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("DownLoad Finished!"));
+
+    // Idle: the question, "Canle" keeps the program, OK leaves it.
+    m_window->OnQuit();
+    EXPECT_EQ(m_prompt.Asked().constLast(), QStringLiteral("MacFotolume|Really want to quit?|OK|Canle"));
+    EXPECT_EQ(m_quits, 0);
+    m_prompt.QueueOk(true);
+    m_window->OnQuit();
+    EXPECT_EQ(m_quits, 1);
+    EXPECT_EQ(compact::device, nullptr);
+}
+
+TEST_F(DownloadTest, RemovalDuringADownloadWaitsForItAndThenReleasesTheAlbum) {
+    NewFlash();
+    PutPictures({Qt::red});
+    Start();
+    const std::vector<uint8_t> bytes = Bytes(3000, 6);
+    AddStream("Picture2.bmp", bytes);
+    std::remove(EdataPath("Picture2.bmp").c_str());
+    ASSERT_EQ(::mkfifo(EdataPath("Picture2.bmp").c_str(), 0600), 0);
+    MyDownLoadButtonHandler();
+
+    // The stream arrives only after the frame has been pulled; the removal waits for the download.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ofstream(EdataPath("Picture2.bmp"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    });
+    m_backend->SetAttached(0, false);
+    compact::device->HandleNotification();
+    late.join();
+    Settle();
+    EXPECT_EQ(gmyIsTransferData, 0);
+    EXPECT_TRUE(AlbumNames().isEmpty());
+    EXPECT_EQ(m_PtrPF, nullptr);
+    // The window's last word is the removal's, and the commands stay off.
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("Device Not Online!"));
+    EXPECT_FALSE(CommandsEnabled());
+}
+
+}  // namespace
+}  // namespace fotolume::compact::testing
