@@ -1,0 +1,95 @@
+// fotolume-cli encode and decode: the file-level conversions, no frame needed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "codec/bmp_file.h"
+#include "program_runner.h"
+
+namespace fotolume::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 40, kHeight = 30;
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A smooth picture: quality-90 coding keeps it well above 30 dB.
+void WriteGradient(const std::string& path) {
+    std::vector<uint8_t> rows(kWidth * 3 * kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            uint8_t* p = &rows[(y * kWidth + x) * 3];
+            p[0] = static_cast<uint8_t>(x * 6);
+            p[1] = static_cast<uint8_t>(y * 8);
+            p[2] = static_cast<uint8_t>(200 - x * 3);
+        }
+    ASSERT_TRUE(codec::SaveBmpFile(path, rows.data(), kWidth * 3, kWidth, kHeight));
+}
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) sum += (a[i] - b[i]) * (a[i] - b[i]);
+    return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * a.size() / sum);
+}
+
+TEST(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
+    ScratchDir dir;
+    const std::string bmp = dir.Path() + "/in.bmp", stream = dir.Path() + "/in.jpg", back = dir.Path() + "/back.bmp";
+    WriteGradient(bmp);
+
+    RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::stoul(r.out), fs::file_size(stream)) << "prints the size written";
+    EXPECT_NE(FileBytes(stream)[0], 0xFF) << "a frame stream carries no markers";
+
+    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, back, "--size", "40x30"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<uint8_t> original, decoded;
+    ASSERT_EQ(codec::LoadPicFromDir(bmp, original, kWidth, kHeight), 1);
+    ASSERT_EQ(codec::LoadPicFromDir(back, decoded, kWidth, kHeight), 1);
+    EXPECT_GT(Psnr(original, decoded), 30.0);
+
+    r = RunProgram(FOTOLUME_CLI_PATH, {"--json", "encode", bmp, stream, "--size", "40x30", "--jfif"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<uint8_t> jfif = FileBytes(stream);
+    ASSERT_GE(jfif.size(), 4u);
+    EXPECT_EQ(jfif[0], 0xFF);
+    EXPECT_EQ(jfif[1], 0xD8);
+    EXPECT_EQ(r.out, "{\"bytes\": " + std::to_string(jfif.size()) + "}\n");
+}
+
+TEST(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
+    ScratchDir dir;
+    const std::string bmp = dir.Path() + "/in.bmp", stream = dir.Path() + "/in.jpg", back = dir.Path() + "/back.bmp";
+    WriteGradient(bmp);
+    ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
+
+    RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, back, "--size", "48x30"});
+    EXPECT_EQ(r.exitCode, 4) << "another panel size is refused";
+    EXPECT_FALSE(fs::exists(back));
+
+    r = RunProgram(FOTOLUME_CLI_PATH, {"--jfif", "encode", bmp, stream, "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 1) << "--jfif is an option of encode, not a global one";
+
+    ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30", "--jfif"}).exitCode, 0);
+    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, back, "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 4) << "a JFIF file is not a frame stream";
+    EXPECT_FALSE(fs::exists(back));
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+
+    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", dir.Path() + "/missing.jpg", back, "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream}).exitCode, 1) << "--size is required";
+    EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30", "--mode", "16"}).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace fotolume::cli::testing
