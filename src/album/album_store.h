@@ -111,6 +111,8 @@ public:
     // After ReadPictureList: the frame has no valid list and a record of it names pictures the flash
     // still holds. The album in memory is then empty, as before; FindRecovery says what can come back.
     bool RecoveryPending() const { return m_recovery.pending; }
+    // Whether the last ReadPictureList found a valid list on the frame (false: it read as empty).
+    bool ListValidOnFrame() const { return m_recovery.frameListValid; }
     // Checks every picture of the frame's records against the flash (checksum, then a verified read) and
     // returns the best album found; kind None when there is none. Throws CAlbumError.
     RecoveryResult FindRecovery();
