@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "album/album_store.h"
+#include "album_recovery.h"
 #include "commands.h"
 #include "frame_open.h"
 
@@ -55,6 +56,7 @@ private:
 struct OpenAlbum {
     std::unique_ptr<CAlbumStore> store = std::make_unique<CAlbumStore>();
     ProgressBar* bar = nullptr;
+    std::string noRecovery;  // why no recovery record can be kept, when none can
 
     int Open(const GlobalOptions& options) {
         store->Bind(MakeDriveBackend(options), options.vendor, [this](int, int done, int total) {
@@ -69,26 +71,32 @@ struct OpenAlbum {
         } catch (const CAlbumError& e) {
             return AlbumFailure("reading the frame's header failed", e);
         }
+        EnableRecovery(*store, noRecovery);
         try {
             store->ReadPictureList();
         } catch (const CAlbumError& e) {
             return AlbumFailure("reading the picture list failed", e);
         }
+        PrintRecoveryNotice(*store);
         return kExitOk;
     }
 
     int Commit() {
-        ProgressBar progress("Writing");
-        bar = &progress;
-        try {
-            store->CommitAlbum();
-        } catch (const CAlbumError& e) {
+        if (!noRecovery.empty()) PrintError("no recovery record can be kept: " + noRecovery);
+        int result = kExitOk;
+        {
+            ProgressBar progress("Writing");
+            bar = &progress;
+            try {
+                store->CommitAlbum();
+                progress.Set(100);
+            } catch (const CAlbumError& e) {
+                result = AlbumFailure("writing the album to the frame failed", e);
+            }
             bar = nullptr;
-            return AlbumFailure("writing the album to the frame failed", e);
         }
-        progress.Set(100);
-        bar = nullptr;
-        return kExitOk;
+        PrintRecoveryWarnings(*store);
+        return result;
     }
 };
 
@@ -233,6 +241,7 @@ int RunColors(const GlobalOptions& options, const std::vector<std::string>& args
         try {
             s.SetColors(font, background);
         } catch (const CAlbumError& e) {
+            PrintRecoveryWarnings(s);
             return AlbumFailure("writing the colours failed", e);
         }
         if (int r = album.Commit(); r != kExitOk) return r;
