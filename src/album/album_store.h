@@ -147,8 +147,7 @@ private:
     FrameIdentity CurrentIdentity();
     uint16_t FrameRangeSum(uint32_t address, uint32_t length);
     RecordedPicture IntendedPicture(const PicEntry& entry);
-    RecoveryResult Evaluate(const RecoveryRecord& record, bool readBack);
-    bool PictureIntact(const RecordedPicture& picture, bool readBack);
+    FrameAccess Access();
     void CheckRecoveryOnLoad(const uint8_t* frameList);
     void WriteRecoveryRecord(const uint8_t* frameList, const uint8_t* newList, bool newFromFrame);
     void FinishRecoveryRecord();

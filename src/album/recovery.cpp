@@ -20,19 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The entries of a list that are pictures inside the picture area, in list order.
-std::vector<PicEntry> UsablePictures(const uint8_t* list, uint32_t listAddress, uint32_t flashTotalSize) {
-    std::vector<PicEntry> out;
-    if (!IsListValid(list)) return out;
-    for (int slot = 0; slot < kMaxSlots; ++slot) {
-        PicEntry entry = ReadEntry(list, slot);
-        if (entry.flag == 1 && entry.length > 0 && EntryInPictureArea(entry, listAddress, flashTotalSize)) {
-            out.push_back(entry);
-        }
-    }
-    return out;
-}
-
 // Two lists show the same album: same colours, same pictures in the same order.
 bool SameAlbum(const uint8_t* a, const uint8_t* b, uint32_t listAddress, uint32_t flashTotalSize) {
     if (!IsListValid(a) || !IsListValid(b) || std::memcmp(a + 4, b + 4, 4) != 0) return false;
@@ -61,6 +48,28 @@ bool Complete(RecoveryKind kind) { return kind == RecoveryKind::NewAlbum || kind
 
 }  // namespace
 
+std::vector<PicEntry> UsablePictures(const uint8_t* list, uint32_t listAddress, uint32_t flashTotalSize) {
+    std::vector<PicEntry> out;
+    if (!IsListValid(list)) return out;
+    for (int slot = 0; slot < kMaxSlots; ++slot) {
+        PicEntry entry = ReadEntry(list, slot);
+        if (entry.flag == 1 && entry.length > 0 && EntryInPictureArea(entry, listAddress, flashTotalSize)) {
+            out.push_back(entry);
+        }
+    }
+    return out;
+}
+
+FrameIdentity ReadFrameIdentity(FrameAccess& access) {
+    FrameIdentity id;
+    id.flashTotalSize = access.info.flashTotalSize;
+    id.listAddress = access.info.listAddress;
+    id.lcdWidth = static_cast<uint16_t>(access.info.lcdWidth);
+    id.lcdHeight = static_cast<uint16_t>(access.info.lcdHeight);
+    id.firstBlockSum = access.sum(0, std::min(kBlockSize, access.info.flashTotalSize));
+    return id;
+}
+
 const char* RecoveryKindName(RecoveryKind kind) {
     switch (kind) {
     case RecoveryKind::NewAlbum: return "the new album";
@@ -83,16 +92,27 @@ void CAlbumStore::Warn(std::string text) { m_recovery.warnings.push_back(std::mo
 // The header values and the frame's own sum of its first block, which no write of ours ever changes.
 FrameIdentity CAlbumStore::CurrentIdentity() {
     if (!m_recovery.identityKnown) {
-        FrameIdentity id;
-        id.flashTotalSize = m_info.flashTotalSize;
-        id.listAddress = m_info.listAddress;
-        id.lcdWidth = static_cast<uint16_t>(m_info.lcdWidth);
-        id.lcdHeight = static_cast<uint16_t>(m_info.lcdHeight);
-        id.firstBlockSum = FrameRangeSum(0, std::min(kBlockSize, m_info.flashTotalSize));
-        m_recovery.identity = id;
+        FrameAccess access = Access();
+        m_recovery.identity = ReadFrameIdentity(access);
         m_recovery.identityKnown = true;
     }
     return m_recovery.identity;
+}
+
+FrameAccess CAlbumStore::Access() {
+    FrameAccess access;
+    access.info = m_info;
+    access.sum = [this](uint32_t address, uint32_t length) { return FrameRangeSum(address, length); };
+    access.read = [this](uint32_t address, uint32_t length, uint8_t* out) {
+        try {
+            ReadFlashData(address, length, out);
+        } catch (const CAlbumError& e) {
+            if (e.Code() == ErrChecksumMismatch) return false;
+            throw;
+        }
+        return true;
+    };
+    return access;
 }
 
 // The frame's byte sum of any range, asked 64 KB at a time (byte sums add up modulo 65536).
@@ -196,53 +216,65 @@ void CAlbumStore::CheckRecoveryOnLoad(const uint8_t* frameList) {
     m_recovery.frameListValid = IsListValid(frameList);
     if (m_recovery.folder.empty() || ListRecordFiles(m_recovery.folder).empty()) return;
     const FrameIdentity id = CurrentIdentity();
-    for (const fs::path& file : ListRecordFiles(m_recovery.folder, id)) {
-        RecoveryRecord record;
-        std::string problem;
-        std::error_code ec;
-        if (!ReadRecordFile(file, record, problem)) {
-            // Kept beside, under another name, so that it is reported once and never read again.
-            Warn("recovery record " + file.string() + " is " + problem + "; it is ignored");
-            fs::rename(file, fs::path(file).concat(".damaged"), ec);
-            continue;
+    if (m_recovery.frameListValid) {
+        for (const fs::path& removed : RemoveStaleRecords(m_recovery.folder, id, frameList, m_info, m_recovery.warnings)) {
+            if (removed == m_recovery.ownRecord) m_recovery.ownRecord.clear();
         }
-        // Another frame whose identity has the same name: never applied here.
-        if (record.identity != id) continue;
-        if (m_recovery.frameListValid) {
-            // Only a record of exactly this album is stale: a record of another frame with the same
-            // identity must survive until that frame is read.
-            const uint32_t l = m_info.listAddress, t = m_info.flashTotalSize;
-            if (SameAlbum(frameList, record.newList.data(), l, t) ||
-                (record.hasOldList && SameAlbum(frameList, record.oldList.data(), l, t))) {
-                fs::remove(file, ec);
-                if (file == m_recovery.ownRecord) m_recovery.ownRecord.clear();
-            }
-            continue;
-        }
-        if (Evaluate(record, false).kind != RecoveryKind::None) m_recovery.pending = true;
+        return;
     }
+    FrameAccess access = Access();
+    m_recovery.pending =
+        FindBestRecovery(access, m_recovery.folder, id, false, m_recovery.warnings).kind != RecoveryKind::None;
 }
 
-bool CAlbumStore::PictureIntact(const RecordedPicture& picture, bool readBack) {
-    if (picture.length == 0 || !EntryInPictureArea(PicEntry{1, picture.address, picture.length}, m_info.listAddress,
-                                                   m_info.flashTotalSize)) {
+namespace {
+
+// A record file, or a warning and the file set aside (so that it is reported once and never read again).
+bool LoadRecord(const fs::path& file, RecoveryRecord& record, std::vector<std::string>& warnings) {
+    std::string problem;
+    if (ReadRecordFile(file, record, problem)) return true;
+    warnings.push_back("recovery record " + file.string() + " is " + problem + "; it is ignored");
+    std::error_code ec;
+    fs::rename(file, fs::path(file).concat(".damaged"), ec);
+    return false;
+}
+
+}  // namespace
+
+std::vector<fs::path> RemoveStaleRecords(const fs::path& folder, const FrameIdentity& identity, const uint8_t* frameList,
+                                         const DeviceInfo& info, std::vector<std::string>& warnings) {
+    std::vector<fs::path> removed;
+    for (const fs::path& file : ListRecordFiles(folder, identity)) {
+        RecoveryRecord record;
+        if (!LoadRecord(file, record, warnings) || record.identity != identity) continue;
+        // Only a record of exactly this album is stale: a record of another frame with the same identity
+        // must survive until that frame is read.
+        const uint32_t l = info.listAddress, t = info.flashTotalSize;
+        if (SameAlbum(frameList, record.newList.data(), l, t) ||
+            (record.hasOldList && SameAlbum(frameList, record.oldList.data(), l, t))) {
+            std::error_code ec;
+            fs::remove(file, ec);
+            removed.push_back(file);
+        }
+    }
+    return removed;
+}
+
+bool PictureIntact(FrameAccess& access, const RecordedPicture& picture, bool readBack) {
+    const PicEntry entry{1, picture.address, picture.length};
+    if (picture.length == 0 || !EntryInPictureArea(entry, access.info.listAddress, access.info.flashTotalSize)) {
         return false;
     }
-    if (FrameRangeSum(picture.address, picture.length) != picture.sum) return false;
+    if (access.sum(picture.address, picture.length) != picture.sum) return false;
     if (!readBack) return true;
     std::vector<uint8_t> bytes(picture.length);
-    try {
-        ReadFlashData(picture.address, picture.length, bytes.data());
-    } catch (const CAlbumError& e) {
-        // Bytes that never read back the same are not a picture to rely on; a lost frame ends the search.
-        if (e.Code() == ErrChecksumMismatch) return false;
-        throw;
-    }
+    // Bytes that never read back the same are not a picture to rely on.
+    if (!access.read(picture.address, picture.length, bytes.data())) return false;
     if (device::ByteSum16(bytes.data(), bytes.size()) != picture.sum) return false;
     return !picture.hasCrc || Crc32(bytes.data(), bytes.size()) == picture.crc;
 }
 
-RecoveryResult CAlbumStore::Evaluate(const RecoveryRecord& record, bool readBack) {
+RecoveryResult EvaluateRecord(FrameAccess& access, const RecoveryRecord& record, bool readBack) {
     RecoveryResult result;
     result.identity = record.identity;
     result.writtenAt = record.writtenAt;
@@ -262,7 +294,7 @@ RecoveryResult CAlbumStore::Evaluate(const RecoveryRecord& record, bool readBack
     }
     bool newWhole = true, oldWhole = record.hasOldList && !record.oldPictures.empty();
     for (CheckedPicture& c : result.checked) {
-        c.intact = PictureIntact(c.picture, readBack);
+        c.intact = PictureIntact(access, c.picture, readBack);
         if (c.inNewList) newWhole = newWhole && c.intact;
         if (c.inOldList) oldWhole = oldWhole && c.intact;
     }
@@ -279,7 +311,7 @@ RecoveryResult CAlbumStore::Evaluate(const RecoveryRecord& record, bool readBack
         return result;
     }
     // The whole pictures of either list: the new list's order first, then the old list's.
-    const size_t limit = m_info.maxPictures != 0 ? std::min<size_t>(m_info.maxPictures, kMaxSlots) : kMaxSlots;
+    const size_t limit = access.info.maxPictures != 0 ? std::min<size_t>(access.info.maxPictures, kMaxSlots) : kMaxSlots;
     for (const CheckedPicture& c : result.checked) {
         if (!c.intact || result.pictures.size() >= limit) continue;
         bool clash = std::any_of(result.pictures.begin(), result.pictures.end(),
@@ -292,19 +324,14 @@ RecoveryResult CAlbumStore::Evaluate(const RecoveryRecord& record, bool readBack
     return result;
 }
 
-RecoveryResult CAlbumStore::FindRecovery() {
+RecoveryResult FindBestRecovery(FrameAccess& access, const fs::path& folder, const FrameIdentity& identity,
+                                bool readBack, std::vector<std::string>& warnings) {
     RecoveryResult best;
-    if (m_recovery.folder.empty() || !m_listLoaded || m_recovery.frameListValid) return best;
-    const FrameIdentity id = CurrentIdentity();
-    for (const fs::path& file : ListRecordFiles(m_recovery.folder, id)) {
+    for (const fs::path& file : ListRecordFiles(folder, identity)) {
         RecoveryRecord record;
-        std::string problem;
-        if (!ReadRecordFile(file, record, problem)) {
-            Warn("recovery record " + file.string() + " is " + problem + "; it is ignored");
-            continue;
-        }
-        if (record.identity != id) continue;
-        RecoveryResult found = Evaluate(record, true);
+        // Another frame whose identity has the same name is never taken.
+        if (!LoadRecord(file, record, warnings) || record.identity != identity) continue;
+        RecoveryResult found = EvaluateRecord(access, record, readBack);
         if (found.kind == RecoveryKind::None) continue;
         found.record = file;
         // A complete album before a partial one; among equals the latest record.
@@ -313,6 +340,13 @@ RecoveryResult CAlbumStore::FindRecovery() {
         if (better) best = std::move(found);
     }
     return best;
+}
+
+RecoveryResult CAlbumStore::FindRecovery() {
+    if (m_recovery.folder.empty() || !m_listLoaded || m_recovery.frameListValid) return {};
+    const FrameIdentity id = CurrentIdentity();
+    FrameAccess access = Access();
+    return FindBestRecovery(access, m_recovery.folder, id, true, m_recovery.warnings);
 }
 
 bool CAlbumStore::ApplyRecovery(const RecoveryResult& result) {
@@ -324,8 +358,9 @@ bool CAlbumStore::ApplyRecovery(const RecoveryResult& result) {
     RequireWritableLayout();
     if (result.identity != CurrentIdentity()) return false;
     // The flash may have changed since the search: the checksums must still agree.
+    FrameAccess access = Access();
     for (const RecordedPicture& p : result.pictures) {
-        if (!PictureIntact(p, false)) return false;
+        if (!PictureIntact(access, p, false)) return false;
     }
     WriteFlashRange(m_info.listAddress, kListSize, result.list.data());
     std::error_code ec;
