@@ -330,6 +330,28 @@ TEST(RecoveryRecords, ApplyRefusesAResultTheFlashNoLongerMatches) {
     EXPECT_EQ(s.ReadBack(), (Album{s.oldPictures[0].bytes, s.oldPictures[1].bytes}));
 }
 
+TEST(RecoveryRecords, APictureWhoseBytesMovedButKeepTheirSumIsNotWhole) {
+    RecoveryScenario s;
+    // Cut just before the list block is written for the last time: every new picture is on the flash.
+    uint64_t lastErase = 0;
+    for (size_t i = 0; i < s.commitCommands.size(); ++i) {
+        if (s.commitCommands[i].IsErase()) lastErase = i + 1;
+    }
+    ASSERT_GT(lastErase, 4u);
+    s.CutAfter(lastErase - 4);
+    auto& flash = s.frame.emulator.Flash();
+    const uint32_t at = s.newPictures[2].address + 1000;
+    ASSERT_NE(flash[at], flash[at + 1]);
+    std::swap(flash[at], flash[at + 1]);  // the byte sum stays, the picture is not what was written
+    auto reader = s.Reader();
+    EXPECT_TRUE(reader->store.RecoveryPending());
+    const RecoveryResult found = reader->store.FindRecovery();
+    EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
+    ASSERT_EQ(found.checked.size(), 5u);
+    EXPECT_FALSE(found.checked[2].intact);
+    EXPECT_TRUE(found.checked[3].intact);
+}
+
 TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
     RecoveryScenario s;
     // Find the command that programs the list block's first 4 KB, the last program of the write.
