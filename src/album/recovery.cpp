@@ -327,10 +327,12 @@ RecoveryResult EvaluateRecord(FrameAccess& access, const RecoveryRecord& record,
 RecoveryResult FindBestRecovery(FrameAccess& access, const fs::path& folder, const FrameIdentity& identity,
                                 bool readBack, std::vector<std::string>& warnings) {
     RecoveryResult best;
+    int checked = 0;
     for (const fs::path& file : ListRecordFiles(folder, identity)) {
         RecoveryRecord record;
         // Another frame whose identity has the same name is never taken.
         if (!LoadRecord(file, record, warnings) || record.identity != identity) continue;
+        ++checked;
         RecoveryResult found = EvaluateRecord(access, record, readBack);
         if (found.kind == RecoveryKind::None) continue;
         found.record = file;
@@ -339,6 +341,7 @@ RecoveryResult FindBestRecovery(FrameAccess& access, const fs::path& folder, con
                             (Complete(found.kind) == Complete(best.kind) && found.writtenAt > best.writtenAt);
         if (better) best = std::move(found);
     }
+    best.recordsChecked = checked;
     return best;
 }
 

@@ -39,6 +39,7 @@ struct CheckedPicture {
 
 struct RecoveryResult {
     RecoveryKind kind = RecoveryKind::None;
+    int recordsChecked = 0;        // records of this frame that were compared with the flash
     std::filesystem::path record;  // the record file it comes from
     FrameIdentity identity;
     uint64_t writtenAt = 0;

@@ -85,7 +85,10 @@ int RunRecover(const GlobalOptions& options, const std::vector<std::string>& arg
         return Failure("reading the frame failed", e);
     }
     if (found.kind == RecoveryKind::None) {
-        std::printf("No interrupted synchronize of this frame was found: nothing to recover.\n");
+        std::printf(found.recordsChecked > 0
+                        ? "An interrupted synchronize of this frame was found, but none of its pictures is whole: "
+                          "nothing to recover.\n"
+                        : "No interrupted synchronize of this frame was found: nothing to recover.\n");
         return kExitOk;
     }
     Describe(found);
