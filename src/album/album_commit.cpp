@@ -66,6 +66,7 @@ bool CAlbumStore::CommitAlbum() {
         // A failed read ends the commit here, with the frame untouched.
         uint8_t* block = m_mergeBuffer.data();
         LoadBlockForMerge(listAddress, block);
+        WriteRecoveryRecord(IsDamaged(listAddress) ? nullptr : block, m_pictureList.data(), false);
         Report(m_pictureCount, 2, 100);
         // The list area goes back to erased; from this write on the frame holds no valid list.
         std::memset(block, 0xFF, kListSize);
@@ -73,10 +74,17 @@ bool CAlbumStore::CommitAlbum() {
         Report(m_pictureCount, 3, 100);
         WritePictureData(listAddress + kListSize + m_committedLength, m_usedLength - m_committedLength,
                          m_dataImage.data() + m_committedLength);
+    } else if (!GetRecoveryFolder().empty()) {
+        // The list write below erases the list block too.
+        uint8_t frameList[kListSize];
+        const bool known = !IsDamaged(listAddress);
+        if (known) ReadFlashData(listAddress, kListSize, frameList);
+        WriteRecoveryRecord(known ? frameList : nullptr, m_pictureList.data(), false);
     }
     Report(m_pictureCount, 99, 100);
     WriteFlashRange(listAddress, kListSize, m_pictureList.data());
     m_committedLength = m_usedLength;
+    FinishRecoveryRecord();
     return true;
 }
 

@@ -22,6 +22,7 @@ void CAlbumStore::ReadPictureList() {
     }
     uint8_t* list = m_pictureList.data();
     ReadFlashData(listAddress, kListSize, list);
+    CheckRecoveryOnLoad(list);
     if (!IsListValid(list)) {
         InitEmptyList(list, kDefaultBackground, kDefaultFont);
         m_listLoaded = true;
@@ -188,12 +189,16 @@ void CAlbumStore::SetColors(uint16_t font, uint16_t background) {
     const uint32_t listAddress = m_info.listAddress;
     uint8_t* block = m_mergeBuffer.data();
     LoadBlockForMerge(listAddress, block);
+    std::vector<uint8_t> frameList(block, block + kListSize);
     if (IsListValid(block)) {
         SetListColors(block, font, background);  // the entries stay as they are on the frame
     } else {
         InitEmptyList(block, background, font);  // an erased or damaged list becomes a clean empty one
     }
+    // The block write erases the list first: the album it holds is recorded before.
+    WriteRecoveryRecord(IsDamaged(listAddress) ? nullptr : frameList.data(), block, true);
     WriteDataToFlash(listAddress, block);
+    FinishRecoveryRecord();
 }
 
 void CAlbumStore::FreeDataImage() { ResetAlbum(); }

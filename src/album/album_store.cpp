@@ -58,6 +58,12 @@ void CAlbumStore::GetInformation() {
     }
     info.capacity = PictureAreaCapacity(info.listAddress, info.flashTotalSize);
     m_info = info;
+    // Another frame may be attached now: its identity is asked again, and records written by this store
+    // before belong to the earlier one.
+    m_recovery.identityKnown = false;
+    m_recovery.ownRecord.clear();
+    m_recovery.pending = false;
+    m_recovery.frameListValid = true;
     ResetAlbum();
     m_freeBytes = info.capacity;
     m_flash->SetFlashCommand(info.eraseOpcode, info.programFlag ? 1 : 0);
@@ -91,6 +97,7 @@ void CAlbumStore::ResetAlbum() {
     m_freeBytes = m_info.capacity;
     m_listLoaded = false;
     m_changedOnLoad = false;
+    m_recovery.pending = false;
     m_background = kDefaultBackground;
     m_font = kDefaultFont;
 }

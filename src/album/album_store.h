@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "album/album_error.h"
 #include "album/flash_layout.h"
 #include "album/picture_list.h"
+#include "album/recovery.h"
 
 namespace fotolume::device {
 class CCommUSB;
@@ -102,6 +104,26 @@ public:
     void RequestStop() { m_stopRequested.store(true); }
     bool StopRequested() const { return m_stopRequested.load(); }
 
+    // --- Recovery records (recovery.h) -------------------------------------------------------------
+    // The private folder the records live in; empty (the default) turns them off.
+    void SetRecoveryFolder(const std::filesystem::path& folder);
+    const std::filesystem::path& GetRecoveryFolder() const { return m_recovery.folder; }
+    // After ReadPictureList: the frame has no valid list and a record of it names pictures the flash
+    // still holds. The album in memory is then empty, as before; FindRecovery says what can come back.
+    bool RecoveryPending() const { return m_recovery.pending; }
+    // Whether the last ReadPictureList found a valid list on the frame (false: it read as empty).
+    bool ListValidOnFrame() const { return m_recovery.frameListValid; }
+    // Checks every picture of the frame's records against the flash (checksum, then a verified read) and
+    // returns the best album found; kind None when there is none. Throws CAlbumError.
+    RecoveryResult FindRecovery();
+    // Writes the found album's list through the verified list write (no picture data is written), removes
+    // the record and reads the list again, so the album reads as usual (load its pictures next). False,
+    // with nothing written, when the result does not fit this frame or its pictures changed since.
+    // Throws CAlbumError.
+    bool ApplyRecovery(const RecoveryResult& result);
+    // Problems met with records (a damaged record, a folder that cannot be written); one line each.
+    std::vector<std::string> TakeRecoveryWarnings();
+
 private:
     // What the commit adds to a range write: progress before each block, a stop check after some.
     struct RangeHooks {
@@ -121,6 +143,15 @@ private:
     void ResetAlbum();
     void Report(int pictureNumber, int done, int total);
     void StopDataWrite(uint32_t frontier);
+    // recovery.cpp
+    FrameIdentity CurrentIdentity();
+    uint16_t FrameRangeSum(uint32_t address, uint32_t length);
+    RecordedPicture IntendedPicture(const PicEntry& entry);
+    FrameAccess Access();
+    void CheckRecoveryOnLoad(const uint8_t* frameList);
+    void WriteRecoveryRecord(const uint8_t* frameList, const uint8_t* newList, bool newFromFrame);
+    void FinishRecoveryRecord();
+    void Warn(std::string text);
 
     ProgressCallback m_progress;
     DeviceInfo m_info;
@@ -142,6 +173,7 @@ private:
     std::vector<uint8_t> m_tailBuffer;   // reads of a length that is not a multiple of 64 land here first
     std::unique_ptr<device::CCommUSB> m_link;
     std::unique_ptr<device::CProcessFlash> m_flash;
+    RecoveryState m_recovery;
 };
 
 }  // namespace fotolume::album

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "album_recovery.h"
 #include "frame_open.h"
 
 namespace fotolume::cli {
@@ -45,11 +46,13 @@ int OpenAlbum::Open(const GlobalOptions& options) {
     } catch (const CAlbumError& e) {
         return AlbumFailure("reading the frame's header failed", e);
     }
+    EnableRecovery(*store, noRecovery);
     try {
         store->ReadPictureList();
     } catch (const CAlbumError& e) {
         return AlbumFailure("reading the picture list failed", e);
     }
+    PrintRecoveryNotice(*store);
     return kExitOk;
 }
 
@@ -68,17 +71,21 @@ int OpenAlbum::ReadAllPictures() {
 }
 
 int OpenAlbum::Commit() {
-    ProgressBar progress("Writing");
-    bar = &progress;
-    try {
-        store->CommitAlbum();
-    } catch (const CAlbumError& e) {
+    if (!noRecovery.empty()) PrintError("no recovery record can be kept: " + noRecovery);
+    int result = kExitOk;
+    {
+        ProgressBar progress("Writing");
+        bar = &progress;
+        try {
+            store->CommitAlbum();
+            progress.Set(100);
+        } catch (const CAlbumError& e) {
+            result = AlbumFailure("writing the album to the frame failed", e);
+        }
         bar = nullptr;
-        return AlbumFailure("writing the album to the frame failed", e);
     }
-    progress.Set(100);
-    bar = nullptr;
-    return kExitOk;
+    PrintRecoveryWarnings(*store);
+    return result;
 }
 
 }  // namespace fotolume::cli

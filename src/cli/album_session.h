@@ -33,6 +33,7 @@ private:
 struct OpenAlbum {
     std::unique_ptr<album::CAlbumStore> store = std::make_unique<album::CAlbumStore>();
     ProgressBar* bar = nullptr;
+    std::string noRecovery;  // why no recovery record can be kept, when none can
 
     // kExitOk, or the exit code after one error line.
     int Open(const GlobalOptions& options);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "album/album_store.h"
+#include "album_recovery.h"
 #include "album_session.h"
 #include "commands.h"
 #include "frame_open.h"
@@ -163,6 +164,7 @@ int RunColors(const GlobalOptions& options, const std::vector<std::string>& args
         try {
             s.SetColors(font, background);
         } catch (const CAlbumError& e) {
+            PrintRecoveryWarnings(s);
             return AlbumFailure("writing the colours failed", e);
         }
         if (int r = album.Commit(); r != kExitOk) return r;

@@ -12,6 +12,8 @@ int RunList(const GlobalOptions& options, const std::vector<std::string>& args);
 int RunDelete(const GlobalOptions& options, const std::vector<std::string>& args);
 int RunColors(const GlobalOptions& options, const std::vector<std::string>& args);
 int RunBackup(const GlobalOptions& options, const std::vector<std::string>& args);
+// cmd_recover.cpp
+int RunRecover(const GlobalOptions& options, const std::vector<std::string>& args);
 // cmd_codec.cpp
 int RunEncode(const GlobalOptions&, const std::vector<std::string>&);
 int RunDecode(const GlobalOptions&, const std::vector<std::string>&);
@@ -29,6 +31,8 @@ const std::vector<Command>& AllCommands() {
         {"colors", RunColors, "[--font RRGGBB] [--background RRGGBB]",
          "print the frame's text colours, or set them"},
         {"backup", RunBackup, "FILE", "save the whole flash, read with verification, into FILE"},
+        {"recover", RunRecover, "[--dry-run]",
+         "restore the album of an interrupted synchronize from the flash (--dry-run: only show it)"},
         {"encode", RunEncode, "IN.bmp OUT --size WxH [--quality 90] [--mode 3] [--jfif]",
          "encode a BMP into a frame picture stream (or a JFIF file); prints the bytes written"},
         {"decode", RunDecode, "IN OUT.bmp --size WxH",

@@ -83,6 +83,13 @@ constexpr TextKey kFullTexts[] = {
     {"SAVE_TIPS_3", "Cannot save this picture!"},
     {"SAVEDIR_TIPS", "Choose Save Directory"},
     {"SAVEPICFINISH_TIPS", "All pics were saved!"},
+    // The question when a frame is read after an interrupted synchronize, and its outcome.
+    {"RECOVER_TIPS_1",
+     "The last synchronize with this DPF was interrupted. Restore the album from the pictures still on the DPF?"},
+    {"RECOVER_TIPS_2",
+     "Some pictures were damaged by the interruption; only the undamaged pictures can be restored."},
+    {"RECOVER_TIPS_3", "Album restored!"},
+    {"RECOVER_TIPS_4", "The album could not be restored!"},
 };
 
 constexpr TextKey kCompactTexts[] = {
@@ -123,6 +130,13 @@ constexpr TextKey kCompactTexts[] = {
     {"NO_PIC_TIPS", "No Pictures"},
     // The download's default depends on the step that failed; this is the general one.
     {"FAILE_TO_DOWNLOAD_PICS_TIPS", "Fail To Download Picture!"},
+    // The question when a frame is read after an interrupted synchronize, and its outcome.
+    {"RESTORE_ALBUM_TIPS",
+     "The last synchronize with this DPF was interrupted. Restore the album from the pictures still on the DPF?"},
+    {"RESTORE_DAMAGED_TIPS",
+     "Some pictures were damaged by the interruption; only the undamaged pictures can be restored."},
+    {"RESTORE_FINISHED_TIPS", "Album restored!"},
+    {"RESTORE_FAILED_TIPS", "The album could not be restored!"},
 };
 
 }  // namespace

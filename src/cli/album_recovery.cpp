@@ -1,0 +1,26 @@
+#include "album_recovery.h"
+
+#include "commands.h"
+#include "folders.h"
+
+namespace fotolume::cli {
+
+bool EnableRecovery(album::CAlbumStore& store, std::string& problem) {
+    const std::filesystem::path folder = config::PrivateCacheFolder("fotolume", &problem);
+    if (folder.empty()) return false;
+    store.SetRecoveryFolder(folder);
+    return true;
+}
+
+void PrintRecoveryWarnings(album::CAlbumStore& store) {
+    for (const std::string& warning : store.TakeRecoveryWarnings()) PrintError(warning);
+}
+
+void PrintRecoveryNotice(album::CAlbumStore& store) {
+    PrintRecoveryWarnings(store);
+    if (store.RecoveryPending()) {
+        PrintError("an interrupted synchronize was found on this frame; 'fotolume-cli recover' restores its album");
+    }
+}
+
+}  // namespace fotolume::cli

@@ -1,0 +1,154 @@
+#include "recovery_fixture.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "device/process_flash.h"
+
+namespace fotolume::album::testing {
+
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "fotolume-recovery-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    if (!m_path.empty()) fs::remove_all(m_path, ec);
+}
+
+std::vector<fs::path> TempFolder::Records() const { return ListRecordFiles(m_path); }
+
+int CommitCode(CAlbumStore& store) {
+    try {
+        return store.CommitAlbum() ? 0 : -1;
+    } catch (const CAlbumError& e) {
+        return e.Code();
+    }
+}
+
+sim::NewFrame RecoveryScenario::Layout() {
+    sim::NewFrame layout;
+    layout.flashSize = 512 * 1024;
+    layout.listAddress = kL;
+    return layout;
+}
+
+RecoveryScenario::RecoveryScenario() : frame(Layout()) {
+    auto a = Store();
+    a->store.GetInformation();
+    a->store.ReadPictureList();
+    for (uint32_t i = 0; i < 3; ++i) a->store.AddPictureData(Picture(kOld[i], i).data(), kOld[i]);
+    EXPECT_TRUE(a->store.CommitAlbum());
+    for (int i = 0; i < 3; ++i) {
+        PicEntry e;
+        a->store.GetPictureEntry(i, e);
+        oldPictures.push_back({e.address, Picture(kOld[i], static_cast<uint32_t>(i))});
+    }
+    initial = frame.emulator.Flash();
+
+    auto b = Edited();
+    EXPECT_TRUE(b->store.CommitAlbum());
+    commitCommands = b->Sent();
+    const Album meant = PicturesInMemory(b->store);
+    for (int i = 0; i < b->store.GetPictureCount(); ++i) {
+        PicEntry e;
+        b->store.GetPictureEntry(i, e);
+        newPictures.push_back({e.address, meant[static_cast<size_t>(i)]});
+    }
+    EXPECT_EQ(newPictures.size(), 4u);
+    EXPECT_TRUE(folder.Records().empty()) << "a completed commit leaves no record";
+}
+
+std::unique_ptr<BoundStore> RecoveryScenario::Store() {
+    auto bound = std::make_unique<BoundStore>(frame.emulator);
+    bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
+    bound->store.SetRecoveryFolder(folder.Path());
+    return bound;
+}
+
+std::unique_ptr<BoundStore> RecoveryScenario::Reader() {
+    auto bound = Store();
+    bound->store.GetInformation();
+    bound->store.ReadPictureList();
+    return bound;
+}
+
+Album RecoveryScenario::ReadBack() {
+    auto bound = std::make_unique<BoundStore>(frame.emulator);
+    bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
+    bound->store.GetInformation();
+    bound->store.ReadPictureList();
+    for (int i = 0; i < bound->store.GetPictureCount(); ++i) bound->store.LoadPicture(i);
+    return PicturesInMemory(bound->store);
+}
+
+std::unique_ptr<BoundStore> RecoveryScenario::Edited() {
+    frame.emulator.SetFaults({});
+    frame.emulator.Flash() = initial;
+    frame.emulator.PowerCycle();
+    auto a = Reader();
+    for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+    EXPECT_TRUE(a->store.AddPictureData(Picture(40000, 10).data(), 40000));
+    EXPECT_TRUE(a->store.AddPictureData(Picture(30000, 11).data(), 30000));
+    EXPECT_TRUE(a->store.DeletePicture(1));
+    frame.emulator.PowerCycle();
+    a->ClearSent();
+    a->progress.clear();
+    return a;
+}
+
+int RecoveryScenario::CutAfter(uint64_t k) {
+    for (const fs::path& p : folder.Records()) fs::remove(p);
+    auto a = Edited();
+    frame.emulator.SetFaults({.vanishAfter = k});
+    const int code = CommitCode(a->store);
+    frame.emulator.SetFaults({});
+    frame.emulator.PowerCycle();
+    return code;
+}
+
+bool RecoveryScenario::InsideBlockWrite(uint64_t k) const {
+    bool inside = false;
+    for (uint64_t i = 0; i < k && i < commitCommands.size(); ++i) {
+        if (commitCommands[i].IsErase()) inside = true;
+        if (commitCommands[i].IsChecksum()) inside = false;
+    }
+    return inside;
+}
+
+bool RecoveryScenario::Whole(const MeantPicture& picture) const {
+    const auto& flash = frame.emulator.Flash();
+    return std::equal(picture.bytes.begin(), picture.bytes.end(), flash.begin() + picture.address);
+}
+
+Album RecoveryScenario::ExpectedRecovery() const {
+    auto allWhole = [&](const std::vector<MeantPicture>& list) {
+        return std::all_of(list.begin(), list.end(), [&](const MeantPicture& p) { return Whole(p); });
+    };
+    Album out;
+    if (allWhole(newPictures)) {
+        for (const auto& p : newPictures) out.push_back(p.bytes);
+        return out;
+    }
+    if (allWhole(oldPictures)) {
+        for (const auto& p : oldPictures) out.push_back(p.bytes);
+        return out;
+    }
+    for (const auto& p : newPictures) {
+        if (Whole(p)) out.push_back(p.bytes);
+    }
+    for (const auto& p : oldPictures) {
+        const bool alsoNew = std::any_of(newPictures.begin(), newPictures.end(),
+                                         [&](const MeantPicture& n) { return n.address == p.address; });
+        if (!alsoNew && Whole(p)) out.push_back(p.bytes);
+    }
+    return out;
+}
+
+}  // namespace fotolume::album::testing

@@ -1,0 +1,68 @@
+// An album edit (two pictures appended, one deleted) committed with a recovery folder, interrupted by a
+// power cut after any command, and what a recovery must bring back from the flash the cut left.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "album_fixture.h"
+
+namespace fotolume::album::testing {
+
+using Album = std::vector<std::vector<uint8_t>>;
+
+// A fresh private folder, removed with the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::filesystem::path& Path() const { return m_path; }
+    std::vector<std::filesystem::path> Records() const;  // record files in it
+
+private:
+    std::filesystem::path m_path;
+};
+
+// A picture as meant: where the list puts it and its bytes.
+struct MeantPicture {
+    uint32_t address;
+    std::vector<uint8_t> bytes;
+};
+
+struct RecoveryScenario {
+    static constexpr uint32_t kL = 0x10000;
+    static constexpr uint32_t kOld[3] = {30000, 50000, 20000};
+
+    RecoveryScenario();
+
+    static sim::NewFrame Layout();
+    // Fast status polls and the scenario's recovery folder.
+    std::unique_ptr<BoundStore> Store();
+    // A store that has read the frame (list only) with records on.
+    std::unique_ptr<BoundStore> Reader();
+    // The frame as before the edit, and a store that has read it and made the edit in memory.
+    std::unique_ptr<BoundStore> Edited();
+    // The album as a fresh read of the frame (records off) sees it.
+    Album ReadBack();
+    // Edited, committed with the power going after command k; 0 when the commit completed, else the code.
+    int CutAfter(uint64_t k);
+
+    // Whether command k of the commit falls between a block's erase and its checksum.
+    bool InsideBlockWrite(uint64_t k) const;
+    // What a recovery must give for the flash as it is now: the new album when all of its pictures are
+    // whole, else the old one when all of its are, else every whole picture (new order, then old).
+    Album ExpectedRecovery() const;
+    bool Whole(const MeantPicture& picture) const;
+
+    mutable AlbumFrame frame;  // Flash() of the emulator is not const
+    TempFolder folder;
+    std::vector<uint8_t> initial;
+    std::vector<MeantPicture> oldPictures, newPictures;
+    std::vector<SentCommand> commitCommands;  // of an undisturbed commit of the edit
+};
+
+int CommitCode(CAlbumStore& store);
+
+}  // namespace fotolume::album::testing

@@ -1,0 +1,394 @@
+// Recovery records: their format and its damage checks, when the store writes and removes them, and
+// what it refuses: records of another frame, damaged records, stale records, results that went stale.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "device/checksum.h"
+#include "recovery_fixture.h"
+
+namespace fotolume::album::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+RecoveryRecord SampleRecord() {
+    RecoveryRecord r;
+    r.identity = {524288, 0x10000, 128, 160, 0xBEEF};
+    r.writtenAt = 0x0123456789ABCDEFull;
+    r.hasOldList = true;
+    r.oldList.assign(kListSize, 0);
+    InitEmptyList(r.oldList.data(), 0x1234, 0x5678);
+    r.newList = r.oldList;
+    r.oldPictures = {{0x11000, 30000, 0xAAAA, false, 0}};
+    r.newPictures = {{0x11000, 30000, 0xAAAA, false, 0}, {0x18530, 40000, 0x0102, true, 0xDEADBEEF}};
+    return r;
+}
+
+// The frame's record file: the only one in the folder.
+fs::path OnlyRecord(const RecoveryScenario& s) {
+    auto records = s.folder.Records();
+    EXPECT_EQ(records.size(), 1u);
+    return records.empty() ? fs::path() : records.front();
+}
+
+// The 1-based index of the commit's command that erases its first data block.
+uint64_t DataEraseIndex(const RecoveryScenario& s) {
+    int erases = 0;
+    for (size_t i = 0; i < s.commitCommands.size(); ++i) {
+        if (s.commitCommands[i].IsErase() && ++erases == 2) return i + 1;
+    }
+    return 0;
+}
+
+// A cut just before that erase: the list is gone, the new pictures are not written, the old ones are
+// all whole.
+uint64_t CutBeforeDataErase(const RecoveryScenario& s) {
+    const uint64_t erase = DataEraseIndex(s);
+    EXPECT_GT(erase, 5u);
+    EXPECT_TRUE(s.commitCommands[erase - 5].IsChecksum());
+    return erase - 4;
+}
+
+TEST(RecoveryRecordFormat, RoundTripsAndRejectsEveryDamage) {
+    const RecoveryRecord r = SampleRecord();
+    const std::vector<uint8_t> bytes = EncodeRecord(r);
+    ASSERT_EQ(bytes.size(), 36u + 2 * kListSize + 16 * 3 + 4);
+    RecoveryRecord back;
+    std::string problem;
+    ASSERT_TRUE(DecodeRecord(bytes, back, problem)) << problem;
+    EXPECT_EQ(back.identity, r.identity);
+    EXPECT_EQ(back.writtenAt, r.writtenAt);
+    EXPECT_TRUE(back.hasOldList);
+    EXPECT_EQ(back.oldList, r.oldList);
+    EXPECT_EQ(back.newPictures, r.newPictures);
+    EXPECT_EQ(back.oldPictures, r.oldPictures);
+
+    // Every shortening is truncation, every changed byte is damage.
+    for (size_t cut : {size_t{0}, size_t{3}, size_t{20}, size_t{36}, size_t{5000}, bytes.size() - 1}) {
+        std::vector<uint8_t> shorter(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+        EXPECT_FALSE(DecodeRecord(shorter, back, problem)) << cut;
+        EXPECT_EQ(problem, "truncated") << cut;
+    }
+    for (size_t at = 6; at < bytes.size(); at += 97) {
+        std::vector<uint8_t> damaged = bytes;
+        damaged[at] ^= 0x10;
+        EXPECT_FALSE(DecodeRecord(damaged, back, problem)) << at;
+    }
+    std::vector<uint8_t> longer = bytes;
+    longer.push_back(0);
+    EXPECT_FALSE(DecodeRecord(longer, back, problem));
+    std::vector<uint8_t> newer = bytes;
+    newer[4] = 2;
+    EXPECT_FALSE(DecodeRecord(newer, back, problem));
+    EXPECT_NE(problem.find("version 2"), std::string::npos) << problem;
+
+    // Records of frames that differ in any identity value are named apart.
+    FrameIdentity other = r.identity;
+    other.firstBlockSum ^= 1;
+    EXPECT_NE(RecordNamePrefix(other), RecordNamePrefix(r.identity));
+    other = r.identity;
+    other.flashTotalSize *= 2;
+    EXPECT_NE(RecordNamePrefix(other), RecordNamePrefix(r.identity));
+}
+
+TEST(RecoveryRecordFile, IsPrivateAndReplacedWhole) {
+    TempFolder folder;
+    const fs::path file = folder.Path() / (RecordNamePrefix(SampleRecord().identity) + "x.rec");
+    std::string error;
+    ASSERT_TRUE(WriteRecordFile(file, SampleRecord(), error)) << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    RecoveryRecord changed = SampleRecord();
+    changed.newPictures.pop_back();
+    ASSERT_TRUE(WriteRecordFile(file, changed, error));
+    RecoveryRecord back;
+    std::string problem;
+    ASSERT_TRUE(ReadRecordFile(file, back, problem)) << problem;
+    EXPECT_EQ(back.newPictures.size(), 1u);
+    EXPECT_EQ(ListRecordFiles(folder.Path(), SampleRecord().identity), std::vector<fs::path>{file});
+    EXPECT_FALSE(WriteRecordFile(folder.Path() / "no" / "such.rec", SampleRecord(), error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(RecoveryRecords, TheCommitRecordsBothAlbumsBeforeTheListIsErasedAndRemovesTheRecordAfter) {
+    RecoveryScenario s;
+    auto a = s.Edited();
+    bool seen = false;
+    a->onProgress = [&](const ProgressCall& call) {
+        // Progress 2 of 100 comes after the record and before the list block is erased.
+        if (call.done != 2 || call.total != 100) return;
+        seen = true;
+        RecoveryRecord r;
+        std::string problem;
+        ASSERT_TRUE(ReadRecordFile(OnlyRecord(s), r, problem)) << problem;
+        EXPECT_EQ(r.identity.flashTotalSize, 512u * 1024);
+        EXPECT_EQ(r.identity.listAddress, RecoveryScenario::kL);
+        EXPECT_EQ(r.identity.lcdWidth, 128);
+        EXPECT_EQ(r.identity.firstBlockSum, device::ByteSum16(s.initial.data(), kBlockSize));
+        ASSERT_TRUE(r.hasOldList);
+        EXPECT_TRUE(std::equal(r.oldList.begin(), r.oldList.end(), s.initial.begin() + RecoveryScenario::kL));
+        EXPECT_TRUE(std::equal(r.newList.begin(), r.newList.end(), a->store.PictureListBytes()));
+        ASSERT_EQ(r.oldPictures.size(), 3u);
+        ASSERT_EQ(r.newPictures.size(), 4u);
+        for (size_t i = 0; i < 3; ++i) {
+            const auto& meant = s.oldPictures[i];
+            EXPECT_EQ(r.oldPictures[i].address, meant.address);
+            EXPECT_EQ(r.oldPictures[i].sum, device::ByteSum16(meant.bytes.data(), meant.bytes.size()));
+        }
+        for (size_t i = 0; i < 4; ++i) {
+            const auto& meant = s.newPictures[i];
+            EXPECT_EQ(r.newPictures[i].length, meant.bytes.size());
+            EXPECT_EQ(r.newPictures[i].sum, device::ByteSum16(meant.bytes.data(), meant.bytes.size()));
+        }
+        // The appended pictures are written by this commit: their CRC is known too.
+        EXPECT_FALSE(r.newPictures[1].hasCrc);
+        EXPECT_TRUE(r.newPictures[2].hasCrc);
+        EXPECT_EQ(r.newPictures[3].crc, Crc32(s.newPictures[3].bytes.data(), s.newPictures[3].bytes.size()));
+    };
+    ASSERT_TRUE(a->store.CommitAlbum());
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(s.folder.Records().empty());
+}
+
+TEST(RecoveryRecords, WithoutAFolderNothingIsWrittenAndNothingIsAsked) {
+    RecoveryScenario s;
+    auto a = s.Edited();
+    a->store.SetRecoveryFolder({});
+    ASSERT_TRUE(a->store.CommitAlbum());
+    // The commit without records sends exactly what it always did: one checksum query per block
+    // written or read, and no query of the frame's first block.
+    for (const SentCommand& c : a->Sent()) EXPECT_FALSE(c.IsChecksum() && c.Address() == 0);
+    EXPECT_LT(a->Sent().size(), s.commitCommands.size());
+}
+
+TEST(RecoveryRecords, ARetryAfterAFailedCommitKeepsTheOldAlbumInItsRecord) {
+    RecoveryScenario s;
+    auto a = s.Edited();
+    // The first attempt fails reading the first data block: the list is erased already.
+    const uint64_t erase = DataEraseIndex(s);
+    ASSERT_GT(erase, 6u);
+    ASSERT_TRUE(s.commitCommands[erase - 7].IsRead());
+    s.frame.emulator.SetFaults({.failCommand = erase - 6});
+    EXPECT_EQ(CommitCode(a->store), ErrTransfer);
+    // The second attempt dies at the same place; its record still names the album the frame held
+    // before the first, not the erased list it found.
+    s.frame.emulator.SetFaults({});
+    s.frame.emulator.PowerCycle();
+    a->onProgress = [&](const ProgressCall& call) {
+        if (call.done == 3 && call.total == 100) {
+            s.frame.emulator.SetFaults({.vanishAfter = s.frame.emulator.CommandCount() + 2});
+        }
+    };
+    EXPECT_EQ(CommitCode(a->store), ErrTransfer);
+    s.frame.emulator.SetFaults({});
+    s.frame.emulator.PowerCycle();
+    RecoveryRecord r;
+    std::string problem;
+    ASSERT_TRUE(ReadRecordFile(OnlyRecord(s), r, problem)) << problem;
+    ASSERT_TRUE(r.hasOldList);
+    ASSERT_EQ(r.oldPictures.size(), 3u);
+    EXPECT_EQ(r.oldPictures[1].address, s.oldPictures[1].address);
+
+    auto reader = s.Reader();
+    ASSERT_TRUE(reader->store.RecoveryPending());
+    const RecoveryResult found = reader->store.FindRecovery();
+    EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
+    ASSERT_TRUE(reader->store.ApplyRecovery(found));
+    Album old;
+    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
+    EXPECT_EQ(s.ReadBack(), old);
+}
+
+TEST(RecoveryRecords, ARecordOfAnotherFrameIsNeverApplied) {
+    RecoveryScenario s;
+    s.CutAfter(CutBeforeDataErase(s));
+    const fs::path record = OnlyRecord(s);
+    const std::vector<uint8_t> cutFlash = s.frame.emulator.Flash();
+
+    // The same flash with one byte of the frame's own region changed, and the same picture area on a
+    // frame twice the size: each would take the record if it were not checked.
+    for (int variant = 0; variant < 2; ++variant) {
+        SCOPED_TRACE(variant == 0 ? "other first block" : "other flash size");
+        sim::NewFrame layout = RecoveryScenario::Layout();
+        if (variant == 1) layout.flashSize *= 2;
+        AlbumFrame other(layout);
+        std::copy(cutFlash.begin() + kBlockSize, cutFlash.end(), other.emulator.Flash().begin() + kBlockSize);
+        if (variant == 0) {
+            std::copy(cutFlash.begin(), cutFlash.begin() + kBlockSize, other.emulator.Flash().begin());
+            other.emulator.Flash()[0x8000] ^= 0x01;
+        }
+        const std::vector<uint8_t> before = other.emulator.Flash();
+        // The record under the name of the other frame's identity.
+        auto probe = std::make_unique<BoundStore>(other.emulator);
+        probe->store.GetInformation();
+        const DeviceInfo& info = probe->store.Info();
+        const FrameIdentity id{info.flashTotalSize, info.listAddress, static_cast<uint16_t>(info.lcdWidth),
+                               static_cast<uint16_t>(info.lcdHeight),
+                               device::ByteSum16(other.emulator.Flash().data(), kBlockSize)};
+        const fs::path renamed = s.folder.Path() / (RecordNamePrefix(id) + "moved.rec");
+        fs::copy_file(record, renamed, fs::copy_options::overwrite_existing);
+
+        auto reader = std::make_unique<BoundStore>(other.emulator);
+        reader->store.SetRecoveryFolder(s.folder.Path());
+        reader->store.GetInformation();
+        reader->store.ReadPictureList();
+        EXPECT_FALSE(reader->store.RecoveryPending());
+        const RecoveryResult found = reader->store.FindRecovery();
+        EXPECT_EQ(found.kind, RecoveryKind::None);
+        EXPECT_FALSE(reader->store.ApplyRecovery(found));
+        EXPECT_EQ(other.emulator.Flash(), before);
+        fs::remove(renamed);
+    }
+    // The frame it belongs to still takes it.
+    EXPECT_TRUE(s.Reader()->store.RecoveryPending());
+}
+
+TEST(RecoveryRecords, ADamagedOrTruncatedRecordIsIgnoredWithAWarning) {
+    RecoveryScenario s;
+    for (int variant = 0; variant < 2; ++variant) {
+        s.CutAfter(CutBeforeDataErase(s));
+        const fs::path record = OnlyRecord(s);
+        std::vector<uint8_t> bytes = ReadFile(record);
+        if (variant == 0) {
+            bytes.resize(bytes.size() / 2);
+        } else {
+            bytes[100] ^= 0xFF;
+        }
+        WriteFile(record, bytes);
+        auto reader = s.Reader();
+        EXPECT_FALSE(reader->store.RecoveryPending());
+        EXPECT_EQ(reader->store.FindRecovery().kind, RecoveryKind::None);
+        const auto warnings = reader->store.TakeRecoveryWarnings();
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_NE(warnings[0].find(variant == 0 ? "is truncated" : "is damaged"), std::string::npos) << warnings[0];
+        // Kept aside, so that the warning comes once.
+        EXPECT_TRUE(s.folder.Records().empty());
+        EXPECT_TRUE(fs::exists(fs::path(record).concat(".damaged")));
+        EXPECT_TRUE(s.Reader()->store.TakeRecoveryWarnings().empty());
+        fs::remove(fs::path(record).concat(".damaged"));
+    }
+}
+
+TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
+    RecoveryScenario s;
+    // The power goes after the list is written but before its checksum query: the commit failed, the
+    // frame holds the new album, and the record is left behind.
+    const uint64_t commands = s.commitCommands.size();
+    ASSERT_TRUE(s.commitCommands.back().IsChecksum());
+    EXPECT_NE(s.CutAfter(commands - 1), 0);
+    const fs::path stale = OnlyRecord(s);
+    // A record of a frame with the same identity but another album (its lists match neither).
+    RecoveryRecord foreign;
+    std::string problem;
+    ASSERT_TRUE(ReadRecordFile(stale, foreign, problem));
+    SetListColors(foreign.newList.data(), 0x1111, 0x2222);
+    SetListColors(foreign.oldList.data(), 0x1111, 0x2222);
+    const fs::path kept = s.folder.Path() / (RecordNamePrefix(foreign.identity) + "z.rec");
+    std::string error;
+    ASSERT_TRUE(WriteRecordFile(kept, foreign, error));
+
+    auto reader = s.Reader();
+    EXPECT_FALSE(reader->store.RecoveryPending());
+    EXPECT_EQ(reader->store.GetPictureCount(), 4);
+    EXPECT_EQ(reader->store.FindRecovery().kind, RecoveryKind::None);
+    EXPECT_EQ(s.folder.Records(), std::vector<fs::path>{kept});
+}
+
+TEST(RecoveryRecords, ApplyRefusesAResultTheFlashNoLongerMatches) {
+    RecoveryScenario s;
+    s.CutAfter(CutBeforeDataErase(s));
+    auto reader = s.Reader();
+    const RecoveryResult found = reader->store.FindRecovery();
+    ASSERT_EQ(found.kind, RecoveryKind::OldAlbum);
+    EXPECT_EQ(found.oldCount, 3);
+    EXPECT_EQ(found.newCount, 4);
+    ASSERT_EQ(found.checked.size(), 5u);
+    EXPECT_TRUE(found.checked[0].inNewList && found.checked[0].inOldList && found.checked[0].intact);
+    EXPECT_FALSE(found.checked[2].intact);  // appended, never written
+    s.frame.emulator.Flash()[s.oldPictures[2].address + 10] ^= 0x5A;
+    const std::vector<uint8_t> before = s.frame.emulator.Flash();
+    EXPECT_FALSE(reader->store.ApplyRecovery(found));
+    EXPECT_EQ(s.frame.emulator.Flash(), before);
+    EXPECT_EQ(reader->store.ApplyRecovery(RecoveryResult{}), false);
+    // Checked again, the album that is left is the two whole old pictures.
+    const RecoveryResult again = reader->store.FindRecovery();
+    EXPECT_EQ(again.kind, RecoveryKind::IntactPictures);
+    ASSERT_TRUE(reader->store.ApplyRecovery(again));
+    EXPECT_EQ(s.ReadBack(), (Album{s.oldPictures[0].bytes, s.oldPictures[1].bytes}));
+}
+
+TEST(RecoveryRecords, APictureWhoseBytesMovedButKeepTheirSumIsNotWhole) {
+    RecoveryScenario s;
+    // Cut just before the list block is written for the last time: every new picture is on the flash.
+    uint64_t lastErase = 0;
+    for (size_t i = 0; i < s.commitCommands.size(); ++i) {
+        if (s.commitCommands[i].IsErase()) lastErase = i + 1;
+    }
+    ASSERT_GT(lastErase, 4u);
+    s.CutAfter(lastErase - 4);
+    auto& flash = s.frame.emulator.Flash();
+    const uint32_t at = s.newPictures[2].address + 1000;
+    ASSERT_NE(flash[at], flash[at + 1]);
+    std::swap(flash[at], flash[at + 1]);  // the byte sum stays, the picture is not what was written
+    auto reader = s.Reader();
+    EXPECT_TRUE(reader->store.RecoveryPending());
+    const RecoveryResult found = reader->store.FindRecovery();
+    EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
+    ASSERT_EQ(found.checked.size(), 5u);
+    EXPECT_FALSE(found.checked[2].intact);
+    EXPECT_TRUE(found.checked[3].intact);
+}
+
+TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
+    RecoveryScenario s;
+    // Find the command that programs the list block's first 4 KB, the last program of the write.
+    {
+        s.frame.emulator.Flash() = s.initial;
+        s.frame.emulator.PowerCycle();
+        auto probe = s.Reader();
+        probe->ClearSent();
+        probe->store.SetColors(0x001F, 0xF800);
+        const auto sent = probe->Sent();
+        uint64_t lastProgram = 0;
+        for (size_t i = 0; i < sent.size(); ++i) {
+            if (sent[i].IsProgram()) lastProgram = i + 1;
+        }
+        ASSERT_GT(lastProgram, 0u);
+        s.frame.emulator.Flash() = s.initial;
+        s.frame.emulator.PowerCycle();
+        auto cut = s.Reader();
+        s.frame.emulator.SetFaults({.vanishAfter = s.frame.emulator.CommandCount() + lastProgram - 1});
+        EXPECT_THROW(cut->store.SetColors(0x001F, 0xF800), CAlbumError);
+        s.frame.emulator.SetFaults({});
+        s.frame.emulator.PowerCycle();
+    }
+    auto reader = s.Reader();
+    ASSERT_FALSE(reader->store.ListValidOnFrame());
+    ASSERT_TRUE(reader->store.RecoveryPending());
+    const RecoveryResult found = reader->store.FindRecovery();
+    EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
+    ASSERT_TRUE(reader->store.ApplyRecovery(found));
+    uint16_t font = 0, background = 0;
+    reader->store.GetColors(font, background);
+    EXPECT_EQ(font, 0x001F);
+    EXPECT_EQ(background, 0xF800);
+    Album old;
+    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
+    EXPECT_EQ(s.ReadBack(), old);
+}
+
+}  // namespace
+}  // namespace fotolume::album::testing

@@ -1,0 +1,249 @@
+// fotolume-cli recover against fotolume-sim: synchronizes cut off by a power cut at sampled commands,
+// and a delete whose frame went away while the list was being written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "album/album_store.h"
+#include "device/process_flash.h"
+#include "program_runner.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+
+namespace fotolume::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Album = std::vector<std::vector<uint8_t>>;
+
+std::vector<uint8_t> Bytes(uint32_t size, uint8_t seed) {
+    std::vector<uint8_t> out(size);
+    uint32_t x = seed * 2654435761u + 99u;
+    for (auto& b : out) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 16);
+    }
+    return out;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct Meant {
+    uint32_t address;
+    std::vector<uint8_t> bytes;
+};
+
+// A store over its own emulator of the image file (written through).
+struct ImageStore {
+    ImageStore(const std::string& image, const fs::path& records, bool load = true) : emulator(sim::CFlashEmulator::OpenImage(image, {})) {
+        auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{emulator.get()});
+        backend = owned.get();
+        store.Bind(std::move(owned), "zentaris");
+        store.Flash().SetPollInterval(std::chrono::milliseconds(0));
+        store.SetRecoveryFolder(records);
+        store.GetInformation();
+        store.ReadPictureList();
+        for (int i = 0; load && i < store.GetPictureCount(); ++i) store.LoadPicture(i);
+    }
+    std::vector<Meant> Listed() const {
+        std::vector<Meant> out;
+        for (int i = 0; i < store.GetPictureCount(); ++i) {
+            album::PicEntry e;
+            store.GetPictureEntry(i, e);
+            out.push_back({e.address, std::vector<uint8_t>(store.PictureData(i), store.PictureData(i) + e.length)});
+        }
+        return out;
+    }
+    size_t VendorCommands() const {
+        return static_cast<size_t>(std::count_if(backend->SentCommands().begin(), backend->SentCommands().end(),
+                                                 [](const auto& s) { return s.cdb[0] == 0xCB || s.cdb[0] == 0xCD; }));
+    }
+
+    std::unique_ptr<sim::CFlashEmulator> emulator;
+    sim::CEmulatorBackend* backend = nullptr;
+    album::CAlbumStore store;
+};
+
+class RecoverCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frames = dir.Path() + "/frames";
+        fs::create_directories(frames);
+        cache = dir.Path() + "/cache";
+        records = fs::path(cache) / "fotolume";
+        fs::create_directories(records);
+        fs::permissions(records, fs::perms::owner_all, fs::perm_options::replace);
+        image = dir.Path() + "/frame.img";
+        ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
+        {
+            ImageStore s(image, records);
+            for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(s.store.AddPictureData(Bytes(kOld[i], i).data(), kOld[i]));
+            ASSERT_TRUE(s.store.CommitAlbum());
+            oldPictures = s.Listed();
+        }
+        initial = ReadFile(image);
+    }
+
+    RunResult Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--frames", frames});
+        return RunProgram(FOTOLUME_CLI_PATH, args, {"XDG_CACHE_HOME=" + cache});
+    }
+
+    // The edit on the initial image, committed with the power going after command k (0: never).
+    // Returns the number of commands of the commit.
+    size_t CutAfter(uint64_t k) {
+        WriteFile(image, initial);
+        ImageStore s(image, records);
+        EXPECT_TRUE(s.store.AddPictureData(Bytes(40000, 10).data(), 40000));
+        EXPECT_TRUE(s.store.AddPictureData(Bytes(30000, 11).data(), 30000));
+        EXPECT_TRUE(s.store.DeletePicture(1));
+        newPictures = s.Listed();
+        s.emulator->PowerCycle();
+        s.backend->ClearSent();
+        s.emulator->SetFaults({.vanishAfter = k});
+        try {
+            s.store.CommitAlbum();
+        } catch (const album::CAlbumError&) {
+        }
+        return s.VendorCommands();
+    }
+
+    bool Whole(const std::vector<uint8_t>& flash, const Meant& p) const {
+        return std::equal(p.bytes.begin(), p.bytes.end(), flash.begin() + p.address);
+    }
+
+    Album Expected() const {
+        const std::vector<uint8_t> flash = ReadFile(image);
+        auto all = [&](const std::vector<Meant>& list) {
+            return std::all_of(list.begin(), list.end(), [&](const Meant& p) { return Whole(flash, p); });
+        };
+        Album out;
+        if (all(newPictures) || all(oldPictures)) {
+            for (const Meant& p : all(newPictures) ? newPictures : oldPictures) out.push_back(p.bytes);
+            return out;
+        }
+        for (const Meant& p : newPictures) {
+            if (Whole(flash, p)) out.push_back(p.bytes);
+        }
+        for (const Meant& p : oldPictures) {
+            bool inNew = std::any_of(newPictures.begin(), newPictures.end(),
+                                     [&](const Meant& n) { return n.address == p.address; });
+            if (!inNew && Whole(flash, p)) out.push_back(p.bytes);
+        }
+        return out;
+    }
+
+    Album AlbumOnImage() {
+        ImageStore s(image, {});
+        Album out;
+        for (const Meant& p : s.Listed()) out.push_back(p.bytes);
+        return out;
+    }
+
+    static constexpr uint32_t kOld[3] = {30000, 50000, 20000};
+    ScratchDir dir;
+    std::string frames, cache, image;
+    fs::path records;
+    std::vector<uint8_t> initial;
+    std::vector<Meant> oldPictures, newPictures;
+};
+
+TEST_F(RecoverCommand, BringsBackTheAlbumAfterACutAtSampledCommands) {
+    const size_t commands = CutAfter(0);
+    ASSERT_GT(commands, 300u);
+    ASSERT_TRUE(fs::is_empty(records));
+    int restored = 0;
+    for (size_t k = commands / 16; k < commands; k += commands / 8) {
+        SCOPED_TRACE("power cut after command " + std::to_string(k));
+        CutAfter(k);
+        const Album expected = Expected();
+        const std::vector<uint8_t> cut = ReadFile(image);
+        ServedFrame frame(image, frames + "/f.sock");
+        ASSERT_TRUE(frame.Ready());
+        RunResult list = Cli({"list"});
+        EXPECT_EQ(list.exitCode, 0) << list.err;
+        if (!list.out.empty()) {
+            // The list was still (or again) valid: nothing to do.
+            EXPECT_TRUE(list.err.empty()) << list.err;
+            RunResult r = Cli({"recover"});
+            EXPECT_EQ(r.exitCode, 0);
+            EXPECT_NE(r.out.find("nothing to recover"), std::string::npos) << r.out;
+            continue;
+        }
+        EXPECT_EQ(std::count(list.err.begin(), list.err.end(), '\n'), 1) << list.err;
+        EXPECT_NE(list.err.find("an interrupted synchronize was found"), std::string::npos) << list.err;
+        EXPECT_NE(list.err.find("'fotolume-cli recover'"), std::string::npos) << list.err;
+
+        RunResult dry = Cli({"recover", "--dry-run"});
+        ASSERT_EQ(dry.exitCode, 0) << dry.err;
+        EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
+        EXPECT_EQ(ReadFile(image), cut);
+        EXPECT_EQ(Cli({"recover", "--all"}).exitCode, 1);
+
+        RunResult r = Cli({"recover"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.out.find("Restored: the frame holds " + std::to_string(expected.size()) + " picture(s)."),
+                  std::string::npos)
+            << r.out;
+        list = Cli({"list"});
+        EXPECT_TRUE(list.err.empty()) << list.err;
+        EXPECT_EQ(static_cast<size_t>(std::count(list.out.begin(), list.out.end(), '\n')), expected.size());
+        frame.Stop();
+        EXPECT_EQ(AlbumOnImage(), expected);
+        EXPECT_TRUE(fs::is_empty(records));
+        ++restored;
+    }
+    EXPECT_GE(restored, 5);
+}
+
+TEST_F(RecoverCommand, ADeleteCutOffWhileWritingTheListComesBack) {
+    // The same reads and delete in process, as the command sends them from the frame's start, to find
+    // the command that programs the list block's first 4 KB.
+    size_t lastProgram = 0;
+    {
+        ScratchDir other;
+        const std::string copy = other.Path() + "/copy.img";
+        WriteFile(copy, initial);
+        ImageStore s(copy, other.Path(), false);
+        ASSERT_TRUE(s.store.DeletePicture(1));
+        ASSERT_TRUE(s.store.CommitAlbum());
+        size_t index = 0;
+        for (const auto& c : s.backend->SentCommands()) {
+            if (c.cdb[0] != 0xCB && c.cdb[0] != 0xCD) continue;
+            ++index;
+            if (c.cdb[0] == 0xCB && c.cdb[10] == 0x02) lastProgram = index;
+        }
+    }
+    ASSERT_GT(lastProgram, 0u);
+    {
+        ServedFrame frame(image, frames + "/f.sock", {"--vanish-after", std::to_string(lastProgram - 1)});
+        ASSERT_TRUE(frame.Ready());
+        RunResult r = Cli({"delete", "2"});
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+    }
+    ASSERT_FALSE(fs::is_empty(records)) << "the record stays";
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    RunResult r = Cli({"recover"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Restoring the new album: 2 picture(s)"), std::string::npos) << r.out;
+    frame.Stop();
+    EXPECT_EQ(AlbumOnImage(), (Album{oldPictures[0].bytes, oldPictures[2].bytes}));
+    EXPECT_TRUE(fs::is_empty(records));
+}
+
+}  // namespace
+}  // namespace fotolume::cli::testing
