@@ -17,3 +17,10 @@ echo "Simulated frame: $image (socket $frames/demo.sock)"
 "$bin/fotolume-cli" --frames "$frames" probe
 "$bin/fotolume-cli" --frames "$frames" info
 "$bin/fotolume-cli" --frames "$frames" list
+# The window on the same frame. Without a display it draws off screen, waits until the album has been
+# read, saves a picture of the window and prints its name.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  "$bin/Fotolume" --frames "$frames"
+else
+  QT_QPA_PLATFORM=offscreen "$bin/Fotolume" --frames "$frames" --screenshot "$state/fotolume.png"
+fi
