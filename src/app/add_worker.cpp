@@ -1,11 +1,10 @@
 #include "add_worker.h"
 
-#include "add_picture.h"
+#include "album_add.h"
 #include "app_folders.h"
 
 #include "album/album_store.h"
 #include "composition.h"
-#include "panel_bitmap.h"
 
 #include <QFile>
 
@@ -34,11 +33,9 @@ int RunAddFiles(const AddJob& job, IWorkerReport& report)
         report.PreviewFileChosen(file);
         const QString cachePath = NextCachePath(job.cacheFolder);
         const QImage crop = composition.GetCropBitmap();
-        if (crop.isNull() || !compose::SavePanelBmp(crop, cachePath))
+        if (crop.isNull())
             continue;
-        const AddPictureOutcome added =
-            AddPictureFile(store, cachePath.toStdString(), job.streamFile.toStdString(), job.panelWidth,
-                           job.panelHeight, job.jpgQuality);
+        const AddPictureOutcome added = AddPanelToAlbum(store, crop, cachePath, job.streamFile, job.jpgQuality);
         if (added.result != 0) {
             QFile::remove(cachePath);
             return 1;

@@ -2,7 +2,7 @@
 // list click, the folder tree and dropped files.
 #include "controller.h"
 
-#include "add_picture.h"
+#include "album_add.h"
 #include "app_folders.h"
 #include "app_messages.h"
 #include "drop_queue.h"
@@ -10,7 +10,6 @@
 #include "thumb_list_ctrl.h"
 
 #include "album/album_store.h"
-#include "panel_bitmap.h"
 #include "preview.h"
 
 #include <QFile>
@@ -29,11 +28,7 @@ bool CMainController::SingleAdd()
         return false;
     const QString path = NextCachePath(m_cacheFolder);
     const QImage crop = m_preview->GetCropBitmap();
-    AddPictureOutcome added;
-    if (!crop.isNull() && compose::SavePanelBmp(crop, path)) {
-        added = AddPictureFile(*store, path.toStdString(), m_streamFile.toStdString(), m_panelWidth,
-                               m_panelHeight, m_jpgQuality);
-    }
+    const AddPictureOutcome added = AddPanelToAlbum(*store, crop, path, m_streamFile, m_jpgQuality);
     if (added.result != 0) {
         // The refused picture leaves no file behind in the cache.
         QFile::remove(path);

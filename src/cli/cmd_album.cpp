@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "album/album_store.h"
+#include "album_session.h"
 #include "commands.h"
 #include "frame_open.h"
 
@@ -20,77 +21,6 @@ namespace {
 
 using album::CAlbumError;
 using album::CAlbumStore;
-
-// One line per album failure, with the album's error code named.
-int AlbumFailure(const std::string& what, const CAlbumError& e) {
-    PrintError(what + ": " + e.what() + " (album error " + std::to_string(e.Code()) + ")");
-    return kExitFailed;
-}
-
-// A progress bar on standard error, drawn only when that is a terminal.
-class ProgressBar {
-public:
-    explicit ProgressBar(const char* label) : m_label(label), m_shown(::isatty(STDERR_FILENO) == 1) {}
-    ~ProgressBar() {
-        if (m_drawn) std::fputc('\n', stderr);
-    }
-    void Set(int percent) {
-        if (!m_shown || percent == m_last) return;
-        m_last = percent;
-        m_drawn = true;
-        const int filled = percent * 30 / 100;
-        std::fprintf(stderr, "\r%s [%-30s] %3d%%", m_label, std::string(static_cast<size_t>(filled), '#').c_str(),
-                     percent);
-        std::fflush(stderr);
-    }
-
-private:
-    const char* m_label;
-    bool m_shown;
-    bool m_drawn = false;
-    int m_last = -1;
-};
-
-// The store bound to the frame the options name, with header and list read.
-struct OpenAlbum {
-    std::unique_ptr<CAlbumStore> store = std::make_unique<CAlbumStore>();
-    ProgressBar* bar = nullptr;
-
-    int Open(const GlobalOptions& options) {
-        store->Bind(MakeDriveBackend(options), options.vendor, [this](int, int done, int total) {
-            if (bar && total > 0) bar->Set(static_cast<int>(int64_t{done} * 100 / total));
-        });
-        // Without a frame, the shared opening says why in the same words as every other command.
-        if (!store->GetUSBDeviceStatus()) {
-            if (int r = OpenFrame(options, store->Link()); r != kExitOk) return r;
-        }
-        try {
-            store->GetInformation();
-        } catch (const CAlbumError& e) {
-            return AlbumFailure("reading the frame's header failed", e);
-        }
-        try {
-            store->ReadPictureList();
-        } catch (const CAlbumError& e) {
-            return AlbumFailure("reading the picture list failed", e);
-        }
-        return kExitOk;
-    }
-
-    int Commit() {
-        ProgressBar progress("Writing");
-        bar = &progress;
-        try {
-            store->CommitAlbum();
-        } catch (const CAlbumError& e) {
-            bar = nullptr;
-            return AlbumFailure("writing the album to the frame failed", e);
-        }
-        progress.Set(100);
-        bar = nullptr;
-        return kExitOk;
-    }
-};
 
 // RGB565 as the six hex digits of its 24-bit colour (low bits of each channel 0).
 std::string ColorText(uint16_t c) {

@@ -15,6 +15,9 @@ int RunBackup(const GlobalOptions& options, const std::vector<std::string>& args
 // cmd_codec.cpp
 int RunEncode(const GlobalOptions&, const std::vector<std::string>&);
 int RunDecode(const GlobalOptions&, const std::vector<std::string>&);
+// cmd_pictures.cpp
+int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args);
+int RunPull(const GlobalOptions& options, const std::vector<std::string>& args);
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> table = {
@@ -30,6 +33,10 @@ const std::vector<Command>& AllCommands() {
          "encode a BMP into a frame picture stream (or a JFIF file); prints the bytes written"},
         {"decode", RunDecode, "IN OUT.bmp --size WxH",
          "decode a frame picture stream of the panel size into a BMP"},
+        {"add", RunAdd, "FILE... [--stretch] [--rotate left|right]... [--zoom N] [--quality Q]",
+         "compose each picture for the panel, encode it to fit the free space and write the album"},
+        {"pull", RunPull, "DIR [--jpeg] [--force]",
+         "decode every picture into DIR/0001.bmp ... (JFIF 0001.jpg ... with --jpeg)"},
     };
     return table;
 }

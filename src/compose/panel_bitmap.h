@@ -15,9 +15,9 @@ int PaddedRowBytes(int width);
 // The pixel data of a 24-bit bottom-up BMP: height rows of PaddedRowBytes(width). Empty for a null image.
 std::vector<std::uint8_t> ToBgrBottomUp(const QImage& image);
 
-// Writes the image as an uncompressed 24-bit BMP: a 54-byte header, then ToBgrBottomUp's rows; image-size
-// and resolution fields 0. Written to a temporary file and renamed over the path. False on failure.
-// Stand-in until the command line and the programs save through the codec's own BMP writer.
+// Writes the image as an uncompressed 24-bit BMP with the codec's own writer: a 54-byte header, then
+// ToBgrBottomUp's rows; resolution fields 0. Written to a temporary file and renamed over the path.
+// False on failure.
 bool SavePanelBmp(const QImage& image, const QString& path);
 
 }  // namespace fotolume::compose

@@ -70,7 +70,7 @@ std::string ParseCreateArgs(const std::vector<std::string>& args, CreateArgs& ou
     out = {};
     NewFrame& f = out.frame;
     std::string error = Walk(args, {"--program-flag", "--dpfh"}, out.image,
-                             [&f](const std::string& o, const std::string& v) -> std::string {
+                             [&f, &out](const std::string& o, const std::string& v) -> std::string {
         uint64_t n = 0;
         if (o == "--program-flag") f.programFlag = true;
         else if (o == "--dpfh") f.dpfh = true;
@@ -82,6 +82,9 @@ std::string ParseCreateArgs(const std::vector<std::string>& args, CreateArgs& ou
         } else if (o == "--max-pictures") {
             if (!ParseNumber(v, 0xFFFF, n)) return Bad(o, v);
             f.maxPictures = static_cast<uint16_t>(n);
+        } else if (o == "--demo") {
+            if (!ParseNumber(v, kMaxDemoPictures, n)) return Bad(o, v);
+            out.demo = static_cast<int>(n);
         } else if (o == "--erase-opcode" || o == "--y-value" || o == "--quality") {
             if (!ParseNumber(v, 0xFF, n)) return Bad(o, v);
             (o == "--erase-opcode" ? f.eraseOpcode : o == "--y-value" ? f.yValue : f.quality) = static_cast<uint8_t>(n);

@@ -15,9 +15,13 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value);
 // "128x128".
 bool ParsePanel(const std::string& text, uint16_t& width, uint16_t& height);
 
+// The most pictures a picture list holds.
+inline constexpr int kMaxDemoPictures = 509;
+
 struct CreateArgs {
     std::string image;
     NewFrame frame;
+    int demo = 0;  // test cards to put into the new frame's album
 };
 struct ServeArgs {
     std::string image;

@@ -14,6 +14,9 @@
 #include "sim/frame_image.h"
 #include "sim/frame_server.h"
 #include "sim/sim_args.h"
+#ifdef FOTOLUME_SIM_DEMO
+#include "demo_album.h"
+#endif
 
 namespace {
 
@@ -25,12 +28,13 @@ const char kUsage[] =
     "Usage:\n"
     "  fotolume-sim create IMAGE [--flash-size 2M] [--panel 128x128] [--list-address 0x10000]\n"
     "                     [--max-pictures 0] [--erase-opcode 0xD8] [--program-flag] [--y-value 4]\n"
-    "                     [--quality 90] [--dpfh]\n"
+    "                     [--quality 90] [--dpfh] [--demo N]\n"
     "  fotolume-sim serve IMAGE --socket PATH [--vendor zentaris] [--product TEXT]\n"
     "                     [--firmware-version TEXT] [--fail-command N] [--corrupt-read N]\n"
     "                     [--bad-checksum N] [--vanish-after N] [--busy-polls N]\n"
     "A served frame appears as PATH (name it DIR/NAME.sock for a frames folder) and is gone when the\n"
-    "server stops (SIGINT, SIGTERM). Fault counts are 1-based vendor command numbers.\n";
+    "server stops (SIGINT, SIGTERM). Fault counts are 1-based vendor command numbers.\n"
+    "--demo N fills the new frame's album with N numbered test cards.\n";
 
 int Fail(const std::string& text, int code) {
     std::fprintf(stderr, "fotolume-sim: %s\n", text.c_str());
@@ -50,6 +54,17 @@ int Create(const std::vector<std::string>& args) {
         if (!out.flush()) {
             std::remove(temporary.c_str());
             return Fail(a.image + ": cannot write the image", kExitFailed);
+        }
+    }
+    if (a.demo > 0) {
+#ifdef FOTOLUME_SIM_DEMO
+        error = FillDemoAlbum(temporary, a.demo);
+#else
+        error = "this fotolume-sim was built without Qt and cannot draw a demo album";
+#endif
+        if (!error.empty()) {
+            std::remove(temporary.c_str());
+            return Fail(a.image + ": " + error, kExitFailed);
         }
     }
     if (std::rename(temporary.c_str(), a.image.c_str()) != 0) {

@@ -1,7 +1,7 @@
 // Editing the album: drops, the single add at falling quality, Delete and the limits.
 #include "app_harness.h"
 
-#include "add_picture.h"
+#include "album_add.h"
 #include "drop_queue.h"
 #include "folder_tree_ctrl.h"
 #include "preview.h"

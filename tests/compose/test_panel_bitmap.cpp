@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "codec/bmp_file.h"
 #include "panel_bitmap.h"
 #include "test_helpers.h"
 
@@ -51,13 +52,22 @@ TEST(PanelBitmap, SavedFileReadsBackAndHasTheEncodersLayout) {
     EXPECT_EQ(le32(22), 7u);
     EXPECT_EQ(static_cast<quint8>(bytes[28]), 24);
     EXPECT_EQ(le32(30), 0u);  // uncompressed
-    EXPECT_EQ(le32(34), 0u);  // image size left 0
+    EXPECT_EQ(le32(34), 7u * 392u);  // image size: the padded rows
+    EXPECT_EQ(le32(38), 0u);         // no resolution
     const std::vector<std::uint8_t> rows = ToBgrBottomUp(picture);
     EXPECT_EQ(bytes.mid(54), QByteArray(reinterpret_cast<const char*>(rows.data()),
                                         static_cast<qsizetype>(rows.size())));
 
-    // An independent reader sees the same picture.
+    // An independent reader sees the same picture, and so does the encoder's reader.
     EXPECT_EQ(QImage(path).convertToFormat(QImage::Format_RGB32), picture);
+    std::vector<std::uint8_t> encoderInput;
+    ASSERT_EQ(codec::LoadPicFromDir(QFile::encodeName(path).toStdString(), encoderInput, 130, 7), 1);
+    EXPECT_EQ(encoderInput, rows);
+
+    // Saving again replaces the file as a whole.
+    const QImage other = test::PatternPicture(2, 2);
+    ASSERT_TRUE(SavePanelBmp(other, path));
+    EXPECT_EQ(QImage(path).convertToFormat(QImage::Format_RGB32), other);
 
     EXPECT_FALSE(SavePanelBmp(picture, dir.filePath(QStringLiteral("missing/dir/panel.bmp"))));
     EXPECT_FALSE(SavePanelBmp(QImage(), dir.filePath(QStringLiteral("empty.bmp"))));

@@ -42,7 +42,11 @@ TEST(SimArgs, CreateAndServeOptions) {
     EXPECT_EQ(c.frame.eraseOpcode, 0x20);
     EXPECT_TRUE(c.frame.programFlag && c.frame.dpfh);
     EXPECT_EQ(c.frame.quality, 80);
+    EXPECT_EQ(c.demo, 0);
+    ASSERT_EQ(ParseCreateArgs({"f.img", "--demo", "6"}, c), "");
+    EXPECT_EQ(c.demo, 6);
     CreateArgs bad;
+    EXPECT_NE(ParseCreateArgs({"f.img", "--demo", "510"}, bad), "") << "more than a list holds";
     EXPECT_NE(ParseCreateArgs({"f.img", "--bogus"}, bad), "");
     EXPECT_NE(ParseCreateArgs({"--panel", "10x10"}, bad), "") << "no image";
     EXPECT_NE(ParseCreateArgs({"f.img", "--list-address", "0x1000"}, bad), "") << "not a 64 KB multiple";

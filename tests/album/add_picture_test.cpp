@@ -1,0 +1,145 @@
+// Adding at falling quality: which qualities are tried, which stream is kept, and what is refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "album/add_picture.h"
+#include "album_fixture.h"
+
+namespace fotolume::album::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An encoder whose stream at quality q is size(q) bytes; it remembers the qualities asked for.
+struct FakeEncoder {
+    std::string path;
+    std::function<std::size_t(int)> size;
+    std::vector<int> asked;
+
+    EncodeAtQuality Callback() {
+        return [this](int q) -> std::size_t {
+            asked.push_back(q);
+            const std::size_t n = size(q);
+            if (n == 0) return 0;
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            const std::vector<uint8_t> bytes = Picture(static_cast<uint32_t>(n), static_cast<uint32_t>(q));
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(n));
+            return n;
+        };
+    }
+};
+
+class AddPictureFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("fotolume-add-" + std::to_string(::testing::UnitTest::GetInstance()
+                                                                                   ->random_seed()) +
+                                              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder);
+        encoder.path = (folder / "stream.bin").string();
+        encoder.size = [](int q) { return static_cast<std::size_t>(q) * 1000; };
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // Leaves exactly `free` bytes for the next picture.
+    void LeaveFree(BoundStore& a, uint32_t free) {
+        const uint32_t fill = a.store.GetFreeBytes() - free;
+        ASSERT_TRUE(a.store.AddPictureData(Picture(fill, 77).data(), fill));
+        ASSERT_EQ(a.store.GetFreeSpaceForPicture(), free);
+    }
+
+    fs::path folder;
+    FakeEncoder encoder;
+};
+
+TEST_F(AddPictureFileTest, KeepsTheFirstQualityStepThatFits) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    LeaveFree(*a, 60000);
+    AddResult r = AddPictureFile(a->store, encoder.path, 90, encoder.Callback());
+    EXPECT_EQ(r.status, AddStatus::Added);
+    EXPECT_EQ(r.quality, 60);
+    EXPECT_EQ(r.bytes, 60000u);
+    EXPECT_EQ(r.freeSpace, 60000u);
+    EXPECT_EQ(encoder.asked, (std::vector<int>{90, 80, 70, 60}));
+    ASSERT_EQ(a->store.GetPictureCount(), 2);
+    EXPECT_EQ(PicturesInMemory(a->store)[1], Picture(60000, 60));  // the stream of quality 60
+}
+
+TEST_F(AddPictureFileTest, ALastStepThatFitsIsTakenAndOneThatDoesNotIsRefused) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    LeaveFree(*a, 10000);
+    AddResult r = AddPictureFile(a->store, encoder.path, 90, encoder.Callback());
+    EXPECT_EQ(r.status, AddStatus::Added);
+    EXPECT_EQ(r.quality, 10);
+    EXPECT_EQ(encoder.asked.size(), 9u);
+
+    AlbumFrame small;
+    auto b = small.Open();
+    LeaveFree(*b, 9999);
+    encoder.asked.clear();
+    r = AddPictureFile(b->store, encoder.path, 90, encoder.Callback());
+    EXPECT_EQ(r.status, AddStatus::TooLarge);
+    EXPECT_EQ(r.quality, 10);
+    EXPECT_EQ(r.bytes, 10000u);
+    EXPECT_EQ(encoder.asked, (std::vector<int>{90, 80, 70, 60, 50, 40, 30, 20, 10}));
+    EXPECT_EQ(b->store.GetPictureCount(), 1);
+    EXPECT_EQ(b->store.GetFreeSpaceForPicture(), 9999u);
+}
+
+TEST_F(AddPictureFileTest, StepsOfTenFromAConfiguredQuality) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    LeaveFree(*a, 5000);
+    AddResult r = AddPictureFile(a->store, encoder.path, 95, encoder.Callback());
+    EXPECT_EQ(encoder.asked, (std::vector<int>{95, 85, 75, 65, 55, 45, 35, 25, 15, 5}));
+    EXPECT_EQ(r.status, AddStatus::Added);
+    EXPECT_EQ(r.quality, 5);
+}
+
+TEST_F(AddPictureFileTest, AFullAlbumRefusesWithoutEncoding) {
+    sim::NewFrame layout;
+    layout.maxPictures = 2;
+    AlbumFrame frame(layout);
+    auto a = frame.Open();
+    for (uint32_t i = 0; i < 2; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(100, i).data(), 100));
+    ASSERT_GT(a->store.GetFreeBytes(), 1000000u);  // plenty of bytes, but no slot under the maximum
+    AddResult r = AddPictureFile(a->store, encoder.path, 90, encoder.Callback());
+    EXPECT_EQ(r.status, AddStatus::AlbumFull);
+    EXPECT_TRUE(encoder.asked.empty());
+    EXPECT_EQ(a->store.GetPictureCount(), 2);
+}
+
+TEST_F(AddPictureFileTest, NoStreamMeansNothingIsAdded) {
+    AlbumFrame frame;
+    auto a = frame.Open();
+    // A stream from an earlier add lies in the file: with no quality step to try it must stay out.
+    {
+        std::ofstream stale(encoder.path, std::ios::binary);
+        stale << "stale stream";
+    }
+    AddResult r = AddPictureFile(a->store, encoder.path, 0, encoder.Callback());
+    EXPECT_EQ(r.status, AddStatus::EncodeFailed);
+    EXPECT_TRUE(encoder.asked.empty());
+    EXPECT_EQ(a->store.GetPictureCount(), 0);
+
+    // The encoder giving up part-way stops the tries.
+    LeaveFree(*a, 50000);
+    encoder.size = [](int q) -> std::size_t { return q == 80 ? 0 : static_cast<std::size_t>(q) * 1000; };
+    r = AddPictureFile(a->store, encoder.path, 90, encoder.Callback());
+    EXPECT_EQ(r.status, AddStatus::EncodeFailed);
+    EXPECT_EQ(encoder.asked, (std::vector<int>{90, 80}));
+    EXPECT_EQ(a->store.GetPictureCount(), 1);
+
+    // A stream that fits but cannot be read back is refused by the store.
+    r = AddPictureFile(a->store, (folder / "missing" / "stream.bin").string(), 90,
+                       [](int q) { return static_cast<std::size_t>(q) * 100; });
+    EXPECT_EQ(r.status, AddStatus::Refused);
+    EXPECT_EQ(a->store.GetPictureCount(), 1);
+}
+
+}  // namespace
+}  // namespace fotolume::album::testing

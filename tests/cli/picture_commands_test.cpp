@@ -1,0 +1,325 @@
+// fotolume-cli add and pull, and the demo frame of fotolume-sim, against a served frame.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "album/album_store.h"
+#include "composition.h"
+#include "program_runner.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+
+namespace fotolume::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Peak signal-to-noise ratio of b against a over the three colour channels, in dB.
+double Psnr(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) return 0;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            const double dr = qRed(p[col]) - qRed(q[col]), dg = qGreen(p[col]) - qGreen(q[col]),
+                         db = qBlue(p[col]) - qBlue(q[col]);
+            sum += dr * dr + dg * dg + db * db;
+        }
+    }
+    const double mse = sum / (3.0 * x.width() * x.height());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// A photo-like picture: smooth colour gradients under a few shapes, different for every seed, and
+// without mirror symmetry, so a wrong crop, turn or stretch shows.
+QImage Scene(int width, int height, int seed) {
+    QImage image(width, height, QImage::Format_RGB32);
+    QLinearGradient sky(0, 0, width, height);
+    sky.setColorAt(0, QColor::fromHsv(seed * 67 % 360, 180, 240));
+    sky.setColorAt(1, QColor::fromHsv((seed * 67 + 150) % 360, 220, 90));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(image.rect(), sky);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromHsv((seed * 67 + 240) % 360, 200, 230));
+    painter.drawEllipse(QPointF(width * 0.3, height * 0.35), width * 0.18, height * 0.2);
+    painter.setBrush(QColor(30, 30, 30));
+    painter.drawRect(QRectF(width * 0.55, height * 0.6, width * 0.3, height * 0.15));
+    return image;
+}
+
+// A picture no quality step can make small: every pixel random.
+QImage Noise(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(42);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) row[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
+    }
+    return image;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The panel bitmap as the preview shows the file right after loading, turned and zoomed as asked.
+QImage Composed(const std::string& file, QSize panel, bool stretch = false, std::vector<bool> turns = {},
+                int zoom = 0) {
+    compose::CComposition c(compose::CComposition::ClientSizeFor(panel));
+    c.SetRectSize(panel.width(), panel.height());
+    c.SetRectMode(!stretch);
+    if (!c.SetPicture(QString::fromStdString(file))) return {};
+    for (bool left : turns) c.Rotate(left);
+    for (int i = 0; i < zoom; ++i) c.Zoom(1);
+    return c.GetCropBitmap();
+}
+
+// Every picture of the album on the image file, as a fresh store reads it.
+std::vector<std::vector<uint8_t>> AlbumOnImage(const std::string& image) {
+    auto emulator = sim::CFlashEmulator::OpenImage(image, {});
+    album::CAlbumStore store;
+    store.Bind(sim::MakeEmulatorBackend({emulator.get()}), "zentaris");
+    store.GetInformation();
+    store.ReadPictureList();
+    std::vector<std::vector<uint8_t>> out;
+    for (int i = 0; i < store.GetPictureCount(); ++i) {
+        album::PicEntry entry;
+        store.GetPictureEntry(i, entry);
+        out.emplace_back(entry.length);
+        store.ReadPicture(i, out.back().data(), entry.length);
+    }
+    return out;
+}
+
+class PictureCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frames = dir.Path() + "/frames";
+        fs::create_directories(frames);
+        fs::create_directories(dir.Path() + "/cache");
+        image = dir.Path() + "/frame.img";
+    }
+    // A new frame with these create options, served.
+    void Serve(std::vector<std::string> createOptions) {
+        createOptions.insert(createOptions.begin(), {"create", image});
+        RunResult made = Sim(createOptions);
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
+        ASSERT_TRUE(frame->Ready());
+    }
+    RunResult Sim(const std::vector<std::string>& args) { return RunProgram(FOTOLUME_SIM_PATH, args, Env()); }
+    RunResult Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--frames", frames});
+        return RunProgram(FOTOLUME_CLI_PATH, args, Env());
+    }
+    // Scratch files of the programs stay in the test's folder.
+    std::vector<std::string> Env() const {
+        return {"HOME=" + dir.Path(), "XDG_CACHE_HOME=" + dir.Path() + "/cache"};
+    }
+    std::string Save(const QImage& picture, const std::string& name, const char* format = nullptr) {
+        const std::string path = dir.Path() + "/" + name;
+        EXPECT_TRUE(picture.save(QString::fromStdString(path), format));
+        return path;
+    }
+    int PictureCount() {
+        RunResult r = Cli({"list"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+    }
+
+    ScratchDir dir;
+    std::string frames, image;
+    std::unique_ptr<ServedFrame> frame;
+};
+
+TEST_F(PictureCommands, AddedPicturesComeBackAsComposed) {
+    Serve({"--panel", "128x160"});
+    const QSize panel(128, 160);
+    const std::string wide = Save(Scene(640, 480, 1), "wide.png");
+    const std::string tall = Save(Scene(300, 500, 2), "tall.jpg", "JPG");
+    const std::string small = Save(Scene(100, 90, 3), "small.bmp");
+
+    RunResult r = Cli({"add", wide, tall, small, "--quality", "90"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(wide + ": picture 1, quality 90, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(small + ": picture 3, quality 90, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Added 3 of 3 picture(s); the album holds 3"), std::string::npos) << r.out;
+
+    const std::string pulled = dir.Path() + "/pulled";
+    r = Cli({"pull", pulled});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Pulled 3 of 3 picture(s)"), std::string::npos) << r.out;
+    const std::string sources[3] = {wide, tall, small};
+    QImage back[3];
+    for (int i = 0; i < 3; ++i) {
+        back[i] = QImage(QString::fromStdString(pulled + "/000" + std::to_string(i + 1) + ".bmp"));
+        ASSERT_EQ(back[i].size(), panel) << i;
+    }
+    EXPECT_FALSE(fs::exists(pulled + "/0004.bmp"));
+    // At quality 90 the frame's coding (4:2:0 chroma) keeps these smooth pictures above 35 dB; a crop
+    // a few pixels off, a turned, stretched or colour-swapped picture falls below 25 dB. 30 dB lies
+    // between with room on both sides, and the crossed comparisons below prove the margin.
+    for (int i = 0; i < 3; ++i) {
+        const QImage expected = Composed(sources[i], panel);
+        EXPECT_GT(Psnr(expected, back[i]), 30) << sources[i];
+        EXPECT_LT(Psnr(expected, back[(i + 1) % 3]), 30) << sources[i];
+        EXPECT_LT(Psnr(Composed(sources[i], panel, true), back[i]), 30) << "stretched instead of cropped";
+    }
+
+    // Turns, zoom and stretch as the buttons give them; the album grows behind what is there.
+    r = Cli({"add", wide, "--rotate", "left", "--rotate", "left", "--rotate", "right", "--zoom", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Cli({"add", tall, "--stretch", "--quality", "100"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("picture 5, quality 100, "), std::string::npos) << r.out;
+    r = Cli({"pull", pulled});
+    EXPECT_EQ(r.exitCode, 4) << "the first three names are taken";
+    r = Cli({"pull", pulled, "--force"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QImage turned(QString::fromStdString(pulled + "/0004.bmp"));
+    EXPECT_GT(Psnr(Composed(wide, panel, false, {true, true, false}, 2), turned), 30);
+    EXPECT_LT(Psnr(Composed(wide, panel, false, {true, true, false}, 0), turned), 30) << "the zoom was lost";
+    EXPECT_LT(Psnr(Composed(wide, panel, false, {false}, 2), turned), 30) << "turned the wrong way";
+    const QImage stretched(QString::fromStdString(pulled + "/0005.bmp"));
+    EXPECT_GT(Psnr(Composed(tall, panel, true), stretched), 30);
+}
+
+TEST_F(PictureCommands, PictureTooLargeForTheFreeSpaceIsSkippedAndTheRestCommitted) {
+    // 60 pictures at most: each new one may take a sixtieth of the free bytes, about 33 KB, which no
+    // quality step brings a 640x480 picture of random pixels under (it needs about 49 KB at quality 10),
+    // while the smooth pictures below fit at quality 90.
+    Serve({"--panel", "640x480", "--max-pictures", "60"});
+    const std::string first = Save(Scene(800, 600, 4), "first.png");
+    const std::string noise = Save(Noise(640, 480), "noise.png");
+    const std::string broken = dir.Path() + "/broken.jpg";
+    std::ofstream(broken) << "not a picture";
+    const std::string last = Save(Scene(640, 480, 5), "last.png");
+
+    RunResult r = Cli({"add", first, noise, broken, last});
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_NE(r.err.find(noise + ": too large: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("even at quality 10"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(broken + ": cannot be read as a picture; skipped"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(first + ": picture 1, quality 90, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(last + ": picture 2, quality "), std::string::npos) << r.out;
+    // Committed: a new reader of the frame sees both.
+    EXPECT_EQ(PictureCount(), 2);
+}
+
+TEST_F(PictureCommands, AnAddThatCompactsKeepsThePicturesAlreadyThere) {
+    // A 128 KB frame: 61440 bytes of pictures. Three raw pictures fill all but 1440 of them.
+    ASSERT_EQ(Sim({"create", image, "--flash-size", "128K"}).exitCode, 0);
+    std::vector<std::vector<uint8_t>> raw;
+    {
+        auto emulator = sim::CFlashEmulator::OpenImage(image, {});
+        album::CAlbumStore store;
+        store.Bind(sim::MakeEmulatorBackend({emulator.get()}), "zentaris");
+        store.GetInformation();
+        store.ReadPictureList();
+        for (uint32_t size : {20000u, 30000u, 10000u}) {
+            raw.emplace_back(size);
+            for (uint32_t i = 0; i < size; ++i) raw.back()[i] = static_cast<uint8_t>(i * 13 + size);
+            ASSERT_TRUE(store.AddPictureData(raw.back().data(), size));
+        }
+        ASSERT_TRUE(store.CommitAlbum());
+    }
+    frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
+    ASSERT_TRUE(frame->Ready());
+    // The first picture's bytes become a hole; a new picture fits only when the others move down.
+    ASSERT_EQ(Cli({"delete", "1"}).exitCode, 0);
+    RunResult r = Cli({"add", Save(Scene(300, 300, 10), "new.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto album = AlbumOnImage(image);
+    ASSERT_EQ(album.size(), 3u);
+    EXPECT_EQ(album[0], raw[1]);
+    EXPECT_EQ(album[1], raw[2]);
+    EXPECT_GT(album[2].size(), 1440u) << "the new picture did not need the compaction";
+}
+
+TEST_F(PictureCommands, AnAlbumAtItsMaximumCountRefusesEveryAdd) {
+    Serve({"--max-pictures", "2"});
+    const std::string a = Save(Scene(200, 200, 6), "a.png");
+    const std::string b = Save(Scene(200, 200, 7), "b.png");
+    ASSERT_EQ(Cli({"add", a, b}).exitCode, 0);
+    const std::vector<uint8_t> before = ReadBytes(image);
+
+    RunResult r = Cli({"add", a, b, "--quality", "10"});
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_NE(r.err.find(a + ": the album is full"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(b + ": the album is full"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Added 0 of 2 picture(s); the album holds 2"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadBytes(image), before) << "nothing to commit, nothing written";
+}
+
+TEST_F(PictureCommands, PullKeepsExistingFilesUnlessForcedAndWritesJfif) {
+    Serve({});
+    const std::string a = Save(Scene(320, 240, 8), "a.png");
+    const std::string b = Save(Scene(320, 240, 9), "b.png");
+    ASSERT_EQ(Cli({"add", a, b}).exitCode, 0);
+    const std::string out = dir.Path() + "/out";
+    fs::create_directories(out);
+    std::ofstream(out + "/0002.bmp") << "keep me";
+
+    RunResult r = Cli({"pull", out});
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_NE(r.err.find("0002.bmp exists; --force overwrites it"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out + "/0001.bmp")) << "nothing written when a name is taken";
+    EXPECT_EQ(fs::file_size(out + "/0002.bmp"), 7u);
+
+    r = Cli({"pull", out, "--jpeg"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* name : {"/0001.jpg", "/0002.jpg"}) {
+        const std::vector<uint8_t> jpeg = ReadBytes(out + name);
+        ASSERT_GE(jpeg.size(), 4u);
+        EXPECT_EQ(std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 4), (std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0}));
+        EXPECT_EQ(QImage(QString::fromStdString(out + name)).size(), QSize(128, 128));
+    }
+    EXPECT_GT(Psnr(Composed(b, {128, 128}), QImage(QString::fromStdString(out + "/0002.jpg"))), 30);
+
+    r = Cli({"pull", out, "--force"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(QImage(QString::fromStdString(out + "/0002.bmp")).size(), QSize(128, 128));
+
+    EXPECT_EQ(Cli({"pull"}).exitCode, 1);
+    EXPECT_EQ(Cli({"add", a, "--stretch", "--zoom", "1"}).exitCode, 1);
+    EXPECT_EQ(Cli({"add", a, "--rotate", "up"}).exitCode, 1);
+    EXPECT_EQ(Cli({"add", a, "--quality", "0"}).exitCode, 1);
+}
+
+TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
+    Serve({"--demo", "6", "--panel", "160x128"});
+    RunResult r = Cli({"info"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Pictures:         6"), std::string::npos) << r.out;
+    const std::string out = dir.Path() + "/demo";
+    r = Cli({"pull", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<QImage> cards;
+    for (int i = 1; i <= 6; ++i) {
+        cards.emplace_back(QString::fromStdString(out + "/000" + std::to_string(i) + ".bmp"));
+        ASSERT_EQ(cards.back().size(), QSize(160, 128)) << i;
+    }
+    for (int i = 0; i < 6; ++i) {
+        for (int j = i + 1; j < 6; ++j) EXPECT_LT(Psnr(cards[i], cards[j]), 20) << i + 1 << " and " << j + 1;
+    }
+    // A demo that cannot fit leaves no frame behind.
+    const std::string tooMany = dir.Path() + "/tiny.img";
+    r = Sim({"create", tooMany, "--demo", "3", "--max-pictures", "2"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("room for 2 demo pictures, not 3"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(tooMany));
+}
+
+}  // namespace
+}  // namespace fotolume::cli::testing

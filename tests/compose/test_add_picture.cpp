@@ -1,0 +1,99 @@
+// A composed panel bitmap going into the album: the BMP the encoder reads and the stream the album keeps.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "add_picture.h"
+#include "album/album_store.h"
+#include "codec/bmp_file.h"
+#include "codec/jpg_encode.h"
+#include "panel_bitmap.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+#include "sim/frame_image.h"
+#include "test_helpers.h"
+
+namespace fotolume::compose {
+namespace {
+
+struct EmulatedAlbum {
+    explicit EmulatedAlbum(sim::NewFrame layout) : emulator(sim::CFlashEmulator::Options{}) {
+        emulator.Flash() = sim::BuildFrameImage(layout);
+        store.Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
+        store.GetInformation();
+        store.ReadPictureList();
+    }
+    sim::CFlashEmulator emulator;
+    album::CAlbumStore store;
+};
+
+TEST(AddPanelPicture, SavesTheBitmapAndAppendsItsStream) {
+    sim::NewFrame layout;
+    layout.width = 160;
+    layout.height = 120;
+    EmulatedAlbum album(layout);
+    QTemporaryDir dir;
+    const std::string bmp = dir.filePath(QStringLiteral("panel.bmp")).toStdString();
+    const std::string stream = dir.filePath(QStringLiteral("panel.stream")).toStdString();
+    const QImage panel = test::SplitPicture(160, 120);
+
+    const album::AddResult r = AddPanelPicture(album.store, panel, bmp, stream, 90);
+    ASSERT_EQ(r.status, album::AddStatus::Added);
+    EXPECT_EQ(r.quality, 90);
+    ASSERT_EQ(album.store.GetPictureCount(), 1);
+
+    // The encoder's input is exactly the panel's pixels.
+    std::vector<std::uint8_t> pixels;
+    ASSERT_EQ(codec::LoadPicFromDir(bmp, pixels, 160, 120), 1);
+    EXPECT_EQ(pixels, ToBgrBottomUp(panel));
+
+    // The album holds the stream file's bytes, and they decode to the panel: red left, blue right.
+    album::PicEntry entry;
+    ASSERT_TRUE(album.store.GetPictureEntry(0, entry));
+    std::ifstream in(stream, std::ios::binary);
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(file.size(), entry.length);
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), album.store.PictureData(0)));
+    codec::JPGEncode decoder;
+    ASSERT_TRUE(decoder.DecodeStream(file, 160, 120));
+    const std::uint8_t* row = decoder.VideoBuff().data() + std::size_t{60} * decoder.RoundedWidth() * 3;
+    EXPECT_GT(row[3 * 20 + 2], 200);  // red, in blue-green-red order
+    EXPECT_LT(row[3 * 20], 60);
+    EXPECT_GT(row[3 * 140], 200);     // blue
+    EXPECT_LT(row[3 * 140 + 2], 60);
+}
+
+TEST(AddPanelPicture, ABitmapOfAnotherSizeIsNotEncoded) {
+    EmulatedAlbum album(sim::NewFrame{});
+    QTemporaryDir dir;
+    const std::string bmp = dir.filePath(QStringLiteral("panel.bmp")).toStdString();
+    const album::AddResult r = AddPanelPicture(album.store, test::SplitPicture(128, 127), bmp,
+                                               dir.filePath(QStringLiteral("s")).toStdString(), 90);
+    EXPECT_EQ(r.status, album::AddStatus::EncodeFailed);
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(bmp)));
+    EXPECT_EQ(album.store.GetPictureCount(), 0);
+}
+
+TEST(ScratchFolder, IsPrivateAndGoesWithItsFiles) {
+    QTemporaryDir parent;
+    std::filesystem::path made;
+    {
+        CScratchFolder scratch(parent.path().toStdString(), "add-");
+        ASSERT_TRUE(scratch.Ok());
+        made = scratch.Path();
+        EXPECT_EQ(made.parent_path(), std::filesystem::path(parent.path().toStdString()));
+        EXPECT_EQ(std::filesystem::status(made).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_all);
+        std::ofstream(scratch.File("x.bmp")) << "x";
+    }
+    EXPECT_FALSE(std::filesystem::exists(made));
+    EXPECT_FALSE(CScratchFolder("/nonexistent-folder-of-fotolume", "add-").Ok());
+}
+
+}  // namespace
+}  // namespace fotolume::compose
