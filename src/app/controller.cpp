@@ -53,7 +53,7 @@ CMainController::~CMainController()
     // "DownloadFinished" needs the window thread, so keep serving it.
     m_frame.RequestStop();
     m_readCancel->store(true);
-    while (m_frame.IsLent())
+    while (m_liveWorkers.load() > 0)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ReapWorkers();
     if (m_addThread.joinable())

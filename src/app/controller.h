@@ -170,7 +170,10 @@ private:
     int m_generation = 0;
     int m_readGeneration = 0;
     bool m_attachPending = false;
-    std::atomic<int> m_sendItemCount{0};
+    // Worker threads started and not yet past their last statement; the
+    // destructor serves the window thread until it is 0.
+    std::atomic<int> m_liveWorkers{0};
+    std::atomic<int> m_sendGeneration{0};
     bool m_windowClosed = false;
     int m_readsFinished = 0;
 };

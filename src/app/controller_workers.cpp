@@ -170,10 +170,12 @@ void CMainController::OnDpfAttach()
 
     auto report = std::make_shared<CWindowReport>(this, m_generation);
     std::shared_ptr<std::atomic<bool>> cancel = m_readCancel;
+    ++m_liveWorkers;
     m_worker = std::thread([this, job, report, cancel] {
         const int code = RunReadAlbum(job, *report);
         m_frame.GiveBack();
         report->Finish(msg::kFinishThread, code, false);
+        --m_liveWorkers;
     });
     m_readGeneration = m_generation;
 }
@@ -223,17 +225,20 @@ void CMainController::OnSynchronize()
     Flags().isSending = true;
     const QString warn = Text("WARN_TIPS", "Don't pullout USB cable \nwhile reading or writing!");
     auto report = std::make_shared<CWindowReport>(this, m_generation);
+    m_sendGeneration = m_generation;
+    ++m_liveWorkers;
     m_worker = std::thread([this, store, warn, report] {
         const int code = RunSynchronize(*store, warn, *report);
         m_frame.GiveBack();
         report->Finish(msg::kDownloadFinished, code, true);
+        --m_liveWorkers;
     });
 }
 
 void CMainController::OnSendProgress(int pictureNumber, int done, int total)
 {
     // Called on the synchronize worker: formatted and shown on the window thread.
-    const int generation = m_generation;
+    const int generation = m_sendGeneration.load();
     QMetaObject::invokeMethod(
         this,
         [this, generation, pictureNumber, done, total] {
@@ -298,10 +303,12 @@ void CMainController::OnReceivePic()
     job.jpgQuality = m_jpgQuality;
     job.destroyedText = Text("PICDESTROY_TIPS", "The picture is destroyed!");
     auto report = std::make_shared<CWindowReport>(this, m_generation);
+    ++m_liveWorkers;
     m_addThread = std::thread([this, job, report] {
         const int code = RunAddFiles(job, *report);
         m_frame.GiveBack();
         report->Finish(msg::kProcessFinish, code, false);
+        --m_liveWorkers;
     });
 }
 

@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -199,4 +201,28 @@ TEST(Controller, ThePreviewSitsInItsPlaceAndItsDoubleClickAdds)
     Q_EMIT preview->doublecliked();
     ASSERT_TRUE(WaitFor([&] { return h.Window().AlbumList()->count() == 1; }));
     EXPECT_TRUE(h.Flags().isModified);
+}
+
+TEST(Controller, TheLanguageMenuSwitchesTheTextsAndRemembersTheChoice)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.StartAndRead());
+    QMenu* menu = h.Window().ContextMenu();
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("Language"));
+    QMenu* languages = menu->actions()[0]->menu();
+    ASSERT_NE(languages, nullptr);
+    ASSERT_GE(languages->actions().size(), 2);
+    EXPECT_TRUE(languages->actions()[0]->isChecked());
+
+    // Choosing the second language from the menu.
+    languages->actions()[1]->trigger();
+    EXPECT_EQ(h.Window().Button(1001)->text(), QStringLiteral("Synchronisieren"));
+    EXPECT_EQ(h.Window().ContextMenu()->actions()[0]->text(), QStringLiteral("Sprache"));
+    QMenu* after = h.Window().ContextMenu()->actions()[0]->menu();
+    EXPECT_FALSE(after->actions()[0]->isChecked());
+    EXPECT_TRUE(after->actions()[1]->isChecked());
+    const auto working = h.Controller().Settings().WorkingFile();
+    EXPECT_EQ(config::ReadSetting(working, "LangIndex", -1), 1);
+    EXPECT_EQ(config::ReadSetting(working, "Language", ""), "German");
 }
