@@ -265,6 +265,7 @@ void CMainController::OnRemoval()
     m_dlg->Progress()->SetPos(0);
     if (m_progressMode == QLatin1String("OFF"))
         m_dlg->Progress()->hide();
+    Q_EMIT frameRemoved();
 }
 
 void CMainController::OnLeaving()

@@ -103,6 +103,8 @@ Q_SIGNALS:
     void addFinished(int code);
     // The window closed and no worker runs any more: the program may end.
     void finished();
+    // The frame went away: a settings dialog still open ends as cancelled.
+    void frameRemoved();
     // The commands the export and settings work takes over.
     void saveRequested();
     void saveAllRequested();

@@ -89,6 +89,9 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fotolume"));
+    // The program ends when the controller says so: a synchronize told to
+    // stop still finishes its block after the window has closed.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Companion program for USB mini photo frames"));

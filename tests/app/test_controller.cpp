@@ -104,6 +104,7 @@ TEST(Controller, RemovalEmptiesTheViewAndArrivalReadsAgain)
     app::CMainDlg& dlg = h.Window();
     const QString cache = h.Controller().CacheFolder();
     ASSERT_EQ(QDir(cache).entryList(QDir::Files).size(), 3);
+    QSignalSpy removed(&h.Controller(), &app::CMainController::frameRemoved);
 
     h.Plug(false);
     ASSERT_TRUE(WaitFor([&] { return !h.Flags().isConnected; }));
@@ -114,6 +115,7 @@ TEST(Controller, RemovalEmptiesTheViewAndArrivalReadsAgain)
     EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Total Pictures:\n 0 \n(0 KB / 0 KB)"));
     EXPECT_EQ(h.Controller().FlashSizeKB(), 0);
     EXPECT_EQ(dlg.Progress()->GetPos(), 0);
+    EXPECT_EQ(removed.count(), 1);
 
     h.statuses.clear();
     h.Plug(true);
