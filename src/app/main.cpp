@@ -38,6 +38,15 @@ public:
     std::optional<QColor> AskColor(const QColor&) override { return std::nullopt; }
 };
 
+// The off-screen platform warns about window hints it cannot pass on; that
+// says nothing about the run, so it stays off the error output.
+void QuietOffscreenHints(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("propagateSizeHints")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 bool WantsScreenshot(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -127,8 +136,10 @@ int main(int argc, char** argv)
     }
     const bool unattended = parser.isSet(screenshot);
     CUnattendedPrompt unattendedPrompt;
-    if (unattended)
+    if (unattended) {
         options.window.prompt = &unattendedPrompt;
+        qInstallMessageHandler(QuietOffscreenHints);
+    }
 
     // A second start brings the first window to the front and opens none.
     fotolume::app::CSingleInstance instance(QStringLiteral("Fotolume"));
