@@ -24,3 +24,10 @@ rm -f "$pulled"/[0-9][0-9][0-9][0-9].bmp
 "$bin/fotolume-cli" --frames "$frames" pull "$pulled"
 ls "$pulled"
 echo "Add your own pictures: $bin/fotolume-cli --frames $frames add PICTURE..."
+# The window on the same frame. Without a display it draws off screen, waits until the album has been
+# read, saves a picture of the window and prints its name.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  "$bin/Fotolume" --frames "$frames"
+else
+  QT_QPA_PLATFORM=offscreen "$bin/Fotolume" --frames "$frames" --screenshot "$state/fotolume.png"
+fi

@@ -1,27 +1,80 @@
 // Fotolume: the full window.
-#include "dialog_prompt.h"
+#include "controller.h"
 #include "main_dlg.h"
 #include "single_instance.h"
 
+#include "config/folders.h"
+#include "device/backend_select.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+using fotolume::app::CMainController;
 using fotolume::app::CMainDlg;
 
 namespace {
 
-// Saves the window to a file once its layout is done, then ends the program.
-void SaveScreenshotWhenReady(CMainDlg& dlg, const QString& path)
+constexpr int kScreenshotTimeoutMs = 180000;
+
+// A run without a user: every message becomes one line on standard error and
+// every question is answered No.
+class CUnattendedPrompt : public fotolume::app::IPrompt {
+public:
+    void Message(const QString& text, const QString&, Icon) override
+    {
+        std::fprintf(stderr, "Fotolume: %s\n", qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
+    }
+    bool AskYesNo(const QString&) override { return false; }
+    Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
+    QString AskSaveFile(const SaveFileRequest&) override { return {}; }
+    QString AskFolder(const QString&) override { return {}; }
+    std::optional<QColor> AskColor(const QColor&) override { return std::nullopt; }
+};
+
+// The off-screen platform warns about window hints it cannot pass on; that
+// says nothing about the run, so it stays off the error output.
+void QuietOffscreenHints(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    auto* poll = new QTimer(&dlg);
-    QObject::connect(poll, &QTimer::timeout, &dlg, [&dlg, path, poll] {
-        if (!dlg.IsLayoutDone())
+    if (type == QtWarningMsg && message.contains(QLatin1String("propagateSizeHints")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+bool WantsScreenshot(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--screenshot", 12) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Saves the window once the album has been read and laid out, then ends the program.
+void SaveScreenshotWhenReady(CMainController& controller, const QString& path)
+{
+    auto* poll = new QTimer(&controller);
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(poll, &QTimer::timeout, &controller, [&controller, path, poll, clock] {
+        CMainDlg& dlg = controller.Window();
+        const bool ready = dlg.IsLayoutDone() && controller.ReadsFinished() > 0 && !controller.WorkerRunning();
+        if (!ready) {
+            if (clock->elapsed() > kScreenshotTimeoutMs) {
+                poll->stop();
+                std::fprintf(stderr, "Fotolume: the album was not read within %d s\n", kScreenshotTimeoutMs / 1000);
+                QCoreApplication::exit(1);
+            }
             return;
+        }
         poll->stop();
+        delete clock;
         if (!dlg.grab().save(path)) {
             std::fprintf(stderr, "Fotolume: cannot write the screenshot %s\n", qPrintable(path));
             QCoreApplication::exit(1);
@@ -38,34 +91,56 @@ void SaveScreenshotWhenReady(CMainDlg& dlg, const QString& path)
 
 int main(int argc, char** argv)
 {
+    // A screenshot run on a machine without a display draws off screen.
+    if (WantsScreenshot(argc, argv) && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fotolume"));
+    // The program ends when the controller says so: a synchronize told to
+    // stop still finishes its block after the window has closed.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Companion program for USB mini photo frames"));
     parser.addHelpOption();
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Save the window to <file> once it is laid out, then exit."),
-                                        QStringLiteral("file"));
+    const QCommandLineOption frames(QStringLiteral("frames"),
+                                    QStringLiteral("Look for frames in <dir> (sockets of fotolume-sim) instead of "
+                                                   "the system's drives; default $FOTOLUME_FRAMES."),
+                                    QStringLiteral("dir"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Run without a user: wait until the album has been read, save the window to <file>, "
+                       "print its name and exit."),
+        QStringLiteral("file"));
     const QCommandLineOption screenSize(QStringLiteral("screen-size"),
                                         QStringLiteral("Lay the window out for a screen of <width>x<height> pixels."),
                                         QStringLiteral("size"));
+    parser.addOption(frames);
     parser.addOption(screenshot);
     parser.addOption(screenSize);
     parser.process(app);
 
-    fotolume::app::MainDlgOptions options;
+    fotolume::app::ControllerOptions options;
     if (parser.isSet(screenSize)) {
         const QStringList parts = parser.value(screenSize).split(QLatin1Char('x'));
         bool okW = false;
         bool okH = false;
         if (parts.size() == 2)
-            options.screenSize = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
-        if (!okW || !okH || options.screenSize.isEmpty()) {
+            options.window.screenSize = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
+        if (!okW || !okH || options.window.screenSize.isEmpty()) {
             std::fprintf(stderr, "Fotolume: --screen-size wants <width>x<height>, e.g. 1280x1024\n");
             return 2;
         }
     }
+    const bool unattended = parser.isSet(screenshot);
+    CUnattendedPrompt unattendedPrompt;
+    if (unattended) {
+        options.window.prompt = &unattendedPrompt;
+        qInstallMessageHandler(QuietOffscreenHints);
+    }
+
     // A second start brings the first window to the front and opens none.
     fotolume::app::CSingleInstance instance(QStringLiteral("Fotolume"));
     if (!instance.Acquire()) {
@@ -74,26 +149,31 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // Thumbnails and previews need at least 16 bits per pixel.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen && screen->depth() < 16) {
-        fotolume::app::CDialogPrompt dialogs;
-        fotolume::app::IPrompt& prompt = dialogs;
-        prompt.Message(QStringLiteral("The color quality of the system is less than 16 bit, the application "
-                                      "cannot use in this situation!"));
-        std::fprintf(stderr, "Fotolume: the display has fewer than 16 bits per pixel\n");
+    std::string error;
+    options.tempFolder = fotolume::config::PrivateCacheFolder("fotolume", &error);
+    if (options.tempFolder.empty()) {
+        std::fprintf(stderr, "Fotolume: no private cache folder: %s\n", error.c_str());
         return 1;
     }
+    options.programFolder = fotolume::config::FotolumeProgramFolder();
+    options.backend = fotolume::device::ChooseDriveBackend(parser.value(frames).toStdString());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    options.screenDepth = screen ? screen->depth() : 32;
 
-    CMainDlg dlg(options);
+    CMainController controller(std::move(options));
+    const int ended = controller.Start();
+    if (ended >= 0) {
+        if (unattended)
+            std::fprintf(stderr, "Fotolume: no frame found, so no screenshot was taken\n");
+        return ended;
+    }
+    CMainDlg& dlg = controller.Window();
     QObject::connect(&instance, &fotolume::app::CSingleInstance::raiseRequested, &dlg, &CMainDlg::BringToFront);
+    QObject::connect(&controller, &CMainController::finished, &app, &QApplication::quit);
     dlg.EnableCommands(false);
     dlg.StartOpening();
     dlg.show();
-    if (parser.isSet(screenshot)) {
-        SaveScreenshotWhenReady(dlg, parser.value(screenshot));
-        return app.exec();
-    }
-    QObject::connect(&dlg, &QDialog::finished, &app, &QApplication::quit);
+    if (unattended)
+        SaveScreenshotWhenReady(controller, parser.value(screenshot));
     return app.exec();
 }

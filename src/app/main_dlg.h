@@ -165,6 +165,8 @@ Q_SIGNALS:
     // A registered message (see app_messages.h) reached the window. A sent
     // message's sender waits until the slots connected here have returned.
     void appMessage(const QString& name, qintptr wParam, qintptr lParam);
+    // The right part of the status bar now shows text (window thread).
+    void statusShown(const QString& text);
 
 protected:
     bool event(QEvent* event) override;

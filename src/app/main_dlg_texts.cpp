@@ -47,6 +47,7 @@ void CMainDlg::ShowStatus(const QString& text)
         return;
     }
     m_statusRight->setText(text);
+    Q_EMIT statusShown(text);
 }
 
 QString CMainDlg::StatusText() const

@@ -48,6 +48,7 @@ int CTextProgressCtrl::SetPos(int value)
         m_drawnWidth = filled;
         repaint();
     }
+    Q_EMIT posChanged(value);
     return previous;
 }
 

@@ -42,6 +42,10 @@ public:
     // The text drawn now: the stored text, or the percentage.
     QString DisplayText() const;
 
+Q_SIGNALS:
+    // A position was set (window thread), whether or not the bar moved.
+    void posChanged(int value);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -1,0 +1,172 @@
+#include "app_harness.h"
+
+#include "album/album_store.h"
+#include "codec/kv318_encoder.h"
+#include "device/comm_usb.h"
+#include "panel_bitmap.h"
+#include "text_progress_ctrl.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <chrono>
+
+namespace fotolume::apptest {
+
+namespace {
+
+sim::CFlashEmulator::Options EmulatorOptions(const sim::NewFrame& frame)
+{
+    sim::CFlashEmulator::Options options;
+    options.flashSize = frame.flashSize;
+    return options;
+}
+
+std::unique_ptr<album::CAlbumStore> OwnStore(sim::CFlashEmulator& emulator)
+{
+    auto store = std::make_unique<album::CAlbumStore>();
+    store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
+    store->GetInformation();
+    store->ReadPictureList();
+    return store;
+}
+
+} // namespace
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qWait(2);
+    }
+    return true;
+}
+
+QImage NoisePicture(int width, int height, unsigned seed)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = random.generate() | 0xFF000000U;
+    }
+    return picture;
+}
+
+QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed)
+{
+    const QString path = folder + QLatin1Char('/') + name;
+    const QImage picture = NoisePicture(width, height, seed);
+    if (name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive))
+        compose::SavePanelBmp(picture, path);
+    else
+        picture.save(path, "JPG", 95);
+    return path;
+}
+
+Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFolder)
+{
+    const QString bmp = scratchFolder + QStringLiteral("/encode-source.bmp");
+    const QString stream = scratchFolder + QStringLiteral("/encode-stream.bin");
+    compose::SavePanelBmp(picture, bmp);
+    const std::size_t size = codec::CKv318Encoder::EnCode(bmp.toStdString(), stream.toStdString(), picture.width(),
+                                                          picture.height(), quality, 3, false);
+    QFile file(stream);
+    if (size == 0 || !file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures)
+{
+    auto store = OwnStore(emulator);
+    for (const Bytes& picture : pictures)
+        store->AddPictureData(picture.data(), static_cast<uint32_t>(picture.size()));
+    store->CommitAlbum();
+}
+
+void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t background)
+{
+    auto store = OwnStore(emulator);
+    store->SetColors(font, background);
+}
+
+std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator)
+{
+    auto store = OwnStore(emulator);
+    std::vector<Bytes> album;
+    for (int i = 0; i < store->GetPictureCount(); ++i) {
+        const uint32_t length = store->LoadPicture(i);
+        const uint8_t* data = store->PictureData(i);
+        album.emplace_back(data, data + length);
+    }
+    return album;
+}
+
+AppHarness::AppHarness(const sim::NewFrame& frame, bool attached)
+    : layout(frame), emulator(EmulatorOptions(frame)), attachedAtStart(attached)
+{
+    emulator.Flash() = sim::BuildFrameImage(frame);
+    // The shipped settings and language files, built beside the test program.
+    for (const char* name : {"StartInfoUnicode.ini", "LanguageUnicode.ini"}) {
+        const QString shipped = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
+        QFile::copy(shipped, program.filePath(QLatin1String(name)));
+    }
+}
+
+AppHarness::~AppHarness()
+{
+    controller.reset();
+}
+
+int AppHarness::Start()
+{
+    app::ControllerOptions options;
+    options.programFolder = program.path().toStdString();
+    options.tempFolder = temp.path().toStdString();
+    auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});
+    backend = owned.get();
+    backend->SetAttached(0, attachedAtStart);
+    options.backend = std::move(owned);
+    options.window.prompt = &prompt;
+    options.screenDepth = screenDepth;
+    options.window.screenSize = QSize(1280, 1024);
+    options.window.computerRoots = {files.path()};
+    options.window.desktopFolder = files.path();
+    options.window.picturesFolder = files.path();
+    controller = std::make_unique<app::CMainController>(std::move(options));
+    QObject::connect(&controller->Window(), &app::CMainDlg::statusShown,
+                     [this](const QString& text) { statuses.append(text); });
+    QObject::connect(controller->Window().Progress(), &app::CTextProgressCtrl::posChanged,
+                     [this](int value) { progress.append(value); });
+    const int started = controller->Start();
+    if (album::CAlbumStore* store = controller->Frame().PresenceStore())
+        store->Link().SetSettleDelay(std::chrono::milliseconds(0));
+    return started;
+}
+
+bool AppHarness::WaitForRead(int readsBefore)
+{
+    return WaitFor([&] { return controller->ReadsFinished() > readsBefore && !controller->WorkerRunning(); });
+}
+
+bool AppHarness::StartAndRead()
+{
+    return Start() == -1 && WaitForRead(0);
+}
+
+void AppHarness::Plug(bool attached)
+{
+    backend->SetAttached(0, attached);
+}
+
+} // namespace fotolume::apptest

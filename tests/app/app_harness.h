@@ -1,0 +1,83 @@
+// A Fotolume controller on an in-process simulated frame, with a private
+// program folder, scratch folder and scripted answers.
+#pragma once
+
+#include "controller.h"
+#include "scripted_prompt.h"
+
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+#include "sim/frame_image.h"
+
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <ostream>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace fotolume::apptest {
+
+using Bytes = std::vector<uint8_t>;
+
+// Waits, serving events, until done() holds or the time is up.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000);
+
+// A picture with detail everywhere, so it encodes large and shrinks with quality.
+QImage NoisePicture(int width, int height, unsigned seed);
+// A picture file in folder: a BMP when the name ends in .bmp, else by Qt's writer.
+QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed);
+// The frame picture stream of a panel-size picture at a quality.
+Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFolder);
+
+// Writes an album onto the emulator's flash through a store of its own.
+void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures);
+
+// Stores both colours of the frame's list.
+void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t background);
+
+// The album the frame holds now, read back through a fresh store.
+std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator);
+
+class AppHarness {
+public:
+    explicit AppHarness(const sim::NewFrame& frame = {}, bool attached = true);
+    ~AppHarness();
+
+    // Builds the controller and runs its start; returns what Start returned.
+    int Start();
+    // Start, then wait for the first read to end.
+    bool StartAndRead();
+    bool WaitForRead(int readsBefore);
+
+    void Plug(bool attached);
+
+    app::CMainController& Controller() { return *controller; }
+    app::CMainDlg& Window() { return controller->Window(); }
+    app::AppFlags& Flags() { return controller->Flags(); }
+
+    QTemporaryDir program;
+    QTemporaryDir temp;
+    QTemporaryDir files; // pictures to add
+    sim::NewFrame layout;
+    sim::CFlashEmulator emulator;
+    sim::CEmulatorBackend* backend = nullptr; // owned by the store
+    app::CScriptedPrompt prompt;
+    std::unique_ptr<app::CMainController> controller;
+    QStringList statuses;
+    QList<int> progress;
+    int screenDepth = 32;
+    bool attachedAtStart = true;
+};
+
+} // namespace fotolume::apptest

@@ -1,0 +1,190 @@
+// The synchronize worker: writing the album to the simulated frame.
+#include "app_harness.h"
+
+#include "text_progress_ctrl.h"
+#include "thumb_list_ctrl.h"
+
+#include "album/album_error.h"
+#include "album/album_store.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace fotolume;
+using namespace fotolume::apptest;
+
+namespace {
+
+sim::NewFrame WideFrame()
+{
+    sim::NewFrame frame;
+    frame.width = 240;
+    frame.height = 180;
+    return frame;
+}
+
+// Drops count picture files on the window and waits until they are added.
+bool DropPictures(AppHarness& h, int count)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i)
+        paths.append(WritePicture(h.files.path(), QStringLiteral("drop%1.jpg").arg(i), 400, 300, 100U + static_cast<unsigned>(i)));
+    QSignalSpy added(&h.Controller(), &app::CMainController::addFinished);
+    h.Controller().OnFilesDropped(paths);
+    return WaitFor([&] { return added.count() == 1 && !h.Controller().WorkerRunning(); }, 60000) &&
+           h.Window().AlbumList()->count() == count;
+}
+
+std::vector<Bytes> AlbumInMemory(app::CMainController& controller)
+{
+    album::CAlbumStore* store = controller.Store();
+    std::vector<Bytes> album;
+    for (int i = 0; store && i < store->GetPictureCount(); ++i) {
+        album::PicEntry entry;
+        store->GetPictureEntry(i, entry);
+        album.emplace_back(store->PictureData(i), store->PictureData(i) + entry.length);
+    }
+    return album;
+}
+
+// Which command of the commit writes the middle one of its program pieces: found by running the same
+// commit on a twin of the frame, as the commands depend only on the flash and the album.
+uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album)
+{
+    sim::CFlashEmulator twin(sim::CFlashEmulator::Options{});
+    twin.Flash() = h.emulator.Flash();
+    auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&twin});
+    sim::CEmulatorBackend* backend = owned.get();
+    album::CAlbumStore store;
+    store.Bind(std::move(owned), "zentaris");
+    store.GetInformation();
+    store.ReadPictureList();
+    for (const Bytes& picture : album)
+        store.AddPictureData(picture.data(), static_cast<uint32_t>(picture.size()));
+    backend->ClearSent();
+    store.CommitAlbum();
+    std::vector<uint64_t> programs;
+    const auto& sent = backend->SentCommands();
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (sent[i].cdb[0] == 0xCB && sent[i].direction == 1)
+            programs.push_back(i + 1);
+    }
+    return programs.empty() ? 0 : programs[programs.size() / 2];
+}
+
+bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before)
+{
+    h.Controller().OnSynchronize();
+    return WaitFor([&] { return done.count() > before && !h.Controller().WorkerRunning(); }, 60000);
+}
+
+} // namespace
+
+TEST(Synchronize, WithoutAChangeNothingHappens)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.StartAndRead());
+    const uint64_t commands = h.emulator.CommandCount();
+    const QString status = h.Window().StatusText();
+    h.Controller().OnSynchronize();
+    EXPECT_FALSE(h.Flags().isSending);
+    EXPECT_FALSE(h.Controller().WorkerRunning());
+    QTest::qWait(20);
+    EXPECT_EQ(h.emulator.CommandCount(), commands);
+    EXPECT_EQ(h.Window().StatusText(), status);
+}
+
+TEST(Synchronize, SuccessLeavesTheFrameHoldingTheAlbum)
+{
+    AppHarness h(WideFrame());
+    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(DropPictures(h, 7));
+    ASSERT_TRUE(h.Flags().isModified);
+    const std::vector<Bytes> album = AlbumInMemory(h.Controller());
+    ASSERT_EQ(album.size(), 7U);
+
+    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
+    h.statuses.clear();
+    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
+    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    // While the third of seven pictures was written the status said so.
+    EXPECT_TRUE(h.statuses.contains(QStringLiteral("Sending.......3/7")));
+    EXPECT_EQ(h.statuses.constLast(), QStringLiteral(" Synchronize Finished!"));
+    EXPECT_EQ(h.Window().Progress()->GetPos(), 0);
+    EXPECT_TRUE(h.Window().Button(1001)->isEnabled());
+    EXPECT_TRUE(h.Window().AlbumList()->isEnabled());
+    EXPECT_FALSE(h.Flags().isSending);
+    EXPECT_FALSE(h.Flags().isModified);
+    EXPECT_TRUE(h.prompt.Texts().isEmpty());
+    EXPECT_EQ(ReadBackAlbum(h.emulator), album);
+    // A second Synchronize has nothing to write.
+    h.Controller().OnSynchronize();
+    EXPECT_FALSE(h.Flags().isSending);
+}
+
+TEST(Synchronize, AFailureIsReportedAndTheNextSynchronizeRestoresTheFrame)
+{
+    AppHarness h(WideFrame());
+    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(DropPictures(h, 3));
+    const std::vector<Bytes> album = AlbumInMemory(h.Controller());
+
+    // A command well after the list was invalidated, in the middle of the picture data.
+    h.emulator.SetFaults({.failCommand = h.emulator.CommandCount() + MidProgramCommand(h, album)});
+    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
+    h.statuses.clear();
+    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
+    EXPECT_EQ(done.constLast().at(0).toInt(), album::ErrTransfer);
+    ASSERT_EQ(h.prompt.Texts().size(), 1);
+    EXPECT_TRUE(h.prompt.Texts()[0].startsWith(QStringLiteral("Download pics failed!")));
+    EXPECT_EQ(h.statuses.constLast(), QStringLiteral(" Synchronize Finished!"));
+    EXPECT_TRUE(h.Window().Button(1001)->isEnabled());
+    EXPECT_EQ(h.Window().Progress()->GetPos(), 0);
+    EXPECT_TRUE(ReadBackAlbum(h.emulator).empty());
+    // The frame does not hold the album: it stays marked for writing.
+    EXPECT_TRUE(h.Flags().isModified);
+
+    h.emulator.SetFaults({});
+    ASSERT_TRUE(SynchronizeAndWait(h, done, 1));
+    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    EXPECT_EQ(ReadBackAlbum(h.emulator), album);
+    EXPECT_FALSE(h.Flags().isModified);
+}
+
+TEST(Synchronize, QuittingStopsAfterTheBlockInProgressAndKeepsWholePictures)
+{
+    AppHarness h(WideFrame());
+    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(DropPictures(h, 7));
+    const std::vector<Bytes> album = AlbumInMemory(h.Controller());
+    h.Window().show();
+    // Slow erases give the stop time to arrive mid-way.
+    h.emulator.SetFaults({.busyPolls = 5});
+
+    QSignalSpy ended(&h.Controller(), &app::CMainController::finished);
+    bool asked = false;
+    QObject::connect(&h.Window(), &app::CMainDlg::statusShown, [&](const QString& text) {
+        if (!asked && text == QStringLiteral("Sending.......2/7")) {
+            asked = true;
+            h.prompt.QueueYes();
+            h.Window().RequestLeave();
+        }
+    });
+    h.Controller().OnSynchronize();
+    ASSERT_TRUE(WaitFor([&] { return ended.count() == 1; }, 60000));
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(h.prompt.Texts().constFirst(), QStringLiteral("Stop download and quit?"));
+    EXPECT_TRUE(h.Flags().isQuitPending);
+    EXPECT_TRUE(h.statuses.contains(QStringLiteral("Stopping……")));
+    EXPECT_FALSE(h.Window().isVisible());
+
+    const std::vector<Bytes> kept = ReadBackAlbum(h.emulator);
+    EXPECT_LT(kept.size(), album.size());
+    for (size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(kept[i], album[i]) << "picture " << i;
+    EXPECT_TRUE(QDir(h.Controller().CacheFolder()).entryList(QDir::Files).isEmpty());
+}
