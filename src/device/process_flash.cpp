@@ -97,7 +97,7 @@ int CProcessFlash::WaitFlashReady() {
     const auto deadline = std::chrono::steady_clock::now() + m_busyLimit;
     for (;;) {
         if (Compact()) std::this_thread::yield();
-        else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        else std::this_thread::sleep_for(m_pollInterval);
         bool ready = false;
         bool answered = GetFlashStatus(ready);
         if (answered && ready) return kFlashOk;

@@ -51,6 +51,9 @@ public:
     int LastSendResult() const { return m_lastSend; }
     // Bounds of WaitFlashReady.
     void SetWaitLimit(std::chrono::milliseconds busyLimit) { m_busyLimit = busyLimit; }
+    // Pause before each status poll of the full variant (10 ms; tests of emulated frames, whose flash is
+    // never busy for long, may shorten it).
+    void SetPollInterval(std::chrono::milliseconds interval) { m_pollInterval = interval; }
 
 private:
     int Send(const Cdb& cdb, uint8_t* buffer, uint32_t length, int direction);
@@ -69,6 +72,7 @@ private:
     Cdb m_lastClock{};
     int m_lastSend = kSendDone;
     std::chrono::milliseconds m_busyLimit{30'000};
+    std::chrono::milliseconds m_pollInterval{10};
 };
 
 // Reads the version text out of the frame's 64-byte answer; false when the frame has none.
