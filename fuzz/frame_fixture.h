@@ -10,6 +10,7 @@
 #include "album/album_error.h"
 #include "album/album_store.h"
 #include "device/comm_usb.h"
+#include "device/process_flash.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 
@@ -21,6 +22,7 @@ struct FuzzFrame {
         auto backend = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});
         store.Bind(std::move(backend), "zentaris", nullptr);
         store.Link().SetSettleDelay(std::chrono::milliseconds(0));
+        store.Flash().SetPollInterval(std::chrono::milliseconds(0));  // the emulated flash is never busy
     }
     static sim::CFlashEmulator::Options Options(size_t size) {
         sim::CFlashEmulator::Options o;

@@ -22,7 +22,7 @@ constexpr int kShards = 8;
 constexpr uint32_t kL = 0x10000;
 constexpr uint32_t kFlash = 4u << 20;
 constexpr int kOldPictures = 40;
-constexpr uint64_t kStride = 41;  // prime, so the cuts fall at every position within a block's programs
+constexpr uint64_t kStride = 97;  // prime, so the cuts fall at every position within a block's programs
 
 using Album = std::vector<std::vector<uint8_t>>;
 
