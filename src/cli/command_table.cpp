@@ -23,7 +23,8 @@ int RunPull(const GlobalOptions& options, const std::vector<std::string>& args);
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> table = {
-        {"probe", RunProbe, "", "find the frame; print its drive, vendor, product and firmware version"},
+        {"probe", RunProbe, "", "find the frame; print its drive, vendor, product and firmware version\n"
+         "      (with --verbose first every drive looked at, and why it was taken or refused)"},
         {"clock", RunClock, "", "set the frame's clock to this computer's local time; print the bytes sent"},
         {"info", RunInfo, "", "print the frame's layout, the picture count, free bytes and the two colours"},
         {"list", RunList, "", "print one line per picture: position (from 1), flash address, length"},

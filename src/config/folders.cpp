@@ -60,6 +60,14 @@ fs::path FindProgramFolder(const fs::path& exeFolder, std::string_view marker, s
     if (!exeFolder.empty() && fs::is_regular_file(exeFolder / marker, ec)) {
         return exeFolder;
     }
+    // An installed program finds its files relative to itself, so a package built for /usr or a
+    // copy installed under another prefix reads its own files, not those of the prefix it was built for.
+    if (!exeFolder.empty()) {
+        const fs::path beside = exeFolder.parent_path() / "share" / shareName;
+        if (fs::is_regular_file(beside / marker, ec)) {
+            return beside;
+        }
+    }
     return InstalledDataFolder(shareName);
 }
 

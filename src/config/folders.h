@@ -17,8 +17,8 @@ std::filesystem::path ExecutableFolder();
 // The folder installed data of a program lives in: <prefix>/share/<shareName>.
 std::filesystem::path InstalledDataFolder(std::string_view shareName);
 
-// The folder holding a program's master files: exeFolder when marker lies there (a build tree),
-// else the installed data folder.
+// The folder holding a program's master files: exeFolder when marker lies there (a build tree), else
+// exeFolder/../share/shareName when marker lies there (an installed copy), else the installed data folder.
 std::filesystem::path FindProgramFolder(const std::filesystem::path& exeFolder, std::string_view marker,
                                         std::string_view shareName);
 

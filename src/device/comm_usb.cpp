@@ -56,9 +56,16 @@ void CCommUSB::SetChangeCallback(std::function<void(int arrived)> callback) {
 }
 
 bool CCommUSB::TestDevice(IDriveHandle& handle, DriveIdentity& identity) const {
-    if (!handle.QueryIdentity(identity) || !identity.usb) return false;
-    if (Lower(identity.vendor).find(Lower(m_vendorMatch)) == std::string::npos) return false;
-    return Lower(identity.product).find(Lower(m_productMatch)) != std::string::npos;
+    return handle.QueryIdentity(identity) && MismatchReason(identity).empty();
+}
+
+std::string CCommUSB::MismatchReason(const DriveIdentity& identity) const {
+    if (!identity.usb) return "not on USB";
+    if (Lower(identity.vendor).find(Lower(m_vendorMatch)) == std::string::npos)
+        return "vendor \"" + identity.vendor + "\" does not contain \"" + m_vendorMatch + "\"";
+    if (Lower(identity.product).find(Lower(m_productMatch)) == std::string::npos)
+        return "product \"" + identity.product + "\" does not contain \"" + m_productMatch + "\"";
+    return {};
 }
 
 bool CCommUSB::RetestDevice() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "device/device_types.h"
 #include "device/drive_backend.h"
@@ -50,6 +51,10 @@ public:
     // waits to notice a removal before the event loop does.
     bool RetestDevice();
 
+    // Every drive the back-end sees, with the verdict the presence scan would give it, in scan order.
+    // For diagnostics; it opens and closes drives, so call it while no frame is open.
+    std::vector<DriveCandidate> SurveyDrives();
+
     // Why the last scan could not open some drive (for example a permission), or empty.
     std::string ScanProblem() const { return m_backend ? m_backend->LastProblem() : std::string(); }
     // Name and identity of the open frame's drive (empty when none).
@@ -65,6 +70,8 @@ public:
 private:
     bool ScanDrives();
     bool TestDevice(IDriveHandle& handle, DriveIdentity& identity) const;
+    // Why identity is not a frame's, or empty when it is.
+    std::string MismatchReason(const DriveIdentity& identity) const;
     void CloseHandle();
 
     std::unique_ptr<IDriveBackend> m_backend;

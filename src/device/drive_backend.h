@@ -16,6 +16,22 @@ struct DriveIdentity {
     std::string product;
 };
 
+// One drive a survey saw: what it is, whether it opens, who it says it is. Diagnostics only.
+struct DriveCandidate {
+    std::string name;          // sgN, or the socket's name
+    std::string node;          // what is opened for commands: /dev/sgN or the socket's path
+    std::string deviceType;    // SCSI peripheral device type as the system reports it; empty when unknown
+    bool cdrom = false;        // a CD/DVD drive, the only kind a frame is
+    bool openTried = false;    // only CD/DVD drives are opened
+    bool opened = false;
+    std::string openProblem;   // why it did not open (for example "Permission denied")
+    bool identityRead = false;
+    DriveIdentity identity;
+    // Filled by CCommUSB::SurveyDrives.
+    bool accepted = false;
+    std::string verdict;       // "the frame", or why the drive is not taken for it
+};
+
 // How one command ended at the pass-through.
 struct CommandOutcome {
     bool completed = false;    // the pass-through carried the command (false: call failed, drive gone)
@@ -50,6 +66,9 @@ public:
     virtual std::unique_ptr<IDriveHandle> OpenDrive(const std::string& name) = 0;
     // Why the last scan could not open a drive (for example a permission), or empty.
     virtual std::string LastProblem() const { return {}; }
+    // Every drive-like node present, also those ListDrives leaves out, each CD/DVD drive opened and
+    // closed once to see whether it can be. Sends nothing but an identity query.
+    virtual std::vector<DriveCandidate> SurveyDrives();
 };
 
 }  // namespace fotolume::device

@@ -120,17 +120,14 @@ std::string CSgBackend::ClassDir(const std::string& name) const {
     return m_options.sysfsRoot + "/class/scsi_generic/" + name;
 }
 
-std::vector<std::string> CSgBackend::ListDrives() {
-    m_problem.clear();  // a new scan
+std::vector<std::string> CSgBackend::AllNodes() const {
     std::vector<std::pair<long, std::string>> found;
     std::string classRoot = m_options.sysfsRoot + "/class/scsi_generic";
     if (DIR* dir = ::opendir(classRoot.c_str())) {
         while (dirent* e = ::readdir(dir)) {
             std::string name = e->d_name;
             long n = SgNumber(name);
-            if (n < 0) continue;
-            if (ReadTrimmed(ClassDir(name) + "/device/type") != "5") continue;  // CD/DVD drives only
-            found.emplace_back(n, name);
+            if (n >= 0) found.emplace_back(n, name);
         }
         ::closedir(dir);
     }
@@ -138,6 +135,43 @@ std::vector<std::string> CSgBackend::ListDrives() {
     std::vector<std::string> names;
     for (auto& f : found) names.push_back(f.second);
     return names;
+}
+
+std::string CSgBackend::DeviceType(const std::string& name) const {
+    return ReadTrimmed(ClassDir(name) + "/device/type");
+}
+
+std::vector<std::string> CSgBackend::ListDrives() {
+    m_problem.clear();  // a new scan
+    std::vector<std::string> names;
+    for (std::string& name : AllNodes())
+        if (DeviceType(name) == "5") names.push_back(std::move(name));  // CD/DVD drives only
+    return names;
+}
+
+std::vector<DriveCandidate> CSgBackend::SurveyDrives() {
+    std::vector<DriveCandidate> found;
+    for (const std::string& name : AllNodes()) {
+        DriveCandidate c;
+        c.name = name;
+        c.node = m_options.devRoot + "/" + name;
+        c.deviceType = DeviceType(name);
+        c.cdrom = c.deviceType == "5";
+        c.identityRead = ReadIdentity(name, c.identity);
+        if (c.cdrom) {
+            // Opening sends nothing; it tells whether this user may use the node.
+            c.openTried = true;
+            int fd = m_options.passThrough->Open(c.node);
+            if (fd >= 0) {
+                c.opened = true;
+                m_options.passThrough->Close(fd);
+            } else {
+                c.openProblem = std::strerror(errno);
+            }
+        }
+        found.push_back(std::move(c));
+    }
+    return found;
 }
 
 bool CSgBackend::ReadIdentity(const std::string& name, DriveIdentity& identity) const {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/drive_backend.h"
 #include "device/notify_source.h"
@@ -46,6 +47,8 @@ public:
     void ConsumeNotification() override;
     std::vector<std::string> ListDrives() override;
     std::unique_ptr<IDriveHandle> OpenDrive(const std::string& name) override;
+    // Every sgN of any device type; identities from sysfs, CD/DVD nodes opened and closed once.
+    std::vector<DriveCandidate> SurveyDrives() override;
 
     // Identity of sgN from sysfs; false when it is no longer there.
     bool ReadIdentity(const std::string& name, DriveIdentity& identity) const;
@@ -53,6 +56,8 @@ public:
 
 private:
     std::string ClassDir(const std::string& name) const;
+    std::vector<std::string> AllNodes() const;  // every sgN, in ascending N
+    std::string DeviceType(const std::string& name) const;
 
     SgOptions m_options;
     std::string m_problem;

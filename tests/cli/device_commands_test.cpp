@@ -1,6 +1,7 @@
 // fotolume-cli probe and clock against a frame served by fotolume-sim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -48,6 +49,47 @@ TEST_F(DeviceCommands, ProbeFindsTheServedFrameAndExitsTwoOnceItStops) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("no frame found"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line";
+}
+
+TEST_F(DeviceCommands, VerboseProbeSaysWhyEachDriveWasTakenOrRefused) {
+    std::string other = dir.Path() + "/other.img";
+    ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", other}).exitCode, 0);
+    ServedFrame foreign(other, frames + "/a.sock", {"--vendor", "Generic", "--product", "Stick"});
+    ServedFrame frame(image, frames + "/b.sock", {"--vendor", "ZENTARIS"});
+    ASSERT_TRUE(foreign.Ready() && frame.Ready());
+    RunResult r = Cli({"probe", "--verbose"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("a.sock (a.sock): CD/DVD, USB, vendor \"Generic\", product \"Stick\", opens read-write; "
+                         "refused: vendor \"Generic\" does not contain \"zentaris\"\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("b.sock (b.sock): CD/DVD, USB, vendor \"ZENTARIS\", product \"DPF\", opens read-write; "
+                         "accepted: the frame\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Drive:    b.sock"), std::string::npos) << "the probe itself follows";
+
+    r = Cli({"probe", "--verbose", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << "one JSON object: " << r.out;
+    EXPECT_NE(r.out.find("\"candidates\": [{\"drive\": \"a.sock\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"accepted\": true, \"verdict\": \"the frame\"}]}"), std::string::npos) << r.out;
+
+    // No frame among them: the survey still says what was seen, and the exit code says none was found.
+    r = Cli({"probe", "-v", "--vendor", "nobody"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+    EXPECT_EQ(r.out.find("accepted"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("no frame found"), std::string::npos);
+    r = Cli({"probe", "-v", "--json", "--vendor", "nobody"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out.rfind("{\"drive\": null, \"candidates\": [{", 0), 0u) << r.out;
+}
+
+TEST_F(DeviceCommands, VerboseProbeOfAnEmptyFolderSaysSo) {
+    RunResult r = Cli({"probe", "--verbose"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.out.find("none: no sockets in the frames folder"), std::string::npos) << r.out;
 }
 
 TEST_F(DeviceCommands, VendorOptionAndEnvironmentSelectTheFrame) {

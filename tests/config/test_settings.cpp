@@ -257,5 +257,17 @@ TEST(Folders, ProgramFolderIsTheBuildTreeWhenTheFilesAreThere) {
     EXPECT_FALSE(ExecutableFolder().empty());
 }
 
+TEST(Folders, InstalledProgramReadsTheShareFolderBesideItsPrefix) {
+    // prefix/bin/Fotolume reads prefix/share/fotolume, wherever the prefix was moved to.
+    TempDir dir;
+    fs::create_directories(dir / "bin");
+    fs::create_directories(dir / "share" / "fotolume");
+    EXPECT_EQ(FindProgramFolder(dir / "bin", kSettingsFileName, "fotolume"), InstalledDataFolder("fotolume"))
+        << "an empty share folder is not taken";
+    WriteIni(dir / "share" / "fotolume" / "StartInfoUnicode.ini", {"[info]"});
+    EXPECT_EQ(FindProgramFolder(dir / "bin", kSettingsFileName, "fotolume"), dir / "share" / "fotolume");
+    EXPECT_EQ(FindProgramFolder(dir / "bin", kSettingsFileName, "macfotolume"), InstalledDataFolder("macfotolume"));
+}
+
 }  // namespace
 }  // namespace fotolume::config

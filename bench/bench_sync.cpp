@@ -1,0 +1,221 @@
+// What a user waits for with a real frame, against the emulator's device model (64 KB erase 150 ms,
+// program 0.7 ms per 256 bytes, 1 ms per command, 1 MB/s on the bus):
+//  - synchronizing 1 MB of new pictures onto a frame that already holds an album: commands sent,
+//    modelled device time, and the host's CPU time per MB;
+//  - reading an album of 200 pictures and showing it: the read (modelled device time, host wall time with
+//    the link's pauses between status polls, and host CPU time),
+//    then decoding every picture to a BMP and scaling it to a thumbnail (the window's own drawing is
+//    not measured here).
+// The closing "record:" lines are what bench/run-all.sh puts into its table.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifdef FOTOLUME_BENCH_QT
+#include <QImage>
+#endif
+
+#include "album/album_store.h"
+#include "codec/bmp_file.h"
+#include "codec/jpg_encode.h"
+#include "codec/quill_jpeg_encoder.h"
+#include "device/comm_usb.h"
+#include "sim/emulator_backend.h"
+#include "sim/flash_emulator.h"
+#include "sim/frame_image.h"
+
+namespace {
+
+using fotolume::album::CAlbumStore;
+using fotolume::sim::CFlashEmulator;
+
+std::map<std::string, std::string> g_record;
+
+void Record(const std::string& key, double value, const char* format) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    g_record[key] = text;
+}
+
+std::unique_ptr<CFlashEmulator> MakeFrame(uint32_t flashSize, uint16_t width, uint16_t height) {
+    fotolume::sim::NewFrame layout;
+    layout.flashSize = flashSize;
+    layout.width = width;
+    layout.height = height;
+    CFlashEmulator::Options options;
+    options.flashSize = flashSize;
+    auto emulator = std::make_unique<CFlashEmulator>(options);
+    emulator->Flash() = fotolume::sim::BuildFrameImage(layout);
+    return emulator;
+}
+
+// A store that has read the frame's album, as the programs do when a frame arrives.
+std::unique_ptr<CAlbumStore> OpenStore(CFlashEmulator& emulator) {
+    auto store = std::make_unique<CAlbumStore>();
+    store->Bind(std::make_unique<fotolume::sim::CEmulatorBackend>(std::vector<CFlashEmulator*>{&emulator}), "zentaris");
+    store->Link().SetSettleDelay(std::chrono::milliseconds(0));
+    store->GetInformation();
+    store->ReadPictureList();
+    for (int i = 0; i < store->GetPictureCount(); ++i) store->LoadPicture(i);
+    return store;
+}
+
+std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t x = seed * 2654435761u + 1;
+    for (auto& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<uint8_t>(x);
+    }
+    return bytes;
+}
+
+void BM_Synchronize1MB(benchmark::State& state) {
+    constexpr uint32_t kPicture = 128 * 1024;  // eight of them: 1 MB
+    auto emulator = MakeFrame(4u << 20, 320, 240);
+    {
+        // The album already on the frame: 10 pictures of 100 KB.
+        auto store = OpenStore(*emulator);
+        for (uint32_t i = 0; i < 10; ++i) store->AddPictureData(Bytes(100'000, i).data(), 100'000);
+        store->CommitAlbum();
+    }
+    const std::vector<uint8_t> baseline = emulator->Flash();
+    uint64_t commands = 0, erases = 0;
+    double modelled = 0, cpuSeconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        emulator->Flash() = baseline;
+        emulator->PowerCycle();
+        auto store = OpenStore(*emulator);
+        for (uint32_t i = 0; i < 8; ++i) store->AddPictureData(Bytes(kPicture, 100 + i).data(), kPicture);
+        emulator->SetDeviceModel(true);
+        const CFlashEmulator::Stats before = emulator->GetStats();
+        const std::clock_t cpuStart = std::clock();
+        state.ResumeTiming();
+
+        store->CommitAlbum();
+
+        state.PauseTiming();
+        cpuSeconds += static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        const CFlashEmulator::Stats& after = emulator->GetStats();
+        commands += after.commands - before.commands;
+        erases += after.erases - before.erases;
+        modelled += after.modelledSeconds - before.modelledSeconds;
+        emulator->SetDeviceModel(false);
+        state.ResumeTiming();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["commands"] = static_cast<double>(commands) / n;
+    state.counters["erases"] = static_cast<double>(erases) / n;
+    state.counters["modelled_s"] = modelled / n;
+    state.counters["cpu_ms_per_MB"] = cpuSeconds * 1000.0 / n;  // exactly 1 MB per commit
+    Record("sync_commands", static_cast<double>(commands) / n, "%.0f");
+    Record("sync_erases", static_cast<double>(erases) / n, "%.0f");
+    Record("sync_modelled_s", modelled / n, "%.1f");
+    Record("sync_cpu_ms_per_mb", cpuSeconds * 1000.0 / n, "%.1f");
+}
+BENCHMARK(BM_Synchronize1MB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// 200 pictures of a 128 x 128 frame, encoded as the programs encode them.
+struct Album200 {
+    static constexpr int kWidth = 128, kHeight = 128, kCount = 200;
+    std::unique_ptr<CFlashEmulator> emulator = MakeFrame(4u << 20, kWidth, kHeight);
+    uint64_t bytes = 0;
+
+    Album200() {
+        auto store = OpenStore(*emulator);
+        const size_t stride = fotolume::codec::Bmp24Stride(kWidth);
+        std::vector<uint8_t> out(fotolume::codec::CQuillJpegEncoder::MaxStreamSize(kWidth, kHeight, 3, false));
+        for (int i = 0; i < kCount; ++i) {
+            std::vector<uint8_t> rows(stride * kHeight);
+            for (int y = 0; y < kHeight; ++y)
+                for (int x = 0; x < kWidth; ++x) {
+                    uint8_t* p = rows.data() + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3;
+                    p[0] = static_cast<uint8_t>(x * 2 + i);
+                    p[1] = static_cast<uint8_t>(y * 2 + i * 3);
+                    p[2] = static_cast<uint8_t>(((x / 16 + y / 16 + i) % 2) * 120 + (x * y + i) % 31);
+                }
+            fotolume::codec::CQuillJpegEncoder encoder(90);
+            size_t size = 0;
+            if (!encoder.CompressImage(rows, out, kWidth, kHeight, size, 3)) std::abort();
+            if (!store->AddPictureData(out.data(), static_cast<uint32_t>(size))) std::abort();
+            bytes += size;
+        }
+        store->CommitAlbum();
+    }
+};
+
+void BM_ReadAndShow200(benchmark::State& state) {
+    static Album200 album;
+    double readWall = 0, readCpu = 0, showWall = 0, modelled = 0;
+    for (auto _ : state) {
+        album.emulator->PowerCycle();
+        album.emulator->SetDeviceModel(true);
+        const double modelledBefore = album.emulator->GetStats().modelledSeconds;
+        const auto t0 = std::chrono::steady_clock::now();
+        const std::clock_t cpu0 = std::clock();
+        auto store = OpenStore(*album.emulator);
+        readCpu += static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+        const auto t1 = std::chrono::steady_clock::now();
+        modelled += album.emulator->GetStats().modelledSeconds - modelledBefore;
+        album.emulator->SetDeviceModel(false);
+        if (store->GetPictureCount() != Album200::kCount) std::abort();
+
+        // Show: every picture decoded, made a BMP, and scaled to a thumbnail.
+        fotolume::codec::JPGEncode decoder;
+        for (int i = 0; i < store->GetPictureCount(); ++i) {
+            fotolume::album::PicEntry entry;
+            store->GetPictureEntry(i, entry);
+            if (!decoder.DecodeStream({store->PictureData(i), entry.length}, Album200::kWidth, Album200::kHeight))
+                std::abort();
+            const auto bmp = fotolume::codec::MakeBmpFile(decoder.VideoBuff().data(),
+                                                          static_cast<size_t>(decoder.RoundedWidth()) * 3,
+                                                          decoder.TrueWidth(), decoder.Height(), 3, 3780);
+            benchmark::DoNotOptimize(bmp.data());
+#ifdef FOTOLUME_BENCH_QT
+            QImage picture(decoder.VideoBuff().data(), decoder.TrueWidth(), decoder.Height(),
+                           decoder.RoundedWidth() * 3, QImage::Format_BGR888);
+            QImage thumb = picture.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            benchmark::DoNotOptimize(thumb.constBits());
+#endif
+        }
+        const auto t2 = std::chrono::steady_clock::now();
+        readWall += std::chrono::duration<double>(t1 - t0).count();
+        showWall += std::chrono::duration<double>(t2 - t1).count();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["read_host_ms"] = readWall * 1000 / n;
+    state.counters["read_modelled_s"] = modelled / n;
+    state.counters["show_ms"] = showWall * 1000 / n;
+    state.counters["album_KB"] = static_cast<double>(album.bytes) / 1024;
+    Record("album200_KB", static_cast<double>(album.bytes) / 1024, "%.0f");
+    Record("album200_read_host_ms", readWall * 1000 / n, "%.1f");
+    Record("album200_read_cpu_ms", readCpu * 1000 / n, "%.1f");
+    Record("album200_read_modelled_s", modelled / n, "%.2f");
+    Record("album200_show_ms", showWall * 1000 / n, "%.1f");
+#ifdef FOTOLUME_BENCH_QT
+    g_record["album200_show_what"] = "decode + BMP + 96x96 smooth thumbnail";
+#else
+    g_record["album200_show_what"] = "decode + BMP (no Qt: no thumbnail scaling)";
+#endif
+}
+BENCHMARK(BM_ReadAndShow200)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const auto& [key, value] : g_record) std::printf("record: %s: %s\n", key.c_str(), value.c_str());
+    return 0;
+}

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The performance record: builds the benchmarks in a Release build (build-bench/), runs them and prints
+# one table. Usage: bench/run-all.sh [BUILD_DIR]   (the raw benchmark output goes to BUILD_DIR/bench-*.txt)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build-bench}
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFOTOLUME_BENCH=ON >/dev/null
+cmake --build "$build" -j "$(nproc)" --target bench_codec bench_sync >/dev/null
+
+codec_simd="$build/bench-codec-simd.txt"
+codec_plain="$build/bench-codec-nosimd.txt"
+sync="$build/bench-sync.txt"
+"$build/bin/bench_codec" --benchmark_min_time=0.5 >"$codec_simd" 2>&1
+JSIMD_FORCENONE=1 "$build/bin/bench_codec" --benchmark_min_time=0.5 >"$codec_plain" 2>&1
+"$build/bin/bench_sync" >"$sync" 2>&1
+
+# "  Encode 320/240   ours X  libjpeg Y  ratio Z" lines of the codec benchmark.
+rate() {  # file op size field(ours|libjpeg|ratio)
+  awk -v op="$2" -v size="$3" -v f="$4" '$1 == op && $2 == size {
+      for (i = 3; i < NF; ++i) if ($i == f) { print $(i + 1); exit } }' "$1"
+}
+record() { sed -n "s/^record: $1: //p" "$sync"; }
+
+cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
+cores=$(nproc)
+echo "Machine: ${cpu:-unknown CPU}, $cores cores; $(date -u +%Y-%m-%d)"
+echo
+echo "| What | Result |"
+echo "|---|---|"
+for op in Encode Decode; do
+  for size in 320/240 2000/1500; do
+    ours=$(rate "$codec_simd" $op $size ours)
+    simd=$(rate "$codec_simd" $op $size libjpeg)
+    plain=$(rate "$codec_plain" $op $size libjpeg)
+    echo "| $op ${size/\//x}, quality 90, 4:2:0 (megapixels/s) | ours ${ours:-?}; libjpeg-turbo ${simd:-?} with SIMD, ${plain:-?} without (JSIMD_FORCENONE=1) |"
+  done
+done
+echo "| Synchronize 1 MB of new pictures (8 x 128 KB onto a frame holding 10) | $(record sync_commands) commands, $(record sync_erases) block erases, $(record sync_modelled_s) s modelled device time |"
+echo "| Host CPU time of that synchronize | $(record sync_cpu_ms_per_mb) ms per MB |"
+echo "| Read an album of 200 pictures ($(record album200_KB) KB, 128x128) | $(record album200_read_modelled_s) s modelled device time; on the host $(record album200_read_host_ms) ms wall, $(record album200_read_cpu_ms) ms CPU (the rest is the link's pause before each status poll) |"
+echo "| Show those 200 pictures: $(record album200_show_what) | $(record album200_show_ms) ms |"
