@@ -16,14 +16,14 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|')
 for f in /usr/bin/fotolume-cli /usr/bin/fotolume-sim /usr/share/fotolume/StartInfoUnicode.ini \
          /usr/share/macfotolume/Language.ini /usr/share/man/man1/fotolume-cli.1 \
          /usr/lib/udev/rules.d/60-fotolume-frame.rules /usr/lib/udev/rules.d/70-fotolume-uaccess.rules; do
-  echo "$contents" | grep -qx "$f" || fail "$f is not in the package"
+  echo "$contents" | grep -x "$f" >/dev/null || fail "$f is not in the package"
 done
 for id in Fotolume MacFotolume; do
-  if echo "$contents" | grep -qx "/usr/bin/$id"; then
+  if echo "$contents" | grep -x "/usr/bin/$id" >/dev/null; then
     for f in /usr/share/applications/org.fotolume.$id.desktop /usr/share/metainfo/org.fotolume.$id.metainfo.xml \
              /usr/share/icons/hicolor/scalable/apps/org.fotolume.$id.svg \
              /usr/share/icons/hicolor/48x48/apps/org.fotolume.$id.png; do
-      echo "$contents" | grep -qx "$f" || fail "$f is not in the package"
+      echo "$contents" | grep -x "$f" >/dev/null || fail "$f is not in the package"
     done
   else
     echo "$id is not in this build's package"
@@ -32,9 +32,9 @@ done
 echo "$contents" | grep -v -E '^/usr/(bin|share|lib/udev)(/|$)|^/$|^/usr/?$|^/usr/lib/?$' | grep . &&
   fail "the package puts files outside /usr/bin, /usr/share and /usr/lib/udev"
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "$depends" | grep -q libc6 || fail "the package names no libc dependency: '$depends'"
-if echo "$contents" | grep -qx /usr/bin/Fotolume; then
-  echo "$depends" | grep -q libqt6widgets6 || fail "Fotolume ships without its Qt dependency: '$depends'"
+echo "$depends" | grep libc6 >/dev/null || fail "the package names no libc dependency: '$depends'"
+if echo "$contents" | grep -x /usr/bin/Fotolume >/dev/null; then
+  echo "$depends" | grep libqt6widgets6 >/dev/null || fail "Fotolume ships without its Qt dependency: '$depends'"
 fi
 echo "package $(basename "$deb"): $(echo "$contents" | grep -c -v '/$') files; Depends: $depends"
 
@@ -42,7 +42,7 @@ if [ "$(id -u)" -ne 0 ] || { [ -z "${CI:-}" ] && [ "${FOTOLUME_DEB_INSTALL:-}" !
   echo "not installing it (needs root and CI=true or FOTOLUME_DEB_INSTALL=1)"
   exit 0
 fi
-if dpkg-query -W -f='${Status}' fotolume 2>/dev/null | grep -q 'install ok installed'; then
+if dpkg-query -W -f='${Status}' fotolume 2>/dev/null | grep 'install ok installed' >/dev/null; then
   fail "a fotolume package is installed already; not replacing it"
 fi
 dpkg -i "$deb" >/dev/null || { dpkg -r fotolume >/dev/null 2>&1 || true; fail "dpkg -i failed"; }

@@ -14,15 +14,15 @@ plain() { sed -e 's/\\-/-/g' "$1"; }
 commands=$("$cli" --help | sed -n 's/^  \([a-z]\+\) .*/\1/p')
 [ -n "$commands" ] || fail "fotolume-cli --help lists no commands"
 for c in $commands; do
-  plain "$dir/fotolume-cli.1" | grep -q -E "^\.BI? $c( |$)" || fail "fotolume-cli.1 does not describe '$c'"
+  plain "$dir/fotolume-cli.1" | grep -E "^\.BI? $c( |$)" >/dev/null || fail "fotolume-cli.1 does not describe '$c'"
 done
 for o in $("$cli" --help | grep -o -E -- '--[a-z][a-z-]*' | sort -u); do
-  plain "$dir/fotolume-cli.1" | grep -q -- "$o" || fail "fotolume-cli.1 does not name $o"
+  plain "$dir/fotolume-cli.1" | grep -- "$o" >/dev/null || fail "fotolume-cli.1 does not name $o"
 done
 for o in $("$sim" --help | grep -o -E -- '--[a-z][a-z-]*' | sort -u); do
-  plain "$dir/fotolume-sim.1" | grep -q -E -- "$o( |$)" || fail "fotolume-sim.1 does not name $o"
+  plain "$dir/fotolume-sim.1" | grep -E -- "$o( |$)" >/dev/null || fail "fotolume-sim.1 does not name $o"
 done
 for c in create serve; do
-  plain "$dir/fotolume-sim.1" | grep -q -E "^\.BI? $c " || fail "fotolume-sim.1 does not describe '$c'"
+  plain "$dir/fotolume-sim.1" | grep -E "^\.BI? $c " >/dev/null || fail "fotolume-sim.1 does not describe '$c'"
 done
 echo "man pages: $(echo $commands | wc -w) commands of fotolume-cli described"

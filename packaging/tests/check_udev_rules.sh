@@ -32,12 +32,12 @@ for p in "${patterns[@]}"; do
   done
 done
 
-joined "$tag" | grep -q 'SUBSYSTEM=="scsi_generic".*SUBSYSTEMS=="usb".*ENV{ID_FOTOLUME_FRAME}="1"' ||
+joined "$tag" | grep 'SUBSYSTEM=="scsi_generic".*SUBSYSTEMS=="usb".*ENV{ID_FOTOLUME_FRAME}="1"' >/dev/null ||
   fail "the sg node of a USB drive is not marked"
-joined "$tag" | grep 'ATTRS{vendor}' | grep -q 'ATTRS{type}=="5"' || fail "the sg mark does not ask for a CD-ROM drive"
-joined "$access" | grep -q 'ENV{ID_FOTOLUME_FRAME}!="1", GOTO' || fail "uaccess rules do not test the mark"
-joined "$access" | grep -q 'SUBSYSTEM=="scsi_generic", TAG+="uaccess"' || fail "the sg node is not tagged uaccess"
-joined "$access" | grep -q 'RUN{builtin}+="kmod load sg"' || fail "the sg module is not loaded"
+joined "$tag" | grep 'ATTRS{vendor}' | grep 'ATTRS{type}=="5"' >/dev/null || fail "the sg mark does not ask for a CD-ROM drive"
+joined "$access" | grep 'ENV{ID_FOTOLUME_FRAME}!="1", GOTO' >/dev/null || fail "uaccess rules do not test the mark"
+joined "$access" | grep 'SUBSYSTEM=="scsi_generic", TAG+="uaccess"' >/dev/null || fail "the sg node is not tagged uaccess"
+joined "$access" | grep 'RUN{builtin}+="kmod load sg"' >/dev/null || fail "the sg module is not loaded"
 # Every label jumped to exists.
 for f in "$tag" "$access"; do
   for l in $(grep -o -E 'GOTO="[^"]+"' "$f" | sed -E 's/GOTO="(.*)"/\1/' | sort -u); do

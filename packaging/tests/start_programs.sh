@@ -6,7 +6,8 @@ set -euo pipefail
 prefix=$1
 fail() { echo "FAIL: $*" >&2; exit 1; }
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+sim=""
+trap '[ -n "$sim" ] && kill $sim 2>/dev/null; rm -rf "$scratch"' EXIT
 # A private home: the desktop programs write their settings and caches there.
 export HOME="$scratch/home" XDG_CACHE_HOME="$scratch/cache" XDG_CONFIG_HOME="$scratch/config" \
        XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/run" QT_QPA_PLATFORM=offscreen
@@ -17,7 +18,7 @@ export PATH="$prefix/bin:$PATH"
 
 for p in fotolume-cli fotolume-sim; do
   [ -x "$prefix/bin/$p" ] || fail "$p is not installed in $prefix/bin"
-  "$prefix/bin/$p" --help | grep -q "$p" || fail "$p --help does not name the program"
+  "$prefix/bin/$p" --help | grep "$p" >/dev/null || fail "$p --help does not name the program"
 done
 # The simulator and the command line work together from the install.
 "$prefix/bin/fotolume-sim" create "$scratch/frame.img"
@@ -25,9 +26,10 @@ mkdir "$scratch/frames"
 "$prefix/bin/fotolume-sim" serve "$scratch/frame.img" --socket "$scratch/frames/one.sock" &
 sim=$!
 for _ in $(seq 100); do [ -S "$scratch/frames/one.sock" ] && break; sleep 0.05; done
-info=$("$prefix/bin/fotolume-cli" --frames "$scratch/frames" info) || { kill $sim; fail "fotolume-cli info failed"; }
-kill $sim; wait $sim || true
-echo "$info" | grep -q "^Panel: *128x128" || fail "fotolume-cli info does not show the new frame: $info"
+info=$("$prefix/bin/fotolume-cli" --frames "$scratch/frames" info) || fail "fotolume-cli info failed"
+echo "$info" | grep "^Panel: *128x128" >/dev/null || fail "fotolume-cli info does not show the new frame: $info"
+# The desktop programs below open the same simulated frame.
+export FOTOLUME_FRAMES="$scratch/frames"
 
 missing=()
 for id in org.fotolume.Fotolume org.fotolume.MacFotolume; do
@@ -46,7 +48,7 @@ for id in org.fotolume.Fotolume org.fotolume.MacFotolume; do
   read -r -a argv <<<"$(echo "$exec_line" | sed -E 's/ %[fFuUik]//g')"
   help=$(timeout 60 "${argv[@]}" --help 2>&1) || fail "$program --help failed: $help"
   [ -n "$help" ] || fail "$program --help printed nothing"
-  if echo "$help" | grep -q -- "--screenshot"; then
+  if echo "$help" | grep -- >/dev/null "--screenshot"; then
     # The real window: it reads its installed files, lays itself out and saves a picture.
     timeout 120 "${argv[@]}" --screenshot "$scratch/$program.png" >/dev/null ||
       fail "$program did not start from its desktop entry"

@@ -49,6 +49,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("MacFotolume"));
     using namespace fotolume::compact;
 
+    if (QApplication::arguments().contains(QStringLiteral("--help"))) {
+        std::printf("Usage: MacFotolume [--frames DIR] [--screenshot PNG [--picture FILE [--adds N] [--download]]]\n"
+                    "The compact window of Fotolume for USB photo frames.\n"
+                    "  --frames DIR      simulated frames: every DIR/*.sock is one frame (else FOTOLUME_FRAMES,\n"
+                    "                    else the system's drives)\n"
+                    "  --screenshot PNG  save a picture of the window once the frame is read, then leave\n");
+        return 0;
+    }
     StartOptions options;
     ScreenshotRequest shot;
     std::string error;
