@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 
 namespace fotolume::app {
 
@@ -35,6 +37,18 @@ QStringList CollectDroppedFiles(const QStringList& dropped)
         }
     }
     return queued;
+}
+
+QStringList DroppedPaths(const QMimeData* mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
 }
 
 } // namespace fotolume::app

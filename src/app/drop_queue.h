@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QMimeData;
+
 namespace fotolume::app {
 
 // At most this many dropped items (files or folders) are taken per drop.
@@ -18,5 +20,8 @@ bool HasDropExtension(const QString& name);
 // picture extension. Paths keep the case the file system reports, so they
 // open on a case-sensitive file system.
 QStringList CollectDroppedFiles(const QStringList& dropped);
+
+// The local files and folders a drag carries (other URLs are not ours to add).
+QStringList DroppedPaths(const QMimeData* mime);
 
 } // namespace fotolume::app

@@ -1,5 +1,7 @@
 #include "main_dlg.h"
 
+#include "drop_queue.h"
+
 #include "about_dlg.h"
 #include "app_messages.h"
 #include "dialog_prompt.h"
@@ -37,18 +39,6 @@ constexpr int kAnimationPeriodMs = 10;
 QString IdName(int id)
 {
     return QString::number(id);
-}
-
-QStringList DroppedPaths(const QMimeData* mime)
-{
-    QStringList paths;
-    if (!mime || !mime->hasUrls())
-        return paths;
-    for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
-    }
-    return paths;
 }
 
 } // namespace

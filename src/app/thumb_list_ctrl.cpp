@@ -1,5 +1,7 @@
 #include "thumb_list_ctrl.h"
 
+#include "drop_queue.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QImageReader>
@@ -24,18 +26,6 @@ constexpr int kMinCellWidth = 16;
 bool OnOwnThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
-}
-
-QStringList LocalPaths(const QMimeData* mime)
-{
-    QStringList paths;
-    if (!mime || !mime->hasUrls())
-        return paths;
-    for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
-    }
-    return paths;
 }
 
 } // namespace
@@ -293,7 +283,7 @@ void CThumbListCtrl::doItemsLayout()
 
 void CThumbListCtrl::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!LocalPaths(event->mimeData()).isEmpty())
+    if (!DroppedPaths(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -301,7 +291,7 @@ void CThumbListCtrl::dragEnterEvent(QDragEnterEvent* event)
 
 void CThumbListCtrl::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!LocalPaths(event->mimeData()).isEmpty())
+    if (!DroppedPaths(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -309,7 +299,7 @@ void CThumbListCtrl::dragMoveEvent(QDragMoveEvent* event)
 
 void CThumbListCtrl::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = LocalPaths(event->mimeData());
+    const QStringList paths = DroppedPaths(event->mimeData());
     if (paths.isEmpty()) {
         event->ignore();
         return;
