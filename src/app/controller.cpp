@@ -167,6 +167,9 @@ int CMainController::Start()
     store->Bind(std::move(m_options.backend), vid, [this](int picture, int done, int total) {
         OnSendProgress(picture, done, total);
     });
+    // Records of interrupted synchronizes live beside the other private files,
+    // where fotolume-cli looks for them too.
+    store->SetRecoveryFolder(m_options.tempFolder);
     m_frame.Reset(std::move(store));
     WatchPresence();
 

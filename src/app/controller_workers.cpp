@@ -75,6 +75,23 @@ public:
     {
         Post([](CMainController& c) { c.Flags().isModified = true; });
     }
+    bool AskYesNo(const QString& text) override
+    {
+        CMainController* controller = m_controller;
+        const int generation = m_generation;
+        bool yes = false;
+        QMetaObject::invokeMethod(
+            controller,
+            [controller, generation, &text, &yes] {
+                if (controller->m_generation != generation || controller->m_readCancel->load())
+                    return;
+                yes = controller->m_dlg->Prompt().AskYesNo(text);
+                // A removal while the question was open makes the answer moot.
+                yes = yes && controller->m_generation == generation;
+            },
+            Qt::BlockingQueuedConnection);
+        return yes;
+    }
     void Finish(const char* message, int code, bool waitForWindow) override
     {
         const QString name = QString::fromLatin1(message);
@@ -167,6 +184,12 @@ void CMainController::OnDpfAttach()
     job.texts.noPictures = Text("NOPICS_TIPS", "No photos in device!");
     job.texts.clockFailed = Text("SYNCHRONIZETIME_TIPS", "Synchronize time failed!");
     job.texts.panelZero = Text("LCDSIZEZERO_TIPS", "LCD width is 0, it must have something wrong with your DPF!");
+    job.texts.recoverAsk = Text("RECOVER_TIPS_1", "The last synchronize with this DPF was interrupted. Restore the "
+                                                  "album from the pictures still on the DPF?");
+    job.texts.recoverDamaged = Text("RECOVER_TIPS_2", "Some pictures were damaged by the interruption; only the "
+                                                      "undamaged pictures can be restored.");
+    job.texts.recovered = Text("RECOVER_TIPS_3", "Album restored!");
+    job.texts.notRecovered = Text("RECOVER_TIPS_4", "The album could not be restored!");
 
     auto report = std::make_shared<CWindowReport>(this, m_generation);
     std::shared_ptr<std::atomic<bool>> cancel = m_readCancel;

@@ -11,6 +11,8 @@
 
 #include <QFile>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -30,6 +32,14 @@ bool WriteStreamFile(const QString& path, const std::vector<uint8_t>& buffer, ui
 bool Cancelled(const ReadJob& job)
 {
     return job.cancel && job.cancel->load();
+}
+
+// Problems with recovery records are no reason to stop a read: one line each
+// on the standard error.
+void PrintRecoveryWarnings(album::CAlbumStore& store)
+{
+    for (const std::string& warning : store.TakeRecoveryWarnings())
+        std::fprintf(stderr, "Fotolume: %s\n", warning.c_str());
 }
 
 } // namespace
@@ -72,6 +82,31 @@ ConnectInfo RunConnectChecks(album::CAlbumStore& store, const config::CSettings*
     return info;
 }
 
+void OfferRecovery(const ReadJob& job, IWorkerReport& report)
+{
+    album::CAlbumStore& store = *job.store;
+    const album::RecoveryResult found = store.FindRecovery();
+    PrintRecoveryWarnings(store);
+    if (found.kind == album::RecoveryKind::None || Cancelled(job))
+        return;
+    QString question = job.texts.recoverAsk;
+    if (found.kind == album::RecoveryKind::IntactPictures)
+        question += QLatin1Char('\n') + job.texts.recoverDamaged;
+    // No leaves the record, so the question comes again at the next read.
+    if (!report.AskYesNo(question) || Cancelled(job))
+        return;
+    bool restored = false;
+    try {
+        restored = store.ApplyRecovery(found);
+    } catch (const album::CAlbumError&) {
+        PrintRecoveryWarnings(store);
+        report.ShowMessage(job.texts.notRecovered);
+        throw;
+    }
+    PrintRecoveryWarnings(store);
+    report.ShowMessage(restored ? job.texts.recovered : job.texts.notRecovered);
+}
+
 // The picture list and every picture; album errors go to the caller.
 static int ReadPictures(const ReadJob& job, const ConnectInfo& connect, IWorkerReport& report, int& initialCount);
 
@@ -107,6 +142,9 @@ static int ReadPictures(const ReadJob& job, const ConnectInfo& connect, IWorkerR
     int result = 0;
     {
         store.ReadPictureList();
+        PrintRecoveryWarnings(store);
+        if (store.RecoveryPending() && !Cancelled(job))
+            OfferRecovery(job, report);
 
         uint16_t font = 0;
         uint16_t background = 0;

@@ -23,6 +23,10 @@ struct ReadTexts {
     QString noPictures;
     QString clockFailed;
     QString panelZero;
+    QString recoverAsk;     // restore the album of an interrupted synchronize?
+    QString recoverDamaged; // added when only the whole pictures come back
+    QString recovered;
+    QString notRecovered;
 };
 
 struct ReadJob {
@@ -44,6 +48,12 @@ QColor ColourFrom565(unsigned value);
 // and reads the thumbnail settings.
 ConnectInfo RunConnectChecks(album::CAlbumStore& store, const config::CSettings* settings, const ReadTexts& texts,
                              IWorkerReport& report);
+
+// After a list read that found no valid list but a recovery record of this
+// frame: checks the record against the flash, asks whether to restore what
+// it found and on Yes writes that list, so the pictures read as usual.
+// Album errors go to the caller.
+void OfferRecovery(const ReadJob& job, IWorkerReport& report);
 
 // Reads the header, the picture list and every picture into the cache,
 // reporting each picture as it is decoded. A picture that does not decode

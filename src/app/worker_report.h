@@ -35,6 +35,9 @@ public:
     virtual void AppendPicture(const QString& cachePath, const QImage& bitmap, const QString& caption) = 0;
     virtual void PreviewFileChosen(const QString& path) = 0;
     virtual void AlbumModified() = 0;
+    // A Yes/No question on the window thread; the worker waits for the
+    // answer. No when the frame went away meanwhile.
+    virtual bool AskYesNo(const QString& text) = 0;
     // The worker's completion message. With waitForWindow the call returns
     // only once the window has handled it.
     virtual void Finish(const char* message, int code, bool waitForWindow) = 0;

@@ -5,11 +5,13 @@
 #include "device/comm_usb.h"
 #include "panel_bitmap.h"
 #include "text_progress_ctrl.h"
+#include "thumb_list_ctrl.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <chrono>
@@ -168,5 +170,70 @@ void AppHarness::Plug(bool attached)
 {
     backend->SetAttached(0, attached);
 }
+
+sim::NewFrame WideFrame()
+{
+    sim::NewFrame frame;
+    frame.width = 240;
+    frame.height = 180;
+    return frame;
+}
+
+bool DropPictures(AppHarness& h, int count)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i)
+        paths.append(WritePicture(h.files.path(), QStringLiteral("drop%1.jpg").arg(i), 400, 300, 100U + static_cast<unsigned>(i)));
+    const int before = h.Window().AlbumList()->count();
+    QSignalSpy added(&h.Controller(), &app::CMainController::addFinished);
+    h.Controller().OnFilesDropped(paths);
+    return WaitFor([&] { return added.count() == 1 && !h.Controller().WorkerRunning(); }, 60000) &&
+           h.Window().AlbumList()->count() == before + count;
+}
+
+std::vector<Bytes> AlbumInMemory(app::CMainController& controller)
+{
+    album::CAlbumStore* store = controller.Store();
+    std::vector<Bytes> album;
+    for (int i = 0; store && i < store->GetPictureCount(); ++i) {
+        album::PicEntry entry;
+        store->GetPictureEntry(i, entry);
+        album.emplace_back(store->PictureData(i), store->PictureData(i) + entry.length);
+    }
+    return album;
+}
+
+uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album)
+{
+    sim::CFlashEmulator twin(sim::CFlashEmulator::Options{});
+    twin.Flash() = h.emulator.Flash();
+    auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&twin});
+    sim::CEmulatorBackend* backend = owned.get();
+    album::CAlbumStore store;
+    store.Bind(std::move(owned), "zentaris");
+    // The window's store keeps a recovery record, which takes commands of its own.
+    QTemporaryDir records;
+    store.SetRecoveryFolder(records.path().toStdString());
+    store.GetInformation();
+    store.ReadPictureList();
+    for (const Bytes& picture : album)
+        store.AddPictureData(picture.data(), static_cast<uint32_t>(picture.size()));
+    backend->ClearSent();
+    store.CommitAlbum();
+    std::vector<uint64_t> programs;
+    const auto& sent = backend->SentCommands();
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (sent[i].cdb[0] == 0xCB && sent[i].direction == 1)
+            programs.push_back(i + 1);
+    }
+    return programs.empty() ? 0 : programs[programs.size() / 2];
+}
+
+bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before)
+{
+    h.Controller().OnSynchronize();
+    return WaitFor([&] { return done.count() > before && !h.Controller().WorkerRunning(); }, 60000);
+}
+
 
 } // namespace fotolume::apptest

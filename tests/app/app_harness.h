@@ -10,6 +10,7 @@
 #include "sim/frame_image.h"
 
 #include <QImage>
+#include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -48,6 +49,20 @@ void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t back
 
 // The album the frame holds now, read back through a fresh store.
 std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator);
+
+class AppHarness;
+
+// A 240x180 frame: pictures big enough to span blocks.
+sim::NewFrame WideFrame();
+// Drops count picture files on the window and waits until they are added.
+bool DropPictures(AppHarness& h, int count);
+// The album the controller's store holds in memory.
+std::vector<Bytes> AlbumInMemory(app::CMainController& controller);
+// Which command of the commit writes the middle one of its program pieces: found by running the same
+// commit on a twin of the frame, as the commands depend only on the flash and the album.
+uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album);
+// Synchronize, then wait for its end (the done spy counting past before).
+bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before);
 
 class AppHarness {
 public:
