@@ -66,8 +66,8 @@ extern int TotolFlashSizeForPic;
 extern std::vector<int> SelPicArrayRef;
 // Where downloads keep their recovery records (the folder Fotolume's programs share); empty: none kept.
 extern std::filesystem::path gmyRecoveryFolder;
-// Counts the frame's arrivals and removals (changed on the window thread only), so that an answer given to a question about
-// one frame is never carried out on the next.
+// Counts the frame's arrivals and removals (changed on the window thread only), so that an answer to a
+// question about one frame is never carried out on the next.
 extern std::atomic<int> gmyFrameSession;
 
 // The window and its questions; set at start-up.
