@@ -1,5 +1,6 @@
 #include "compact_globals.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "codec/kv318_encoder.h"
@@ -29,6 +30,8 @@ album::DeviceInfo G_DeviceInfo;
 int G_CurQuanlity = 90;
 int TotolFlashSizeForPic = 0;
 std::vector<int> SelPicArrayRef;
+std::filesystem::path gmyRecoveryFolder;
+std::atomic<int> gmyFrameSession{0};
 ICompactView* gmyView = nullptr;
 IMacPrompt* gmyPrompt = nullptr;
 
@@ -65,6 +68,7 @@ void ResetGlobals() {
     G_CurQuanlity = 90;
     TotolFlashSizeForPic = 0;
     SelPicArrayRef.clear();
+    gmyRecoveryFolder.clear();
 }
 
 std::string LookupText(std::string_view key, std::string_view def, std::string_view sectionDefault) {
@@ -89,6 +93,8 @@ std::vector<std::string> AlbumNames() {
 }
 
 bool FrameConnected() { return device && device->GetUSBDeviceStatus(); }
+
+void ReportProblem(const std::string& problem) { std::fprintf(stderr, "MacFotolume: %s\n", problem.c_str()); }
 
 void StartWorker(std::function<void()> work) {
     JoinWorker();

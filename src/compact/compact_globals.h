@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -63,6 +64,11 @@ extern album::DeviceInfo G_DeviceInfo;  // the header as read, for the store ope
 extern int G_CurQuanlity;
 extern int TotolFlashSizeForPic;
 extern std::vector<int> SelPicArrayRef;
+// Where downloads keep their recovery records (the folder Fotolume's programs share); empty: none kept.
+extern std::filesystem::path gmyRecoveryFolder;
+// Counts the frame's arrivals and removals (changed on the window thread only), so that an answer to a
+// question about one frame is never carried out on the next.
+extern std::atomic<int> gmyFrameSession;
 
 // The window and its questions; set at start-up.
 extern ICompactView* gmyView;
@@ -81,6 +87,9 @@ std::string DataPath(const std::string& name);
 std::string EdataPath(const std::string& name);
 
 bool FrameConnected();
+
+// One line on standard error: a problem the user cannot act on in the window (the program goes on).
+void ReportProblem(const std::string& problem);
 
 // The album's picture names in album order (the album list's items).
 std::vector<std::string> AlbumNames();

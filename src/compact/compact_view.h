@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ public:
     // After a batch add's picture: select the next file after the current browser item that can be
     // opened as an image, scroll to it and load it.
     virtual void AdvanceBrowser() = 0;
+
+    // Runs question on the window thread after every call made before it; a question may open a dialog.
+    virtual void Ask(std::function<void()> question) = 0;
 
     // Window thread only: carries out now what workers handed over and is still waiting, so that what
     // the window thread does next comes after it.

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "album/recovery.h"
 #include "compact_transform.h"
 
 namespace fotolume::compact {
@@ -25,6 +26,19 @@ void SetFlashOnline();
 void SetFlashOffline();
 // Reads every listed picture into the data folders; false on a failed read.
 bool ReadPicFromFlash();
+// Worker: the album of the list in memory, from a fresh start of the data folders; false, with the
+// reason shown, when a picture could not be read.
+bool ReadListedAlbum();
+
+// Worker, after the list was read: the album an interrupted download left on the frame (kind None
+// when there is none, or the list is valid). Problems with the records go to standard error.
+album::RecoveryResult FindAlbumToRestore();
+// Worker: hands the question about found to the window; false (nothing handed) without a window.
+bool AskToRestore(album::RecoveryResult found);
+// Window thread: asks whether to restore found on the frame of this session; Yes starts RestoreAlbum.
+void OfferRecovery(const album::RecoveryResult& found, int session);
+// Worker: writes the found album's list and reads the album again.
+void RestoreAlbum(const album::RecoveryResult& found);
 // Deletes every node's stream, frees the list and empties the album list view.
 void ReleaseAllFiles();
 

@@ -2,9 +2,11 @@
 // whole blocks, and the list goes last, so that the frame never lists data that is not there.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "album/compact_store.h"
+#include "album/recovery_compact.h"
 #include "compact_globals.h"
 #include "compact_view.h"
 #include "controller.h"
@@ -67,9 +69,39 @@ void RestoreListAfterFailure(const album::compact::DownloadPlan& plan, std::vect
     album::compact::WriteDataToFlash(*m_PtrPF, G_DeviceInfo, original.data(), kBlock, G_DeviceInfo.listAddress);
 }
 
+// Keeps the record of what the download is about to do, so that the album can be found again when the
+// download is cut off while the frame holds no valid list. The bytes of the pictures it writes are
+// taken from data, where they lie one after another from plan.start. Empty when none could be kept
+// (said on standard error; the download goes on).
+std::filesystem::path KeepRecoveryRecord(const album::compact::DownloadPlan& plan, const uint8_t* oldList,
+                                         const uint8_t* newList, const std::vector<uint8_t>& data) {
+    if (gmyRecoveryFolder.empty()) return {};
+    std::vector<const uint8_t*> newBytes;
+    for (const album::PicEntry& entry :
+         album::UsablePictures(newList, G_DeviceInfo.listAddress, G_DeviceInfo.flashTotalSize)) {
+        const uint8_t* bytes = nullptr;
+        uint32_t offset = 0;
+        for (int n = plan.first; n <= gmyTotalePictureNum; ++n) {
+            const uint32_t size = static_cast<uint32_t>(GetNode(*gmyPictureData, n)->size);
+            if (entry.address == plan.start + offset && entry.length == size) {
+                bytes = data.data() + offset;
+                break;
+            }
+            offset += size;
+        }
+        newBytes.push_back(bytes);
+    }
+    std::string warning;
+    std::filesystem::path record = album::compact::WriteRecoveryRecord(
+        *m_PtrPF, G_DeviceInfo, gmyRecoveryFolder, oldList, newList, newBytes, warning);
+    if (record.empty() && !warning.empty()) ReportProblem(warning);
+    return record;
+}
+
 // original receives the list block as read before it is emptied; it stays empty when the download
-// failed before touching the frame.
-Failure WriteAlbum(const album::compact::DownloadPlan& plan, std::vector<uint8_t>& original) {
+// failed before touching the frame. record receives the recovery record kept meanwhile.
+Failure WriteAlbum(const album::compact::DownloadPlan& plan, std::vector<uint8_t>& original,
+                   std::filesystem::path& record) {
     device::CProcessFlash& flash = *m_PtrPF;
     const uint32_t L = G_DeviceInfo.listAddress;
     std::vector<uint8_t> block(kBlock, 0);
@@ -78,22 +110,9 @@ Failure WriteAlbum(const album::compact::DownloadPlan& plan, std::vector<uint8_t
     if (!album::LayoutWritable(L, G_DeviceInfo.flashTotalSize) || !album::EraseOpcodeUsable(flash.EraseOpcode())) {
         return Failure::kOther;
     }
-    // The frame's list loses its entries and trailer until the list block is written at the end.
-    if (!album::compact::ReadFlashData(flash, block.data(), kBlock, L)) return Failure::kOther;
-    original = block;
-    std::memset(block.data() + 15, 0, 4094 - 15 + 1);
-    if (flash.Erase4KFlash(L) != 0) return Failure::kOther;
-    if (flash.WriteToFlash(block.data(), kBlock, L) != 0) return Failure::kOther;
 
-    if (plan.total == 0) {
-        if (!album::compact::ReadFlashData(flash, block.data(), kBlock, L)) return Failure::kEmptyListUnreadable;
-        std::memcpy(block.data(), G_PictureList, kList);
-        PutTrailer(block.data());
-        if (!album::compact::WriteDataToFlash(flash, G_DeviceInfo, block.data(), kBlock, L)) return Failure::kOther;
-        return Failure::kNone;
-    }
-
-    // Gather the streams in album order; their list entries follow one another from start.
+    // Gather the streams in album order; their list entries follow one another from start. This comes
+    // before the frame is touched: the record needs the new list and its bytes.
     std::vector<uint8_t> data(plan.total + 1024, 0);
     uint32_t gathered = 0;
     for (int n = plan.first; n <= gmyTotalePictureNum; ++n) {
@@ -104,6 +123,25 @@ Failure WriteAlbum(const album::compact::DownloadPlan& plan, std::vector<uint8_t
         }
         WriteSlot(n, plan.start + gathered, size);
         gathered += size;
+    }
+    // The list the download ends with.
+    uint8_t newList[kList];
+    std::memcpy(newList, G_PictureList, kList);
+    if (plan.total == 0 || newList[1] != 0) PutTrailer(newList);
+
+    // The frame's list loses its entries and trailer until the list block is written at the end.
+    if (!album::compact::ReadFlashData(flash, block.data(), kBlock, L)) return Failure::kOther;
+    original = block;
+    record = KeepRecoveryRecord(plan, original.data(), newList, data);
+    std::memset(block.data() + 15, 0, 4094 - 15 + 1);
+    if (flash.Erase4KFlash(L) != 0) return Failure::kOther;
+    if (flash.WriteToFlash(block.data(), kBlock, L) != 0) return Failure::kOther;
+
+    if (plan.total == 0) {
+        if (!album::compact::ReadFlashData(flash, block.data(), kBlock, L)) return Failure::kEmptyListUnreadable;
+        std::memcpy(block.data(), newList, kList);
+        if (!album::compact::WriteDataToFlash(flash, G_DeviceInfo, block.data(), kBlock, L)) return Failure::kOther;
+        return Failure::kNone;
     }
     SetDownLoadPrcess(10);
 
@@ -122,7 +160,7 @@ Failure WriteAlbum(const album::compact::DownloadPlan& plan, std::vector<uint8_t
     }
     position += done;
     SetDownLoadPrcess(20);
-    std::memcpy(block.data(), G_PictureList, kList);
+    std::memcpy(block.data(), newList, kList);
 
     if (position % kBlock != 0 && done < plan.total) {
         const uint32_t piece = std::min(kBlock - position % kBlock, plan.total - done);
@@ -147,7 +185,6 @@ Failure WriteAlbum(const album::compact::DownloadPlan& plan, std::vector<uint8_t
         SetDownLoadPrcess(static_cast<int>(30 + 60 * (i + 1) / blocks));
     }
 
-    if (block[1] != 0) PutTrailer(block.data());
     if (!album::compact::WriteDataToFlash(flash, G_DeviceInfo, block.data(), kBlock, L)) return Failure::kOther;
     SetDownLoadPrcess(99);
     return Failure::kNone;
@@ -172,9 +209,17 @@ bool TranspotPic() {
     const album::compact::DownloadPlan plan =
         album::compact::GetStartAddAndTotalDownSize(pictures, G_PictureList, G_DeviceInfo);
     std::vector<uint8_t> original;
-    const Failure failure = WriteAlbum(plan, original);
+    std::filesystem::path record;
+    uint8_t listBefore[kList];
+    std::memcpy(listBefore, G_PictureList, kList);
+    const Failure failure = WriteAlbum(plan, original, record);
     if (failure != Failure::kNone) {
-        if (!original.empty()) RestoreListAfterFailure(plan, std::move(original));
+        // The record stays: should the frame's list be left erased, it finds the album again.
+        if (!original.empty()) {
+            RestoreListAfterFailure(plan, std::move(original));
+        } else {
+            std::memcpy(G_PictureList, listBefore, kList);  // the frame was not touched
+        }
         SetNotes(FailureText(failure));
         SetDownLoadPrcess(0);
         gmyIsTransferData = 0;
@@ -182,6 +227,7 @@ bool TranspotPic() {
         InvalidateMyWindow();
         return false;
     }
+    album::compact::RemoveRecoveryRecord(record);
     for (int n = plan.first; n <= gmyTotalePictureNum; ++n) GetNode(*gmyPictureData, n)->onFrame = true;
     SetDownLoadPrcess(100);
     SetNotes(LookupText("DOWNLOAD_FINISHED_TIPS", "DownLoad Finished!"));

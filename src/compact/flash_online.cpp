@@ -75,6 +75,7 @@ void TakeHeader(const album::DeviceInfo& info) {
 
 void StartFlashOnline() {
     if (gmyIsTransferData) return;
+    ++gmyFrameSession;
     // Set before the worker starts, so that Add and Quit see the reading at once.
     gmyIsTransferData = 1;
     StartWorker(SetFlashOnline);
@@ -99,16 +100,26 @@ void SetFlashOnline() {
         gmyIsTransferData = 0;
         return;
     }
-    // T - L - 4096, and nothing when the list itself lies past the flash end.
-    TotolFlashSizeForPic = static_cast<int>(info.capacity);
-    DeleteCachedPictures();
-    if (ReadPicFromFlash()) {
-        InvalidateMyWindow();
-    } else {
-        SetNotes(LookupText("READ_PICS_FALSE_TIPS", "Read picture(s) false"));
-        SetDownLoadPrcess(0);
+    // A list erased by an interrupted download reads as an empty album; the records may still find it.
+    album::RecoveryResult found = FindAlbumToRestore();
+    if (!ReadListedAlbum()) {
+        gmyIsTransferData = 0;
+        return;
     }
+    // The commands stay off until the question is answered.
+    if (found.kind != album::RecoveryKind::None && AskToRestore(std::move(found))) return;
+    InvalidateMyWindow();
     gmyIsTransferData = 0;
+}
+
+bool ReadListedAlbum() {
+    // T - L - 4096, and nothing when the list itself lies past the flash end.
+    TotolFlashSizeForPic = static_cast<int>(G_DeviceInfo.capacity);
+    DeleteCachedPictures();
+    if (ReadPicFromFlash()) return true;
+    SetNotes(LookupText("READ_PICS_FALSE_TIPS", "Read picture(s) false"));
+    SetDownLoadPrcess(0);
+    return false;
 }
 
 bool ReadPicFromFlash() {
@@ -187,6 +198,8 @@ void SetFlashOffline() {
     // A worker still talking to the frame fails at its next command; the album is released only after
     // it has ended, never under its feet.
     JoinWorker();
+    // A question about the frame that left is no longer asked, nor its answer carried out.
+    ++gmyFrameSession;
     if (gmyView) gmyView->CarryOutPending();
     gmyIsTransferData = 0;
     if (gmyView) gmyView->RedrawViews();

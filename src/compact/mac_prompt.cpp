@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <utility>
+
 namespace fotolume::compact {
 
 bool CDialogMacPrompt::AskOkCancel(const QString& message, const QString& explanation, const QString& okText,
@@ -30,6 +32,7 @@ QString CDialogMacPrompt::AskFolder(const QString& title, const QString& actionT
 bool CScriptedMacPrompt::AskOkCancel(const QString& message, const QString& explanation, const QString& okText,
                                      const QString& cancelText) {
     m_asked << message + QLatin1Char('|') + explanation + QLatin1Char('|') + okText + QLatin1Char('|') + cancelText;
+    if (m_whileAsking) std::exchange(m_whileAsking, nullptr)();
     if (m_answers.empty()) return false;
     const bool ok = m_answers.front();
     m_answers.pop_front();

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 class QWidget;
 
@@ -37,6 +38,8 @@ class CScriptedMacPrompt : public IMacPrompt {
 public:
     void QueueOk(bool ok) { m_answers.push_back(ok); }
     void QueueFolder(const QString& folder) { m_folders.push_back(folder); }
+    // Runs once, during the next question, as what the user or the system does while it is open.
+    void WhileAsking(std::function<void()> action) { m_whileAsking = std::move(action); }
 
     bool AskOkCancel(const QString& message, const QString& explanation, const QString& okText,
                      const QString& cancelText) override;
@@ -49,6 +52,7 @@ private:
     std::deque<bool> m_answers;
     std::deque<QString> m_folders;
     QStringList m_asked;
+    std::function<void()> m_whileAsking;
 };
 
 }  // namespace fotolume::compact

@@ -258,6 +258,8 @@ void CMacWindow::AdvanceBrowser() {
     });
 }
 
+void CMacWindow::Ask(std::function<void()> question) { OnWindowThread(std::move(question)); }
+
 void CMacWindow::CarryOutPending() { QCoreApplication::sendPostedEvents(this); }
 
 QImage CMacWindow::ComposedPicture() const { return m_view ? m_view->ComposedPicture() : QImage(); }

@@ -68,6 +68,7 @@ public:
     void ShowPicture(const QImage& picture, int browserIndex) override;
     void MarkNotPicture(int browserIndex) override;
     void AdvanceBrowser() override;
+    void Ask(std::function<void()> question) override;
     void CarryOutPending() override;
     QImage ComposedPicture() const override;
     compose::CCompactTransform Transform() const override;

@@ -1,4 +1,5 @@
 // The window's interface: which controls exist, under which identifiers, and where they sit.
+#include <QAction>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -102,8 +103,14 @@ void CMacWindow::BuildInterface() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     QAction* quit = file->addAction(QStringLiteral("&Quit"));
+    quit->setObjectName(QStringLiteral("quit"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &CMacWindow::OnQuit);
+    // The new-document command is taken and does nothing: the window has no document to make.
+    auto* newCommand = new QAction(this);
+    newCommand->setObjectName(QStringLiteral("new "));
+    newCommand->setShortcut(QKeySequence::New);
+    addAction(newCommand);
 }
 
 void CMacWindow::ApplyTexts() {

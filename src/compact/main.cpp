@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "compact_globals.h"
+#include "mac_prompt.h"
 #include "mac_window.h"
 #include "screenshot.h"
 #include "start_up.h"
@@ -66,7 +67,9 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     {
-        CMacWindow window;
+        // A screenshot run has nobody to answer questions: every one is answered No (Cancel).
+        CScriptedMacPrompt unattended;
+        CMacWindow window(shot.path.isEmpty() ? nullptr : &unattended);
         std::string warning;
         if (!StartCompact(window, std::move(options), error, warning)) {
             std::fprintf(stderr, "MacFotolume: %s\n", error.c_str());

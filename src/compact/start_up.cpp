@@ -31,6 +31,11 @@ bool StartCompact(CMacWindow& window, StartOptions options, std::string& error, 
             return false;
         }
     }
+    // The records of interrupted downloads live where Fotolume and fotolume-cli keep theirs, so that a
+    // frame cut off by one program can be restored by another.
+    std::string problem;
+    gmyRecoveryFolder = config::PrivateCacheFolder("fotolume", &problem);
+    if (gmyRecoveryFolder.empty()) ReportProblem("no recovery records can be kept: " + problem);
     iniFile = std::make_unique<config::CCompactLanguage>(fs::path(gmyResousepath) / config::kCompactLanguageFileName);
     window.ApplyTexts();
     if (!window.AttachHandlers()) {

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include <cstring>
+#include <fstream>
 
 #include "codec/bmp_file.h"
 #include "codec/kv318_encoder.h"
@@ -45,6 +46,11 @@ std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed) {
 
 void CompactTest::TearDown() {
     m_window.reset();
+    // Records left by one test must not meet the same frame in the next.
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(gmyRecoveryFolder, ec)) {
+        if (entry.path().filename().string().starts_with("recovery-")) std::filesystem::remove(entry.path(), ec);
+    }
     ResetGlobals();
 }
 
@@ -81,6 +87,30 @@ std::vector<Slot> CompactTest::PutPictures(const std::vector<QColor>& colours) {
     }
     PutAlbum(slots, streams);
     return slots;
+}
+
+void CompactTest::AddStream(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(EdataPath(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    FileData node;
+    node.file = DataPath(name);
+    node.name = name;
+    node.size = static_cast<int>(bytes.size());
+    node.sequence = gmyTotalePictureNum + 1000;
+    AddNode(*gmyPictureData, node);
+    ++gmyTotalePictureNum;
+    ++gmyTotalePicture;
+    TotolFlashSizeForPic -= node.size;
+}
+
+std::vector<std::filesystem::path> CompactTest::Records() const {
+    std::vector<std::filesystem::path> records;
+    std::error_code ec;
+    if (gmyRecoveryFolder.empty()) return records;
+    for (const auto& entry : std::filesystem::directory_iterator(gmyRecoveryFolder, ec)) {
+        if (entry.path().extension() == ".rec") records.push_back(entry.path());
+    }
+    return records;
 }
 
 void CompactTest::Start(QStringList volumes) {

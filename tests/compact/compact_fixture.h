@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,10 @@ protected:
     void PutAlbum(const std::vector<Slot>& slots, const std::vector<std::vector<uint8_t>>& streams);
     // Pictures of these colours one after another from L + 4096.
     std::vector<Slot> PutPictures(const std::vector<QColor>& colours);
+    // An album node whose stream file holds bytes, not yet on the frame.
+    void AddStream(const std::string& name, const std::vector<uint8_t>& bytes);
+    // The recovery records kept for downloads.
+    std::vector<std::filesystem::path> Records() const;
 
     // The window started over the frame (attached), the online reading finished.
     void Start(QStringList volumes = {});

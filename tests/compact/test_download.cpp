@@ -23,20 +23,6 @@ namespace {
 
 class DownloadTest : public CompactTest {
 protected:
-    // An album node whose stream file holds bytes, not yet on the frame.
-    void AddStream(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::ofstream(EdataPath(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        FileData node;
-        node.file = DataPath(name);
-        node.name = name;
-        node.size = static_cast<int>(bytes.size());
-        node.sequence = gmyTotalePictureNum + 1000;
-        AddNode(*gmyPictureData, node);
-        ++gmyTotalePictureNum;
-        ++gmyTotalePicture;
-        TotolFlashSizeForPic -= node.size;
-    }
     QProgressBar* Progress() const { return m_window->findChild<QProgressBar*>(ControlName("dnpr", 0)); }
     std::vector<uint8_t> FlashBytes(uint32_t address, uint32_t length) const {
         const std::vector<uint8_t>& flash = m_emulator->Flash();
@@ -148,12 +134,20 @@ TEST_F(DownloadTest, AFailedDownloadLeavesAReadableFrameAndTheCommandsOn) {
     AddStream("Picture2.bmp", Bytes(5000, 3));
     AddStream("Picture3.bmp", Bytes(5000, 4));
     std::remove(EdataPath("Picture3.bmp").c_str());  // its stream is lost
+    const std::vector<uint8_t> listBefore(G_PictureList, G_PictureList + album::kListSize);
+    m_backend->ClearSent();
 
     MyDownLoadButtonHandler();
     Settle();
     EXPECT_EQ(Text("devl", 0), QStringLiteral("Fail To Download Picture!"));
     EXPECT_TRUE(CommandsEnabled());
-    // The frame's list is whole again and lists the picture that was there.
+    // Every stream is read before the frame is touched: nothing was erased or written, and the album
+    // in memory is as it was.
+    for (const sim::CEmulatorBackend::Sent& sent : m_backend->SentCommands()) {
+        EXPECT_FALSE(sent.cdb[0] == 0xCB && sent.cdb[10] != 0x06 && sent.cdb[10] != 0x01) << int(sent.cdb[10]);
+    }
+    EXPECT_EQ(std::vector<uint8_t>(G_PictureList, G_PictureList + album::kListSize), listBefore);
+    // The frame's list is whole and lists the picture that was there.
     std::vector<uint8_t> list = FlashList();
     ASSERT_TRUE(album::IsListValid(list.data()));
     EXPECT_EQ(album::ReadEntry(list.data(), 0).address, slots[0].address);

@@ -1,5 +1,6 @@
 // The window's controls: the file browser's listing rules, the album list and small preview, the
 // crop frame and the little arrows.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -223,6 +224,34 @@ TEST_F(WindowTest, LittleArrowsWrapAndTheScaleSnapsToTheCoverFit) {
     EXPECT_EQ(m_window->PictureView()->Transform().Rotation(), rotate->maximum());
     auto* translateX = m_window->findChild<CLittleArrows*>(ControlName("trns", 10));
     EXPECT_EQ(translateX->maximum(), 261);  // the scaled picture's width at 51 %
+}
+
+TEST_F(WindowTest, TheNewCommandIsTakenWithoutEffectAndTheQuitCommandAsks) {
+    NewFlash();
+    PutPictures({Qt::red});
+    Start();
+    m_window->show();
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    auto* newCommand = m_window->findChild<QAction*>(QStringLiteral("new "));
+    ASSERT_NE(newCommand, nullptr);
+    QSignalSpy taken(newCommand, &QAction::triggered);
+    const QString notes = Text("devl", 0);
+
+    QTest::keyClick(m_window.get(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(taken.count(), 1);
+    EXPECT_TRUE(m_prompt.Asked().isEmpty());
+    EXPECT_EQ(m_quits, 0);
+    EXPECT_EQ(AlbumNames(), QStringList{QStringLiteral("DPFPicture1.bmp")});
+    EXPECT_EQ(Text("devl", 0), notes);
+    EXPECT_TRUE(CommandsEnabled());
+
+    auto* quit = m_window->findChild<QAction*>(QStringLiteral("quit"));
+    ASSERT_NE(quit, nullptr);
+    m_prompt.QueueOk(true);
+    quit->trigger();
+    EXPECT_EQ(m_prompt.Asked(), QStringList{QStringLiteral("MacFotolume|Really want to quit?|OK|Canle")});
+    EXPECT_EQ(m_quits, 1);
 }
 
 }  // namespace
