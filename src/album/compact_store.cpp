@@ -114,9 +114,13 @@ DownloadPlan GetStartAddAndTotalDownSize(const std::vector<PictureState>& pictur
     plan.start = areaStart;
     bool placeable = true;
     if (plan.first > 1 && plan.first <= count) {
-        PicEntry before = ReadEntry(list, plan.first - 2);
-        placeable = IsEntryUsable(before, info);
-        plan.start = before.address + before.length;
+        // Behind every picture that stays, not only the one listed last: a list that is not in address
+        // order (written by someone else) must not have a kept picture overwritten by the new ones.
+        for (int i = 0; i < plan.first - 1 && placeable; ++i) {
+            const PicEntry kept = ReadEntry(list, i);
+            placeable = IsEntryUsable(kept, info);
+            plan.start = std::max(plan.start, kept.address + kept.length);
+        }
     }
     if (!placeable || uint64_t{plan.start} + plan.total > info.flashTotalSize) {
         plan.first = 1;

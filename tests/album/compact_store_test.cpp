@@ -149,6 +149,17 @@ TEST(CompactStoreTest, DownloadPlanStartsBehindTheLastPictureOnTheFrame) {
     EXPECT_EQ(plan.start, kArea);
     EXPECT_EQ(plan.total, 1000u + 2000 + 500 + info.flashTotalSize);
 
+    // A list out of address order: the new pictures go behind the highest kept picture, never over it.
+    WriteEntry(list, 0, {1, kArea + 2000, 1000});
+    WriteEntry(list, 1, {1, kArea, 2000});
+    pictures[3].size = 700;
+    plan = compact::GetStartAddAndTotalDownSize(pictures, list, info);
+    EXPECT_FALSE(plan.rewriteAll);
+    EXPECT_EQ(plan.first, 3);
+    EXPECT_EQ(plan.start, kArea + 3000);
+    WriteEntry(list, 0, {1, kArea, 1000});
+    WriteEntry(list, 1, {1, kArea + 1000, 2000});
+
     // An entry before the new picture that points below the area never becomes a start address.
     WriteEntry(list, 1, {1, 0x100, 2000});
     pictures[3].size = 700;
