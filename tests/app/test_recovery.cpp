@@ -90,6 +90,19 @@ bool CutCommitLeaving(AppHarness& h, const std::vector<Bytes>& old, const std::v
     return false;
 }
 
+// Unplugs the frame and plugs it in again with the answer to the question queued; true once read.
+bool ReplugAnswering(AppHarness& h, bool yes)
+{
+    h.prompt.Clear();
+    h.Plug(false);
+    if (!WaitFor([&] { return !h.Flags().isConnected && !h.Controller().WorkerRunning(); }))
+        return false;
+    const int reads = h.Controller().ReadsFinished();
+    yes ? h.prompt.QueueYes() : h.prompt.QueueNo();
+    h.Plug(true);
+    return h.WaitForRead(reads);
+}
+
 std::vector<Bytes> Pictures(AppHarness& h, unsigned firstSeed, int count)
 {
     std::vector<Bytes> pictures;
@@ -164,26 +177,14 @@ TEST(Recovery, NoKeepsTheRecordAndTheNextReadAsksAgainAfterTheWindowsOwnSynchron
     ASSERT_NE(found.kind, RecoveryKind::None);
 
     // Plugged in again, the frame is read afresh; No leaves it empty and the record in place.
-    h.prompt.Clear();
-    h.Plug(false);
-    ASSERT_TRUE(WaitFor([&] { return !h.Flags().isConnected && !h.Controller().WorkerRunning(); }));
-    int reads = h.Controller().ReadsFinished();
-    h.prompt.QueueNo();
-    h.Plug(true);
-    ASSERT_TRUE(h.WaitForRead(reads));
+    ASSERT_TRUE(ReplugAnswering(h, false));
     ASSERT_EQ(h.prompt.CountOf(app::CScriptedPrompt::Kind::YesNo), 1);
     EXPECT_TRUE(h.prompt.History().constFirst().text.startsWith(kAsk));
     EXPECT_EQ(h.Window().AlbumList()->count(), 0);
     EXPECT_TRUE(ReadBackAlbum(h.emulator).empty());
     EXPECT_EQ(RecordCount(h.temp.path()), 1U);
 
-    h.prompt.Clear();
-    h.Plug(false);
-    ASSERT_TRUE(WaitFor([&] { return !h.Flags().isConnected && !h.Controller().WorkerRunning(); }));
-    reads = h.Controller().ReadsFinished();
-    h.prompt.QueueYes();
-    h.Plug(true);
-    ASSERT_TRUE(h.WaitForRead(reads));
+    ASSERT_TRUE(ReplugAnswering(h, true));
     EXPECT_EQ(h.prompt.Texts().constLast(), kRestored);
     EXPECT_EQ(static_cast<size_t>(h.Window().AlbumList()->count()), found.pictures.size());
     EXPECT_EQ(ReadBackAlbum(h.emulator).size(), found.pictures.size());
