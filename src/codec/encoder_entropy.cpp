@@ -71,9 +71,10 @@ void CQuillJpegEncoder::FinishByte() {
     m_bitBuffer = 0;
 }
 
-// Codes one quantized block given in zigzag order; nonZero marks its non-zero coefficients.
-// component: 0 = Y, 1 = Cb, 2 = Cr. The pending bits are held in locals while the block is coded.
-bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* zigzag, std::uint64_t nonZero, int component) {
+// Codes one quantized block. component: 0 = Y, 1 = Cb, 2 = Cr. The pending bits are held in locals while
+// the block is coded.
+bool CQuillJpegEncoder::HuffmanEncode(const CoefBlock& block, int component) {
+    const std::int32_t* coef = block.coef.data();
     const std::uint32_t* dc = m_packed[component == 0 ? 0 : 2].data();
     const std::uint32_t* ac = m_packed[component == 0 ? 1 : 3].data();
     std::uint64_t buffer = m_bitBuffer;
@@ -94,14 +95,14 @@ bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* zigzag, std::uint64_t 
         return ok;
     };
 
-    const std::int32_t diff = zigzag[0] - m_dcPredictors[component];
-    m_dcPredictors[component] = zigzag[0];
+    const std::int32_t diff = coef[0] - m_dcPredictors[component];
+    m_dcPredictors[component] = coef[0];
     int s = BitSize(diff);
     if (s > 255 || dc[s] == 0) return leave(false);
     emit(((dc[s] >> 8) << s) | ValueBits(diff, s), static_cast<int>(dc[s] & 0xFF) + s);
 
     // Runs of zeros lie between the set bits of the mask.
-    std::uint64_t pending = nonZero & ~std::uint64_t{1};
+    std::uint64_t pending = block.nonZero & ~std::uint64_t{1};
     int last = 0;
     while (pending != 0) {
         const int k = std::countr_zero(pending);
@@ -113,7 +114,7 @@ bool CQuillJpegEncoder::HuffmanEncode(const std::int32_t* zigzag, std::uint64_t 
             emit(ac[0xF0] >> 8, static_cast<int>(ac[0xF0] & 0xFF));
             run -= 16;
         }
-        const std::int32_t v = zigzag[k];
+        const std::int32_t v = coef[jpeg_natural_order[k]];
         s = BitSize(v);
         const int symbol = run * 16 + s;
         if (s > 15 || ac[symbol] == 0) return leave(false);

@@ -79,8 +79,8 @@ bool CQuillJpegEncoder::CompressImage(std::span<const std::uint8_t> input, std::
 }
 
 bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* const* rows) {
-    Block blocks[kMaxBlocks];
-    BGRToYCbCrEx(rows, blocks);
+    CoefBlock blocks[kMaxMcuBlocks];
+    TransformMcu(rows, m_sampling, m_bJfif, m_lumQuant, m_chromQuant, blocks);
 
     if (!m_bJfif && m_offsetEntry != nullptr) {
         // Predictors in force before this MCU, and the distance from the entry to the MCU's first byte
@@ -98,10 +98,7 @@ bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* const* rows) {
         int component;
         if (m_bJfif) component = i < m_lumBlocks ? 0 : i - m_lumBlocks + 1;
         else component = i < 2 ? i + 1 : 0;
-        ForwardDct(blocks[i].data());
-        std::int32_t zigzag[64];
-        const std::uint64_t nonZero = Quantize(blocks[i].data(), component == 0 ? m_lumQuant : m_chromQuant, zigzag);
-        if (!HuffmanEncode(zigzag, nonZero, component)) ok = false;
+        if (!HuffmanEncode(blocks[i], component)) ok = false;
     }
     if (!m_bJfif) FinishByte();
     return ok && !m_overflow;

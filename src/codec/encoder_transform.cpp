@@ -1,0 +1,224 @@
+// Colour conversion, forward DCT and quantization of one MCU, as loops of fixed length over 8 lanes
+// that the compiler turns into vector code. The whole MCU is one call so that the AVX2 build of it is
+// chosen once per MCU and everything below inlines into it.
+#include "encoder_transform.h"
+
+#include <bit>
+#include <cstring>
+
+#include "codec_tables.h"
+
+// Built for AVX2 and for the baseline, picked at load time; the same integers either way.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
+#define FOTOLUME_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define FOTOLUME_VECTOR_CLONES
+#endif
+// Everything the cloned function calls must be compiled inside it, for its target.
+#define FOTOLUME_INLINE inline __attribute__((always_inline))
+
+namespace fotolume::codec {
+
+namespace {
+
+using Samples = std::int32_t[64];
+
+// IJG fixed-point YCbCr with 16 fraction bits, centred on 0: Y = (19595 R + 38470 G + 7471 B + 32768)
+// >> 16, Cb = (-11059 R - 21709 G + 32768 B + 8421375) >> 16, Cr = (32768 R - 27439 G - 5329 B + 8421375)
+// >> 16, each less 128. Each constant is split as 256 h + l, and the sum as 256 H + L: then
+// floor((256 H + L) / 2^16) = (H + (L >> 8)) >> 8, where H, L and H + (L >> 8) all fit in 16 bits, so
+// vector code works on 16 pixels at once with the same results.
+FOTOLUME_INLINE std::int32_t Luma(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    const auto high = static_cast<std::uint16_t>(76 * r + 150 * g + 29 * b);  // at most 65025
+    const auto low = static_cast<std::uint16_t>(139 * r + 70 * g + 47 * b);   // the 32768 is the 128 below
+    return (static_cast<std::uint16_t>(high + 128 + (low >> 8)) >> 8) - 128;
+}
+// -11059 = 256 (-43) - 51 and -21709 = 256 (-84) - 205; 8421375 = 2^23 + 32767 is the centring and
+// the rounding. Both parts lie within -32513..32767.
+FOTOLUME_INLINE std::int32_t ChromaBlue(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    const auto high = static_cast<std::int16_t>(128 * b - 43 * r - 84 * g);
+    const auto low = static_cast<std::int16_t>(32767 - 51 * r - 205 * g);
+    return static_cast<std::int16_t>(high + (low >> 8)) >> 8;
+}
+// -27439 = 256 (-107) - 47 and -5329 = 256 (-20) - 209.
+FOTOLUME_INLINE std::int32_t ChromaRed(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    const auto high = static_cast<std::int16_t>(128 * r - 107 * g - 20 * b);
+    const auto low = static_cast<std::int16_t>(32767 - 47 * g - 209 * b);
+    return static_cast<std::int16_t>(high + (low >> 8)) >> 8;
+}
+
+// The MCU's samples: luma row by row, kWidth wide; Cb and Cr as 8 x 8 blocks. The pixels are first
+// copied into one contiguous tile so that each conversion is one long loop.
+template <bool Wide, bool Tall>
+FOTOLUME_INLINE void ConvertMcu(const std::uint8_t* const* rows, std::int32_t* __restrict luma,
+                                std::int32_t* __restrict cb, std::int32_t* __restrict cr) {
+    constexpr int kHeight = Tall ? 16 : 8;
+    constexpr int kWidth = Wide ? 16 : 8;
+    constexpr int kRowBytes = kWidth * 3;
+    alignas(32) std::uint8_t tile[kHeight * kRowBytes];
+    alignas(32) std::uint8_t evenRows[Tall ? 8 * kRowBytes : 1];
+    for (int r = 0; r < kHeight; ++r) std::memcpy(tile + r * kRowBytes, rows[r], kRowBytes);
+    if constexpr (Tall)
+        for (int r = 0; r < 8; ++r) std::memcpy(evenRows + r * kRowBytes, rows[2 * r], kRowBytes);
+
+    for (int i = 0; i < kHeight * kWidth; ++i) luma[i] = Luma(tile[3 * i], tile[3 * i + 1], tile[3 * i + 2]);
+
+    // Chroma of every pixel of the rows that carry it; a wide MCU keeps the even columns.
+    const std::uint8_t* source = Tall ? evenRows : tile;
+    alignas(32) std::int32_t fullCb[Wide ? 128 : 1], fullCr[Wide ? 128 : 1];
+    std::int32_t* outCb = Wide ? fullCb : cb;
+    std::int32_t* outCr = Wide ? fullCr : cr;
+    for (int i = 0; i < 8 * kWidth; ++i) {
+        const std::uint8_t* q = source + 3 * i;
+        outCb[i] = ChromaBlue(q[0], q[1], q[2]);
+        outCr[i] = ChromaRed(q[0], q[1], q[2]);
+    }
+    if constexpr (Wide) {
+        for (int i = 0; i < 64; ++i) {
+            cb[i] = fullCb[2 * i];
+            cr[i] = fullCr[2 * i];
+        }
+    }
+}
+
+// Products drop their fraction without rounding; the frame streams depend on exactly these values.
+FOTOLUME_INLINE std::int32_t M98(std::int32_t x) { return (x * 98) >> 8; }
+FOTOLUME_INLINE std::int32_t M139(std::int32_t x) { return (x * 139) >> 8; }
+FOTOLUME_INLINE std::int32_t M181(std::int32_t x) { return (x * 181) >> 8; }
+FOTOLUME_INLINE std::int32_t M334(std::int32_t x) { return (x * 334) >> 8; }
+
+// One 1-D pass of the AAN factorisation of IJG's fast integer DCT, 8 fraction bits, over 8 transforms
+// at once: transform i reads and writes the 8 values at b + Lane i, Step apart. Across rows (Step 1)
+// the compiler transposes with vector shuffles; down columns (Step 8) each value is one vector.
+template <int Step, int Lane, int InLane = Lane>
+FOTOLUME_INLINE void DctPass(const std::int32_t* __restrict in, std::int32_t* __restrict out) {
+    for (int i = 0; i < 8; ++i) {
+        const std::int32_t* s = in + InLane * i;
+        std::int32_t* p = out + Lane * i;
+        const std::int32_t d0 = s[0], d1 = s[Step], d2 = s[2 * Step], d3 = s[3 * Step];
+        const std::int32_t d4 = s[4 * Step], d5 = s[5 * Step], d6 = s[6 * Step], d7 = s[7 * Step];
+        const std::int32_t tmp0 = d0 + d7, tmp7 = d0 - d7;
+        const std::int32_t tmp1 = d1 + d6, tmp6 = d1 - d6;
+        const std::int32_t tmp2 = d2 + d5, tmp5 = d2 - d5;
+        const std::int32_t tmp3 = d3 + d4, tmp4 = d3 - d4;
+
+        // Even part.
+        const std::int32_t tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
+        const std::int32_t tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+        p[0] = tmp10 + tmp11;
+        p[4 * Step] = tmp10 - tmp11;
+        const std::int32_t z1 = M181(tmp12 + tmp13);
+        p[2 * Step] = tmp13 + z1;
+        p[6 * Step] = tmp13 - z1;
+
+        // Odd part.
+        const std::int32_t odd10 = tmp4 + tmp5, odd11 = tmp5 + tmp6, odd12 = tmp6 + tmp7;
+        const std::int32_t z5 = M98(odd10 - odd12);
+        const std::int32_t z2 = M139(odd10) + z5;
+        const std::int32_t z4 = M334(odd12) + z5;
+        const std::int32_t z3 = M181(odd11);
+        const std::int32_t z11 = tmp7 + z3, z13 = tmp7 - z3;
+        p[5 * Step] = z13 + z2;
+        p[3 * Step] = z13 - z2;
+        p[Step] = z11 + z4;
+        p[7 * Step] = z11 - z4;
+    }
+}
+
+// Rows first, then columns, as the frame streams were made. in: rows inStride apart.
+template <int InStride>
+FOTOLUME_INLINE void ForwardDct(const std::int32_t* in, Samples& out) {
+    Samples rowsDone;
+    DctPass<1, 8, InStride>(in, rowsDone);
+    DctPass<8, 1>(rowsDone, out);
+}
+
+// Zigzag bits of each row's non-zero pattern: kZigzagBits[row][pattern] has bit k set where the
+// pattern's columns fall at zigzag position k.
+struct ZigzagBits {
+    std::uint64_t bits[8][256];
+};
+constexpr ZigzagBits MakeZigzagBits() {
+    ZigzagBits z{};
+    for (int k = 0; k < 64; ++k) {
+        const int n = jpeg_natural_order[k];
+        const int column = std::endian::native == std::endian::little ? n & 7 : 7 - (n & 7);
+        for (int pattern = 0; pattern < 256; ++pattern)
+            if (pattern & (1 << column)) z.bits[n >> 3][pattern] |= std::uint64_t{1} << k;
+    }
+    return z;
+}
+constexpr ZigzagBits kZigzagBits = MakeZigzagBits();
+
+// Rounds half away from zero: (|c| + d / 2) / d with the sign of c.
+FOTOLUME_INLINE void Quantize(const Samples& dct, const QuantTable& table, CoefBlock& out) {
+    const std::int32_t* __restrict in = dct;
+    const std::uint32_t* __restrict half = table.half.data();
+    const std::uint32_t* __restrict reciprocal = table.reciprocal.data();
+    const std::uint32_t* __restrict shift = table.shift.data();
+    std::int32_t* __restrict coef = out.coef.data();
+    std::uint8_t nonZero[64];
+    for (int n = 0; n < 64; ++n) {
+        const std::int32_t c = in[n];
+        const std::uint32_t a = static_cast<std::uint32_t>(c < 0 ? -c : c) + half[n];
+        const auto v = static_cast<std::int32_t>((a * reciprocal[n]) >> shift[n]);
+        coef[n] = c < 0 ? -v : v;
+        nonZero[n] = v != 0;
+    }
+    std::uint64_t mask = 0;
+    for (int row = 0; row < 8; ++row) {
+        std::uint64_t flags;  // one byte of 0 or 1 per column
+        std::memcpy(&flags, nonZero + 8 * row, 8);
+        // Gathers the low bit of each byte into the top byte: on a little-endian machine column c at
+        // bit 56 + c, on a big-endian one at bit 63 - c.
+        const auto pattern = static_cast<std::uint8_t>((flags * 0x0102040810204080ull) >> 56);
+        mask |= kZigzagBits.bits[row][pattern];
+    }
+    out.nonZero = mask;
+}
+
+template <bool Wide, bool Tall>
+FOTOLUME_INLINE void TransformMcuOf(const std::uint8_t* const* rows, bool jfif, const QuantTable& lum,
+                           const QuantTable& chrom, CoefBlock* blocks) {
+    constexpr int kAcross = Wide ? 2 : 1;
+    constexpr int kLumBlocks = (Wide ? 2 : 1) * (Tall ? 2 : 1);
+    alignas(32) std::int32_t luma[kLumBlocks * 64];
+    Samples cb, cr;
+    ConvertMcu<Wide, Tall>(rows, luma, cb, cr);
+    CoefBlock* yOut = jfif ? blocks : blocks + 2;
+    CoefBlock* chromaOut = jfif ? blocks + kLumBlocks : blocks;
+    Samples dct;
+    for (int b = 0; b < kLumBlocks; ++b) {
+        ForwardDct<8 * kAcross>(luma + (b / kAcross) * 64 * kAcross + (b % kAcross) * 8, dct);
+        Quantize(dct, lum, yOut[b]);
+    }
+    ForwardDct<8>(cb, dct);
+    Quantize(dct, chrom, chromaOut[0]);
+    ForwardDct<8>(cr, dct);
+    Quantize(dct, chrom, chromaOut[1]);
+}
+
+}  // namespace
+
+void PrepareQuantTable(QuantTable& table, const std::array<std::uint16_t, 64>& divisors) {
+    for (int k = 0; k < 64; ++k) {
+        const std::uint16_t d = divisors[k] ? divisors[k] : 1;
+        const QuantStep step = MakeQuantStep(d);
+        table.half[k] = d >> 1;
+        table.reciprocal[k] = step.reciprocal;
+        table.shift[k] = step.shift;
+    }
+}
+
+FOTOLUME_VECTOR_CLONES
+void TransformMcu(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
+                  const QuantTable& chrom, CoefBlock* blocks) {
+    switch (sampling & 3) {
+        case 0: TransformMcuOf<false, false>(rows, jfif, lum, chrom, blocks); break;
+        case 1: TransformMcuOf<true, false>(rows, jfif, lum, chrom, blocks); break;
+        case 2: TransformMcuOf<false, true>(rows, jfif, lum, chrom, blocks); break;
+        default: TransformMcuOf<true, true>(rows, jfif, lum, chrom, blocks); break;
+    }
+}
+
+}  // namespace fotolume::codec
