@@ -8,44 +8,23 @@
 
 #include "codec_tables.h"
 
-// Built for AVX2 and for the baseline, picked at load time; the same integers either way.
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
-#define FOTOLUME_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define FOTOLUME_VECTOR_CLONES
-#endif
-// Everything the cloned function calls must be compiled inside it, for its target.
+// Everything below is compiled into each build of TransformMcu, for that build's instruction set.
+#if defined(__GNUC__) || defined(__clang__)
 #define FOTOLUME_INLINE inline __attribute__((always_inline))
+#else
+#define FOTOLUME_INLINE inline
+#endif
+
+// x86-64 programs carry an AVX2 build too, chosen when the processor has it.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define FOTOLUME_AVX2_BUILD 1
+#endif
 
 namespace fotolume::codec {
 
 namespace {
 
 using Samples = std::int32_t[64];
-
-// IJG fixed-point YCbCr with 16 fraction bits, centred on 0: Y = (19595 R + 38470 G + 7471 B + 32768)
-// >> 16, Cb = (-11059 R - 21709 G + 32768 B + 8421375) >> 16, Cr = (32768 R - 27439 G - 5329 B + 8421375)
-// >> 16, each less 128. Each constant is split as 256 h + l, and the sum as 256 H + L: then
-// floor((256 H + L) / 2^16) = (H + (L >> 8)) >> 8, where H, L and H + (L >> 8) all fit in 16 bits, so
-// vector code works on 16 pixels at once with the same results.
-FOTOLUME_INLINE std::int32_t Luma(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    const auto high = static_cast<std::uint16_t>(76 * r + 150 * g + 29 * b);  // at most 65025
-    const auto low = static_cast<std::uint16_t>(139 * r + 70 * g + 47 * b);   // the 32768 is the 128 below
-    return (static_cast<std::uint16_t>(high + 128 + (low >> 8)) >> 8) - 128;
-}
-// -11059 = 256 (-43) - 51 and -21709 = 256 (-84) - 205; 8421375 = 2^23 + 32767 is the centring and
-// the rounding. Both parts lie within -32513..32767.
-FOTOLUME_INLINE std::int32_t ChromaBlue(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    const auto high = static_cast<std::int16_t>(128 * b - 43 * r - 84 * g);
-    const auto low = static_cast<std::int16_t>(32767 - 51 * r - 205 * g);
-    return static_cast<std::int16_t>(high + (low >> 8)) >> 8;
-}
-// -27439 = 256 (-107) - 47 and -5329 = 256 (-20) - 209.
-FOTOLUME_INLINE std::int32_t ChromaRed(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    const auto high = static_cast<std::int16_t>(128 * r - 107 * g - 20 * b);
-    const auto low = static_cast<std::int16_t>(32767 - 47 * g - 209 * b);
-    return static_cast<std::int16_t>(high + (low >> 8)) >> 8;
-}
 
 // The MCU's samples: luma row by row, kWidth wide; Cb and Cr as 8 x 8 blocks. The pixels are first
 // copied into one contiguous tile so that each conversion is one long loop.
@@ -61,7 +40,7 @@ FOTOLUME_INLINE void ConvertMcu(const std::uint8_t* const* rows, std::int32_t* _
     if constexpr (Tall)
         for (int r = 0; r < 8; ++r) std::memcpy(evenRows + r * kRowBytes, rows[2 * r], kRowBytes);
 
-    for (int i = 0; i < kHeight * kWidth; ++i) luma[i] = Luma(tile[3 * i], tile[3 * i + 1], tile[3 * i + 2]);
+    for (int i = 0; i < kHeight * kWidth; ++i) luma[i] = SampleY(tile[3 * i], tile[3 * i + 1], tile[3 * i + 2]);
 
     // Chroma of every pixel of the rows that carry it; a wide MCU keeps the even columns.
     const std::uint8_t* source = Tall ? evenRows : tile;
@@ -70,8 +49,8 @@ FOTOLUME_INLINE void ConvertMcu(const std::uint8_t* const* rows, std::int32_t* _
     std::int32_t* outCr = Wide ? fullCr : cr;
     for (int i = 0; i < 8 * kWidth; ++i) {
         const std::uint8_t* q = source + 3 * i;
-        outCb[i] = ChromaBlue(q[0], q[1], q[2]);
-        outCr[i] = ChromaRed(q[0], q[1], q[2]);
+        outCb[i] = SampleCb(q[0], q[1], q[2]);
+        outCr[i] = SampleCr(q[0], q[1], q[2]);
     }
     if constexpr (Wide) {
         for (int i = 0; i < 64; ++i) {
@@ -210,15 +189,50 @@ void PrepareQuantTable(QuantTable& table, const std::array<std::uint16_t, 64>& d
     }
 }
 
-FOTOLUME_VECTOR_CLONES
-void TransformMcu(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
-                  const QuantTable& chrom, CoefBlock* blocks) {
+namespace {
+
+FOTOLUME_INLINE void TransformAnyMcu(const std::uint8_t* const* rows, int sampling, bool jfif,
+                                     const QuantTable& lum, const QuantTable& chrom, CoefBlock* blocks) {
     switch (sampling & 3) {
         case 0: TransformMcuOf<false, false>(rows, jfif, lum, chrom, blocks); break;
         case 1: TransformMcuOf<true, false>(rows, jfif, lum, chrom, blocks); break;
         case 2: TransformMcuOf<false, true>(rows, jfif, lum, chrom, blocks); break;
         default: TransformMcuOf<true, true>(rows, jfif, lum, chrom, blocks); break;
     }
+}
+
+void TransformMcuPlain(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
+                       const QuantTable& chrom, CoefBlock* blocks) {
+    TransformAnyMcu(rows, sampling, jfif, lum, chrom, blocks);
+}
+
+#ifdef FOTOLUME_AVX2_BUILD
+__attribute__((target("avx2"))) void TransformMcuAvx2(const std::uint8_t* const* rows, int sampling, bool jfif,
+                                                      const QuantTable& lum, const QuantTable& chrom,
+                                                      CoefBlock* blocks) {
+    TransformAnyMcu(rows, sampling, jfif, lum, chrom, blocks);
+}
+#endif
+
+}  // namespace
+
+std::vector<TransformMcuBuild> TransformMcuBuilds() {
+    std::vector<TransformMcuBuild> builds{{"plain", TransformMcuPlain}};
+#ifdef FOTOLUME_AVX2_BUILD
+    if (__builtin_cpu_supports("avx2")) builds.push_back({"avx2", TransformMcuAvx2});
+#endif
+    return builds;
+}
+
+void TransformMcu(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
+                  const QuantTable& chrom, CoefBlock* blocks) {
+    static const TransformMcuFunction best = [] {
+#ifdef FOTOLUME_AVX2_BUILD
+        if (__builtin_cpu_supports("avx2")) return TransformMcuAvx2;
+#endif
+        return TransformMcuPlain;
+    }();
+    best(rows, sampling, jfif, lum, chrom, blocks);
 }
 
 }  // namespace fotolume::codec

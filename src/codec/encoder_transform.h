@@ -5,8 +5,33 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace fotolume::codec {
+
+// IJG fixed-point YCbCr with 16 fraction bits, centred on 0: Y = (19595 R + 38470 G + 7471 B + 32768)
+// >> 16, Cb = (-11059 R - 21709 G + 32768 B + 8421375) >> 16, Cr = (32768 R - 27439 G - 5329 B + 8421375)
+// >> 16, each less 128. Each constant is split as 256 h + l, and the sum as 256 H + L: then
+// floor((256 H + L) / 2^16) = (H + (L >> 8)) >> 8, where H, L and H + (L >> 8) all fit in 16 bits, so
+// vector code works on 16 pixels at once with the same results.
+constexpr std::int32_t SampleY(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    const auto high = static_cast<std::uint16_t>(76 * r + 150 * g + 29 * b);  // at most 65025
+    const auto low = static_cast<std::uint16_t>(139 * r + 70 * g + 47 * b);   // the 32768 is the 128 below
+    return (static_cast<std::uint16_t>(high + 128 + (low >> 8)) >> 8) - 128;
+}
+// -11059 = 256 (-43) - 51 and -21709 = 256 (-84) - 205; 8421375 = 2^23 + 32767 is the centring and
+// the rounding. Both parts lie within -32513..32767.
+constexpr std::int32_t SampleCb(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    const auto high = static_cast<std::int16_t>(128 * b - 43 * r - 84 * g);
+    const auto low = static_cast<std::int16_t>(32767 - 51 * r - 205 * g);
+    return static_cast<std::int16_t>(high + (low >> 8)) >> 8;
+}
+// -27439 = 256 (-107) - 47 and -5329 = 256 (-20) - 209.
+constexpr std::int32_t SampleCr(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    const auto high = static_cast<std::int16_t>(128 * r - 107 * g - 20 * b);
+    const auto low = static_cast<std::int16_t>(32767 - 47 * g - 209 * b);
+    return static_cast<std::int16_t>(high + (low >> 8)) >> 8;
+}
 
 // Quantization divides |c| + d / 2 by d; the forward DCT of 8-bit samples keeps that sum below this.
 inline constexpr std::uint32_t kQuantInputLimit = 1u << 15;
@@ -54,5 +79,15 @@ inline constexpr int kMaxMcuBlocks = 6;
 // each subsampling group, without averaging.
 void TransformMcu(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
                   const QuantTable& chrom, CoefBlock* blocks);
+
+// The builds of TransformMcu this processor can run: "plain" always, "avx2" where the program has it and
+// the processor runs it. TransformMcu uses the last; all give the same blocks.
+using TransformMcuFunction = void (*)(const std::uint8_t* const* rows, int sampling, bool jfif,
+                                      const QuantTable& lum, const QuantTable& chrom, CoefBlock* blocks);
+struct TransformMcuBuild {
+    const char* name;
+    TransformMcuFunction function;
+};
+std::vector<TransformMcuBuild> TransformMcuBuilds();
 
 }  // namespace fotolume::codec
