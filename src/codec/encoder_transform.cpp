@@ -136,13 +136,19 @@ FOTOLUME_INLINE void Quantize(const Samples& dct, const QuantTable& table, CoefB
     const std::uint32_t* __restrict reciprocal = table.reciprocal.data();
     const std::uint32_t* __restrict shift = table.shift.data();
     std::int32_t* __restrict coef = out.coef.data();
+    std::uint32_t* __restrict sized = out.sizedBits.data();
     std::uint8_t nonZero[64];
     for (int n = 0; n < 64; ++n) {
         const std::int32_t c = in[n];
         const std::uint32_t a = static_cast<std::uint32_t>(c < 0 ? -c : c) + half[n];
-        const auto v = static_cast<std::int32_t>((a * reciprocal[n]) >> shift[n]);
-        coef[n] = c < 0 ? -v : v;
+        const std::uint32_t v = (a * reciprocal[n]) >> shift[n];
+        coef[n] = c < 0 ? -static_cast<std::int32_t>(v) : static_cast<std::int32_t>(v);
         nonZero[n] = v != 0;
+        // Bits of v from the exponent of v as a float (exact below 2^24): 0 gives -126, 1 gives 1.
+        const std::int32_t exponent =
+            static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(v))) >> 23) - 126;
+        const std::uint32_t size = exponent < 0 ? 0 : static_cast<std::uint32_t>(exponent);
+        sized[n] = (size << 16) | ((c < 0 ? ~v : v) & ((1u << size) - 1u));
     }
     std::uint64_t mask = 0;
     for (int row = 0; row < 8; ++row) {

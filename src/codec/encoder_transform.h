@@ -63,10 +63,13 @@ struct QuantTable {
 
 void PrepareQuantTable(QuantTable& table, const std::array<std::uint16_t, 64>& divisors);
 
-// A quantized block: coefficients in natural order and the zigzag positions of the non-zero ones.
+// A quantized block: coefficients in natural order, each also as the entropy coder writes it, and the
+// zigzag positions of the non-zero ones. Left unset until written: the encoder keeps a few per MCU on
+// the stack.
 struct CoefBlock {
-    // Left unset until written: the encoder keeps a few per MCU on the stack.
     alignas(32) std::array<std::int32_t, 64> coef;
+    // Size category s (bits of |v|) << 16 | the s low bits of v, or of v - 1 when v is negative.
+    alignas(32) std::array<std::uint32_t, 64> sizedBits;
     std::uint64_t nonZero;  // bit k: the coefficient at zigzag position k is not 0
 };
 

@@ -51,7 +51,7 @@ bool CQuillJpegEncoder::CompressImage(std::span<const std::uint8_t> input, std::
     m_mcuColumns = (width + m_mcuWidth - 1) / m_mcuWidth;
     m_mcuRows = (height + m_mcuHeight - 1) / m_mcuHeight;
     m_dcPredictors = {0, 0, 0};
-    m_bitCount = 0;
+    m_freeBits = 64;
     m_bitBuffer = 0;
     m_offsetEntry = nullptr;
     m_out = output.data();
@@ -92,14 +92,7 @@ bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* const* rows) {
         m_offsetEntry += kOffsetEntrySize;
     }
 
-    const int blockCount = m_lumBlocks + 2;
-    bool ok = true;
-    for (int i = 0; i < blockCount; ++i) {
-        int component;
-        if (m_bJfif) component = i < m_lumBlocks ? 0 : i - m_lumBlocks + 1;
-        else component = i < 2 ? i + 1 : 0;
-        if (!HuffmanEncode(blocks[i], component)) ok = false;
-    }
+    const bool ok = HuffmanEncode(blocks);
     if (!m_bJfif) FinishByte();
     return ok && !m_overflow;
 }

@@ -71,11 +71,10 @@ private:
                     const std::uint8_t** rows) const;
     bool CompressOneTile(const std::uint8_t* const* rows);
 
-    // Entropy coding (encoder_entropy.cpp).
-    bool HuffmanEncode(const CoefBlock& block, int component);
-    void EmitBits(std::uint32_t value, int count);
-    void FlushWord();
-    void FlushWholeBytes();
+    // Entropy coding (encoder_entropy.cpp): the blocks of one MCU, in stream order.
+    bool HuffmanEncode(const CoefBlock* blocks);
+    template <bool Jfif>
+    bool EncodeBlocks(const CoefBlock* blocks);
     void FinishByte();
 
     void PutByte(std::uint8_t b) {
@@ -99,8 +98,8 @@ private:
     std::uint16_t m_width = 0;
     std::uint16_t m_height = 0;
     std::array<std::int32_t, 3> m_dcPredictors{};  // Y, Cb, Cr
-    // Pending bits: the low m_bitCount bits of m_bitBuffer, oldest first.
-    int m_bitCount = 0;
+    // Pending bits: the low 64 - m_freeBits bits of m_bitBuffer, oldest first.
+    int m_freeBits = 64;
     std::uint64_t m_bitBuffer = 0;
     int m_sampling = 0;
     int m_mode = 0;

@@ -91,7 +91,12 @@ std::vector<CoefBlock> PlainMcu(const std::uint8_t* const* rows, int sampling, b
         for (int n = 0; n < 64; ++n) {
             const int d = (*divisors)[n];
             const int v = (std::abs(samples[n]) + d / 2) / d;
-            out[i].coef[n] = samples[n] < 0 ? -v : v;
+            const int coef = samples[n] < 0 ? -v : v;
+            out[i].coef[n] = coef;
+            int size = 0;
+            while ((1 << size) <= v) ++size;
+            const auto bits = static_cast<std::uint32_t>(coef < 0 ? coef - 1 : coef) & ((1u << size) - 1);
+            out[i].sizedBits[n] = static_cast<std::uint32_t>(size) << 16 | bits;
         }
         for (int k = 0; k < 64; ++k)
             if (out[i].coef[jpeg_natural_order[k]] != 0) out[i].nonZero |= std::uint64_t{1} << k;
@@ -213,7 +218,8 @@ TEST(EncoderTransform, EveryBuildGivesThePlainArithmeticsBlocks) {
                         const auto expected =
                             PlainMcu(rows, sampling, jfif, tables[t], tables[(t + 1) % tables.size()]);
                         for (std::size_t i = 0; i < expected.size(); ++i) {
-                            if (blocks[i].coef != expected[i].coef || blocks[i].nonZero != expected[i].nonZero)
+                            if (blocks[i].coef != expected[i].coef || blocks[i].sizedBits != expected[i].sizedBits ||
+                                blocks[i].nonZero != expected[i].nonZero)
                                 ++failures;
                         }
                     }
