@@ -222,10 +222,21 @@ __attribute__((target("avx2"))) void TransformMcuAvx2(const std::uint8_t* const*
 
 }  // namespace
 
+namespace {
+bool ProcessorHasAvx2() {
+#ifdef FOTOLUME_AVX2_BUILD
+    __builtin_cpu_init();  // also safe before static constructors have run
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+}  // namespace
+
 std::vector<TransformMcuBuild> TransformMcuBuilds() {
     std::vector<TransformMcuBuild> builds{{"plain", TransformMcuPlain}};
 #ifdef FOTOLUME_AVX2_BUILD
-    if (__builtin_cpu_supports("avx2")) builds.push_back({"avx2", TransformMcuAvx2});
+    if (ProcessorHasAvx2()) builds.push_back({"avx2", TransformMcuAvx2});
 #endif
     return builds;
 }
@@ -234,7 +245,7 @@ void TransformMcu(const std::uint8_t* const* rows, int sampling, bool jfif, cons
                   const QuantTable& chrom, CoefBlock* blocks) {
     static const TransformMcuFunction best = [] {
 #ifdef FOTOLUME_AVX2_BUILD
-        if (__builtin_cpu_supports("avx2")) return TransformMcuAvx2;
+        if (ProcessorHasAvx2()) return TransformMcuAvx2;
 #endif
         return TransformMcuPlain;
     }();
