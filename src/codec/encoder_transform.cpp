@@ -1,6 +1,6 @@
-// Colour conversion, forward DCT and quantization of one MCU, as loops of fixed length over 8 lanes
-// that the compiler turns into vector code. The whole MCU is one call so that the AVX2 build of it is
-// chosen once per MCU and everything below inlines into it.
+// Colour conversion, forward DCT and quantization of one MCU, written as fixed-length loops that the
+// compiler turns into vector code. Everything inlines into one function per instruction set; the
+// program picks the best one its processor runs, once.
 #include "encoder_transform.h"
 
 #include <bit>
@@ -15,9 +15,9 @@
 #define FOTOLUME_INLINE inline
 #endif
 
-// x86-64 programs carry an AVX2 build too, chosen when the processor has it.
+// x86-64 programs carry SSE4.2 and AVX2 builds too, chosen when the processor has them.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define FOTOLUME_AVX2_BUILD 1
+#define FOTOLUME_X86_BUILDS 1
 #endif
 
 namespace fotolume::codec {
@@ -67,8 +67,9 @@ FOTOLUME_INLINE std::int32_t M181(std::int32_t x) { return (x * 181) >> 8; }
 FOTOLUME_INLINE std::int32_t M334(std::int32_t x) { return (x * 334) >> 8; }
 
 // One 1-D pass of the AAN factorisation of IJG's fast integer DCT, 8 fraction bits, over 8 transforms
-// at once: transform i reads and writes the 8 values at b + Lane i, Step apart. Across rows (Step 1)
-// the compiler transposes with vector shuffles; down columns (Step 8) each value is one vector.
+// at once: transform i reads the 8 values at in + InLane i and writes them at out + Lane i, Step apart.
+// Along rows (Step 1) the compiler transposes with vector shuffles; down columns (Step 8) each of the
+// 8 values is one vector.
 template <int Step, int Lane, int InLane = Lane>
 FOTOLUME_INLINE void DctPass(const std::int32_t* __restrict in, std::int32_t* __restrict out) {
     for (int i = 0; i < 8; ++i) {
@@ -104,7 +105,7 @@ FOTOLUME_INLINE void DctPass(const std::int32_t* __restrict in, std::int32_t* __
     }
 }
 
-// Rows first, then columns, as the frame streams were made. in: rows inStride apart.
+// Rows first, then columns, as the frame streams were made. in: rows InStride values apart.
 template <int InStride>
 FOTOLUME_INLINE void ForwardDct(const std::int32_t* in, Samples& out) {
     Samples rowsDone;
@@ -129,26 +130,41 @@ constexpr ZigzagBits MakeZigzagBits() {
 }
 constexpr ZigzagBits kZigzagBits = MakeZigzagBits();
 
-// Rounds half away from zero: (|c| + d / 2) / d with the sign of c.
+// Rounds half away from zero: (|c| + d / 2) / d with the sign of c. Also prepares what the entropy
+// coder writes of each coefficient and where the non-zero ones lie. LaneShifts: the processor shifts
+// each vector lane by its own count (AVX2); otherwise only uniform shifts are used.
+template <bool LaneShifts>
 FOTOLUME_INLINE void Quantize(const Samples& dct, const QuantTable& table, CoefBlock& out) {
     const std::int32_t* __restrict in = dct;
     const std::uint32_t* __restrict half = table.half.data();
     const std::uint32_t* __restrict reciprocal = table.reciprocal.data();
     const std::uint32_t* __restrict shift = table.shift.data();
+    const std::uint32_t* __restrict wideReciprocal = table.wideReciprocal.data();
     std::int32_t* __restrict coef = out.coef.data();
     std::uint32_t* __restrict sized = out.sizedBits.data();
     std::uint8_t nonZero[64];
     for (int n = 0; n < 64; ++n) {
         const std::int32_t c = in[n];
         const std::uint32_t a = static_cast<std::uint32_t>(c < 0 ? -c : c) + half[n];
-        const std::uint32_t v = (a * reciprocal[n]) >> shift[n];
+        const std::uint32_t v =
+            LaneShifts ? (a * reciprocal[n]) >> shift[n]
+                       : static_cast<std::uint32_t>((static_cast<std::uint64_t>(a) * wideReciprocal[n]) >> 31);
         coef[n] = c < 0 ? -static_cast<std::int32_t>(v) : static_cast<std::int32_t>(v);
         nonZero[n] = v != 0;
         // Bits of v from the exponent of v as a float (exact below 2^24): 0 gives -126, 1 gives 1.
-        const std::int32_t exponent =
-            static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(v))) >> 23) - 126;
+        const auto asFloat = static_cast<float>(static_cast<std::int32_t>(v));
+        const std::int32_t exponent = static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(asFloat) >> 23) - 126;
         const std::uint32_t size = exponent < 0 ? 0 : static_cast<std::uint32_t>(exponent);
-        sized[n] = (size << 16) | ((c < 0 ? ~v : v) & ((1u << size) - 1u));
+        std::uint32_t low = v;  // all ones from v's top bit down
+        if (LaneShifts) {
+            low = (1u << size) - 1u;
+        } else {
+            low |= low >> 1;
+            low |= low >> 2;
+            low |= low >> 4;
+            low |= low >> 8;
+        }
+        sized[n] = (size << 16) | ((c < 0 ? ~v : v) & low);
     }
     std::uint64_t mask = 0;
     for (int row = 0; row < 8; ++row) {
@@ -162,9 +178,9 @@ FOTOLUME_INLINE void Quantize(const Samples& dct, const QuantTable& table, CoefB
     out.nonZero = mask;
 }
 
-template <bool Wide, bool Tall>
+template <bool Wide, bool Tall, bool LaneShifts>
 FOTOLUME_INLINE void TransformMcuOf(const std::uint8_t* const* rows, bool jfif, const QuantTable& lum,
-                           const QuantTable& chrom, CoefBlock* blocks) {
+                                    const QuantTable& chrom, CoefBlock* blocks) {
     constexpr int kAcross = Wide ? 2 : 1;
     constexpr int kLumBlocks = (Wide ? 2 : 1) * (Tall ? 2 : 1);
     alignas(32) std::int32_t luma[kLumBlocks * 64];
@@ -175,12 +191,12 @@ FOTOLUME_INLINE void TransformMcuOf(const std::uint8_t* const* rows, bool jfif, 
     Samples dct;
     for (int b = 0; b < kLumBlocks; ++b) {
         ForwardDct<8 * kAcross>(luma + (b / kAcross) * 64 * kAcross + (b % kAcross) * 8, dct);
-        Quantize(dct, lum, yOut[b]);
+        Quantize<LaneShifts>(dct, lum, yOut[b]);
     }
     ForwardDct<8>(cb, dct);
-    Quantize(dct, chrom, chromaOut[0]);
+    Quantize<LaneShifts>(dct, chrom, chromaOut[0]);
     ForwardDct<8>(cr, dct);
-    Quantize(dct, chrom, chromaOut[1]);
+    Quantize<LaneShifts>(dct, chrom, chromaOut[1]);
 }
 
 }  // namespace
@@ -192,63 +208,57 @@ void PrepareQuantTable(QuantTable& table, const std::array<std::uint16_t, 64>& d
         table.half[k] = d >> 1;
         table.reciprocal[k] = step.reciprocal;
         table.shift[k] = step.shift;
+        table.wideReciprocal[k] = step.wideReciprocal;
     }
 }
 
 namespace {
 
+template <bool LaneShifts>
 FOTOLUME_INLINE void TransformAnyMcu(const std::uint8_t* const* rows, int sampling, bool jfif,
                                      const QuantTable& lum, const QuantTable& chrom, CoefBlock* blocks) {
     switch (sampling & 3) {
-        case 0: TransformMcuOf<false, false>(rows, jfif, lum, chrom, blocks); break;
-        case 1: TransformMcuOf<true, false>(rows, jfif, lum, chrom, blocks); break;
-        case 2: TransformMcuOf<false, true>(rows, jfif, lum, chrom, blocks); break;
-        default: TransformMcuOf<true, true>(rows, jfif, lum, chrom, blocks); break;
+        case 0: TransformMcuOf<false, false, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
+        case 1: TransformMcuOf<true, false, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
+        case 2: TransformMcuOf<false, true, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
+        default: TransformMcuOf<true, true, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
     }
 }
 
 void TransformMcuPlain(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
                        const QuantTable& chrom, CoefBlock* blocks) {
-    TransformAnyMcu(rows, sampling, jfif, lum, chrom, blocks);
+    TransformAnyMcu<false>(rows, sampling, jfif, lum, chrom, blocks);
 }
 
-#ifdef FOTOLUME_AVX2_BUILD
+#ifdef FOTOLUME_X86_BUILDS
+__attribute__((target("sse4.2"))) void TransformMcuSse42(const std::uint8_t* const* rows, int sampling,
+                                                         bool jfif, const QuantTable& lum,
+                                                         const QuantTable& chrom, CoefBlock* blocks) {
+    TransformAnyMcu<false>(rows, sampling, jfif, lum, chrom, blocks);
+}
+
 __attribute__((target("avx2"))) void TransformMcuAvx2(const std::uint8_t* const* rows, int sampling, bool jfif,
                                                       const QuantTable& lum, const QuantTable& chrom,
                                                       CoefBlock* blocks) {
-    TransformAnyMcu(rows, sampling, jfif, lum, chrom, blocks);
+    TransformAnyMcu<true>(rows, sampling, jfif, lum, chrom, blocks);
 }
 #endif
 
-}  // namespace
-
-namespace {
-bool ProcessorHasAvx2() {
-#ifdef FOTOLUME_AVX2_BUILD
-    __builtin_cpu_init();  // also safe before static constructors have run
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
 }  // namespace
 
 std::vector<TransformMcuBuild> TransformMcuBuilds() {
     std::vector<TransformMcuBuild> builds{{"plain", TransformMcuPlain}};
-#ifdef FOTOLUME_AVX2_BUILD
-    if (ProcessorHasAvx2()) builds.push_back({"avx2", TransformMcuAvx2});
+#ifdef FOTOLUME_X86_BUILDS
+    __builtin_cpu_init();  // also safe before static constructors have run
+    if (__builtin_cpu_supports("sse4.2")) builds.push_back({"sse4.2", TransformMcuSse42});
+    if (__builtin_cpu_supports("avx2")) builds.push_back({"avx2", TransformMcuAvx2});
 #endif
     return builds;
 }
 
 void TransformMcu(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
                   const QuantTable& chrom, CoefBlock* blocks) {
-    static const TransformMcuFunction best = [] {
-#ifdef FOTOLUME_AVX2_BUILD
-        if (ProcessorHasAvx2()) return TransformMcuAvx2;
-#endif
-        return TransformMcuPlain;
-    }();
+    static const TransformMcuFunction best = TransformMcuBuilds().back().function;
     best(rows, sampling, jfif, lum, chrom, blocks);
 }
 

@@ -36,29 +36,37 @@ constexpr std::int32_t SampleCr(std::uint8_t b, std::uint8_t g, std::uint8_t r) 
 // Quantization divides |c| + d / 2 by d; the forward DCT of 8-bit samples keeps that sum below this.
 inline constexpr std::uint32_t kQuantInputLimit = 1u << 15;
 
-// floor(a / d) as (a * reciprocal) >> shift in 32 bits, exact for every a below kQuantInputLimit. With
-// shift = 15 + ceil(log2 d) and reciprocal = ceil(2^shift / d) = (2^shift + e) / d, e < d, the shifted
-// product is a / d + a e / (d 2^shift), and a e < 2^shift: it exceeds a / d by less than 1 / d, while
-// a / d lies at least 1 / d below the next integer. The product stays below 2^31 + 2^15.
+// floor(a / d) by multiplication, exact for every a below kQuantInputLimit, in two forms: processors that
+// shift each vector lane by its own count take the 32-bit one, others the 64-bit one.
+// With a shift s and reciprocal m = ceil(2^s / d) = (2^s + e) / d, e < d, (a m) >> s is the floor of
+// a / d + a e / (d 2^s). When a e < 2^s that exceeds a / d by less than 1 / d, while a / d lies at least
+// 1 / d below the next integer. 32 bits: s = 15 + ceil(log2 d), and a m stays below 2^31 + 2^15.
+// 64 bits: s = 31, and a e < 2^15 d <= 2^31.
 struct QuantStep {
     std::uint32_t reciprocal = 1;
     std::uint32_t shift = 0;
+    std::uint32_t wideReciprocal = 1;
 };
 
 constexpr QuantStep MakeQuantStep(std::uint16_t divisor) {
     const std::uint32_t d = divisor ? divisor : 1;
     std::uint32_t shift = 15;
     while ((std::uint32_t{1} << (shift - 15)) < d) ++shift;
-    return {static_cast<std::uint32_t>(((std::uint64_t{1} << shift) + d - 1) / d), shift};
+    return {static_cast<std::uint32_t>(((std::uint64_t{1} << shift) + d - 1) / d), shift,
+            static_cast<std::uint32_t>(((std::uint64_t{1} << 31) + d - 1) / d)};
 }
 
 constexpr std::uint32_t DivideByStep(std::uint32_t a, QuantStep step) { return (a * step.reciprocal) >> step.shift; }
+constexpr std::uint32_t DivideWideByStep(std::uint32_t a, QuantStep step) {
+    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(a) * step.wideReciprocal) >> 31);
+}
 
 // One quantization table in the form the vector loop reads, natural order.
 struct QuantTable {
     alignas(32) std::array<std::uint32_t, 64> half{};  // d / 2: rounds half away from zero
     alignas(32) std::array<std::uint32_t, 64> reciprocal{};
     alignas(32) std::array<std::uint32_t, 64> shift{};
+    alignas(32) std::array<std::uint32_t, 64> wideReciprocal{};
 };
 
 void PrepareQuantTable(QuantTable& table, const std::array<std::uint16_t, 64>& divisors);
@@ -83,8 +91,8 @@ inline constexpr int kMaxMcuBlocks = 6;
 void TransformMcu(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
                   const QuantTable& chrom, CoefBlock* blocks);
 
-// The builds of TransformMcu this processor can run: "plain" always, "avx2" where the program has it and
-// the processor runs it. TransformMcu uses the last; all give the same blocks.
+// The builds of TransformMcu this processor can run: "plain" always; on x86-64 "sse4.2" and "avx2" where
+// the processor has them. TransformMcu uses the last; all give the same blocks.
 using TransformMcuFunction = void (*)(const std::uint8_t* const* rows, int sampling, bool jfif,
                                       const QuantTable& lum, const QuantTable& chrom, CoefBlock* blocks);
 struct TransformMcuBuild {

@@ -128,17 +128,22 @@ TEST(EncoderTransform, ReciprocalDivisionIsExactOverTheWholeInputRange) {
     for (std::uint32_t d = 1; d <= 4096; ++d) {
         const QuantStep step = MakeQuantStep(static_cast<std::uint16_t>(d));
         for (std::uint32_t a = 0; a < kQuantInputLimit; ++a) {
-            if (DivideByStep(a, step) != a / d) {
-                FAIL() << a << " / " << d << " gives " << DivideByStep(a, step);
+            if (DivideByStep(a, step) != a / d || DivideWideByStep(a, step) != a / d) {
+                FAIL() << a << " / " << d << " gives " << DivideByStep(a, step) << " and "
+                       << DivideWideByStep(a, step);
             }
         }
     }
     // Divisors beyond the encoder's, where the 32-bit product comes closest to overflowing.
     for (std::uint32_t d : {4097u, 32767u, 32768u, 32769u, 65535u}) {
         const QuantStep step = MakeQuantStep(static_cast<std::uint16_t>(d));
-        for (std::uint32_t a = 0; a < kQuantInputLimit; ++a) ASSERT_EQ(DivideByStep(a, step), a / d) << a << " / " << d;
+        for (std::uint32_t a = 0; a < kQuantInputLimit; ++a) {
+            ASSERT_EQ(DivideByStep(a, step), a / d) << a << " / " << d;
+            ASSERT_EQ(DivideWideByStep(a, step), a / d) << a << " / " << d;
+        }
     }
     EXPECT_EQ(DivideByStep(12345, MakeQuantStep(0)), 12345u);  // 0 divides as 1
+    EXPECT_EQ(DivideWideByStep(12345, MakeQuantStep(0)), 12345u);
 }
 
 TEST(EncoderTransform, DctOfAnyBlockStaysWithinTheQuantizerRange) {
