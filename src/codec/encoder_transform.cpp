@@ -26,9 +26,50 @@ namespace {
 
 using Samples = std::int32_t[64];
 
+// What each build's instruction set does well. ByteShuffles: vector code can pick the blue, green and
+// red bytes out of packed pixels, so colour conversion runs on 16-bit lanes; without, pixels are read
+// one at a time and one 32-bit sum per sample is cheaper. LaneShifts: each vector lane shifts by its
+// own count.
+struct PlainTraits {
+    static constexpr bool kByteShuffles = false;
+    static constexpr bool kLaneShifts = false;
+};
+struct Sse42Traits {
+    static constexpr bool kByteShuffles = true;
+    static constexpr bool kLaneShifts = false;
+};
+struct Avx2Traits {
+    static constexpr bool kByteShuffles = true;
+    static constexpr bool kLaneShifts = true;
+};
+
+// The fixed-point sums that SampleY, SampleCb and SampleCr split into 16-bit parts.
+FOTOLUME_INLINE std::int32_t SumY(std::int32_t b, std::int32_t g, std::int32_t r) {
+    return (19595 * r + 38470 * g + 7471 * b + 32768 - (128 << 16)) >> 16;
+}
+FOTOLUME_INLINE std::int32_t SumCb(std::int32_t b, std::int32_t g, std::int32_t r) {
+    return (-11059 * r - 21709 * g + 32768 * b + 8421375 - (128 << 16)) >> 16;
+}
+FOTOLUME_INLINE std::int32_t SumCr(std::int32_t b, std::int32_t g, std::int32_t r) {
+    return (32768 * r - 27439 * g - 5329 * b + 8421375 - (128 << 16)) >> 16;
+}
+
+template <class Traits>
+FOTOLUME_INLINE std::int32_t Y(const std::uint8_t* p) {
+    return Traits::kByteShuffles ? SampleY(p[0], p[1], p[2]) : SumY(p[0], p[1], p[2]);
+}
+template <class Traits>
+FOTOLUME_INLINE std::int32_t Cb(const std::uint8_t* p) {
+    return Traits::kByteShuffles ? SampleCb(p[0], p[1], p[2]) : SumCb(p[0], p[1], p[2]);
+}
+template <class Traits>
+FOTOLUME_INLINE std::int32_t Cr(const std::uint8_t* p) {
+    return Traits::kByteShuffles ? SampleCr(p[0], p[1], p[2]) : SumCr(p[0], p[1], p[2]);
+}
+
 // The MCU's samples: luma row by row, kWidth wide; Cb and Cr as 8 x 8 blocks. The pixels are first
 // copied into one contiguous tile so that each conversion is one long loop.
-template <bool Wide, bool Tall>
+template <bool Wide, bool Tall, class Traits>
 FOTOLUME_INLINE void ConvertMcu(const std::uint8_t* const* rows, std::int32_t* __restrict luma,
                                 std::int32_t* __restrict cb, std::int32_t* __restrict cr) {
     constexpr int kHeight = Tall ? 16 : 8;
@@ -40,7 +81,7 @@ FOTOLUME_INLINE void ConvertMcu(const std::uint8_t* const* rows, std::int32_t* _
     if constexpr (Tall)
         for (int r = 0; r < 8; ++r) std::memcpy(evenRows + r * kRowBytes, rows[2 * r], kRowBytes);
 
-    for (int i = 0; i < kHeight * kWidth; ++i) luma[i] = SampleY(tile[3 * i], tile[3 * i + 1], tile[3 * i + 2]);
+    for (int i = 0; i < kHeight * kWidth; ++i) luma[i] = Y<Traits>(tile + 3 * i);
 
     // Chroma of every pixel of the rows that carry it; a wide MCU keeps the even columns.
     const std::uint8_t* source = Tall ? evenRows : tile;
@@ -48,9 +89,8 @@ FOTOLUME_INLINE void ConvertMcu(const std::uint8_t* const* rows, std::int32_t* _
     std::int32_t* outCb = Wide ? fullCb : cb;
     std::int32_t* outCr = Wide ? fullCr : cr;
     for (int i = 0; i < 8 * kWidth; ++i) {
-        const std::uint8_t* q = source + 3 * i;
-        outCb[i] = SampleCb(q[0], q[1], q[2]);
-        outCr[i] = SampleCr(q[0], q[1], q[2]);
+        outCb[i] = Cb<Traits>(source + 3 * i);
+        outCr[i] = Cr<Traits>(source + 3 * i);
     }
     if constexpr (Wide) {
         for (int i = 0; i < 64; ++i) {
@@ -131,8 +171,7 @@ constexpr ZigzagBits MakeZigzagBits() {
 constexpr ZigzagBits kZigzagBits = MakeZigzagBits();
 
 // Rounds half away from zero: (|c| + d / 2) / d with the sign of c. Also prepares what the entropy
-// coder writes of each coefficient and where the non-zero ones lie. LaneShifts: the processor shifts
-// each vector lane by its own count (AVX2); otherwise only uniform shifts are used.
+// coder writes of each coefficient and where the non-zero ones lie.
 template <bool LaneShifts>
 FOTOLUME_INLINE void Quantize(const Samples& dct, const QuantTable& table, CoefBlock& out) {
     const std::int32_t* __restrict in = dct;
@@ -178,25 +217,26 @@ FOTOLUME_INLINE void Quantize(const Samples& dct, const QuantTable& table, CoefB
     out.nonZero = mask;
 }
 
-template <bool Wide, bool Tall, bool LaneShifts>
+template <bool Wide, bool Tall, class Traits>
 FOTOLUME_INLINE void TransformMcuOf(const std::uint8_t* const* rows, bool jfif, const QuantTable& lum,
                                     const QuantTable& chrom, CoefBlock* blocks) {
     constexpr int kAcross = Wide ? 2 : 1;
     constexpr int kLumBlocks = (Wide ? 2 : 1) * (Tall ? 2 : 1);
     alignas(32) std::int32_t luma[kLumBlocks * 64];
     Samples cb, cr;
-    ConvertMcu<Wide, Tall>(rows, luma, cb, cr);
+    ConvertMcu<Wide, Tall, Traits>(rows, luma, cb, cr);
+    constexpr bool kLaneShifts = Traits::kLaneShifts;
     CoefBlock* yOut = jfif ? blocks : blocks + 2;
     CoefBlock* chromaOut = jfif ? blocks + kLumBlocks : blocks;
     Samples dct;
     for (int b = 0; b < kLumBlocks; ++b) {
         ForwardDct<8 * kAcross>(luma + (b / kAcross) * 64 * kAcross + (b % kAcross) * 8, dct);
-        Quantize<LaneShifts>(dct, lum, yOut[b]);
+        Quantize<kLaneShifts>(dct, lum, yOut[b]);
     }
     ForwardDct<8>(cb, dct);
-    Quantize<LaneShifts>(dct, chrom, chromaOut[0]);
+    Quantize<kLaneShifts>(dct, chrom, chromaOut[0]);
     ForwardDct<8>(cr, dct);
-    Quantize<LaneShifts>(dct, chrom, chromaOut[1]);
+    Quantize<kLaneShifts>(dct, chrom, chromaOut[1]);
 }
 
 }  // namespace
@@ -214,33 +254,33 @@ void PrepareQuantTable(QuantTable& table, const std::array<std::uint16_t, 64>& d
 
 namespace {
 
-template <bool LaneShifts>
+template <class Traits>
 FOTOLUME_INLINE void TransformAnyMcu(const std::uint8_t* const* rows, int sampling, bool jfif,
                                      const QuantTable& lum, const QuantTable& chrom, CoefBlock* blocks) {
     switch (sampling & 3) {
-        case 0: TransformMcuOf<false, false, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
-        case 1: TransformMcuOf<true, false, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
-        case 2: TransformMcuOf<false, true, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
-        default: TransformMcuOf<true, true, LaneShifts>(rows, jfif, lum, chrom, blocks); break;
+        case 0: TransformMcuOf<false, false, Traits>(rows, jfif, lum, chrom, blocks); break;
+        case 1: TransformMcuOf<true, false, Traits>(rows, jfif, lum, chrom, blocks); break;
+        case 2: TransformMcuOf<false, true, Traits>(rows, jfif, lum, chrom, blocks); break;
+        default: TransformMcuOf<true, true, Traits>(rows, jfif, lum, chrom, blocks); break;
     }
 }
 
 void TransformMcuPlain(const std::uint8_t* const* rows, int sampling, bool jfif, const QuantTable& lum,
                        const QuantTable& chrom, CoefBlock* blocks) {
-    TransformAnyMcu<false>(rows, sampling, jfif, lum, chrom, blocks);
+    TransformAnyMcu<PlainTraits>(rows, sampling, jfif, lum, chrom, blocks);
 }
 
 #ifdef FOTOLUME_X86_BUILDS
 __attribute__((target("sse4.2"))) void TransformMcuSse42(const std::uint8_t* const* rows, int sampling,
                                                          bool jfif, const QuantTable& lum,
                                                          const QuantTable& chrom, CoefBlock* blocks) {
-    TransformAnyMcu<false>(rows, sampling, jfif, lum, chrom, blocks);
+    TransformAnyMcu<Sse42Traits>(rows, sampling, jfif, lum, chrom, blocks);
 }
 
 __attribute__((target("avx2"))) void TransformMcuAvx2(const std::uint8_t* const* rows, int sampling, bool jfif,
                                                       const QuantTable& lum, const QuantTable& chrom,
                                                       CoefBlock* blocks) {
-    TransformAnyMcu<true>(rows, sampling, jfif, lum, chrom, blocks);
+    TransformAnyMcu<Avx2Traits>(rows, sampling, jfif, lum, chrom, blocks);
 }
 #endif
 
