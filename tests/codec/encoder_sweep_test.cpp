@@ -3,7 +3,9 @@
 // table-and-division encoder; any change of arithmetic, block order or bit writing shows up here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "codec/quill_jpeg_encoder.h"
@@ -79,6 +81,34 @@ TEST(FrameStreamGolden, SweepOverModesQualitiesAndContent) {
     EXPECT_EQ(Hex(SweepChecksum(FlatPicture(17, 9, 0, 0, 0), {1, 90, 100})), "0x83b7425fdec3f5fd");
     EXPECT_EQ(Hex(SweepChecksum(FlatPicture(9, 17, 255, 255, 255), {1, 90, 100})), "0xe14345cff29cb037");
     EXPECT_EQ(Hex(SweepChecksum(FlatPicture(1, 1, 255, 0, 128), {50})), "0x32a4fcd241b9ba8f");
+}
+
+// The bit writer's last words fall back to single bytes near the end of the output, with JFIF's stuffed
+// 0x00 after every 0xFF: an output of exactly the stream's size takes the same bytes, one byte less
+// fails without writing past it.
+TEST(FrameStreamGolden, OutputOfExactlyTheStreamsSize) {
+    for (bool jfif : {false, true}) {
+        for (const Picture& p :
+             {NoisePicture(45, 37, 11), SharpPicture(40, 24), FlatPicture(16, 16, 255, 255, 255)}) {
+            const auto rows = ToBmpRows(p);
+            const auto full = Encode(p, 100, 3, jfif);
+            ASSERT_FALSE(full.empty());
+            for (std::size_t capacity : {full.size(), full.size() - 1}) {
+                std::vector<std::uint8_t> out(capacity + 16, 0x5A);
+                CQuillJpegEncoder encoder(100);
+                encoder.SetJfif(jfif);
+                std::size_t size = 0;
+                const bool ok = encoder.CompressImage(rows, std::span(out).first(capacity), p.w, p.h, size, 3);
+                EXPECT_EQ(ok, capacity == full.size()) << p.w << "x" << p.h << (jfif ? " JFIF" : " frame");
+                EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(capacity), out.end(),
+                                        [](std::uint8_t b) { return b == 0x5A; }));
+                if (ok) {
+                    out.resize(size);
+                    EXPECT_EQ(out, full);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
