@@ -83,16 +83,22 @@ FOTOLUME_INLINE void ConvertMcu(const std::uint8_t* const* rows, std::int32_t* _
 
     for (int i = 0; i < kHeight * kWidth; ++i) luma[i] = Y<Traits>(tile + 3 * i);
 
-    // Chroma of every pixel of the rows that carry it; a wide MCU keeps the even columns.
     const std::uint8_t* source = Tall ? evenRows : tile;
-    alignas(32) std::int32_t fullCb[Wide ? 128 : 1], fullCr[Wide ? 128 : 1];
-    std::int32_t* outCb = Wide ? fullCb : cb;
-    std::int32_t* outCr = Wide ? fullCr : cr;
-    for (int i = 0; i < 8 * kWidth; ++i) {
-        outCb[i] = Cb<Traits>(source + 3 * i);
-        outCr[i] = Cr<Traits>(source + 3 * i);
-    }
-    if constexpr (Wide) {
+    if constexpr (!Traits::kByteShuffles || !Wide) {
+        // One pixel of each subsampling group.
+        constexpr int kStep = Wide ? 2 : 1;
+        for (int i = 0; i < 64; ++i) {
+            cb[i] = Cb<Traits>(source + 3 * kStep * i);
+            cr[i] = Cr<Traits>(source + 3 * kStep * i);
+        }
+    } else {
+        // Vector code cannot skip every other packed pixel: chroma of every pixel of the rows that
+        // carry it, then the even columns.
+        alignas(32) std::int32_t fullCb[128], fullCr[128];
+        for (int i = 0; i < 128; ++i) {
+            fullCb[i] = Cb<Traits>(source + 3 * i);
+            fullCr[i] = Cr<Traits>(source + 3 * i);
+        }
         for (int i = 0; i < 64; ++i) {
             cb[i] = fullCb[2 * i];
             cr[i] = fullCr[2 * i];
