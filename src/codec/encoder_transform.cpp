@@ -34,6 +34,7 @@ struct PlainTraits {
     static constexpr bool kByteShuffles = false;
     static constexpr bool kLaneShifts = false;
 };
+#ifdef FOTOLUME_X86_BUILDS
 struct Sse42Traits {
     static constexpr bool kByteShuffles = true;
     static constexpr bool kLaneShifts = false;
@@ -42,6 +43,7 @@ struct Avx2Traits {
     static constexpr bool kByteShuffles = true;
     static constexpr bool kLaneShifts = true;
 };
+#endif
 
 // The fixed-point sums that SampleY, SampleCb and SampleCr split into 16-bit parts.
 FOTOLUME_INLINE std::int32_t SumY(std::int32_t b, std::int32_t g, std::int32_t r) {
