@@ -127,10 +127,15 @@ TEST(EncoderTransform, ReciprocalDivisionIsExactOverTheWholeInputRange) {
     ASSERT_LE(largest, 4096);
     for (std::uint32_t d = 1; d <= 4096; ++d) {
         const QuantStep step = MakeQuantStep(static_cast<std::uint16_t>(d));
+        std::uint32_t quotient = 0, remainder = 0;  // of a / d, stepped along with a
         for (std::uint32_t a = 0; a < kQuantInputLimit; ++a) {
-            if (DivideByStep(a, step) != a / d || DivideWideByStep(a, step) != a / d) {
+            if (DivideByStep(a, step) != quotient || DivideWideByStep(a, step) != quotient) {
                 FAIL() << a << " / " << d << " gives " << DivideByStep(a, step) << " and "
                        << DivideWideByStep(a, step);
+            }
+            if (++remainder == d) {
+                remainder = 0;
+                ++quotient;
             }
         }
     }
