@@ -202,7 +202,8 @@ TEST(EncoderTransform, EveryBuildGivesThePlainArithmeticsBlocks) {
     ones.fill(1);
     std::uint32_t s = 7;
     for (int k = 0; k < 64; ++k) {
-        quality90[k] = static_cast<std::uint16_t>(((std_luminance_quant_tbl[k] * 20 + 50) / 100 * aanscales[k] + 1024) >> 11);
+        const int scaled90 = (std_luminance_quant_tbl[k] * 20 + 50) / 100;  // quality 90 scales by 20%
+        quality90[k] = static_cast<std::uint16_t>((scaled90 * aanscales[k] + 1024) >> 11);
         quality1[k] = static_cast<std::uint16_t>((255 * aanscales[k] + 1024) >> 11);
         s = s * 1664525u + 1013904223u;
         wild[k] = static_cast<std::uint16_t>(1 + (s >> 8) % 4096);
