@@ -7,24 +7,8 @@ namespace fotolume::codec {
 CQuillJpegEncoder::CQuillJpegEncoder(std::uint16_t quality) : m_quality(quality) { InitEncoder(); }
 
 void CQuillJpegEncoder::InitEncoder() {
-    InitColorTable();
     InitQuantTable();
     InitHuffmanTable();
-}
-
-// IJG fixed-point YCbCr with 16 fraction bits; the offsets carry the +128 of Cb and Cr and the rounding.
-void CQuillJpegEncoder::InitColorTable() {
-    for (std::int32_t i = 0; i < 256; ++i) {
-        m_colorTables[0][i] = 19595 * i;
-        m_colorTables[1][i] = 38470 * i;
-        m_colorTables[2][i] = 7471 * i + 32768;
-        m_colorTables[3][i] = -11059 * i;
-        m_colorTables[4][i] = -21709 * i;
-        m_colorTables[5][i] = 32768 * i + 8421375;
-        m_colorTables[6][i] = 32768 * i + 8421375;
-        m_colorTables[7][i] = -27439 * i;
-        m_colorTables[8][i] = -5329 * i;
-    }
 }
 
 void CQuillJpegEncoder::ScaleTable(std::array<std::uint8_t, 64>& table, const std::array<std::uint8_t, 64>& base,
@@ -49,16 +33,8 @@ void CQuillJpegEncoder::InitQuantTable() {
         m_lumDivisors[k] = static_cast<std::uint16_t>((m_lumTable[k] * aanscales[k] + 1024) >> 11);
         m_chromDivisors[k] = static_cast<std::uint16_t>((m_chromTable[k] * aanscales[k] + 1024) >> 11);
     }
-    PrepareDivisors(m_lumQuant, m_lumDivisors);
-    PrepareDivisors(m_chromQuant, m_chromDivisors);
-}
-
-void CQuillJpegEncoder::PrepareDivisors(Divisors& out, const std::array<std::uint16_t, 64>& divisors) {
-    for (int k = 0; k < 64; ++k) {
-        const std::uint64_t d = divisors[k] ? divisors[k] : 1;
-        out.reciprocal[k] = static_cast<std::uint32_t>(((std::uint64_t{1} << 31) + d - 1) / d);
-        out.half[k] = static_cast<std::uint32_t>(d >> 1);
-    }
+    PrepareQuantTable(m_lumQuant, m_lumDivisors);
+    PrepareQuantTable(m_chromQuant, m_chromDivisors);
 }
 
 // Canonical codes from the counts (ITU T.81 Annex C, Figures C.1 to C.3), stored under each symbol value.

@@ -72,9 +72,11 @@ inline void Butterflies(const Lanes* in, Lanes* out) {
     }
 }
 
-// Built for AVX2 and for the baseline; the loader picks one for this machine. Integer code: both give
-// the same bytes.
+// Built for AVX2 and for the baseline where the loader can pick one for this machine (x86-64 Linux);
+// elsewhere for the baseline alone. Integer code: both give the same bytes.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
 __attribute__((target_clones("avx2", "default")))
+#endif
 void IdctLanes(const std::int16_t* coef, const std::uint16_t* table, std::uint8_t* out, int stride) {
     // Columns: lane = column. Dequantization truncates toward zero: (c q + 32) / 64.
     Lanes in[8], res[8];

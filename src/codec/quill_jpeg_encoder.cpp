@@ -51,7 +51,7 @@ bool CQuillJpegEncoder::CompressImage(std::span<const std::uint8_t> input, std::
     m_mcuColumns = (width + m_mcuWidth - 1) / m_mcuWidth;
     m_mcuRows = (height + m_mcuHeight - 1) / m_mcuHeight;
     m_dcPredictors = {0, 0, 0};
-    m_bitCount = 0;
+    m_freeBits = 64;
     m_bitBuffer = 0;
     m_offsetEntry = nullptr;
     m_out = output.data();
@@ -79,8 +79,8 @@ bool CQuillJpegEncoder::CompressImage(std::span<const std::uint8_t> input, std::
 }
 
 bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* const* rows) {
-    Block blocks[kMaxBlocks];
-    BGRToYCbCrEx(rows, blocks);
+    CoefBlock blocks[kMaxMcuBlocks];
+    TransformMcu(rows, m_sampling, m_bJfif, m_lumQuant, m_chromQuant, blocks);
 
     if (!m_bJfif && m_offsetEntry != nullptr) {
         // Predictors in force before this MCU, and the distance from the entry to the MCU's first byte
@@ -92,17 +92,7 @@ bool CQuillJpegEncoder::CompressOneTile(const std::uint8_t* const* rows) {
         m_offsetEntry += kOffsetEntrySize;
     }
 
-    const int blockCount = m_lumBlocks + 2;
-    bool ok = true;
-    for (int i = 0; i < blockCount; ++i) {
-        int component;
-        if (m_bJfif) component = i < m_lumBlocks ? 0 : i - m_lumBlocks + 1;
-        else component = i < 2 ? i + 1 : 0;
-        ForwardDct(blocks[i].data());
-        std::int32_t zigzag[64];
-        const std::uint64_t nonZero = Quantize(blocks[i].data(), component == 0 ? m_lumQuant : m_chromQuant, zigzag);
-        if (!HuffmanEncode(zigzag, nonZero, component)) ok = false;
-    }
+    const bool ok = HuffmanEncode(blocks);
     if (!m_bJfif) FinishByte();
     return ok && !m_overflow;
 }

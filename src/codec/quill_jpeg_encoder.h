@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 
+#include "encoder_transform.h"
+
 namespace fotolume::codec {
 
 struct tag_HUFFMAN_TABLE {
@@ -46,11 +48,7 @@ public:
     const std::array<std::uint8_t, 64>& ChrominanceTable() const { return m_chromTable; }
 
 private:
-    static constexpr int kMaxBlocks = 6;
-    using Block = std::array<std::int32_t, 64>;
-
     void InitEncoder();
-    void InitColorTable();
     void InitQuantTable();
     void InitHuffmanTable();
     static void ScaleTable(std::array<std::uint8_t, 64>& table, const std::array<std::uint8_t, 64>& base,
@@ -66,31 +64,17 @@ private:
     void WriteQuantSegment();
     void WriteHuffmanSegment();
 
-    // One MCU (quill_jpeg_encoder.cpp, encoder_colour.cpp).
+    // One MCU (quill_jpeg_encoder.cpp, encoder_tile.cpp, encoder_transform.cpp).
     // Points rows[0..MCU height) at the MCU's pixel rows, top first: straight into the input, or into
     // tile (rows 48 bytes apart) where the MCU reaches past an edge.
     void GatherTile(const std::uint8_t* input, std::size_t stride, int mcuX, int mcuY, std::uint8_t* tile,
                     const std::uint8_t** rows) const;
     bool CompressOneTile(const std::uint8_t* const* rows);
-    void BGRToYCbCrEx(const std::uint8_t* const* rows, Block* blocks) const;
 
-    // Quantization divisors as exact reciprocals, natural order.
-    struct Divisors {
-        std::array<std::uint32_t, 64> reciprocal{};  // ceil(2^31 / d)
-        std::array<std::uint32_t, 64> half{};        // d >> 1
-    };
-    static void PrepareDivisors(Divisors& out, const std::array<std::uint16_t, 64>& divisors);
-
-    // DCT and quantization (forward_dct.cpp). Quantize writes the coefficients in zigzag order and
-    // returns the mask of the non-zero ones (bit k = zigzag position k).
-    static void ForwardDct(std::int32_t* data);
-    static std::uint64_t Quantize(const std::int32_t* data, const Divisors& divisors, std::int32_t* zigzag);
-
-    // Entropy coding (encoder_entropy.cpp).
-    bool HuffmanEncode(const std::int32_t* zigzag, std::uint64_t nonZero, int component);
-    void EmitBits(std::uint32_t value, int count);
-    void FlushWord();
-    void FlushWholeBytes();
+    // Entropy coding (encoder_entropy.cpp): the blocks of one MCU, in stream order.
+    bool HuffmanEncode(const CoefBlock* blocks);
+    template <bool Jfif>
+    bool EncodeBlocks(const CoefBlock* blocks);
     void FinishByte();
 
     void PutByte(std::uint8_t b) {
@@ -100,12 +84,11 @@ private:
 
     std::uint16_t m_quality = 0;
     std::uint16_t m_scaleFactor = 0;
-    // R to Y, G to Y, B to Y, R to Cb, G to Cb, B to Cb, R to Cr, G to Cr, B to Cr.
-    std::array<std::array<std::int32_t, 256>, 9> m_colorTables{};
+    // Divisors of the forward DCT's output, natural order.
     std::array<std::uint16_t, 64> m_lumDivisors{};
     std::array<std::uint16_t, 64> m_chromDivisors{};
-    Divisors m_lumQuant;
-    Divisors m_chromQuant;
+    QuantTable m_lumQuant;
+    QuantTable m_chromQuant;
     std::array<std::uint8_t, 64> m_lumTable{};
     std::array<std::uint8_t, 64> m_chromTable{};
     // Luminance DC, luminance AC, chrominance DC, chrominance AC.
@@ -115,8 +98,8 @@ private:
     std::uint16_t m_width = 0;
     std::uint16_t m_height = 0;
     std::array<std::int32_t, 3> m_dcPredictors{};  // Y, Cb, Cr
-    // Pending bits: the low m_bitCount bits of m_bitBuffer, oldest first.
-    int m_bitCount = 0;
+    // Pending bits: the low 64 - m_freeBits bits of m_bitBuffer, oldest first.
+    int m_freeBits = 64;
     std::uint64_t m_bitBuffer = 0;
     int m_sampling = 0;
     int m_mode = 0;
