@@ -203,7 +203,9 @@ std::vector<Bytes> AlbumInMemory(app::CMainController& controller)
     return album;
 }
 
-uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album)
+// Which command of the commit writes the middle one of its program pieces: found by running the same
+// commit on a twin of the frame, as the commands depend only on the flash and the album.
+static uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album)
 {
     sim::CFlashEmulator twin(sim::CFlashEmulator::Options{});
     twin.Flash() = h.emulator.Flash();
@@ -227,6 +229,13 @@ uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album)
             programs.push_back(i + 1);
     }
     return programs.empty() ? 0 : programs[programs.size() / 2];
+}
+
+std::vector<Bytes> FailCommitInPictureData(AppHarness& h)
+{
+    std::vector<Bytes> album = AlbumInMemory(h.Controller());
+    h.emulator.SetFaults({.failCommand = h.emulator.CommandCount() + MidProgramCommand(h, album)});
+    return album;
 }
 
 bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before)

@@ -58,9 +58,9 @@ sim::NewFrame WideFrame();
 bool DropPictures(AppHarness& h, int count);
 // The album the controller's store holds in memory.
 std::vector<Bytes> AlbumInMemory(app::CMainController& controller);
-// Which command of the commit writes the middle one of its program pieces: found by running the same
-// commit on a twin of the frame, as the commands depend only on the flash and the album.
-uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album);
+// Makes the next commit of the album in memory fail in the middle of its picture data (after the list
+// was invalidated); returns that album.
+std::vector<Bytes> FailCommitInPictureData(AppHarness& h);
 // Synchronize, then wait for its end (the done spy counting past before).
 bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before);
 

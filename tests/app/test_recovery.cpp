@@ -164,10 +164,8 @@ TEST(Recovery, NoKeepsTheRecordAndTheNextReadAsksAgainAfterTheWindowsOwnSynchron
     AppHarness h(WideFrame());
     ASSERT_TRUE(h.StartAndRead());
     ASSERT_TRUE(DropPictures(h, 3));
-    const std::vector<Bytes> album = AlbumInMemory(h.Controller());
-
     // Cut in the middle of the picture data: the window's own store left a record first.
-    h.emulator.SetFaults({.failCommand = h.emulator.CommandCount() + MidProgramCommand(h, album)});
+    FailCommitInPictureData(h);
     QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
     ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
     ASSERT_NE(done.constLast().at(0).toInt(), 0);

@@ -65,10 +65,7 @@ TEST(Synchronize, AFailureIsReportedAndTheNextSynchronizeRestoresTheFrame)
     AppHarness h(WideFrame());
     ASSERT_TRUE(h.StartAndRead());
     ASSERT_TRUE(DropPictures(h, 3));
-    const std::vector<Bytes> album = AlbumInMemory(h.Controller());
-
-    // A command well after the list was invalidated, in the middle of the picture data.
-    h.emulator.SetFaults({.failCommand = h.emulator.CommandCount() + MidProgramCommand(h, album)});
+    const std::vector<Bytes> album = FailCommitInPictureData(h);
     QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
     h.statuses.clear();
     ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
