@@ -58,6 +58,7 @@ bool CAlbumStore::CommitAlbum() {
     if (!m_listLoaded) return false;
     // Checked before anything is erased: the list block must lie above the frame's own region.
     RequireWritableLayout();
+    if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);
     const uint32_t listAddress = m_info.listAddress;
     m_flash->FlashWakeUp();
     if (m_usedLength != m_committedLength) {

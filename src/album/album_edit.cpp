@@ -183,6 +183,7 @@ void CAlbumStore::GetColors(uint16_t& font, uint16_t& background) const {
 void CAlbumStore::SetColors(uint16_t font, uint16_t background) {
     if (!m_flash) throw CAlbumError(ErrTransfer);
     RequireWritableLayout();
+    if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);
     SetListColors(m_pictureList.data(), font, background);
     m_font = font;
     m_background = background;

@@ -12,8 +12,12 @@ inline constexpr int ErrTransfer = 3;          // a read, erase or program faile
 // The header describes a layout that cannot be written without touching the frame's own region.
 // Not 4: the read worker reports 4 for a picture that does not decode.
 inline constexpr int ErrLayout = 5;
+// The frame's last write was interrupted and its album can still be restored: an edit now would write
+// over what the restore needs.
+inline constexpr int ErrRecoveryPending = 6;
 
-// "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable".
+// "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable",
+// "an interrupted write waits to be recovered".
 const char* AlbumErrorName(int code);
 
 class CAlbumError : public std::exception {

@@ -14,6 +14,7 @@ const char* AlbumErrorName(int code) {
     case ErrChecksumMismatch: return "checksum mismatch";
     case ErrTransfer: return "transfer failed";
     case ErrLayout: return "layout not writable";
+    case ErrRecoveryPending: return "an interrupted write waits to be recovered";
     default: return "album error";
     }
 }
@@ -78,9 +79,9 @@ uint32_t CAlbumStore::GetUsedEndAddress() const {
     return m_info.listAddress + kListSize + (m_info.capacity - m_freeBytes);
 }
 
-bool CAlbumStore::IsLayoutWritable() const {
-    return LayoutWritable(m_info.listAddress, m_info.flashTotalSize) && EraseOpcodeUsable(m_info.eraseOpcode);
-}
+bool CAlbumStore::IsLayoutWritable() const { return LayoutProblem(m_info).empty(); }
+
+std::string CAlbumStore::LayoutProblemText() const { return LayoutProblem(m_info); }
 
 void CAlbumStore::RequireWritableLayout() const {
     if (!IsLayoutWritable()) throw CAlbumError(ErrLayout);

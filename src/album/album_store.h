@@ -55,8 +55,9 @@ public:
     uint32_t GetFreeBytes() const { return m_freeBytes; }
     // L + 4096 + the bytes of all listed pictures: where they would end if stored back to back.
     uint32_t GetUsedEndAddress() const;
-    // Whether a commit or a colour write may touch this frame's layout.
+    // Whether a commit or a colour write may touch this frame's layout, and in one line why not.
     bool IsLayoutWritable() const;
+    std::string LayoutProblemText() const;
 
     // --- Picture list and image ------------------------------------------------------------------------
     // Reads the list at L into a fresh zero-filled image. Entries that are not pictures (a flag other
@@ -110,7 +111,11 @@ public:
     const std::filesystem::path& GetRecoveryFolder() const { return m_recovery.folder; }
     // After ReadPictureList: the frame has no valid list and a record of it names pictures the flash
     // still holds. The album in memory is then empty, as before; FindRecovery says what can come back.
+    // While it is, CommitAlbum and SetColors refuse with ErrRecoveryPending: restore first, or discard.
     bool RecoveryPending() const { return m_recovery.pending; }
+    // Sets this frame's records aside (renamed "*.discarded"), so that the next edit may write over the
+    // interrupted one. Returns how many were set aside.
+    int DiscardRecovery();
     // Whether the last ReadPictureList found a valid list on the frame (false: it read as empty).
     bool ListValidOnFrame() const { return m_recovery.frameListValid; }
     // Checks every picture of the frame's records against the flash (checksum, then a verified read) and

@@ -1,11 +1,17 @@
 #include "album/flash_layout.h"
 
+#include <cstdio>
+
 #include "device/bytes.h"
+#include "device/flash_cdb.h"
 
 namespace fotolume::album {
 
 using device::ReadLe16;
 using device::ReadLe24;
+
+using device::kOpErase4K;
+using device::kOpErase64K;
 
 DeviceInfo ParseHeader(const uint8_t header[kHeaderSize]) {
     DeviceInfo info;
@@ -54,14 +60,28 @@ bool LayoutWritable(uint32_t listAddress, uint32_t flashTotalSize) {
     return uint64_t{listAddress} + kBlockSize <= flashTotalSize;
 }
 
-bool EraseOpcodeUsable(uint8_t eraseOpcode) { return eraseOpcode != 0x60 && eraseOpcode != 0xC7; }
+bool EraseOpcodeUsable(uint8_t eraseOpcode) { return eraseOpcode == kOpErase64K || eraseOpcode == kOpErase4K; }
 
-uint32_t EraseUnitFor(uint8_t eraseOpcode) {
-    switch (eraseOpcode) {
-    case 0x20: return 4096;    // sector erase
-    case 0x52: return 32768;   // half-block erase
-    default: return kBlockSize;
+uint32_t EraseUnitFor(uint8_t eraseOpcode) { return eraseOpcode == kOpErase4K ? 4096 : kBlockSize; }
+
+std::string LayoutProblem(const DeviceInfo& info) {
+    char text[160];
+    if (info.listAddress == 0 || info.listAddress % kBlockSize != 0) {
+        std::snprintf(text, sizeof text, "the picture list at 0x%06X is not on a 64 KB boundary above the header",
+                      info.listAddress);
+    } else if (info.flashTotalSize % kBlockSize != 0) {
+        std::snprintf(text, sizeof text, "the flash size %u is not a whole number of 64 KB blocks", info.flashTotalSize);
+    } else if (uint64_t{info.listAddress} + kBlockSize > info.flashTotalSize) {
+        std::snprintf(text, sizeof text, "the picture list at 0x%06X lies past the end of a flash of %u bytes",
+                      info.listAddress, info.flashTotalSize);
+    } else if (!EraseOpcodeUsable(info.eraseOpcode)) {
+        std::snprintf(text, sizeof text,
+                      "the erase opcode 0x%02X is not one this program can use (0xD8 for 64 KB, 0x20 for 4 KB)",
+                      info.eraseOpcode);
+    } else {
+        return {};
     }
+    return text;
 }
 
 }  // namespace fotolume::album

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace fotolume::album {
 
@@ -46,11 +47,16 @@ uint32_t PictureAreaCapacity(uint32_t listAddress, uint32_t flashTotalSize);
 // block, inside the flash, and the flash ends on a block boundary so that every block written is whole.
 bool LayoutWritable(uint32_t listAddress, uint32_t flashTotalSize);
 
-// Whether an erase opcode clears only part of the flash: the chip-erase opcodes would take the frame's
-// own region with them.
+// Whether the store knows what an erase opcode clears: 0xD8 (a 64 KB block) and 0x20 (a 4 KB sector).
+// Any other opcode may clear less than a block (a write would program over old bytes) or the whole chip
+// (the frame's own region with it), so a frame that names one is not written.
 bool EraseOpcodeUsable(uint8_t eraseOpcode);
 
-// Bytes one erase command clears for an erase opcode (64 KB when the opcode is not known).
+// Bytes one erase command clears for a usable erase opcode.
 uint32_t EraseUnitFor(uint8_t eraseOpcode);
+
+// Why the store may not write this layout, in one line ("the picture list at 0x018000 is not on a 64 KB
+// boundary"); empty when it may.
+std::string LayoutProblem(const DeviceInfo& info);
 
 }  // namespace fotolume::album

@@ -345,6 +345,22 @@ RecoveryResult FindBestRecovery(FrameAccess& access, const fs::path& folder, con
     return best;
 }
 
+int CAlbumStore::DiscardRecovery() {
+    if (m_recovery.folder.empty() || !m_recovery.identityKnown) {
+        m_recovery.pending = false;
+        return 0;
+    }
+    int count = 0;
+    for (const fs::path& file : ListRecordFiles(m_recovery.folder, m_recovery.identity)) {
+        std::error_code ec;
+        fs::rename(file, fs::path(file).concat(".discarded"), ec);
+        if (!ec) ++count;
+        if (file == m_recovery.ownRecord) m_recovery.ownRecord.clear();
+    }
+    m_recovery.pending = false;
+    return count;
+}
+
 RecoveryResult CAlbumStore::FindRecovery() {
     if (m_recovery.folder.empty() || !m_listLoaded || m_recovery.frameListValid) return {};
     const FrameIdentity id = CurrentIdentity();
