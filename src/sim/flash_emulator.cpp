@@ -120,7 +120,8 @@ uint8_t CFlashEmulator::Execute(const uint8_t cdb[16], int direction, uint8_t* d
     ++m_stats.commands;
     Model(0.001);
     uint8_t status = kCheckCondition;
-    if (m_faults.failCommand != index) status = ExecuteVendor(cdb, direction, data, length, transferred);
+    const bool failed = m_faults.failCommand == index || (m_faults.failFrom != 0 && index >= m_faults.failFrom);
+    if (!failed) status = ExecuteVendor(cdb, direction, data, length, transferred);
     if (direction == dev::kDirToFrame) m_stats.bytesIn += length;
     m_stats.bytesOut += transferred;
     Model(static_cast<double>(direction == dev::kDirToFrame ? length : transferred) / 1e6);
@@ -159,7 +160,9 @@ uint8_t CFlashEmulator::ExecuteVendor(const uint8_t cdb[16], int direction, uint
         if (count == 0) count = 65536;
         if (length < 2) return kCheckCondition;
         uint32_t sum = 0;
-        for (uint32_t i = 0; i < count; ++i) sum += m_flash[(address + i) % m_flash.size()];
+        ForWrapped(address, count, [&](const uint8_t* from, uint32_t n, uint32_t) {
+            for (uint32_t i = 0; i < n; ++i) sum += from[i];
+        });
         if (m_faults.badChecksum == m_commandCount) sum += 0x101;
         ++m_stats.checksums;
         std::memset(data, 0, length);
@@ -185,7 +188,7 @@ uint8_t CFlashEmulator::ExecuteVendor(const uint8_t cdb[16], int direction, uint
         case kOpFastRead: {
             if (dev::ReadBe24(&cdb[7]) != length) return kCheckCondition;
             // Reads wrap at the end of the flash, as the address counter of the chip does.
-            for (uint32_t i = 0; i < length; ++i) data[i] = m_flash[(address + i) % m_flash.size()];
+            ForWrapped(address, length, [&](const uint8_t* from, uint32_t n, uint32_t at) { std::copy_n(from, n, data + at); });
             if (m_faults.corruptRead == m_commandCount && length > 0) {
                 data[0] ^= 0x5A;
                 data[length / 2] ^= 0xA5;
@@ -196,6 +199,18 @@ uint8_t CFlashEmulator::ExecuteVendor(const uint8_t cdb[16], int direction, uint
         }
         default:
             return kCheckCondition;
+    }
+}
+
+// Calls visit(bytes, count, offset into the range) for the pieces of a range that wraps at the flash end.
+template <class Visit>
+void CFlashEmulator::ForWrapped(uint32_t address, uint32_t length, Visit visit) const {
+    const uint32_t size = static_cast<uint32_t>(m_flash.size());
+    for (uint32_t done = 0; done < length;) {
+        const uint32_t at = (address + done) % size;
+        const uint32_t n = std::min(length - done, size - at);
+        visit(m_flash.data() + at, n, done);
+        done += n;
     }
 }
 

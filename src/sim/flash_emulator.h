@@ -15,6 +15,7 @@ namespace fotolume::sim {
 // standard SCSI commands such as INQUIRY are answered but not counted.
 struct FlashFaults {
     uint64_t failCommand = 0;  // that command fails (status CHECK CONDITION, nothing done)
+    uint64_t failFrom = 0;     // that command and every later one fail, the frame staying attached
     uint64_t corruptRead = 0;  // that command, if a flash read, returns damaged data (flash unchanged)
     uint64_t badChecksum = 0;  // that command, if a checksum query, answers a wrong sum
     uint64_t vanishAfter = 0;  // after that many commands the frame is gone: every later command fails
@@ -76,6 +77,8 @@ private:
     uint8_t Erase(uint8_t opcode, uint32_t address);
     uint8_t Program(uint32_t address, const uint8_t* data, uint32_t length);
     void WriteThrough(uint32_t address, uint32_t length);
+    template <class Visit>
+    void ForWrapped(uint32_t address, uint32_t length, Visit visit) const;
     void Model(double seconds) {
         if (m_deviceModel) m_stats.modelledSeconds += seconds;
     }

@@ -105,9 +105,11 @@ std::string ParseServeArgs(const std::vector<std::string>& args, ServeArgs& out)
         else if (o == "--vendor") out.options.vendor = v;
         else if (o == "--product") out.options.product = v;
         else if (o == "--firmware-version") out.options.firmwareVersion = v;
-        else if (o == "--fail-command" || o == "--corrupt-read" || o == "--bad-checksum" || o == "--vanish-after") {
+        else if (o == "--fail-command" || o == "--fail-from" || o == "--corrupt-read" || o == "--bad-checksum" ||
+                 o == "--vanish-after") {
             if (!ParseNumber(v, UINT64_MAX, n)) return Bad(o, v);
             (o == "--fail-command"   ? out.faults.failCommand
+             : o == "--fail-from"    ? out.faults.failFrom
              : o == "--corrupt-read" ? out.faults.corruptRead
              : o == "--bad-checksum" ? out.faults.badChecksum
                                      : out.faults.vanishAfter) = n;

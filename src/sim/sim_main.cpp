@@ -30,8 +30,8 @@ const char kUsage[] =
     "                     [--max-pictures 0] [--erase-opcode 0xD8] [--program-flag] [--y-value 4]\n"
     "                     [--quality 90] [--dpfh] [--demo N]\n"
     "  fotolume-sim serve IMAGE --socket PATH [--vendor zentaris] [--product TEXT]\n"
-    "                     [--firmware-version TEXT] [--fail-command N] [--corrupt-read N]\n"
-    "                     [--bad-checksum N] [--vanish-after N] [--busy-polls N]\n"
+    "                     [--firmware-version TEXT] [--fail-command N] [--fail-from N]\n"
+    "                     [--corrupt-read N] [--bad-checksum N] [--vanish-after N] [--busy-polls N]\n"
     "A served frame appears as PATH (name it DIR/NAME.sock for a frames folder) and is gone when the\n"
     "server stops (SIGINT, SIGTERM). Fault counts are 1-based vendor command numbers.\n"
     "--demo N fills the new frame's album with N numbered test cards.\n";
