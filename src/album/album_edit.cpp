@@ -22,6 +22,7 @@ void CAlbumStore::ReadPictureList() {
     }
     uint8_t* list = m_pictureList.data();
     ReadFlashData(listAddress, kListSize, list);
+    m_frameList.assign(list, list + kListSize);
     CheckRecoveryOnLoad(list);
     if (!IsListValid(list)) {
         InitEmptyList(list, kDefaultBackground, kDefaultFont);
@@ -178,28 +179,6 @@ void CAlbumStore::CompactImage() {
 void CAlbumStore::GetColors(uint16_t& font, uint16_t& background) const {
     font = m_font;
     background = m_background;
-}
-
-void CAlbumStore::SetColors(uint16_t font, uint16_t background) {
-    if (!m_flash) throw CAlbumError(ErrTransfer);
-    RequireWritableLayout();
-    if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);
-    SetListColors(m_pictureList.data(), font, background);
-    m_font = font;
-    m_background = background;
-    const uint32_t listAddress = m_info.listAddress;
-    uint8_t* block = m_mergeBuffer.data();
-    LoadBlockForMerge(listAddress, block);
-    std::vector<uint8_t> frameList(block, block + kListSize);
-    if (IsListValid(block)) {
-        SetListColors(block, font, background);  // the entries stay as they are on the frame
-    } else {
-        InitEmptyList(block, background, font);  // an erased or damaged list becomes a clean empty one
-    }
-    // The block write erases the list first: the album it holds is recorded before.
-    WriteRecoveryRecord(IsDamaged(listAddress) ? nullptr : frameList.data(), block, true);
-    WriteDataToFlash(listAddress, block);
-    FinishRecoveryRecord();
 }
 
 void CAlbumStore::FreeDataImage() { ResetAlbum(); }

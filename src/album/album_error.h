@@ -15,9 +15,12 @@ inline constexpr int ErrLayout = 5;
 // The frame's last write was interrupted and its album can still be restored: an edit now would write
 // over what the restore needs.
 inline constexpr int ErrRecoveryPending = 6;
+// No recovery record could be written before the write: without it an interruption could cost pictures.
+inline constexpr int ErrNoRecord = 7;
+// The frame's list is not the one this store read: another program wrote the frame since.
+inline constexpr int ErrFrameChanged = 8;
 
-// "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable",
-// "an interrupted write waits to be recovered".
+// "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable", ...
 const char* AlbumErrorName(int code);
 
 class CAlbumError : public std::exception {

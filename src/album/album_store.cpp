@@ -15,12 +15,14 @@ const char* AlbumErrorName(int code) {
     case ErrTransfer: return "transfer failed";
     case ErrLayout: return "layout not writable";
     case ErrRecoveryPending: return "an interrupted write waits to be recovered";
+    case ErrNoRecord: return "no recovery record could be kept";
+    case ErrFrameChanged: return "the frame was changed by another program";
     default: return "album error";
     }
 }
 
 CAlbumStore::CAlbumStore()
-    : m_pictureList(kListSize, 0), m_mergeBuffer(kBlockSize, 0), m_tailBuffer(kBlockSize, 0) {}
+    : m_pictureList(kListSize, 0), m_tailBuffer(kBlockSize, 0) {}
 
 // The flash access goes before the link it is bound to; the link ends presence monitoring.
 CAlbumStore::~CAlbumStore() {
@@ -62,7 +64,9 @@ void CAlbumStore::GetInformation() {
     // Another frame may be attached now: its identity is asked again, and records written by this store
     // before belong to the earlier one.
     m_recovery.identityKnown = false;
+    m_recovery.unfinished = false;
     m_recovery.ownRecord.clear();
+    m_recovery.ownContent = RecoveryRecord{};
     m_recovery.pending = false;
     m_recovery.frameListValid = true;
     ResetAlbum();
@@ -90,7 +94,8 @@ void CAlbumStore::RequireWritableLayout() const {
 void CAlbumStore::ResetAlbum() {
     m_dataImage.clear();
     m_dataImage.shrink_to_fit();
-    m_damagedBlocks.clear();
+    m_unknownBlocks.clear();
+    m_frameList.clear();
     std::fill(m_pictureList.begin(), m_pictureList.end(), 0);
     m_pictureCount = 0;
     m_usedLength = 0;
@@ -99,6 +104,10 @@ void CAlbumStore::ResetAlbum() {
     m_listLoaded = false;
     m_changedOnLoad = false;
     m_recovery.pending = false;
+    // The album in memory is the frame's again: an earlier write that broke off is the records' business.
+    m_recovery.unfinished = false;
+    m_recovery.ownRecord.clear();
+    m_recovery.ownContent = RecoveryRecord{};
     m_background = kDefaultBackground;
     m_font = kDefaultFont;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "album/flash_layout.h"
 #include "album/picture_list.h"
 #include "album/recovery.h"
+#include "album/write_plan.h"
 
 namespace fotolume::device {
 class CCommUSB;
@@ -96,14 +98,26 @@ public:
     void WriteFlashRange(uint32_t address, uint32_t length, const uint8_t* source);
 
     // --- Commit ---------------------------------------------------------------------------------------
-    // Writes the image from `address` with per-picture progress; honours the stop request between blocks.
-    void WritePictureData(uint32_t address, uint32_t length, const uint8_t* source);
-    // Invalidates the list on the frame, writes the new picture data, writes the list last. True when
-    // committed; false when no album is loaded; throws CAlbumError (the album in memory stays as it was).
+    // Writes the album in memory to the frame: the list on the frame is emptied first, the new picture data
+    // follows, the list goes last, every block verified. Before anything is erased, a recovery record with
+    // the journal of every block the commit erases that holds the frame's album is on disk, so that any
+    // interruption can be brought back to exactly the old album or exactly the new one. A failed block is
+    // tried again from memory, up to kWriteAttempts runs of the whole commit.
+    // True when the new album is on the frame. False when no album is loaded, or when a stop request
+    // ended the commit: the frame then holds the album it had (the commit rolled back what it had written,
+    // or had not begun), and StopRequested() is true. Throws CAlbumError: ErrLayout and
+    // ErrRecoveryPending before anything is written, ErrNoRecord when the record cannot be kept,
+    // ErrFrameChanged when the frame's list is no longer the one this store read, and 1, 2 or 3 when the
+    // frame is gone or keeps failing (the record then stays behind; the album in memory is unchanged and a
+    // later commit carries on from it).
     bool CommitAlbum();
-    // Safe from any thread: the data write stops after the block in progress.
+    // Safe from any thread and from a signal handler: the commit stops between two blocks.
     void RequestStop() { m_stopRequested.store(true); }
     bool StopRequested() const { return m_stopRequested.load(); }
+    // Block writes of the last commit, colour write or restore (for measurements).
+    uint64_t LastWriteBlocks() const { return m_lastWriteBlocks; }
+    // Bytes of the last recovery record written (0 without records).
+    uint64_t LastRecordBytes() const { return m_lastRecordBytes; }
 
     // --- Recovery records (recovery.h) -------------------------------------------------------------
     // The private folder the records live in; empty (the default) turns them off.
@@ -130,31 +144,31 @@ public:
     std::vector<std::string> TakeRecoveryWarnings();
 
 private:
-    // What the commit adds to a range write: progress before each block, a stop check after some.
-    struct RangeHooks {
-        std::function<void(uint32_t low, uint32_t high, uint32_t done)> beforeBlock;
-        std::function<bool(uint32_t frontier)> stopAfter;  // frontier: flash address written up to
-    };
+    struct CommitPlan;
     bool PlacePicture(uint32_t size, const std::function<bool(uint8_t*, uint32_t)>& fill);
-    void WriteRange(uint32_t address, uint32_t length, const uint8_t* source, RangeHooks* hooks);
-    void MergeIntoBlock(uint32_t block, uint32_t offset, const uint8_t* source, uint32_t length);
-    void LoadBlockForMerge(uint32_t block, uint8_t* out);
-    void BuildBlockFromImage(uint32_t block, uint8_t* out) const;
-    void KeepIntendedBlock(uint32_t block, const uint8_t* content);
-    bool IsDamaged(uint32_t block) const;
-    void ForgetDamage(uint32_t block);
+    // album_commit.cpp
+    CommitPlan PlanCommit();
+    CommitPlan PlanColors(uint16_t font, uint16_t background);
+    // Plans, records and writes, up to kWriteAttempts runs; written receives the list the frame ends with.
+    WriteOutcome RunPlan(const std::function<CommitPlan()>& make, bool stoppable, const std::function<void()>& recorded,
+                         std::vector<uint8_t>* written);
+    std::vector<uint8_t> BlockBase(uint32_t block);
+    WriteWindow Window() const;
     void RequireWritableLayout() const;
     void CompactImage();
     void ResetAlbum();
     void Report(int pictureNumber, int done, int total);
-    void StopDataWrite(uint32_t frontier);
     // recovery.cpp
     FrameIdentity CurrentIdentity();
     uint16_t FrameRangeSum(uint32_t address, uint32_t length);
-    RecordedPicture IntendedPicture(const PicEntry& entry);
     FrameAccess Access();
     void CheckRecoveryOnLoad(const uint8_t* frameList);
-    void WriteRecoveryRecord(const uint8_t* frameList, const uint8_t* newList, bool newFromFrame);
+    // commit_record.cpp. The record's identity, time and old album: the frame's list, or the album an
+    // unfinished commit of this store started from, whose journal the plan carries on.
+    void DescribeOldAlbum(CommitPlan& plan, const uint8_t* frameList);
+    // The record's new list and pictures as the plan's blocks (finalBytes) and the frame will hold them.
+    void DescribeNewAlbum(CommitPlan& plan, const std::map<uint32_t, std::vector<uint8_t>>& finalBytes);
+    void KeepRecoveryRecord(RecoveryRecord record, const std::map<uint32_t, std::vector<uint8_t>>& journal);
     void FinishRecoveryRecord();
     void Warn(std::string text);
 
@@ -171,11 +185,15 @@ private:
     std::atomic<bool> m_stopRequested{false};
     std::vector<uint8_t> m_pictureList;
     std::vector<uint8_t> m_dataImage;
-    // Blocks whose write failed after their erase: the flash holds unknown bytes there, so their next
-    // write takes everything from the image, which keeps what those blocks are meant to hold.
-    std::vector<uint32_t> m_damagedBlocks;
-    std::vector<uint8_t> m_mergeBuffer;  // one 64 KB staging block for read-merges
-    std::vector<uint8_t> m_tailBuffer;   // reads of a length that is not a multiple of 64 land here first
+    // The list as this store last read it from the frame or wrote it: a commit that finds another list
+    // there knows that another program wrote the frame since.
+    std::vector<uint8_t> m_frameList;
+    // Blocks a write left unknown (erased, then the write broke off), with the bytes they were meant to
+    // hold: a later commit builds on those, never on what the frame holds there now.
+    std::map<uint32_t, std::vector<uint8_t>> m_unknownBlocks;
+    std::vector<uint8_t> m_tailBuffer;  // reads of a length that is not a multiple of 64 land here first
+    uint64_t m_lastWriteBlocks = 0;
+    uint64_t m_lastRecordBytes = 0;
     std::unique_ptr<device::CCommUSB> m_link;
     std::unique_ptr<device::CProcessFlash> m_flash;
     RecoveryState m_recovery;

@@ -31,105 +31,31 @@ uint32_t CAlbumStore::ReadFlashData(uint32_t address, uint32_t length, uint8_t* 
 void CAlbumStore::WriteDataToFlash(uint32_t blockAddress, const uint8_t* source) {
     if (!m_flash) throw CAlbumError(ErrTransfer);
     RequireWritableLayout();
-    const WriteWindow window{m_info.listAddress, m_info.flashTotalSize};
-    int result = WriteVerifiedBlock(*m_flash, FlashStyle::Full, window, blockAddress, source, kBlockSize);
+    const int result = WriteVerifiedBlock(*m_flash, FlashStyle::Full, Window(), blockAddress, source, kBlockSize);
     if (result == ErrLayout) throw CAlbumError(result);
     if (result != 0) {
-        KeepIntendedBlock(blockAddress, source);
+        // Erased and maybe half programmed: a later merge into this block takes what it was meant to hold.
+        m_unknownBlocks[blockAddress].assign(source, source + kBlockSize);
         throw CAlbumError(result);
     }
-    ForgetDamage(blockAddress);
+    m_unknownBlocks.erase(blockAddress);
 }
 
 void CAlbumStore::WriteFlashRange(uint32_t address, uint32_t length, const uint8_t* source) {
-    WriteRange(address, length, source, nullptr);
-}
-
-void CAlbumStore::WriteRange(uint32_t address, uint32_t length, const uint8_t* source, RangeHooks* hooks) {
-    if (length == 0) return;
-    const uint32_t first = address - address % kBlockSize;
-    const uint32_t p = address % kBlockSize;
-    const uint32_t e = (address + length) % kBlockSize;
-    if (uint64_t{address} + length < uint64_t{first} + kBlockSize) {
-        MergeIntoBlock(first, p, source, length);
-        return;
+    RequireWritableLayout();
+    for (uint64_t at = address, end = uint64_t{address} + length; at < end;) {
+        const uint32_t block = static_cast<uint32_t>(at - at % kBlockSize);
+        const uint32_t to = static_cast<uint32_t>(std::min<uint64_t>(end, uint64_t{block} + kBlockSize));
+        if (at == block && to - block == kBlockSize) {
+            WriteDataToFlash(block, source + (at - address));
+        } else {
+            // A partial block keeps the rest of its bytes: read, merged and written whole.
+            std::vector<uint8_t> bytes = BlockBase(block);
+            std::memcpy(bytes.data() + (at - block), source + (at - address), to - at);
+            WriteDataToFlash(block, bytes.data());
+        }
+        at = to;
     }
-    uint32_t block = first;
-    uint32_t done = 0;
-    if (p != 0) {
-        if (hooks) hooks->beforeBlock(address, first + kBlockSize, 0);
-        MergeIntoBlock(first, p, source, kBlockSize - p);
-        done = kBlockSize - p;
-        block = first + kBlockSize;
-        if (hooks && hooks->stopAfter(block)) return;
-    } else if (hooks && hooks->stopAfter(address)) {
-        return;
-    }
-    const uint32_t whole = (length - done) / kBlockSize;
-    for (uint32_t k = 0; k < whole; ++k) {
-        if (hooks) hooks->beforeBlock(block, block + kBlockSize, done);
-        WriteDataToFlash(block, source + done);
-        done += kBlockSize;
-        block += kBlockSize;
-        if (hooks && hooks->stopAfter(block)) return;
-    }
-    if (e != 0) {
-        if (hooks) hooks->beforeBlock(block, block + e, done);
-        MergeIntoBlock(block, 0, source + done, e);
-    }
-}
-
-void CAlbumStore::MergeIntoBlock(uint32_t block, uint32_t offset, const uint8_t* source, uint32_t length) {
-    uint8_t* staging = m_mergeBuffer.data();
-    LoadBlockForMerge(block, staging);
-    std::memmove(staging + offset, source, length);
-    WriteDataToFlash(block, staging);
-}
-
-// A block's present content: from the frame, or from the image when an earlier write of it broke off.
-void CAlbumStore::LoadBlockForMerge(uint32_t block, uint8_t* out) {
-    if (IsDamaged(block)) {
-        BuildBlockFromImage(block, out);
-        return;
-    }
-    std::memset(out, 0, kBlockSize);
-    ReadFlashData(block, kBlockSize, out);
-}
-
-// The list area reads as erased; picture bytes come from the image.
-void CAlbumStore::BuildBlockFromImage(uint32_t block, uint8_t* out) const {
-    std::memset(out, 0xFF, kBlockSize);
-    const uint64_t areaStart = uint64_t{m_info.listAddress} + kListSize;
-    const uint64_t from = std::max<uint64_t>(block, areaStart);
-    const uint64_t to = std::min<uint64_t>(uint64_t{block} + kBlockSize, areaStart + m_dataImage.size());
-    if (from < to) std::memcpy(out + (from - block), m_dataImage.data() + (from - areaStart), to - from);
-}
-
-// A block write broke off after its erase: the flash there is unknown. The image takes over the bytes the
-// block was meant to keep (committed pictures, and what lies beyond the used area), so that the next write
-// of the block can come from memory. The uncommitted pictures in the image are left alone.
-void CAlbumStore::KeepIntendedBlock(uint32_t block, const uint8_t* content) {
-    // Without an image there is nothing to rebuild the block from; its next write reads the frame.
-    if (m_dataImage.empty()) return;
-    const uint64_t areaStart = uint64_t{m_info.listAddress} + kListSize;
-    const uint64_t from = std::max<uint64_t>(block, areaStart) - areaStart;
-    const uint64_t to = std::min<uint64_t>(uint64_t{block} + kBlockSize, areaStart + m_dataImage.size()) - areaStart;
-    auto keep = [&](uint64_t a, uint64_t b) {
-        if (a < b) std::memmove(m_dataImage.data() + a, content + (areaStart + a - block), b - a);
-    };
-    if (uint64_t{block} + kBlockSize > areaStart && from < to) {
-        keep(from, std::min<uint64_t>(to, m_committedLength));
-        keep(std::max<uint64_t>(from, m_usedLength), to);
-    }
-    if (!IsDamaged(block)) m_damagedBlocks.push_back(block);
-}
-
-bool CAlbumStore::IsDamaged(uint32_t block) const {
-    return std::find(m_damagedBlocks.begin(), m_damagedBlocks.end(), block) != m_damagedBlocks.end();
-}
-
-void CAlbumStore::ForgetDamage(uint32_t block) {
-    m_damagedBlocks.erase(std::remove(m_damagedBlocks.begin(), m_damagedBlocks.end(), block), m_damagedBlocks.end());
 }
 
 }  // namespace fotolume::album

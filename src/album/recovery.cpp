@@ -1,16 +1,11 @@
-// Recovery records: written before the list block is erased, removed once the list is written, and
-// checked against the flash when a frame is read without a valid list.
+// Recovery records checked against a frame: which album the flash can still give back, and writing it.
 #include "album/recovery.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <system_error>
 
-#include "album/album_store.h"
+#include "album/album_error.h"
 #include "device/checksum.h"
 #include "device/process_flash.h"
 
@@ -77,154 +72,6 @@ const char* RecoveryKindName(RecoveryKind kind) {
     case RecoveryKind::IntactPictures: return "the pictures that are whole";
     default: return "nothing";
     }
-}
-
-void CAlbumStore::SetRecoveryFolder(const fs::path& folder) { m_recovery.folder = folder; }
-
-std::vector<std::string> CAlbumStore::TakeRecoveryWarnings() {
-    std::vector<std::string> out;
-    out.swap(m_recovery.warnings);
-    return out;
-}
-
-void CAlbumStore::Warn(std::string text) { m_recovery.warnings.push_back(std::move(text)); }
-
-// The header values and the frame's own sum of its first block, which no write of ours ever changes.
-FrameIdentity CAlbumStore::CurrentIdentity() {
-    if (!m_recovery.identityKnown) {
-        FrameAccess access = Access();
-        m_recovery.identity = ReadFrameIdentity(access);
-        m_recovery.identityKnown = true;
-    }
-    return m_recovery.identity;
-}
-
-FrameAccess CAlbumStore::Access() {
-    FrameAccess access;
-    access.info = m_info;
-    access.sum = [this](uint32_t address, uint32_t length) { return FrameRangeSum(address, length); };
-    access.read = [this](uint32_t address, uint32_t length, uint8_t* out) {
-        try {
-            ReadFlashData(address, length, out);
-        } catch (const CAlbumError& e) {
-            if (e.Code() == ErrChecksumMismatch) return false;
-            throw;
-        }
-        return true;
-    };
-    return access;
-}
-
-// The frame's byte sum of any range, asked 64 KB at a time (byte sums add up modulo 65536).
-uint16_t CAlbumStore::FrameRangeSum(uint32_t address, uint32_t length) {
-    if (!m_flash) throw CAlbumError(ErrTransfer);
-    uint32_t sum = 0;
-    for (uint32_t done = 0; done < length;) {
-        const uint32_t piece = std::min(length - done, kBlockSize - (address + done) % kBlockSize);
-        uint8_t high = 0, low = 0;
-        if (!m_flash->GetVerifyValue(high, low, address + done, piece)) throw CAlbumError(ErrChecksumQuery);
-        sum += uint32_t{high} << 8 | low;
-        done += piece;
-    }
-    return static_cast<uint16_t>(sum);
-}
-
-// What a listed picture of the album in memory will hold once the commit is done: the image's bytes
-// where the commit writes them (from committedLength on, and in blocks an earlier failed write left
-// unknown), the frame's bytes elsewhere.
-RecordedPicture CAlbumStore::IntendedPicture(const PicEntry& entry) {
-    const uint32_t areaStart = m_info.listAddress + kListSize;
-    const uint32_t committedEnd = areaStart + m_committedLength;
-    RecordedPicture out{entry.address, entry.length, 0, true, 0};
-    uint32_t sum = 0;
-    const uint32_t end = entry.address + entry.length;
-    for (uint32_t a = entry.address; a < end;) {
-        uint32_t b = std::min(end, a - a % kBlockSize + kBlockSize);
-        if (a < committedEnd && b > committedEnd) b = committedEnd;
-        if (a >= committedEnd || IsDamaged(a - a % kBlockSize)) {
-            sum += device::ByteSum16(m_dataImage.data() + (a - areaStart), b - a);
-        } else {
-            sum += FrameRangeSum(a, b - a);
-            out.hasCrc = false;
-        }
-        a = b;
-    }
-    out.sum = static_cast<uint16_t>(sum);
-    if (out.hasCrc) out.crc = Crc32(m_dataImage.data() + (entry.address - areaStart), entry.length);
-    return out;
-}
-
-void CAlbumStore::WriteRecoveryRecord(const uint8_t* frameList, const uint8_t* newList, bool newFromFrame) {
-    if (m_recovery.folder.empty()) return;
-    RecoveryRecord record;
-    record.identity = CurrentIdentity();
-    record.writtenAt = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count());
-    const uint32_t listAddress = m_info.listAddress, flashEnd = m_info.flashTotalSize;
-    if (frameList != nullptr && IsListValid(frameList)) {
-        record.hasOldList = true;
-        record.oldList.assign(frameList, frameList + kListSize);
-        for (const PicEntry& e : UsablePictures(frameList, listAddress, flashEnd)) {
-            record.oldPictures.push_back({e.address, e.length, FrameRangeSum(e.address, e.length), false, 0});
-        }
-    } else if (!m_recovery.ownRecord.empty() && m_recovery.ownContent.identity == record.identity) {
-        // An earlier attempt of this store broke off after erasing the list: the album the frame last
-        // held is the one that attempt recorded.
-        record.hasOldList = m_recovery.ownContent.hasOldList;
-        record.oldList = m_recovery.ownContent.oldList;
-        record.oldPictures = m_recovery.ownContent.oldPictures;
-    }
-    record.newList.assign(newList, newList + kListSize);
-    for (const PicEntry& e : UsablePictures(newList, listAddress, flashEnd)) {
-        if (newFromFrame) {
-            record.newPictures.push_back({e.address, e.length, FrameRangeSum(e.address, e.length), false, 0});
-        } else {
-            record.newPictures.push_back(IntendedPicture(e));
-        }
-    }
-    fs::path file = m_recovery.ownRecord;
-    const std::string prefix = RecordNamePrefix(record.identity);
-    if (file.empty() || file.filename().string().rfind(prefix, 0) != 0) {
-        char unique[48];
-        std::snprintf(unique, sizeof unique, "%016llx-%d", static_cast<unsigned long long>(record.writtenAt),
-                      static_cast<int>(::getpid()));
-        file = m_recovery.folder / (prefix + unique + kRecordSuffix);
-    }
-    std::string error;
-    if (!WriteRecordFile(file, record, error)) {
-        // The write goes on as it always did; only the safety net is missing.
-        Warn("no recovery record could be kept: " + error);
-        return;
-    }
-    m_recovery.ownRecord = file;
-    m_recovery.ownContent = std::move(record);
-}
-
-void CAlbumStore::FinishRecoveryRecord() {
-    if (m_recovery.ownRecord.empty()) return;
-    std::error_code ec;
-    fs::remove(m_recovery.ownRecord, ec);
-    m_recovery.ownRecord.clear();
-    m_recovery.ownContent = RecoveryRecord{};
-}
-
-// After the list was read: a valid list makes the records that describe it stale; without one, a record
-// whose pictures the flash still holds makes a recovery pending.
-void CAlbumStore::CheckRecoveryOnLoad(const uint8_t* frameList) {
-    m_recovery.pending = false;
-    m_recovery.frameListValid = IsListValid(frameList);
-    if (m_recovery.folder.empty() || ListRecordFiles(m_recovery.folder).empty()) return;
-    const FrameIdentity id = CurrentIdentity();
-    if (m_recovery.frameListValid) {
-        for (const fs::path& removed : RemoveStaleRecords(m_recovery.folder, id, frameList, m_info, m_recovery.warnings)) {
-            if (removed == m_recovery.ownRecord) m_recovery.ownRecord.clear();
-        }
-        return;
-    }
-    FrameAccess access = Access();
-    m_recovery.pending =
-        FindBestRecovery(access, m_recovery.folder, id, false, m_recovery.warnings).kind != RecoveryKind::None;
 }
 
 namespace {
@@ -299,11 +146,22 @@ RecoveryResult EvaluateRecord(FrameAccess& access, const RecoveryRecord& record,
         if (c.inOldList) oldWhole = oldWhole && c.intact;
     }
     if (newWhole) {
+        // The list exactly as the write meant it: every picture it names is whole.
         result.kind = RecoveryKind::NewAlbum;
         result.pictures = record.newPictures;
-        result.list = BuildList(record.newList, result.pictures);
+        result.list = record.newList;
         return result;
     }
+    if (record.hasJournal) {
+        // The journal puts back every block the write changed: the old album, exactly, whatever is left.
+        result.kind = RecoveryKind::OldAlbum;
+        result.fromJournal = true;
+        result.pictures = record.oldPictures;
+        result.list = record.oldList;
+        result.journal = record.journal;
+        return result;
+    }
+    result.note = record.journalDamaged ? "its journal is damaged" : "it keeps no journal";
     if (oldWhole) {
         result.kind = RecoveryKind::OldAlbum;
         result.pictures = record.oldPictures;
@@ -345,47 +203,17 @@ RecoveryResult FindBestRecovery(FrameAccess& access, const fs::path& folder, con
     return best;
 }
 
-int CAlbumStore::DiscardRecovery() {
-    if (m_recovery.folder.empty() || !m_recovery.identityKnown) {
-        m_recovery.pending = false;
-        return 0;
+bool ApplyRecoveryResult(CPlanWriter& writer, FrameAccess& access, const RecoveryResult& result) {
+    const uint32_t listBlock = access.info.listAddress;
+    if (result.fromJournal) {
+        WithWriteAttempts(writer, [&] { writer.RestoreJournal(result.journal, listBlock); });
+        return true;
     }
-    int count = 0;
-    for (const fs::path& file : ListRecordFiles(m_recovery.folder, m_recovery.identity)) {
-        std::error_code ec;
-        fs::rename(file, fs::path(file).concat(".discarded"), ec);
-        if (!ec) ++count;
-        if (file == m_recovery.ownRecord) m_recovery.ownRecord.clear();
-    }
-    m_recovery.pending = false;
-    return count;
-}
-
-RecoveryResult CAlbumStore::FindRecovery() {
-    if (m_recovery.folder.empty() || !m_listLoaded || m_recovery.frameListValid) return {};
-    const FrameIdentity id = CurrentIdentity();
-    FrameAccess access = Access();
-    return FindBestRecovery(access, m_recovery.folder, id, true, m_recovery.warnings);
-}
-
-bool CAlbumStore::ApplyRecovery(const RecoveryResult& result) {
-    if (!m_flash) throw CAlbumError(ErrTransfer);
-    if (result.kind == RecoveryKind::None || !m_listLoaded || result.list.size() != kListSize ||
-        !IsListValid(result.list.data())) {
-        return false;
-    }
-    RequireWritableLayout();
-    if (result.identity != CurrentIdentity()) return false;
     // The flash may have changed since the search: the checksums must still agree.
-    FrameAccess access = Access();
     for (const RecordedPicture& p : result.pictures) {
         if (!PictureIntact(access, p, false)) return false;
     }
-    WriteFlashRange(m_info.listAddress, kListSize, result.list.data());
-    std::error_code ec;
-    if (!result.record.empty()) fs::remove(result.record, ec);
-    if (result.record == m_recovery.ownRecord) FinishRecoveryRecord();
-    ReadPictureList();
+    WithWriteAttempts(writer, [&] { writer.WriteListBlock(listBlock, result.list.data()); });
     return true;
 }
 

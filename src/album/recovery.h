@@ -1,21 +1,24 @@
-// Finding an album again after an interrupted commit: what the store's recovery operations report.
+// Finding an album again after an interrupted write: what the recovery operations report and write.
 //
-// With a recovery folder set, every commit (and every colour write, which rewrites the list block too)
-// first leaves a recovery record there and removes it once the list is written. A frame read later with
-// no valid list is checked against the records of its identity: each recorded picture is compared with
-// the flash, and the best album the flash still holds is offered: the new list when all of its pictures
-// are whole, else the old list when all of its pictures are whole, else the whole pictures of either.
+// With a recovery folder set, every write (a commit, a colour write, a download) first leaves a recovery
+// record there, with the journal of the blocks it erases, and removes it once the frame holds a whole album
+// again. A frame read later with no valid list is checked against the records of its identity: the new
+// album is finished when all of its pictures are whole on the flash; otherwise the journal puts the old
+// album back exactly. Only a record whose journal is missing or damaged falls back to the old list when all
+// of its pictures are whole, else to the whole pictures of either album.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "album/flash_layout.h"
 #include "album/picture_list.h"
 #include "album/recovery_record.h"
+#include "album/write_plan.h"
 
 namespace fotolume::album {
 
@@ -48,6 +51,11 @@ struct RecoveryResult {
     std::vector<CheckedPicture> checked;    // the new list's pictures, then those only in the old list
     std::vector<RecordedPicture> pictures;  // the album ApplyRecovery writes, in list order
     std::vector<uint8_t> list;              // its 4096-byte picture list
+    // The old album comes back through the journal's blocks, not through a list write.
+    bool fromJournal = false;
+    std::map<uint32_t, std::vector<uint8_t>> journal;
+    // Why only a list can be written ("its journal is damaged", "it keeps no journal"); empty otherwise.
+    std::string note;
 };
 
 // What checking records needs from a frame.
@@ -84,6 +92,11 @@ std::vector<std::filesystem::path> RemoveStaleRecords(const std::filesystem::pat
                                                       const uint8_t* frameList, const DeviceInfo& info,
                                                       std::vector<std::string>& warnings);
 
+// Writes what result gives back: the journal's blocks, or the list into the list block (when the pictures it
+// names still add up as they did when the result was found; false, with nothing written, otherwise). Throws
+// CAlbumError when the frame keeps failing.
+bool ApplyRecoveryResult(CPlanWriter& writer, FrameAccess& access, const RecoveryResult& result);
+
 // The store's bookkeeping for records; reset by every header read.
 struct RecoveryState {
     std::filesystem::path folder;  // empty: records are off
@@ -91,7 +104,10 @@ struct RecoveryState {
     FrameIdentity identity;
     bool frameListValid = true;  // as the last list read found it
     bool pending = false;
-    std::filesystem::path ownRecord;  // the record of this store's unfinished commit
+    // A write of this store broke off: ownContent says what it was doing (the old album and the journal, kept
+    // in memory even without a folder), ownRecord is its file (empty without a folder).
+    bool unfinished = false;
+    std::filesystem::path ownRecord;
     RecoveryRecord ownContent;
     std::vector<std::string> warnings;
 };

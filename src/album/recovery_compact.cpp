@@ -1,10 +1,6 @@
 #include "album/recovery_compact.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -37,52 +33,6 @@ FrameAccess RecoveryAccess(device::CProcessFlash& flash, const DeviceInfo& info)
     return access;
 }
 
-fs::path WriteRecoveryRecord(device::CProcessFlash& flash, const DeviceInfo& info, const fs::path& folder,
-                             const uint8_t oldList[kListSize], const uint8_t newList[kListSize],
-                             const std::vector<const uint8_t*>& newBytes, std::string& warning) {
-    if (folder.empty()) return {};
-    FrameAccess access = RecoveryAccess(flash, info);
-    RecoveryRecord record;
-    try {
-        record.identity = ReadFrameIdentity(access);
-        if (IsListValid(oldList)) {
-            record.hasOldList = true;
-            record.oldList.assign(oldList, oldList + kListSize);
-            for (const PicEntry& e : UsablePictures(oldList, info.listAddress, info.flashTotalSize)) {
-                record.oldPictures.push_back({e.address, e.length, access.sum(e.address, e.length), false, 0});
-            }
-        }
-        const std::vector<PicEntry> pictures = UsablePictures(newList, info.listAddress, info.flashTotalSize);
-        for (size_t i = 0; i < pictures.size(); ++i) {
-            const PicEntry& e = pictures[i];
-            const uint8_t* bytes = i < newBytes.size() ? newBytes[i] : nullptr;
-            if (bytes != nullptr) {
-                record.newPictures.push_back(
-                    {e.address, e.length, device::ByteSum16(bytes, e.length), true, Crc32(bytes, e.length)});
-            } else {
-                record.newPictures.push_back({e.address, e.length, access.sum(e.address, e.length), false, 0});
-            }
-        }
-    } catch (const CAlbumError& e) {
-        warning = std::string("no recovery record could be kept: ") + e.what();
-        return {};
-    }
-    record.newList.assign(newList, newList + kListSize);
-    record.writtenAt = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count());
-    char unique[48];
-    std::snprintf(unique, sizeof unique, "%016llx-%d", static_cast<unsigned long long>(record.writtenAt),
-                  static_cast<int>(::getpid()));
-    const fs::path file = folder / (RecordNamePrefix(record.identity) + unique + kRecordSuffix);
-    std::string error;
-    if (!WriteRecordFile(file, record, error)) {
-        warning = "no recovery record could be kept: " + error;
-        return {};
-    }
-    return file;
-}
-
 void RemoveRecoveryRecord(const fs::path& record) {
     std::error_code ec;
     if (!record.empty()) fs::remove(record, ec);
@@ -107,24 +57,18 @@ RecoveryResult FindRecovery(device::CProcessFlash& flash, const DeviceInfo& info
 }
 
 bool ApplyRecovery(device::CProcessFlash& flash, const DeviceInfo& info, const RecoveryResult& result) {
-    if (result.kind == RecoveryKind::None || result.list.size() != kListSize || !IsListValid(result.list.data()) ||
-        uint64_t{info.listAddress} + kBlockSize > info.flashTotalSize) {
+    if (result.kind == RecoveryKind::None || result.list.size() != kListSize ||
+        (!result.fromJournal && !IsListValid(result.list.data())) || !LayoutProblem(info).empty()) {
         return false;
     }
     FrameAccess access = RecoveryAccess(flash, info);
-    std::vector<uint8_t> block(kBlockSize, 0);
+    CPlanWriter writer(flash, FlashStyle::Compact, {info.listAddress, info.flashTotalSize});
     try {
         if (ReadFrameIdentity(access) != result.identity) return false;
-        for (const RecordedPicture& p : result.pictures) {
-            if (!PictureIntact(access, p, false)) return false;
-        }
+        if (!ApplyRecoveryResult(writer, access, result)) return false;
     } catch (const CAlbumError&) {
         return false;
     }
-    // The block at L keeps pictures behind the list: it is written whole, with only the list changed.
-    if (!ReadFlashData(flash, block.data(), kBlockSize, info.listAddress)) return false;
-    std::memcpy(block.data(), result.list.data(), kListSize);
-    if (!WriteDataToFlash(flash, info, block.data(), kBlockSize, info.listAddress)) return false;
     RemoveRecoveryRecord(result.record);
     return true;
 }

@@ -1,10 +1,7 @@
-// Recovery records for the compact application, whose download runs over its own flash access and the
-// picture list it holds. The same records and the same checks as the album store's.
-//
-// The download: read the block at L, WriteRecoveryRecord (old list = that block's first 4096 bytes, new
-// list = the list it is about to write, trailer included), empty the list and write as before, then
-// RemoveRecoveryRecord once the list is written. The read: when the list read from the frame is not
-// valid, FindRecovery; on the user's Yes, ApplyRecovery and read the list again.
+// Recovery records for the compact application, whose download (compact_download.h) runs over its own
+// flash access and the picture list it holds. The same records and the same checks as the album store's.
+// The read: when the list read from the frame is not valid, FindRecovery; on the user's Yes,
+// ApplyRecovery and read the list again.
 #pragma once
 
 #include <filesystem>
@@ -22,14 +19,6 @@ namespace fotolume::album::compact {
 // Checksum queries and verified reads of the compact kind.
 FrameAccess RecoveryAccess(device::CProcessFlash& flash, const DeviceInfo& info);
 
-// Writes the record of a download into folder. newBytes[i] holds the bytes the download writes for the
-// new list's picture i (in list order), or nullptr when that picture is on the frame already. Returns
-// the record's path; empty, with warning set, when none could be kept (the download may go on).
-std::filesystem::path WriteRecoveryRecord(device::CProcessFlash& flash, const DeviceInfo& info,
-                                          const std::filesystem::path& folder, const uint8_t oldList[kListSize],
-                                          const uint8_t newList[kListSize],
-                                          const std::vector<const uint8_t*>& newBytes, std::string& warning);
-
 // After the list was written: the record is no longer needed.
 void RemoveRecoveryRecord(const std::filesystem::path& record);
 
@@ -38,9 +27,9 @@ void RemoveRecoveryRecord(const std::filesystem::path& record);
 RecoveryResult FindRecovery(device::CProcessFlash& flash, const DeviceInfo& info, const std::filesystem::path& folder,
                             std::vector<std::string>& warnings);
 
-// Writes the found list into the block at L (read, merged, written whole and verified) and removes the
-// record. False, with nothing written, when the result does not fit this frame, its pictures changed,
-// or a transfer failed.
+// Writes what the result gives back (the journal's blocks, or the list merged into the block at L, each
+// written whole and verified) and removes the record. False when the result does not fit this frame, its
+// pictures changed (nothing is written then), or the frame kept failing.
 bool ApplyRecovery(device::CProcessFlash& flash, const DeviceInfo& info, const RecoveryResult& result);
 
 }  // namespace fotolume::album::compact

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "album/flash_layout.h"
@@ -31,6 +30,8 @@ constexpr size_t kNewListAt = kOldListAt + kListSize;
 constexpr size_t kPicturesAt = kNewListAt + kListSize;
 constexpr size_t kPictureSize = 16;
 constexpr size_t kMaxPictures = kMaxSlots;
+constexpr size_t kMaxJournalBlocks = 256;  // every block of the largest flash a 24-bit address reaches
+constexpr size_t kJournalEntrySize = 4 + kBlockSize + 4;
 
 std::array<uint32_t, 256> MakeCrcTable() {
     std::array<uint32_t, 256> table{};
@@ -96,11 +97,13 @@ uint32_t Crc32(const uint8_t* data, size_t length) {
 std::vector<uint8_t> EncodeRecord(const RecoveryRecord& record) {
     const size_t n = std::min(record.oldPictures.size(), kMaxPictures);
     const size_t m = std::min(record.newPictures.size(), kMaxPictures);
-    std::vector<uint8_t> out(kPicturesAt + kPictureSize * (n + m) + 4, 0);
+    const size_t j = record.hasJournal ? std::min(record.journal.size(), kMaxJournalBlocks) : 0;
+    const size_t head = kPicturesAt + kPictureSize * (n + m) + 4;
+    std::vector<uint8_t> out(head + 4 + kJournalEntrySize * j, 0);
     uint8_t* p = out.data();
     std::memcpy(p, "FLRC", 4);
     WriteLe16(p + 4, kRecordVersion);
-    WriteLe16(p + 6, record.hasOldList ? 1 : 0);
+    WriteLe16(p + 6, static_cast<uint16_t>((record.hasOldList ? 1 : 0) | (record.hasJournal ? 2 : 0)));
     WriteLe32(p + 8, record.identity.flashTotalSize);
     WriteLe32(p + 12, record.identity.listAddress);
     WriteLe16(p + 16, record.identity.lcdWidth);
@@ -114,9 +117,34 @@ std::vector<uint8_t> EncodeRecord(const RecoveryRecord& record) {
     uint8_t* at = p + kPicturesAt;
     for (size_t i = 0; i < n; ++i, at += kPictureSize) PutPicture(at, record.oldPictures[i]);
     for (size_t i = 0; i < m; ++i, at += kPictureSize) PutPicture(at, record.newPictures[i]);
-    WriteLe32(at, Crc32(p, out.size() - 4));
+    WriteLe32(at, static_cast<uint32_t>(j));
+    WriteLe32(at + 4, Crc32(p, head));
+    at += 8;
+    size_t written = 0;
+    for (const auto& [address, bytes] : record.journal) {
+        if (written++ == j) break;
+        WriteLe32(at, address);
+        if (bytes.size() == kBlockSize) std::memcpy(at + 4, bytes.data(), kBlockSize);
+        WriteLe32(at + 4 + kBlockSize, Crc32(at, 4 + kBlockSize));
+        at += kJournalEntrySize;
+    }
     return out;
 }
+
+namespace {
+
+// The journal behind the head; false when it is truncated, damaged or not made of whole blocks.
+bool DecodeJournal(const uint8_t* at, size_t available, size_t count, std::map<uint32_t, std::vector<uint8_t>>& out) {
+    if (count > kMaxJournalBlocks || available != count * kJournalEntrySize) return false;
+    for (size_t i = 0; i < count; ++i, at += kJournalEntrySize) {
+        const uint32_t address = ReadLe32(at);
+        if (address % kBlockSize != 0 || Crc32(at, 4 + kBlockSize) != ReadLe32(at + 4 + kBlockSize)) return false;
+        out[address].assign(at + 4, at + 4 + kBlockSize);
+    }
+    return out.size() == count;
+}
+
+}  // namespace
 
 bool DecodeRecord(const std::vector<uint8_t>& bytes, RecoveryRecord& out, std::string& problem) {
     const uint8_t* p = bytes.data();
@@ -124,8 +152,9 @@ bool DecodeRecord(const std::vector<uint8_t>& bytes, RecoveryRecord& out, std::s
         problem = bytes.size() < 4 ? "truncated" : "not a recovery record";
         return false;
     }
-    if (ReadLe16(p + 4) != kRecordVersion) {
-        problem = "written in an unknown format version " + std::to_string(ReadLe16(p + 4));
+    const uint16_t version = ReadLe16(p + 4);
+    if (version != 1 && version != kRecordVersion) {
+        problem = "written in an unknown format version " + std::to_string(version);
         return false;
     }
     if (bytes.size() < kPicturesAt + 4) {
@@ -133,12 +162,14 @@ bool DecodeRecord(const std::vector<uint8_t>& bytes, RecoveryRecord& out, std::s
         return false;
     }
     const size_t n = ReadLe16(p + 22), m = ReadLe16(p + 24);
-    const size_t size = kPicturesAt + kPictureSize * (n + m) + 4;
-    if (bytes.size() < size) {
+    const size_t pictures = kPicturesAt + kPictureSize * (n + m);
+    // Version 1: the CRC follows the pictures. Version 2: the journal count, then the CRC of the head.
+    const size_t head = version == 1 ? pictures : pictures + 4;
+    if (bytes.size() < head + 4) {
         problem = "truncated";
         return false;
     }
-    if (bytes.size() > size || Crc32(p, size - 4) != ReadLe32(p + size - 4)) {
+    if ((version == 1 && bytes.size() > head + 4) || Crc32(p, head) != ReadLe32(p + head)) {
         problem = "damaged (its checksum does not match)";
         return false;
     }
@@ -147,7 +178,8 @@ bool DecodeRecord(const std::vector<uint8_t>& bytes, RecoveryRecord& out, std::s
         return false;
     }
     RecoveryRecord r;
-    r.hasOldList = (ReadLe16(p + 6) & 1) != 0;
+    const uint16_t flags = ReadLe16(p + 6);
+    r.hasOldList = (flags & 1) != 0;
     r.identity.flashTotalSize = ReadLe32(p + 8);
     r.identity.listAddress = ReadLe32(p + 12);
     r.identity.lcdWidth = ReadLe16(p + 16);
@@ -159,6 +191,15 @@ bool DecodeRecord(const std::vector<uint8_t>& bytes, RecoveryRecord& out, std::s
     const uint8_t* at = p + kPicturesAt;
     for (size_t i = 0; i < n; ++i, at += kPictureSize) r.oldPictures.push_back(GetPicture(at));
     for (size_t i = 0; i < m; ++i, at += kPictureSize) r.newPictures.push_back(GetPicture(at));
+    if (version != 1 && (flags & 2) != 0) {
+        // A damaged journal leaves the rest of the record usable: it still tells which pictures are whole.
+        r.hasJournal = DecodeJournal(p + head + 4, bytes.size() - head - 4, ReadLe32(p + pictures), r.journal);
+        r.journalDamaged = !r.hasJournal;
+        if (!r.hasJournal) r.journal.clear();
+    } else if (bytes.size() > head + 4) {
+        problem = "damaged (bytes past its end)";
+        return false;
+    }
     out = std::move(r);
     return true;
 }
@@ -206,10 +247,10 @@ bool WriteRecordFile(const fs::path& file, const RecoveryRecord& record, std::st
 }
 
 bool ReadRecordFile(const fs::path& file, RecoveryRecord& out, std::string& problem) {
-    // A record holds at most 1018 pictures; anything much longer is not one of ours.
+    // A record holds at most 1018 pictures and 256 journal blocks; anything longer is not one of ours.
     std::error_code ec;
     const uintmax_t size = fs::file_size(file, ec);
-    if (!ec && size > kPicturesAt + kPictureSize * 2 * kMaxPictures + 4) {
+    if (!ec && size > kPicturesAt + kPictureSize * 2 * kMaxPictures + 8 + kJournalEntrySize * kMaxJournalBlocks) {
         problem = "damaged (too long)";
         return false;
     }
@@ -218,7 +259,12 @@ bool ReadRecordFile(const fs::path& file, RecoveryRecord& out, std::string& prob
         problem = "cannot be read";
         return false;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<size_t>(in.gcount()) != bytes.size()) {
+        problem = "cannot be read";
+        return false;
+    }
     return DecodeRecord(bytes, out, problem);
 }
 

@@ -1,6 +1,11 @@
 #include "album_session.h"
 
+#include <signal.h>
+#include <string.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <csignal>
 
 #include <cstdint>
 #include <cstdio>
@@ -56,6 +61,28 @@ int OpenAlbum::Open(const GlobalOptions& options) {
     return kExitOk;
 }
 
+int OpenAlbum::RequireWritable(const GlobalOptions& options) {
+    if (!store->IsLayoutWritable()) {
+        PrintError("this frame cannot be written: " + store->LayoutProblemText() + "; nothing written");
+        return kExitFailed;
+    }
+    if (!noRecovery.empty()) {
+        PrintError("no recovery record can be kept (" + noRecovery + "); nothing written");
+        return kExitFailed;
+    }
+    if (store->RecoveryPending()) {
+        if (!options.discardRecovery) {
+            PrintError("this frame's last write was interrupted: 'fotolume-cli recover' brings its album back "
+                       "(--discard-recovery writes over it); nothing written");
+            return kExitFailed;
+        }
+        const int discarded = store->DiscardRecovery();
+        PrintError("the interrupted write's album is given up (" + std::to_string(discarded) +
+                   " record(s) set aside as *.discarded)");
+    }
+    return kExitOk;
+}
+
 int OpenAlbum::ReadAllPictures() {
     const int count = store->GetPictureCount();
     ProgressBar progress("Reading");
@@ -70,22 +97,74 @@ int OpenAlbum::ReadAllPictures() {
     return kExitOk;
 }
 
+namespace {
+
+std::atomic<album::CAlbumStore*> g_writing{nullptr};
+volatile std::sig_atomic_t g_signal = 0;
+constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void HoldSignal(int number) {
+    if (g_signal == 0) g_signal = number;
+    if (album::CAlbumStore* store = g_writing.load()) store->RequestStop();
+}
+
+// One line saying how a stopped write left the frame, and the exit code for the signal.
+int StoppedBy(int signal, bool newAlbum) {
+    PrintError(std::string("stopped by ") + ::strsignal(signal) + "; the frame holds " +
+               (newAlbum ? "the new album" : "the album it had"));
+    return 128 + signal;
+}
+
+}  // namespace
+
+int WithSignalsHeld(album::CAlbumStore& store, const std::function<void()>& write) {
+    struct sigaction hold {}, saved[3] {};
+    hold.sa_handler = HoldSignal;
+    sigemptyset(&hold.sa_mask);
+    g_signal = 0;
+    g_writing.store(&store);
+    for (int i = 0; i < 3; ++i) ::sigaction(kHeld[i], &hold, &saved[i]);
+    struct Restore {
+        const struct sigaction* saved;
+        ~Restore() {
+            g_writing.store(nullptr);
+            for (int i = 0; i < 3; ++i) ::sigaction(kHeld[i], &saved[i], nullptr);
+        }
+    } restore{saved};
+    write();
+    return g_signal;
+}
+
 int OpenAlbum::Commit() {
-    if (!noRecovery.empty()) PrintError("no recovery record can be kept: " + noRecovery);
     int result = kExitOk;
+    bool committed = false;
+    int signal = 0;
     {
         ProgressBar progress("Writing");
         bar = &progress;
         try {
-            store->CommitAlbum();
-            progress.Set(100);
+            signal = WithSignalsHeld(*store, [&] { committed = store->CommitAlbum(); });
+            if (committed) progress.Set(100);
         } catch (const CAlbumError& e) {
             result = AlbumFailure("writing the album to the frame failed", e);
         }
         bar = nullptr;
     }
     PrintRecoveryWarnings(*store);
+    if (result == kExitOk && signal != 0) return StoppedBy(signal, committed);
     return result;
+}
+
+int OpenAlbum::SetColors(uint16_t font, uint16_t background) {
+    int signal = 0;
+    try {
+        signal = WithSignalsHeld(*store, [&] { store->SetColors(font, background); });
+    } catch (const CAlbumError& e) {
+        PrintRecoveryWarnings(*store);
+        return AlbumFailure("writing the colours failed", e);
+    }
+    PrintRecoveryWarnings(*store);
+    return signal != 0 ? StoppedBy(signal, true) : kExitOk;
 }
 
 }  // namespace fotolume::cli

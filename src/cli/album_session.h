@@ -2,6 +2,7 @@
 // and list read, a progress bar on standard error, and the commit.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,10 +38,22 @@ struct OpenAlbum {
 
     // kExitOk, or the exit code after one error line.
     int Open(const GlobalOptions& options);
+    // Before an edit is made: the layout must be writable, a recovery record must be possible, and an
+    // interrupted write must not be pending (unless the options discard it). kExitOk, or kExitFailed after
+    // one line saying why nothing is written.
+    int RequireWritable(const GlobalOptions& options);
     // Reads every picture into the image (needed before an add may compact it). kExitOk or kExitFailed.
     int ReadAllPictures();
-    // Writes the album to the frame with a progress bar. kExitOk or kExitFailed.
+    // Writes the album to the frame with a progress bar. kExitOk, kExitFailed, or 128 + the number of a
+    // signal that stopped it (the frame then holds the album it had, or the new one when only its list was
+    // left to write).
     int Commit();
+    // Writes the two colours. kExitOk, kExitFailed or 128 + the number of a signal that came meanwhile.
+    int SetColors(uint16_t font, uint16_t background);
 };
+
+// Runs a write with SIGINT, SIGTERM and SIGHUP held off: a signal asks store to stop between two blocks
+// instead of ending the program inside one. Returns the number of the first signal that came, or 0.
+int WithSignalsHeld(album::CAlbumStore& store, const std::function<void()>& write);
 
 }  // namespace fotolume::cli

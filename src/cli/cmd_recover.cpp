@@ -8,6 +8,7 @@
 
 #include "album/album_store.h"
 #include "album_recovery.h"
+#include "album_session.h"
 #include "commands.h"
 #include "frame_open.h"
 
@@ -46,7 +47,15 @@ void Describe(const RecoveryResult& found) {
         const char* in = c.inNewList && c.inOldList ? "both" : c.inNewList ? "new" : "old";
         std::printf("%-5s  0x%06X %8u  %s\n", in, c.picture.address, c.picture.length, c.intact ? "whole" : "damaged");
     }
-    std::printf("Restoring %s: %zu picture(s)\n", album::RecoveryKindName(found.kind), found.pictures.size());
+    if (found.fromJournal) {
+        std::printf("Restoring %s from the journal: %zu block(s) kept, %zu picture(s)\n",
+                    album::RecoveryKindName(found.kind), found.journal.size(), found.pictures.size());
+    } else {
+        // Without a journal only a list can be written: the record says why.
+        const std::string why = found.note.empty() ? "" : " (the record: " + found.note + ")";
+        std::printf("Restoring %s: %zu picture(s)%s\n", album::RecoveryKindName(found.kind), found.pictures.size(),
+                    why.c_str());
+    }
 }
 
 }  // namespace
@@ -85,27 +94,33 @@ int RunRecover(const GlobalOptions& options, const std::vector<std::string>& arg
         return Failure("reading the frame failed", e);
     }
     if (found.kind == RecoveryKind::None) {
-        std::printf(found.recordsChecked > 0
-                        ? "An interrupted synchronize of this frame was found, but none of its pictures is whole: "
-                          "nothing to recover.\n"
-                        : "No interrupted synchronize of this frame was found: nothing to recover.\n");
-        return kExitOk;
+        // The frame still reads as an empty album: that is a failure to recover, not a success.
+        PrintError(found.recordsChecked > 0
+                       ? "an interrupted write of this frame was found, but none of its pictures is whole; the "
+                         "frame's list stays as it is"
+                       : "the frame has no valid picture list and no interrupted write of it was found; nothing "
+                         "was written");
+        return kExitFailed;
     }
     Describe(found);
     if (dryRun) {
         std::printf("Dry run: nothing was written.\n");
         return kExitOk;
     }
+    bool applied = false;
+    int signal = 0;
     try {
-        if (!store->ApplyRecovery(found)) {
-            PrintError("the frame changed while it was checked; nothing was written");
-            return kExitFailed;
-        }
+        // A signal waits until the frame holds a whole album again.
+        signal = WithSignalsHeld(*store, [&] { applied = store->ApplyRecovery(found); });
     } catch (const CAlbumError& e) {
-        return Failure("writing the picture list failed", e);
+        return Failure("writing the restored album failed", e);
+    }
+    if (!applied) {
+        PrintError("the frame changed while it was checked; nothing was written");
+        return kExitFailed;
     }
     std::printf("Restored: the frame holds %d picture(s).\n", store->GetPictureCount());
-    return kExitOk;
+    return signal != 0 ? 128 + signal : kExitOk;
 }
 
 }  // namespace fotolume::cli

@@ -21,6 +21,7 @@ struct GlobalOptions {
     std::string vendor = "zentaris";  // vendor match string
     bool json = false;
     bool verbose = false;
+    bool discardRecovery = false;     // an edit may write over an interrupted write's album
 };
 
 using CommandFn = int (*)(const GlobalOptions&, const std::vector<std::string>& args);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "album_fixture.h"
 #include "device/bytes.h"
@@ -66,9 +67,10 @@ TEST(CommitTest, NewDataIsWrittenFromTheFirstUncommittedByte) {
     ASSERT_TRUE(a->store.CommitAlbum());
     auto sent = a->Sent();
     // The list block is emptied, the two blocks the new picture touches are read and merged (26976
-    // bytes into the first, 23024 into the second), and the list block is written last.
+    // bytes into the first, 23024 into the second), and the list block is written last: each block is
+    // read once, before anything is erased.
     EXPECT_EQ(ErasedBlocks(sent), (std::vector<uint32_t>{kL, kL + 0x10000, kL + 0x20000, kL}));
-    EXPECT_EQ(BlockReads(sent), (std::vector<uint32_t>{kL, kL + 0x10000, kL + 0x20000, kL}));
+    EXPECT_EQ(BlockReads(sent), (std::vector<uint32_t>{kL, kL + 0x10000, kL + 0x20000}));
     EXPECT_EQ(a->progress, (std::vector<ProgressCall>{
                                {2, 1, 100}, {2, 2, 100}, {2, 3, 100}, {2, 0, 50000}, {2, 26976, 50000}, {2, 99, 100}}));
     PicEntry entry;
@@ -104,57 +106,66 @@ TEST(CommitTest, LayoutsThatWouldTouchTheFramesOwnRegionAreRefusedBeforeAnyErase
     }
 }
 
-TEST(CommitTest, AFailedFirstReadEndsTheCommitBeforeAnythingIsErased) {
-    AlbumFrame frame;
-    auto a = AlbumWith(frame, {30000});
-    ASSERT_TRUE(a->store.AddPictureData(Picture(20000, 5).data(), 20000));
-    const auto before = frame.emulator.Flash();
-    frame.emulator.PowerCycle();
-    // Command 1 wakes the flash; command 2 is the first read of the block at L.
-    frame.emulator.SetFaults({.failCommand = 2});
-    try {
-        a->store.CommitAlbum();
-        FAIL() << "commit went on without the saved block";
-    } catch (const CAlbumError& e) {
-        EXPECT_EQ(e.Code(), ErrTransfer);
+// A failed command is tried again from memory; a frame that stops answering before the first erase is left
+// exactly as it was.
+TEST(CommitTest, AReadThatFailsOnceIsTriedAgainAndALostFrameIsNotTouched) {
+    for (bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "frame lost after the wake-up" : "first read fails once");
+        AlbumFrame frame;
+        auto a = AlbumWith(frame, {30000});
+        ASSERT_TRUE(a->store.AddPictureData(Picture(20000, 5).data(), 20000));
+        const auto before = frame.emulator.Flash();
+        frame.emulator.PowerCycle();
+        // Command 1 wakes the flash; command 2 is the first read of the block at L.
+        frame.emulator.SetFaults(lost ? sim::FlashFaults{.vanishAfter = 1} : sim::FlashFaults{.failCommand = 2});
+        if (lost) {
+            try {
+                a->store.CommitAlbum();
+                FAIL() << "a commit without a frame succeeded";
+            } catch (const CAlbumError& e) {
+                EXPECT_EQ(e.Code(), ErrTransfer);
+            }
+            EXPECT_TRUE(ErasedBlocks(a->Sent()).empty());
+            EXPECT_EQ(frame.emulator.Flash(), before);
+            frame.emulator.SetFaults({});
+            frame.emulator.PowerCycle();
+        }
+        ASSERT_TRUE(a->store.CommitAlbum());
+        EXPECT_EQ(frame.ReadBack(), (std::vector<std::vector<uint8_t>>{Picture(30000, 0), Picture(20000, 5)}));
     }
-    EXPECT_TRUE(ErasedBlocks(a->Sent()).empty());
-    EXPECT_EQ(frame.emulator.Flash(), before);
-    frame.emulator.SetFaults({});
-    ASSERT_TRUE(a->store.CommitAlbum());
-    EXPECT_EQ(frame.ReadBack(), (std::vector<std::vector<uint8_t>>{Picture(30000, 0), Picture(20000, 5)}));
 }
 
-TEST(CommitTest, AStopKeepsOnlyPicturesWhoseBlocksWereWritten) {
-    AlbumFrame frame;
-    auto a = frame.Open();
-    for (uint32_t i = 0; i < 6; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(40000, i).data(), 40000));
-    // The stop comes while the first block, which holds picture 1 and the start of picture 2, is sent:
-    // picture 2 ends in a block that is never written, so only picture 1 stays.
-    a->onProgress = [&](const ProgressCall& call) {
-        if (call.picture == 2 && call.total == 240000) a->store.RequestStop();
+// A stop between two blocks ends with a whole album on the frame: untouched when nothing was erased yet,
+// the new one when only the list was left, else the old one put back from the journal.
+TEST(CommitTest, AStopLeavesTheOldAlbumOrFinishesWhenOnlyTheListIsLeft) {
+    struct Case {
+        const char* when;
+        std::function<bool(const ProgressCall&)> at;  // the stop is asked at this progress call
+        bool finished;
+    } cases[] = {
+        {"before the list is emptied", [](const ProgressCall& p) { return p == ProgressCall{6, 2, 100}; }, false},
+        {"during the data", [](const ProgressCall& p) { return p.total == 200000 && p.done > 50000; }, false},
+        {"before the list is written", [](const ProgressCall& p) { return p == ProgressCall{6, 99, 100}; }, true},
     };
-    ASSERT_TRUE(a->store.CommitAlbum());
-    EXPECT_EQ(a->store.GetPictureCount(), 1);
-    EXPECT_EQ(a->progress.back(), (ProgressCall{1, 99, 100}));
-    EXPECT_EQ(ErasedBlocks(a->Sent()), (std::vector<uint32_t>{kL, kL, kL}));
-    EXPECT_EQ(frame.ReadBack(), (std::vector<std::vector<uint8_t>>{Picture(40000, 0)}));
-}
-
-TEST(CommitTest, AStopAfterWholeBlocksKeepsThePicturesInsideThem) {
-    AlbumFrame frame;
-    auto a = frame.Open();
-    for (uint32_t i = 0; i < 6; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(40000, i).data(), 40000));
-    // Stop once the block at L + 64 KB is about to go: blocks up to L + 128 KB are written, which hold
-    // pictures 1 to 3 entirely (they end at image offset 120000 < 126976).
-    a->onProgress = [&](const ProgressCall& call) {
-        if (call.total == 240000 && call.done == 61440) a->store.RequestStop();
-    };
-    ASSERT_TRUE(a->store.CommitAlbum());
-    ASSERT_EQ(a->store.GetPictureCount(), 3);
-    auto back = frame.ReadBack();
-    ASSERT_EQ(back.size(), 3u);
-    for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(back[i], Picture(40000, i));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        AlbumFrame frame;
+        auto a = AlbumWith(frame, {25000, 15000});
+        for (uint32_t i = 0; i < 4; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(50000, 10 + i).data(), 50000));
+        const auto before = frame.emulator.Flash();
+        a->onProgress = [&](const ProgressCall& call) {
+            if (c.at(call)) a->store.RequestStop();
+        };
+        EXPECT_EQ(a->store.CommitAlbum(), c.finished);
+        EXPECT_TRUE(a->store.StopRequested());
+        if (c.finished) {
+            EXPECT_EQ(frame.ReadBack(), PicturesInMemory(a->store));
+        } else {
+            // The list and the two old pictures share the list block: the journal brought it back whole.
+            EXPECT_EQ(frame.ReadBack(), (std::vector<std::vector<uint8_t>>{Picture(25000, 0), Picture(15000, 1)}));
+            EXPECT_TRUE(std::equal(before.begin(), before.begin() + kL + kBlockSize, frame.emulator.Flash().begin()));
+        }
+    }
 }
 
 TEST(CommitTest, ProgressRunsFromTheListPhasesThroughThePicturesToTheList) {
@@ -205,8 +216,9 @@ TEST(CommitTest, ColoursOnANewFrameMakeACleanEmptyList) {
     EXPECT_EQ(b->store.GetPictureCount(), 0);
 }
 
-// A colour write that breaks off leaves the list block unknown; the next commit rebuilds it from memory.
-TEST(CommitTest, ABrokenColourWriteIsRepairedByTheNextCommit) {
+// A colour write cut off half way leaves the list block unknown; the next commit of the same store carries on
+// from what it meant to write, and the frame ends with the colours and every picture.
+TEST(CommitTest, ABrokenColourWriteIsFinishedByTheNextCommit) {
     AlbumFrame frame;
     AlbumWith(frame, {20000, 30000});
     auto a = frame.Open();
@@ -222,9 +234,10 @@ TEST(CommitTest, ABrokenColourWriteIsRepairedByTheNextCommit) {
 
     auto b = frame.Open();
     frame.emulator.PowerCycle();
-    frame.emulator.SetFaults({.failCommand = fifthProgram});
+    frame.emulator.SetFaults({.vanishAfter = fifthProgram});
     EXPECT_THROW(b->store.SetColors(0x0003, 0x0004), CAlbumError);
     frame.emulator.SetFaults({});
+    frame.emulator.PowerCycle();
     EXPECT_TRUE(frame.ReadBack().empty()) << "the list is not valid while its block is half written";
     ASSERT_TRUE(b->store.CommitAlbum());
     auto c = frame.Open();

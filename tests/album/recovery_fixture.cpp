@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,7 +14,13 @@ namespace fotolume::album::testing {
 namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "fotolume-recovery-XXXXXX").string();
+    // Records are flushed to the disk before every write; in memory the thousands of writes of the
+    // matrices do not wait for it.
+    std::error_code ec;
+    const fs::path base = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
+                              ? fs::path("/dev/shm")
+                              : fs::temp_directory_path();
+    std::string pattern = (base / "fotolume-recovery-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
 }
 

@@ -64,7 +64,7 @@ uint64_t CutBeforeDataErase(const RecoveryScenario& s) {
 TEST(RecoveryRecordFormat, RoundTripsAndRejectsEveryDamage) {
     const RecoveryRecord r = SampleRecord();
     const std::vector<uint8_t> bytes = EncodeRecord(r);
-    ASSERT_EQ(bytes.size(), 36u + 2 * kListSize + 16 * 3 + 4);
+    ASSERT_EQ(bytes.size(), 36u + 2 * kListSize + 16 * 3 + 4 + 4);
     RecoveryRecord back;
     std::string problem;
     ASSERT_TRUE(DecodeRecord(bytes, back, problem)) << problem;
@@ -90,9 +90,18 @@ TEST(RecoveryRecordFormat, RoundTripsAndRejectsEveryDamage) {
     longer.push_back(0);
     EXPECT_FALSE(DecodeRecord(longer, back, problem));
     std::vector<uint8_t> newer = bytes;
-    newer[4] = 2;
+    newer[4] = 3;
     EXPECT_FALSE(DecodeRecord(newer, back, problem));
-    EXPECT_NE(problem.find("version 2"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("version 3"), std::string::npos) << problem;
+
+    // A record of the first version (no journal count, the CRC right after the pictures) still reads.
+    std::vector<uint8_t> first(bytes.begin(), bytes.end() - 8);
+    first[4] = 1;
+    const uint32_t crc = Crc32(first.data(), first.size());
+    for (int i = 0; i < 4; ++i) first.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+    ASSERT_TRUE(DecodeRecord(first, back, problem)) << problem;
+    EXPECT_FALSE(back.hasJournal);
+    EXPECT_EQ(back.newPictures, r.newPictures);
 
     // Records of frames that differ in any identity value are named apart.
     FrameIdentity other = r.identity;
@@ -101,6 +110,33 @@ TEST(RecoveryRecordFormat, RoundTripsAndRejectsEveryDamage) {
     other = r.identity;
     other.flashTotalSize *= 2;
     EXPECT_NE(RecordNamePrefix(other), RecordNamePrefix(r.identity));
+}
+
+// The journal's blocks round-trip; damage there leaves the lists and pictures usable and says so.
+TEST(RecoveryRecordFormat, AJournalDamagedOrCutShortLeavesTheRestOfTheRecord) {
+    RecoveryRecord r = SampleRecord();
+    r.hasJournal = true;
+    r.journal[0x10000] = std::vector<uint8_t>(kBlockSize, 0xA5);
+    r.journal[0x30000] = std::vector<uint8_t>(kBlockSize, 0x5A);
+    const std::vector<uint8_t> bytes = EncodeRecord(r);
+    RecoveryRecord back;
+    std::string problem;
+    ASSERT_TRUE(DecodeRecord(bytes, back, problem)) << problem;
+    EXPECT_TRUE(back.hasJournal);
+    EXPECT_FALSE(back.journalDamaged);
+    EXPECT_EQ(back.journal, r.journal);
+    const size_t journalStart = bytes.size() - 2 * (kBlockSize + 8);
+    for (size_t at : {journalStart + 1, journalStart + 4 + 700, bytes.size() - 1}) {
+        std::vector<uint8_t> damaged = bytes;
+        damaged[at] ^= 0x01;
+        ASSERT_TRUE(DecodeRecord(damaged, back, problem)) << at;
+        EXPECT_TRUE(back.journalDamaged) << at;
+        EXPECT_TRUE(back.journal.empty());
+        EXPECT_EQ(back.newPictures, r.newPictures);
+    }
+    std::vector<uint8_t> shorter(bytes.begin(), bytes.end() - 100);
+    ASSERT_TRUE(DecodeRecord(shorter, back, problem));
+    EXPECT_TRUE(back.journalDamaged);
 }
 
 TEST(RecoveryRecordFile, IsPrivateAndReplacedWhole) {
@@ -153,10 +189,19 @@ TEST(RecoveryRecords, TheCommitRecordsBothAlbumsBeforeTheListIsErasedAndRemovesT
             EXPECT_EQ(r.newPictures[i].length, meant.bytes.size());
             EXPECT_EQ(r.newPictures[i].sum, device::ByteSum16(meant.bytes.data(), meant.bytes.size()));
         }
-        // The appended pictures are written by this commit: their CRC is known too.
-        EXPECT_FALSE(r.newPictures[1].hasCrc);
-        EXPECT_TRUE(r.newPictures[2].hasCrc);
-        EXPECT_EQ(r.newPictures[3].crc, Crc32(s.newPictures[3].bytes.data(), s.newPictures[3].bytes.size()));
+        // Every picture lies in blocks the commit writes, whose bytes it knows: their CRC is known too.
+        for (size_t i = 0; i < 4; ++i) {
+            ASSERT_TRUE(r.newPictures[i].hasCrc) << i;
+            EXPECT_EQ(r.newPictures[i].crc, Crc32(s.newPictures[i].bytes.data(), s.newPictures[i].bytes.size()));
+        }
+        // The journal: the list block and the block where the new data starts (it holds old pictures), as
+        // they were; not the block past the old album.
+        ASSERT_TRUE(r.hasJournal);
+        ASSERT_EQ(r.journal.size(), 2u);
+        for (uint32_t block : {RecoveryScenario::kL, RecoveryScenario::kL + kBlockSize}) {
+            ASSERT_EQ(r.journal.count(block), 1u);
+            EXPECT_TRUE(std::equal(r.journal[block].begin(), r.journal[block].end(), s.initial.begin() + block));
+        }
     };
     ASSERT_TRUE(a->store.CommitAlbum());
     EXPECT_TRUE(seen);
@@ -174,22 +219,19 @@ TEST(RecoveryRecords, WithoutAFolderNothingIsWrittenAndNothingIsAsked) {
     EXPECT_LT(a->Sent().size(), s.commitCommands.size());
 }
 
-TEST(RecoveryRecords, ARetryAfterAFailedCommitKeepsTheOldAlbumInItsRecord) {
+TEST(RecoveryRecords, ARetryAfterACutKeepsTheOldAlbumAndItsJournal) {
     RecoveryScenario s;
     auto a = s.Edited();
-    // The first attempt fails reading the first data block: the list is erased already.
-    const uint64_t erase = DataEraseIndex(s);
-    ASSERT_GT(erase, 6u);
-    ASSERT_TRUE(s.commitCommands[erase - 7].IsRead());
-    s.frame.emulator.SetFaults({.failCommand = erase - 6});
+    // The first attempt is cut off right after the first data block's erase.
+    s.frame.emulator.SetFaults({.vanishAfter = DataEraseIndex(s)});
     EXPECT_EQ(CommitCode(a->store), ErrTransfer);
-    // The second attempt dies at the same place; its record still names the album the frame held
-    // before the first, not the erased list it found.
+    // The second, by the same store, dies at the erase of the list block; its record still names the album
+    // the frame held before the first, and its journal the blocks as they were then.
     s.frame.emulator.SetFaults({});
     s.frame.emulator.PowerCycle();
     a->onProgress = [&](const ProgressCall& call) {
         if (call.done == 3 && call.total == 100) {
-            s.frame.emulator.SetFaults({.vanishAfter = s.frame.emulator.CommandCount() + 2});
+            s.frame.emulator.SetFaults({.vanishAfter = s.frame.emulator.CommandCount() + 5});
         }
     };
     EXPECT_EQ(CommitCode(a->store), ErrTransfer);
@@ -201,15 +243,17 @@ TEST(RecoveryRecords, ARetryAfterAFailedCommitKeepsTheOldAlbumInItsRecord) {
     ASSERT_TRUE(r.hasOldList);
     ASSERT_EQ(r.oldPictures.size(), 3u);
     EXPECT_EQ(r.oldPictures[1].address, s.oldPictures[1].address);
+    for (const auto& [block, bytes] : r.journal) {
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), s.initial.begin() + block)) << block;
+    }
 
     auto reader = s.Reader();
     ASSERT_TRUE(reader->store.RecoveryPending());
     const RecoveryResult found = reader->store.FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
+    EXPECT_TRUE(found.fromJournal);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
-    Album old;
-    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
-    EXPECT_EQ(s.ReadBack(), old);
+    EXPECT_EQ(s.frame.emulator.Flash(), s.initial) << "the journal puts every block back as it was";
 }
 
 TEST(RecoveryRecords, ARecordOfAnotherFrameIsNeverApplied) {
@@ -256,14 +300,14 @@ TEST(RecoveryRecords, ARecordOfAnotherFrameIsNeverApplied) {
     EXPECT_TRUE(s.Reader()->store.RecoveryPending());
 }
 
-TEST(RecoveryRecords, ADamagedOrTruncatedRecordIsIgnoredWithAWarning) {
+TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWholePictures) {
     RecoveryScenario s;
     for (int variant = 0; variant < 2; ++variant) {
         s.CutAfter(CutBeforeDataErase(s));
         const fs::path record = OnlyRecord(s);
         std::vector<uint8_t> bytes = ReadFile(record);
         if (variant == 0) {
-            bytes.resize(bytes.size() / 2);
+            bytes.resize(5000);
         } else {
             bytes[100] ^= 0xFF;
         }
@@ -280,6 +324,22 @@ TEST(RecoveryRecords, ADamagedOrTruncatedRecordIsIgnoredWithAWarning) {
         EXPECT_TRUE(s.Reader()->store.TakeRecoveryWarnings().empty());
         fs::remove(fs::path(record).concat(".damaged"));
     }
+    // A damaged journal: the lists and sums still tell which pictures are whole, and the result says so.
+    s.CutAfter(CutBeforeDataErase(s));
+    const fs::path record = OnlyRecord(s);
+    std::vector<uint8_t> bytes = ReadFile(record);
+    bytes[bytes.size() - 10] ^= 0x01;
+    WriteFile(record, bytes);
+    auto reader = s.Reader();
+    ASSERT_TRUE(reader->store.RecoveryPending());
+    const RecoveryResult found = reader->store.FindRecovery();
+    EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
+    EXPECT_FALSE(found.fromJournal);
+    EXPECT_EQ(found.note, "its journal is damaged");
+    ASSERT_TRUE(reader->store.ApplyRecovery(found));
+    Album old;
+    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
+    EXPECT_EQ(s.ReadBack(), old);
 }
 
 TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
@@ -307,27 +367,50 @@ TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
     EXPECT_EQ(s.folder.Records(), std::vector<fs::path>{kept});
 }
 
-TEST(RecoveryRecords, ApplyRefusesAResultTheFlashNoLongerMatches) {
+// A picture changed after the search: the journal puts its block back; a record without a journal can only
+// write a list, and refuses one whose pictures no longer add up.
+TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefused) {
     RecoveryScenario s;
-    s.CutAfter(CutBeforeDataErase(s));
-    auto reader = s.Reader();
-    const RecoveryResult found = reader->store.FindRecovery();
-    ASSERT_EQ(found.kind, RecoveryKind::OldAlbum);
-    EXPECT_EQ(found.oldCount, 3);
-    EXPECT_EQ(found.newCount, 4);
-    ASSERT_EQ(found.checked.size(), 5u);
-    EXPECT_TRUE(found.checked[0].inNewList && found.checked[0].inOldList && found.checked[0].intact);
-    EXPECT_FALSE(found.checked[2].intact);  // appended, never written
-    s.frame.emulator.Flash()[s.oldPictures[2].address + 10] ^= 0x5A;
-    const std::vector<uint8_t> before = s.frame.emulator.Flash();
-    EXPECT_FALSE(reader->store.ApplyRecovery(found));
-    EXPECT_EQ(s.frame.emulator.Flash(), before);
-    EXPECT_EQ(reader->store.ApplyRecovery(RecoveryResult{}), false);
-    // Checked again, the album that is left is the two whole old pictures.
-    const RecoveryResult again = reader->store.FindRecovery();
-    EXPECT_EQ(again.kind, RecoveryKind::IntactPictures);
-    ASSERT_TRUE(reader->store.ApplyRecovery(again));
-    EXPECT_EQ(s.ReadBack(), (Album{s.oldPictures[0].bytes, s.oldPictures[1].bytes}));
+    Album old;
+    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
+    for (bool journal : {true, false}) {
+        SCOPED_TRACE(journal ? "with the journal" : "without a journal");
+        s.CutAfter(CutBeforeDataErase(s));
+        if (!journal) {
+            RecoveryRecord r;
+            std::string problem, error;
+            ASSERT_TRUE(ReadRecordFile(OnlyRecord(s), r, problem));
+            r.hasJournal = false;
+            r.journal.clear();
+            ASSERT_TRUE(WriteRecordFile(OnlyRecord(s), r, error));
+        }
+        auto reader = s.Reader();
+        const RecoveryResult found = reader->store.FindRecovery();
+        ASSERT_EQ(found.kind, RecoveryKind::OldAlbum);
+        EXPECT_EQ(found.fromJournal, journal);
+        EXPECT_EQ(found.oldCount, 3);
+        EXPECT_EQ(found.newCount, 4);
+        ASSERT_EQ(found.checked.size(), 5u);
+        EXPECT_TRUE(found.checked[0].inNewList && found.checked[0].inOldList && found.checked[0].intact);
+        EXPECT_FALSE(found.checked[2].intact);  // appended, never written
+        // The last old picture lies in the block where the new data starts, which the journal keeps.
+        s.frame.emulator.Flash()[s.oldPictures[2].address + 10] ^= 0x5A;
+        const std::vector<uint8_t> before = s.frame.emulator.Flash();
+        EXPECT_FALSE(reader->store.ApplyRecovery(RecoveryResult{}));
+        if (journal) {
+            ASSERT_TRUE(reader->store.ApplyRecovery(found));
+            EXPECT_EQ(s.ReadBack(), old);
+            continue;
+        }
+        EXPECT_FALSE(reader->store.ApplyRecovery(found));
+        EXPECT_EQ(s.frame.emulator.Flash(), before);
+        // Checked again, the album that is left is the two whole old pictures.
+        const RecoveryResult again = reader->store.FindRecovery();
+        EXPECT_EQ(again.kind, RecoveryKind::IntactPictures);
+        EXPECT_EQ(again.note, "it keeps no journal");
+        ASSERT_TRUE(reader->store.ApplyRecovery(again));
+        EXPECT_EQ(s.ReadBack(), (Album{s.oldPictures[0].bytes, s.oldPictures[1].bytes}));
+    }
 }
 
 TEST(RecoveryRecords, APictureWhoseBytesMovedButKeepTheirSumIsNotWhole) {

@@ -234,7 +234,8 @@ static uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album
 std::vector<Bytes> FailCommitInPictureData(AppHarness& h)
 {
     std::vector<Bytes> album = AlbumInMemory(h.Controller());
-    h.emulator.SetFaults({.failCommand = h.emulator.CommandCount() + MidProgramCommand(h, album)});
+    // Every command from there on fails, the frame staying attached: tried again, the commit still fails.
+    h.emulator.SetFaults({.failFrom = h.emulator.CommandCount() + MidProgramCommand(h, album)});
     return album;
 }
 

@@ -75,11 +75,11 @@ TEST(Synchronize, AFailureIsReportedAndTheNextSynchronizeRestoresTheFrame)
     EXPECT_EQ(h.statuses.constLast(), QStringLiteral(" Synchronize Finished!"));
     EXPECT_TRUE(h.Window().Button(1001)->isEnabled());
     EXPECT_EQ(h.Window().Progress()->GetPos(), 0);
+    h.emulator.SetFaults({});
     EXPECT_TRUE(ReadBackAlbum(h.emulator).empty());
     // The frame does not hold the album: it stays marked for writing.
     EXPECT_TRUE(h.Flags().isModified);
 
-    h.emulator.SetFaults({});
     ASSERT_TRUE(SynchronizeAndWait(h, done, 1));
     EXPECT_EQ(done.constLast().at(0).toInt(), 0);
     EXPECT_EQ(ReadBackAlbum(h.emulator), album);
@@ -113,9 +113,8 @@ TEST(Synchronize, QuittingStopsAfterTheBlockInProgressAndKeepsWholePictures)
     EXPECT_TRUE(h.statuses.contains(QStringLiteral("Stopping……")));
     EXPECT_FALSE(h.Window().isVisible());
 
+    // The frame holds a whole album: the one it had (empty), or the new one when only its list was left.
     const std::vector<Bytes> kept = ReadBackAlbum(h.emulator);
-    EXPECT_LT(kept.size(), album.size());
-    for (size_t i = 0; i < kept.size(); ++i)
-        EXPECT_EQ(kept[i], album[i]) << "picture " << i;
+    EXPECT_TRUE(kept.empty() || kept == album) << kept.size() << " pictures";
     EXPECT_TRUE(QDir(h.Controller().CacheFolder()).entryList(QDir::Files).isEmpty());
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "album/commit_record.h"
 #include "album/flash_layout.h"
 #include "album/recovery_compact.h"
 #include "compact_fixture.h"
@@ -186,14 +187,15 @@ TEST_F(RecoveryTest, NoLeavesTheFrameEmptyAndTheQuestionComesAgainNextTime) {
     ExpectAlbum({{m_slots[0].address, &m_red}, {m_slots[1].address, &m_blue}});
 }
 
-TEST_F(RecoveryTest, WithAPictureDamagedOnlyTheWholeOnesAreOfferedAndRestored) {
+TEST_F(RecoveryTest, APictureDamagedInABlockTheDownloadWritesIsPutBackByTheJournal) {
     DownloadCutAfter(FindCuts().listEmptied);
-    // Blue, in both the old and the new album, lost a byte: neither album is whole any more.
+    // Blue, in both the old and the new album, lost a byte in the block green is merged into: neither album
+    // is whole, but the journal holds that block as it was.
     m_emulator->Flash()[m_slots[1].address + 40] ^= 0x5A;
     m_prompt.QueueOk(true);
     Plug(true);
-    EXPECT_EQ(m_prompt.Asked(), QStringList{kDamagedQuestion});
-    ExpectAlbum({{m_slots[0].address, &m_red}});
+    EXPECT_EQ(m_prompt.Asked(), QStringList{kAlbumQuestion});
+    ExpectAlbum({{m_slots[0].address, &m_red}, {m_slots[1].address, &m_blue}});
     EXPECT_TRUE(Records().empty());
 }
 
@@ -274,14 +276,13 @@ TEST_F(RecoveryTest, ACompletedDownloadLeavesNoRecordAndAStaleOneGoesWithoutAQue
     EXPECT_TRUE(Records().empty());
 
     // A record of the album the frame now holds, left by a program that stopped before removing it.
-    uint8_t list[album::kListSize];
     const std::vector<uint8_t> frameList = FlashList();
-    std::memcpy(list, frameList.data(), sizeof list);
-    std::string warning;
-    ASSERT_FALSE(album::compact::WriteRecoveryRecord(*m_PtrPF, G_DeviceInfo, gmyRecoveryFolder, list, list, {},
-                                                     warning)
-                     .empty())
-        << warning;
+    album::FrameAccess access = album::compact::RecoveryAccess(*m_PtrPF, G_DeviceInfo);
+    album::RecoveryRecord stale;
+    album::DescribeOldAlbum(stale, access, album::ReadFrameIdentity(access), frameList.data());
+    album::DescribeNewAlbum(stale, access, frameList.data(), {});
+    std::string error;
+    ASSERT_FALSE(album::StoreRecord(gmyRecoveryFolder, {}, stale, error).empty()) << error;
     ASSERT_EQ(Records().size(), 1u);
     Plug(false);
     Plug(true);
@@ -290,7 +291,8 @@ TEST_F(RecoveryTest, ACompletedDownloadLeavesNoRecordAndAStaleOneGoesWithoutAQue
     ExpectAlbum({{m_slots[0].address, &m_red}, {m_slots[1].address, &m_blue}, {m_greenAt, &m_green}});
 }
 
-TEST_F(RecoveryTest, WithoutAPlaceForTheRecordTheDownloadSaysSoAndGoesOn) {
+// Without the record an interruption could cost pictures: the download says why and writes nothing.
+TEST_F(RecoveryTest, WithoutAPlaceForTheRecordTheDownloadSaysSoAndWritesNothing) {
     PrepareAlbum();
     QTemporaryDir dir;
     const std::filesystem::path notAFolder = dir.filePath(QStringLiteral("file")).toStdString();
@@ -300,12 +302,13 @@ TEST_F(RecoveryTest, WithoutAPlaceForTheRecordTheDownloadSaysSoAndGoesOn) {
     MyDownLoadButtonHandler();
     Settle();
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(Text("devl", 0), QStringLiteral("DownLoad Finished!"));
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("Fail To Download Picture!"));
     EXPECT_TRUE(said.starts_with("MacFotolume: no recovery record could be kept")) << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_TRUE(CommandsEnabled());
     Plug(false);
     Plug(true);
-    ExpectAlbum({{m_slots[0].address, &m_red}, {m_slots[1].address, &m_blue}, {m_greenAt, &m_green}});
+    ExpectAlbum({{m_slots[0].address, &m_red}, {m_slots[1].address, &m_blue}});
 }
 
 }  // namespace

@@ -1,0 +1,310 @@
+// Every write the programs make (an append whose first pictures share the list block, a delete from the
+// middle, a colour change, a compacting edit, and the compact download's append and full rewrite), with
+// the 64 KB and the 4 KB erase opcode, interrupted at every command: the power goes after the command (the
+// frame must come back as exactly the old or exactly the new album after at most one recovery), or the
+// command fails once with the frame attached (the write must end with exactly the new album, no recovery).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <tuple>
+
+#include "album/compact_download.h"
+#include "album/recovery_compact.h"
+#include "device/comm_usb.h"
+#include "device/process_flash.h"
+#include "recovery_fixture.h"
+
+namespace fotolume::album::testing {
+namespace {
+
+constexpr int kShards = 6;
+constexpr uint32_t kL = 0x10000;
+
+// What the frame shows: colours and pictures in list order.
+struct Shown {
+    bool valid = false;
+    uint16_t font = 0, background = 0;
+    Album pictures;
+    bool operator==(const Shown&) const = default;
+};
+
+// The compact program's view of a frame: its own link and flash access.
+struct CompactLink {
+    explicit CompactLink(sim::CFlashEmulator& emulator) {
+        link = std::make_unique<device::CCommUSB>(
+            std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator}),
+            device::Variant::Compact);
+        link->IniUSBDevice();
+        flash = std::make_unique<device::CProcessFlash>(*link, device::Variant::Compact);
+        EXPECT_TRUE(compact::GetInformation(*flash, info));
+    }
+    std::unique_ptr<device::CCommUSB> link;
+    std::unique_ptr<device::CProcessFlash> flash;
+    DeviceInfo info;
+};
+
+struct Edit {
+    const char* name;
+    std::vector<uint32_t> oldSizes;  // the album on the frame before, seeds 0, 1, ...
+    // The full program's edit of the album in memory; empty for the compact download.
+    std::function<void(CAlbumStore&)> edit;
+    bool colours = false;
+    // The compact download: which old pictures stay (in order) and the sizes appended (seeds 100, 101, ...).
+    std::vector<int> compactKeep;
+    std::vector<uint32_t> compactAdd;
+};
+
+const Edit kEdits[] = {
+    {"AppendSharingTheListBlock", {30000, 20000},
+     [](CAlbumStore& s) {
+         s.AddPictureData(Picture(40000, 100).data(), 40000);
+         s.AddPictureData(Picture(30000, 101).data(), 30000);
+     },
+     false, {}, {}},
+    {"DeleteFromTheMiddle", {30000, 50000, 20000, 40000}, [](CAlbumStore& s) { s.DeletePicture(1); }, false, {}, {}},
+    {"ColourChange", {30000, 50000}, nullptr, true, {}, {}},
+    {"CompactingEdit", {50000, 60000, 50000, 70000, 50000, 60000, 50000},
+     [](CAlbumStore& s) {
+         s.DeletePicture(3);
+         s.DeletePicture(0);
+         // More than is left behind the last picture: the area is compacted and every picture moves.
+         s.AddPictureData(Picture(90000, 100).data(), 90000);
+     },
+     false, {}, {}},
+    {"CompactDownloadAppend", {30000, 20000, 60000}, nullptr, false, {0, 1, 2}, {45000, 25000}},
+    {"CompactDownloadRewrite", {100000, 150000, 150000}, nullptr, false, {1, 2}, {80000}},
+};
+
+enum class Fault { PowerCut, FailedCommand };
+
+struct Case {
+    const Edit* edit;
+    uint8_t opcode;
+    Fault fault;
+    int shard;
+};
+
+class WriteScenario {
+public:
+    WriteScenario(const Edit& edit, uint8_t opcode) : m_edit(edit), m_frame(Layout(opcode)) {
+        auto a = Bound(false);
+        a->store.GetInformation();
+        a->store.ReadPictureList();
+        for (size_t i = 0; i < edit.oldSizes.size(); ++i) {
+            EXPECT_TRUE(a->store.AddPictureData(Picture(edit.oldSizes[i], static_cast<uint32_t>(i)).data(), edit.oldSizes[i]));
+        }
+        EXPECT_TRUE(a->store.CommitAlbum());
+        a->store.SetColors(0x1234, 0x5678);
+        m_initial = m_frame.emulator.Flash();
+        m_old = Show();
+        EXPECT_EQ(m_old.pictures.size(), edit.oldSizes.size());
+        // Undisturbed, the write gives the new album and sends this many commands.
+        EXPECT_EQ(Write({}), 0);
+        m_commands = m_frame.emulator.CommandCount();
+        m_new = Show();
+        EXPECT_NE(m_new, m_old);
+        EXPECT_TRUE(m_folder.Records().empty());
+    }
+
+    static sim::NewFrame Layout(uint8_t opcode) {
+        sim::NewFrame layout;
+        layout.flashSize = 512 * 1024;
+        layout.listAddress = kL;
+        layout.eraseOpcode = opcode;
+        return layout;
+    }
+
+    // The write from the old album with these faults; 0 when it reports the new album written.
+    int Write(const sim::FlashFaults& faults) {
+        for (const auto& p : m_folder.Records()) std::filesystem::remove(p);
+        m_frame.emulator.SetFaults({});
+        m_frame.emulator.Flash() = m_initial;
+        m_frame.emulator.PowerCycle();
+        int code = 0;
+        if (m_edit.compactKeep.empty()) {
+            auto a = Bound(true);
+            a->store.GetInformation();
+            a->store.ReadPictureList();
+            for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+            if (m_edit.edit) m_edit.edit(a->store);
+            m_frame.emulator.PowerCycle();
+            m_frame.emulator.SetFaults(faults);
+            try {
+                if (m_edit.colours) {
+                    a->store.SetColors(0x0F0F, 0xF0F0);
+                } else if (!a->store.CommitAlbum()) {
+                    code = -1;
+                }
+            } catch (const CAlbumError& e) {
+                code = e.Code();
+            }
+        } else {
+            code = CompactDownload(faults);
+        }
+        m_frame.emulator.SetFaults({});
+        return code;
+    }
+
+    // The compact download of the kept pictures (still on the frame) and the appended ones.
+    int CompactDownload(const sim::FlashFaults& faults) {
+        CompactLink c(m_frame.emulator);
+        uint8_t list[kListSize];
+        EXPECT_TRUE(compact::ReadPictureList(*c.flash, c.info, list));
+        uint8_t kept[kListSize];
+        std::memcpy(kept, list, kListSize);
+        for (int slot = 0; slot < kMaxSlots; ++slot) ClearEntry(kept, slot);
+        std::vector<std::vector<uint8_t>> streams;
+        compact::DownloadRequest request;
+        for (size_t i = 0; i < m_edit.compactKeep.size(); ++i) {
+            const int from = m_edit.compactKeep[i];
+            WriteEntry(kept, static_cast<int>(i), ReadEntry(list, from));
+            streams.push_back(Picture(m_edit.oldSizes[static_cast<size_t>(from)], static_cast<uint32_t>(from)));
+            request.pictures.push_back({true, m_edit.oldSizes[static_cast<size_t>(from)]});
+        }
+        for (size_t i = 0; i < m_edit.compactAdd.size(); ++i) {
+            streams.push_back(Picture(m_edit.compactAdd[i], static_cast<uint32_t>(100 + i)));
+            request.pictures.push_back({false, m_edit.compactAdd[i]});
+        }
+        request.readStream = [&](int index, uint8_t* into, uint32_t size) {
+            const auto& bytes = streams[static_cast<size_t>(index)];
+            if (bytes.size() != size) return false;
+            std::copy(bytes.begin(), bytes.end(), into);
+            return true;
+        };
+        request.recoveryFolder = m_folder.Path();
+        m_frame.emulator.PowerCycle();
+        m_frame.emulator.SetFaults(faults);
+        const auto result = compact::DownloadAlbum(*c.flash, c.info, kept, request);
+        return result.failure == compact::DownloadFailure::None ? 0 : 1;
+    }
+
+    // After a power cut: what the frame shows at once, and after the program's own recovery if it asks.
+    Shown ReadAndRecover(bool& recovered) {
+        m_frame.emulator.PowerCycle();
+        recovered = false;
+        if (m_edit.compactKeep.empty()) {
+            auto reader = Bound(true);
+            reader->store.GetInformation();
+            reader->store.ReadPictureList();
+            if (reader->store.ListValidOnFrame()) {
+                EXPECT_FALSE(reader->store.RecoveryPending());
+                return Show();
+            }
+            EXPECT_TRUE(reader->store.RecoveryPending());
+            const RecoveryResult found = reader->store.FindRecovery();
+            EXPECT_TRUE(found.kind == RecoveryKind::NewAlbum || found.kind == RecoveryKind::OldAlbum)
+                << RecoveryKindName(found.kind);
+            recovered = reader->store.ApplyRecovery(found);
+            EXPECT_TRUE(recovered);
+        } else {
+            CompactLink c(m_frame.emulator);
+            std::vector<std::string> warnings;
+            const RecoveryResult found = compact::FindRecovery(*c.flash, c.info, m_folder.Path(), warnings);
+            EXPECT_TRUE(warnings.empty());
+            if (found.kind != RecoveryKind::None) {
+                EXPECT_TRUE(found.kind == RecoveryKind::NewAlbum || found.kind == RecoveryKind::OldAlbum);
+                recovered = compact::ApplyRecovery(*c.flash, c.info, found);
+                EXPECT_TRUE(recovered);
+            }
+        }
+        return Show();
+    }
+
+    // The frame as a fresh read without records sees it.
+    Shown Show() {
+        m_frame.emulator.PowerCycle();
+        auto a = Bound(false);
+        a->store.GetInformation();
+        a->store.ReadPictureList();
+        Shown shown;
+        shown.valid = a->store.ListValidOnFrame();
+        a->store.GetColors(shown.font, shown.background);
+        for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+        shown.pictures = PicturesInMemory(a->store);
+        return shown;
+    }
+
+    bool RegionBelowListUntouched() {
+        const auto& flash = m_frame.emulator.Flash();
+        return std::equal(flash.begin(), flash.begin() + kL, m_initial.begin());
+    }
+
+    uint64_t Commands() const { return m_commands; }
+    const Shown& Old() const { return m_old; }
+    const Shown& New() const { return m_new; }
+    const TempFolder& Folder() const { return m_folder; }
+
+private:
+    std::unique_ptr<BoundStore> Bound(bool records) {
+        auto bound = std::make_unique<BoundStore>(m_frame.emulator);
+        bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
+        if (records) bound->store.SetRecoveryFolder(m_folder.Path());
+        return bound;
+    }
+
+    const Edit& m_edit;
+    AlbumFrame m_frame;
+    TempFolder m_folder;
+    std::vector<uint8_t> m_initial;
+    Shown m_old, m_new;
+    uint64_t m_commands = 0;
+};
+
+class WriteMatrix : public ::testing::TestWithParam<Case> {};
+
+TEST_P(WriteMatrix, EndsAsExactlyTheOldOrTheNewAlbum) {
+    const Case& c = GetParam();
+    WriteScenario s(*c.edit, c.opcode);
+    ASSERT_GT(s.Commands(), 20u);
+    int recoveries = 0;
+    for (uint64_t k = 1 + static_cast<uint64_t>(c.shard); k <= s.Commands(); k += kShards) {
+        SCOPED_TRACE("command " + std::to_string(k) + " of " + std::to_string(s.Commands()));
+        if (c.fault == Fault::FailedCommand) {
+            // Tried again from memory while the frame answers: the new album, and no record left.
+            ASSERT_EQ(s.Write({.failCommand = k}), 0);
+            EXPECT_EQ(s.Show(), s.New());
+            EXPECT_TRUE(s.Folder().Records().empty());
+            continue;
+        }
+        const int code = s.Write({.vanishAfter = k});
+        EXPECT_EQ(code == 0, k >= s.Commands());
+        EXPECT_TRUE(s.RegionBelowListUntouched());
+        bool recovered = false;
+        const Shown shown = s.ReadAndRecover(recovered);
+        recoveries += recovered ? 1 : 0;
+        ASSERT_TRUE(shown == s.Old() || shown == s.New())
+            << (shown.valid ? "" : "no valid list, ") << shown.pictures.size() << " pictures";
+        // One recovery at most: afterwards nothing is pending and no record is left.
+        EXPECT_TRUE(s.Folder().Records().empty());
+    }
+    if (c.fault == Fault::PowerCut) {
+        EXPECT_GT(recoveries, 0);
+    }
+}
+
+std::vector<Case> AllCases() {
+    std::vector<Case> out;
+    for (const Edit& edit : kEdits) {
+        for (uint8_t opcode : {uint8_t{0xD8}, uint8_t{0x20}}) {
+            for (Fault fault : {Fault::PowerCut, Fault::FailedCommand}) {
+                for (int shard = 0; shard < kShards; ++shard) out.push_back({&edit, opcode, fault, shard});
+            }
+        }
+    }
+    return out;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    const Case& c = info.param;
+    return std::string(c.edit->name) + (c.opcode == 0xD8 ? "_64K" : "_4K") +
+           (c.fault == Fault::PowerCut ? "_PowerCut_" : "_FailedCommand_") + std::to_string(c.shard);
+}
+
+INSTANTIATE_TEST_SUITE_P(Every, WriteMatrix, ::testing::ValuesIn(AllCases()), CaseName);
+
+}  // namespace
+}  // namespace fotolume::album::testing
