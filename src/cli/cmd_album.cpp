@@ -126,6 +126,7 @@ int RunDelete(const GlobalOptions& options, const std::vector<std::string>& args
     }
     OpenAlbum album;
     if (int r = album.Open(options); r != kExitOk) return r;
+    if (int r = album.RequireWritable(options); r != kExitOk) return r;
     const int count = album.store->GetPictureCount();
     if (*positions.rbegin() > count) {
         PrintError("no picture " + std::to_string(*positions.rbegin()) + " (the album holds " + std::to_string(count) +
@@ -157,17 +158,13 @@ int RunColors(const GlobalOptions& options, const std::vector<std::string>& args
     if (int r = album.Open(options); r != kExitOk) return r;
     CAlbumStore& s = *album.store;
     if (setFont || setBackground) {
+        if (int r = album.RequireWritable(options); r != kExitOk) return r;
         uint16_t oldFont = 0, oldBackground = 0;
         s.GetColors(oldFont, oldBackground);
         if (!setFont) font = oldFont;
         if (!setBackground) background = oldBackground;
-        try {
-            s.SetColors(font, background);
-        } catch (const CAlbumError& e) {
-            PrintRecoveryWarnings(s);
-            return AlbumFailure("writing the colours failed", e);
-        }
-        if (int r = album.Commit(); r != kExitOk) return r;
+        // One write of the list block, with nothing else in it.
+        if (int r = album.SetColors(font, background); r != kExitOk) return r;
     }
     s.GetColors(font, background);
     if (options.json) {

@@ -150,11 +150,8 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
 
     OpenAlbum album;
     if (int r = album.Open(options); r != kExitOk) return r;
+    if (int r = album.RequireWritable(options); r != kExitOk) return r;
     album::CAlbumStore& store = *album.store;
-    if (!store.IsLayoutWritable()) {
-        PrintError("this frame's layout cannot be written; nothing added");
-        return kExitFailed;
-    }
     // An add compacts the image when the picture does not fit behind the last one, which moves every
     // picture's bytes: those must be in memory then. Without holes between the pictures it never does.
     if (store.GetCapacity() - store.GetUsedLength() < store.GetFreeBytes()) {

@@ -14,15 +14,18 @@ namespace {
 
 void PrintHelp(FILE* out) {
     std::fprintf(out,
-                 "Usage: fotolume-cli [--frames DIR] [--vendor TEXT] [--json] [--verbose] COMMAND [ARGS...]\n\n"
+                 "Usage: fotolume-cli [--frames DIR] [--vendor TEXT] [--json] [--verbose] [--discard-recovery]\n"
+                 "                    COMMAND [ARGS...]\n\n"
                  "Commands:\n");
     for (const Command& c : AllCommands()) {
         std::fprintf(out, "  %-10s %s\n      %s\n", c.name, c.usage, c.summary);
     }
     std::fprintf(out,
                  "\nWithout --frames, FOTOLUME_FRAMES names the frames folder; without either the system's\n"
-                 "drives are scanned.\nExit codes: 0 done, 1 usage error, 2 no frame found, 3 a command "
-                 "failed or the frame went away,\n4 input refused.\n");
+                 "drives are scanned.\nWhile a frame's last write waits to be recovered, add, delete and colors "
+                 "refuse;\n--discard-recovery gives up that write's album and goes on.\n"
+                 "Exit codes: 0 done, 1 usage error, 2 no frame found, 3 a command failed or the frame went away,\n"
+                 "4 input refused, 128 + N stopped by signal N (the frame then holds a whole album).\n");
 }
 
 }  // namespace
@@ -42,6 +45,8 @@ int main(int argc, char** argv) {
             options.json = true;
         } else if (a == "--verbose" || a == "-v") {
             options.verbose = true;
+        } else if (a == "--discard-recovery") {
+            options.discardRecovery = true;
         } else if ((a == "--frames" || a == "--vendor") && i + 1 < argc) {
             (a == "--frames" ? options.frames : options.vendor) = argv[++i];
         } else if (a.rfind("--", 0) == 0) {
@@ -64,6 +69,7 @@ int main(int argc, char** argv) {
             for (size_t k = 0; k < args.size(); ++k) {
                 if (args[k] == "--json") options.json = true;
                 else if (args[k] == "--verbose" || args[k] == "-v") options.verbose = true;
+                else if (args[k] == "--discard-recovery") options.discardRecovery = true;
                 else if ((args[k] == "--frames" || args[k] == "--vendor") && k + 1 < args.size())
                     (args[k] == "--frames" ? options.frames : options.vendor) = args[++k];
                 else rest.push_back(args[k]);
