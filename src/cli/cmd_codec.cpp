@@ -105,6 +105,10 @@ int RunDecode(const GlobalOptions& options, const std::vector<std::string>& args
                    std::to_string(a.height) + " picture stream, or bad tables");
         return kExitRefused;
     }
+    if (!decoder.BmpWritten()) {
+        PrintError("cannot write " + a.paths[1] + " (its folder is missing or not writable, or the disk is full)");
+        return kExitFailed;
+    }
     if (decoder.Damaged()) PrintError("warning: " + a.paths[0] + " is damaged; the undecodable part is black");
     return kExitOk;
 }

@@ -33,8 +33,9 @@ bool JPGEncode::DecodeMyPicture(const std::string& inputPath, const std::string&
     if (!file.read(reinterpret_cast<char*>(stream.data()), length)) return false;
     file.close();
 
+    m_bmpWritten = false;
     if (!DecodeStream(stream, expectedWidth, expectedHeight)) return false;
-    BmpSave(outputPath, m_videoBuff.data(), m_roundedWidth, m_height, 3);
+    m_bmpWritten = BmpSave(outputPath, m_videoBuff.data(), m_roundedWidth, m_height, 3) != 0;
     m_videoBuff.clear();
     m_videoBuff.shrink_to_fit();
     return true;

@@ -42,6 +42,8 @@ public:
     // Set when the entropy-coded data was corrupt or ran out: decoding stopped there and the rest of
     // the picture is black.
     bool Damaged() const { return m_damaged; }
+    // Whether the last DecodeMyPicture wrote its BMP (it reports a decoded stream either way).
+    bool BmpWritten() const { return m_bmpWritten; }
 
     // Resolution written into BMP files: 300 pixels per metre, or 0 as MacFotolume writes them.
     void SetPixelsPerMetre(int pixelsPerMetre) { m_pixelsPerMetre = pixelsPerMetre; }
@@ -123,6 +125,7 @@ private:
     std::array<std::uint8_t, 64> m_crData{};
     std::vector<std::uint8_t> m_videoBuff;
     bool m_damaged = false;
+    bool m_bmpWritten = false;
     int m_pixelsPerMetre = 300;
     std::function<void(const char*)> m_onSampling;
 };
