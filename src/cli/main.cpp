@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "device/traced_backend.h"
 
 namespace fotolume::cli {
 
@@ -14,14 +15,16 @@ namespace {
 
 void PrintHelp(FILE* out) {
     std::fprintf(out,
-                 "Usage: fotolume-cli [--frames DIR] [--vendor TEXT] [--json] [--verbose] COMMAND [ARGS...]\n\n"
+                 "Usage: fotolume-cli [--frames DIR] [--vendor TEXT] [--json] [--verbose] [--trace FILE]\n"
+                 "                    COMMAND [ARGS...]\n\n"
                  "Commands:\n");
     for (const Command& c : AllCommands()) {
         std::fprintf(out, "  %-10s %s\n      %s\n", c.name, c.usage, c.summary);
     }
     std::fprintf(out,
                  "\nWithout --frames, FOTOLUME_FRAMES names the frames folder; without either the system's\n"
-                 "drives are scanned.\nExit codes: 0 done, 1 usage error, 2 no frame found, 3 a command "
+                 "drives are scanned. --trace FILE appends every command sent to a drive to FILE, one JSON\n"
+                 "line each.\nExit codes: 0 done, 1 usage error, 2 no frame found, 3 a command "
                  "failed or the frame went away,\n4 input refused.\n");
 }
 
@@ -30,6 +33,11 @@ void PrintHelp(FILE* out) {
 
 int main(int argc, char** argv) {
     using namespace fotolume::cli;
+    std::string traceError;
+    if (!fotolume::device::StartCommandTrace(argc, argv, "fotolume-cli", nullptr, traceError)) {
+        PrintError(traceError);
+        return kExitUsage;
+    }
     GlobalOptions options;
     if (const char* env = std::getenv("FOTOLUME_FRAMES")) options.frames = env;
     int i = 1;

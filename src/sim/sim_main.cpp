@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/traced_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
 #include "sim/frame_server.h"
@@ -31,10 +32,11 @@ const char kUsage[] =
     "                     [--quality 90] [--dpfh] [--demo N]\n"
     "  fotolume-sim serve IMAGE --socket PATH [--vendor zentaris] [--product TEXT]\n"
     "                     [--firmware-version TEXT] [--fail-command N] [--corrupt-read N]\n"
-    "                     [--bad-checksum N] [--vanish-after N] [--busy-polls N]\n"
+    "                     [--bad-checksum N] [--vanish-after N] [--busy-polls N] [--trace FILE]\n"
     "A served frame appears as PATH (name it DIR/NAME.sock for a frames folder) and is gone when the\n"
     "server stops (SIGINT, SIGTERM). Fault counts are 1-based vendor command numbers.\n"
-    "--demo N fills the new frame's album with N numbered test cards.\n";
+    "--demo N fills the new frame's album with N numbered test cards.\n"
+    "--trace FILE appends every command the frame receives, with its answer, to FILE (one JSON line each).\n";
 
 int Fail(const std::string& text, int code) {
     std::fprintf(stderr, "fotolume-sim: %s\n", text.c_str());
@@ -92,6 +94,7 @@ int Serve(const std::vector<std::string>& args) {
     if (stopFd < 0) return Fail(std::string("cannot watch signals: ") + std::strerror(errno), kExitFailed);
 
     CFrameServer server(*emulator, a.socket);
+    server.SetTrace(fotolume::device::ProcessTrace());
     if (!server.Listen(error)) return Fail(error, kExitFailed);
     bool vanished = server.Serve(stopFd);
     ::close(stopFd);
@@ -103,6 +106,9 @@ int Serve(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string traceError;
+    if (!fotolume::device::StartCommandTrace(argc, argv, "fotolume-sim", nullptr, traceError))
+        return Fail(traceError, kExitUsage);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);
