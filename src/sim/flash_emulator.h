@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,6 +66,12 @@ public:
     // Models the time of a typical frame: 64 KB erase 150 ms, 4 KB erase 45 ms, program 0.7 ms per
     // 256 bytes, 1 ms per command, 1 MB/s on the bus.
     void SetDeviceModel(bool on) { m_deviceModel = on; }
+    // Each command also takes that time before it is answered, as a real frame's would (the device
+    // model turns on with it).
+    void SetRealTime(bool on) {
+        m_realTime = on;
+        if (on) m_deviceModel = true;
+    }
 
     uint8_t StatusRegister() const { return m_status; }
     // The last clock command's bytes (all zero before one came).
@@ -76,6 +83,7 @@ private:
     uint8_t Erase(uint8_t opcode, uint32_t address);
     uint8_t Program(uint32_t address, const uint8_t* data, uint32_t length);
     void WriteThrough(uint32_t address, uint32_t length);
+    static void TakeModelledTime(std::chrono::steady_clock::time_point received, double seconds);
     void Model(double seconds) {
         if (m_deviceModel) m_stats.modelledSeconds += seconds;
     }
@@ -90,6 +98,7 @@ private:
     bool m_lastWasStatus = false;
     bool m_vanished = false;
     bool m_deviceModel = false;
+    bool m_realTime = false;
     Stats m_stats;
     std::array<uint8_t, 16> m_lastClock{};
 };

@@ -32,10 +32,12 @@ const char kUsage[] =
     "                     [--quality 90] [--dpfh] [--demo N]\n"
     "  fotolume-sim serve IMAGE --socket PATH [--vendor zentaris] [--product TEXT]\n"
     "                     [--firmware-version TEXT] [--fail-command N] [--corrupt-read N]\n"
-    "                     [--bad-checksum N] [--vanish-after N] [--busy-polls N] [--trace FILE]\n"
+    "                     [--bad-checksum N] [--vanish-after N] [--busy-polls N] [--real-time]\n"
+    "                     [--trace FILE]\n"
     "A served frame appears as PATH (name it DIR/NAME.sock for a frames folder) and is gone when the\n"
     "server stops (SIGINT, SIGTERM). Fault counts are 1-based vendor command numbers.\n"
-    "--demo N fills the new frame's album with N numbered test cards.\n"
+    "--demo N fills the new frame's album with N numbered test cards. --real-time answers each command\n"
+    "after the time a typical frame takes for it (64 KB erase 150 ms, 1 ms per command, 1 MB/s).\n"
     "--trace FILE appends every command the frame receives, with its answer, to FILE (one JSON line each).\n";
 
 int Fail(const std::string& text, int code) {
@@ -83,6 +85,7 @@ int Serve(const std::vector<std::string>& args) {
     auto emulator = CFlashEmulator::OpenImage(a.image, a.options, error);
     if (!emulator) return Fail(error, kExitFailed);
     emulator->SetFaults(a.faults);
+    emulator->SetRealTime(a.realTime);
 
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
