@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The performance record: builds the benchmarks in a Release build (build-bench/), runs them and prints
-# one table. Usage: bench/run-all.sh [BUILD_DIR]   (the raw benchmark output goes to BUILD_DIR/bench-*.txt)
+# The performance record: builds the benchmarks in the build type users run (the default one, as ./run,
+# cmake --install and the package build; build-bench/), runs them and prints one table.
+# Usage: bench/run-all.sh [BUILD_DIR]   (the raw benchmark output goes to BUILD_DIR/bench-*.txt)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-bench}
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFOTOLUME_BENCH=ON >/dev/null
+# An empty build type lets the project choose its default, also in a folder configured otherwise before.
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE= -DFOTOLUME_BENCH=ON >/dev/null
+type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
 cmake --build "$build" -j "$(nproc)" --target bench_codec bench_sync >/dev/null
 
 codec_simd="$build/bench-codec-simd.txt"
@@ -23,7 +26,7 @@ record() { sed -n "s/^record: $1: //p" "$sync"; }
 
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 cores=$(nproc)
-echo "Machine: ${cpu:-unknown CPU}, $cores cores; $(date -u +%Y-%m-%d)"
+echo "Machine: ${cpu:-unknown CPU}, $cores cores; $(date -u +%Y-%m-%d); $type build"
 echo
 echo "| What | Result |"
 echo "|---|---|"
