@@ -26,7 +26,7 @@ record() { sed -n "s/^record: $1: //p" "$sync"; }
 
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 cores=$(nproc)
-echo "Machine: ${cpu:-unknown CPU}, $cores cores; $(date -u +%Y-%m-%d); $type build"
+echo "Machine: ${cpu:-unknown CPU}, $cores cores; $(date -u +%Y-%m-%d); $type build; load$(uptime | sed 's/.*load average//')"
 echo
 echo "| What | Result |"
 echo "|---|---|"
@@ -40,5 +40,5 @@ for op in Encode Decode; do
 done
 echo "| Synchronize 1 MB of new pictures (8 x 128 KB onto a frame holding 10) | $(record sync_commands) commands, $(record sync_erases) block erases, $(record sync_modelled_s) s modelled device time |"
 echo "| Host CPU time of that synchronize | $(record sync_cpu_ms_per_mb) ms per MB |"
-echo "| Read an album of 200 pictures ($(record album200_KB) KB, 128x128) from a frame served on a socket that takes the modelled time | $(record album200_read_modelled_s) s modelled device time; on the host $(record album200_read_host_ms) ms wall ($(record album200_read_over_pct) %), $(record album200_read_cpu_ms) ms CPU |"
+echo "| Read an album of 200 pictures ($(record album200_KB) KB, 128x128) from a frame served on a socket that takes the modelled time | $(record album200_read_modelled_s) s modelled device time; on the host $(record album200_read_host_ms) ms wall ($(record album200_read_over_pct) %), $(record album200_read_cpu_ms) ms CPU; from a frame that answers at once $(record album200_read_host_share_ms) ms ($(record album200_read_host_share_pct) % of the device time) |"
 echo "| Show those 200 pictures: $(record album200_show_what) | $(record album200_show_ms) ms |"
