@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The performance record: builds the benchmarks in a Release build (build-bench/), runs them and prints
-# one table. Usage: bench/run-all.sh [BUILD_DIR]   (the raw benchmark output goes to BUILD_DIR/bench-*.txt)
+# The performance record: builds the benchmarks in the build type users run (the default one, as ./run,
+# cmake --install and the package build; build-bench/), runs them and prints one table.
+# Usage: bench/run-all.sh [BUILD_DIR]   (the raw benchmark output goes to BUILD_DIR/bench-*.txt)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-bench}
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFOTOLUME_BENCH=ON >/dev/null
+# An empty build type lets the project choose its default, also in a folder configured otherwise before.
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE= -DFOTOLUME_BENCH=ON >/dev/null
+type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
 cmake --build "$build" -j "$(nproc)" --target bench_codec bench_sync >/dev/null
 
 codec_simd="$build/bench-codec-simd.txt"
@@ -23,7 +26,7 @@ record() { sed -n "s/^record: $1: //p" "$sync"; }
 
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 cores=$(nproc)
-echo "Machine: ${cpu:-unknown CPU}, $cores cores; $(date -u +%Y-%m-%d)"
+echo "Machine: ${cpu:-unknown CPU}, $cores cores; $(date -u +%Y-%m-%d); $type build; load$(uptime | sed 's/.*load average//')"
 echo
 echo "| What | Result |"
 echo "|---|---|"
@@ -37,5 +40,5 @@ for op in Encode Decode; do
 done
 echo "| Synchronize 1 MB of new pictures (8 x 128 KB onto a frame holding 10) | $(record sync_commands) commands, $(record sync_erases) block erases, $(record sync_modelled_s) s modelled device time |"
 echo "| Host CPU time of that synchronize | $(record sync_cpu_ms_per_mb) ms per MB |"
-echo "| Read an album of 200 pictures ($(record album200_KB) KB, 128x128) | $(record album200_read_modelled_s) s modelled device time; on the host $(record album200_read_host_ms) ms wall, $(record album200_read_cpu_ms) ms CPU (the rest is the link's pause before each status poll) |"
+echo "| Read an album of 200 pictures ($(record album200_KB) KB, 128x128) from a frame served on a socket that takes the modelled time | $(record album200_read_modelled_s) s modelled device time; on the host $(record album200_read_host_ms) ms wall ($(record album200_read_over_pct) %), $(record album200_read_cpu_ms) ms CPU; from a frame that answers at once $(record album200_read_host_share_ms) ms ($(record album200_read_host_share_pct) % of the device time) |"
 echo "| Show those 200 pictures: $(record album200_show_what) | $(record album200_show_ms) ms |"

@@ -31,6 +31,30 @@ for id in Fotolume MacFotolume; do
 done
 echo "$contents" | grep -v -E '^/usr/(bin|share|lib/udev)(/|$)|^/$|^/usr/?$|^/usr/lib/?$' | grep . &&
   fail "the package puts files outside /usr/bin, /usr/share and /usr/lib/udev"
+# The postinst applies the udev rules to a frame plugged in before the install: it reloads the rules
+# and announces the CD-ROM drives present again, which loads the sg module for a frame (so that its
+# /dev/sgN appears) and grants the seat user access. Run here against a stand-in udevadm that logs.
+dpkg-deb -e "$deb" "$out/control"
+post="$out/control/postinst"
+[ -x "$post" ] || fail "the package has no executable postinst"
+sh -n "$post" || fail "postinst does not parse"
+mkdir "$out/fakebin"
+cat >"$out/fakebin/udevadm" <<FAKE
+#!/bin/sh
+echo "\$*" >>"$out/udevadm.log"
+[ "\$1 \$2" != "control --ping" ] || exit "\${PING_STATUS:-0}"
+FAKE
+chmod +x "$out/fakebin/udevadm"
+PATH="$out/fakebin:$PATH" sh "$post" configure || fail "postinst configure failed"
+for call in "control --reload-rules" "trigger --action=add --subsystem-match=scsi --attr-match=type=5" \
+            "trigger --action=change --subsystem-match=scsi_generic"; do
+  grep -x -- "$call" "$out/udevadm.log" >/dev/null || fail "postinst does not run 'udevadm $call'"
+done
+# Without a running udev (a container, a chroot) it does nothing and the install goes on.
+rm "$out/udevadm.log"
+PING_STATUS=1 PATH="$out/fakebin:$PATH" sh "$post" configure || fail "postinst fails without udev"
+[ "$(cat "$out/udevadm.log")" = "control --ping" ] || fail "postinst triggers without a running udev"
+
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "$depends" | grep libc6 >/dev/null || fail "the package names no libc dependency: '$depends'"
 if echo "$contents" | grep -x /usr/bin/Fotolume >/dev/null; then

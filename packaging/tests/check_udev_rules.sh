@@ -38,6 +38,12 @@ joined "$tag" | grep 'ATTRS{vendor}' | grep 'ATTRS{type}=="5"' >/dev/null || fai
 joined "$access" | grep 'ENV{ID_FOTOLUME_FRAME}!="1", GOTO' >/dev/null || fail "uaccess rules do not test the mark"
 joined "$access" | grep 'SUBSYSTEM=="scsi_generic", TAG+="uaccess"' >/dev/null || fail "the sg node is not tagged uaccess"
 joined "$access" | grep 'RUN{builtin}+="kmod load sg"' >/dev/null || fail "the sg module is not loaded"
+# Without sg there is no scsi_generic device and so no event of one: the module must be loaded on the
+# event of the drive's own SCSI device, which the frame mark covers too.
+joined "$access" | grep 'RUN{builtin}+="kmod load sg"' | grep 'SUBSYSTEM=="scsi",' |
+  grep 'ENV{DEVTYPE}=="scsi_device"' >/dev/null || fail "sg is loaded on another event than the frame's SCSI device"
+joined "$tag" | grep 'SUBSYSTEM=="scsi",.*SUBSYSTEMS=="usb".*ENV{ID_FOTOLUME_FRAME}="1"' >/dev/null ||
+  fail "the frame's SCSI device is not marked, so the sg module is never loaded for it"
 # Every label jumped to exists.
 for f in "$tag" "$access"; do
   for l in $(grep -o -E 'GOTO="[^"]+"' "$f" | sed -E 's/GOTO="(.*)"/\1/' | sort -u); do

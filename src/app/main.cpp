@@ -5,6 +5,7 @@
 
 #include "config/folders.h"
 #include "device/backend_select.h"
+#include "device/traced_backend.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -96,6 +97,12 @@ int main(int argc, char** argv)
         !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+    std::string traceError;
+    if (!fotolume::device::StartCommandTrace(argc, argv, "Fotolume", "FOTOLUME_TRACE", traceError)) {
+        std::fprintf(stderr, "Fotolume: %s\n", traceError.c_str());
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fotolume"));
     // The program ends when the controller says so: a synchronize told to
@@ -117,7 +124,13 @@ int main(int argc, char** argv)
     const QCommandLineOption screenSize(QStringLiteral("screen-size"),
                                         QStringLiteral("Lay the window out for a screen of <width>x<height> pixels."),
                                         QStringLiteral("size"));
+    // Taken out of the arguments above; named here for --help.
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Append every command sent to the frame to <file>, one JSON line "
+                                                  "each; default $FOTOLUME_TRACE."),
+                                   QStringLiteral("file"));
     parser.addOption(frames);
+    parser.addOption(trace);
     parser.addOption(screenshot);
     parser.addOption(screenSize);
     parser.process(app);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "device/traced_backend.h"
 
 namespace fotolume::cli {
 
@@ -14,16 +15,17 @@ namespace {
 
 void PrintHelp(FILE* out) {
     std::fprintf(out,
-                 "Usage: fotolume-cli [--frames DIR] [--vendor TEXT] [--json] [--verbose] [--discard-recovery]\n"
-                 "                    COMMAND [ARGS...]\n\n"
+                 "Usage: fotolume-cli [--frames DIR] [--vendor TEXT] [--json] [--verbose] [--trace FILE]\n"
+                 "                    [--discard-recovery] COMMAND [ARGS...]\n\n"
                  "Commands:\n");
     for (const Command& c : AllCommands()) {
         std::fprintf(out, "  %-10s %s\n      %s\n", c.name, c.usage, c.summary);
     }
     std::fprintf(out,
                  "\nWithout --frames, FOTOLUME_FRAMES names the frames folder; without either the system's\n"
-                 "drives are scanned.\nWhile a frame's last write waits to be recovered, add, delete and colors "
-                 "refuse;\n--discard-recovery gives up that write's album and goes on.\n"
+                 "drives are scanned. --trace FILE appends every command sent to a drive to FILE, one JSON\n"
+                 "line each.\nWhile a frame's last write waits to be recovered, add, delete and colors refuse;\n"
+                 "--discard-recovery gives up that write's album and goes on.\n"
                  "Exit codes: 0 done, 1 usage error, 2 no frame found, 3 a command failed or the frame went away,\n"
                  "4 input refused, 128 + N stopped by signal N (the frame then holds a whole album).\n");
 }
@@ -33,6 +35,11 @@ void PrintHelp(FILE* out) {
 
 int main(int argc, char** argv) {
     using namespace fotolume::cli;
+    std::string traceError;
+    if (!fotolume::device::StartCommandTrace(argc, argv, "fotolume-cli", nullptr, traceError)) {
+        PrintError(traceError);
+        return kExitUsage;
+    }
     GlobalOptions options;
     if (const char* env = std::getenv("FOTOLUME_FRAMES")) options.frames = env;
     int i = 1;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "compact_globals.h"
+#include "device/traced_backend.h"
 #include "mac_prompt.h"
 #include "mac_window.h"
 #include "screenshot.h"
@@ -46,15 +47,23 @@ bool ParseArguments(const QStringList& arguments, std::string& framesFolder, Scr
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string traceError;
+    if (!fotolume::device::StartCommandTrace(argc, argv, "MacFotolume", "FOTOLUME_TRACE", traceError)) {
+        std::fprintf(stderr, "MacFotolume: %s\n", traceError.c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MacFotolume"));
     using namespace fotolume::compact;
 
     if (QApplication::arguments().contains(QStringLiteral("--help"))) {
-        std::printf("Usage: MacFotolume [--frames DIR] [--screenshot PNG [--picture FILE [--adds N] [--download]]]\n"
+        std::printf("Usage: MacFotolume [--frames DIR] [--trace FILE]\n"
+                    "                   [--screenshot PNG [--picture FILE [--adds N] [--download]]]\n"
                     "The compact window of Fotolume for USB photo frames.\n"
                     "  --frames DIR      simulated frames: every DIR/*.sock is one frame (else FOTOLUME_FRAMES,\n"
                     "                    else the system's drives)\n"
+                    "  --trace FILE      append every command sent to the frame to FILE, one JSON line each\n"
+                    "                    (else FOTOLUME_TRACE)\n"
                     "  --screenshot PNG  save a picture of the window once the frame is read, then leave\n");
         return 0;
     }

@@ -4,6 +4,7 @@
 
 #include "device/frames_backend.h"
 #include "device/sg_backend.h"
+#include "device/traced_backend.h"
 
 namespace fotolume::device {
 
@@ -13,8 +14,8 @@ std::unique_ptr<IDriveBackend> ChooseDriveBackend(const std::string& folder, std
         if (const char* env = std::getenv("FOTOLUME_FRAMES")) chosen = env;
     }
     if (usedFolder) *usedFolder = chosen;
-    if (!chosen.empty()) return std::make_unique<CFramesBackend>(chosen);
-    return std::make_unique<CSgBackend>();
+    if (!chosen.empty()) return TraceIfAsked(std::make_unique<CFramesBackend>(chosen));
+    return TraceIfAsked(std::make_unique<CSgBackend>());
 }
 
 }  // namespace fotolume::device

@@ -1,5 +1,5 @@
 // Which drives a program looks at: a frames folder when one is named (argument, else FOTOLUME_FRAMES),
-// else the system's SCSI generic devices.
+// else the system's SCSI generic devices; traced when the process has a command trace.
 #pragma once
 
 #include <memory>

@@ -91,20 +91,26 @@ bool CProcessFlash::GetFlashStatus(bool& ready) {
 }
 
 int CProcessFlash::WaitFlashReady() {
-    // A removed frame fails every status command and would keep this loop busy until presence had
-    // cleared the connected flag; the open drive is retested after each failure instead, and a flash
-    // that stays busy beyond the limit counts as failed.
+    // The status is asked first, so an idle flash costs one poll and no pause; the full variant pauses
+    // only while the frame reports busy. A removed frame fails every status command and would keep this
+    // loop going until presence had cleared the connected flag; the open drive is retested after each
+    // failure instead, and a flash that stays busy beyond the limit counts as failed.
     const auto deadline = std::chrono::steady_clock::now() + m_busyLimit;
     for (;;) {
-        if (Compact()) std::this_thread::yield();
-        else std::this_thread::sleep_for(m_pollInterval);
         bool ready = false;
         bool answered = GetFlashStatus(ready);
         if (answered && ready) return kFlashOk;
         if (!m_link.GetUSBDeviceStatus()) return kFlashFailed;
         if (!answered && !m_link.RetestDevice()) return kFlashFailed;
         if (std::chrono::steady_clock::now() > deadline) return kFlashFailed;
+        PauseWhileBusy();
     }
+}
+
+void CProcessFlash::PauseWhileBusy() {
+    if (Compact()) std::this_thread::yield();
+    else if (m_pause) m_pause(m_pollInterval);
+    else std::this_thread::sleep_for(m_pollInterval);
 }
 
 bool CProcessFlash::GetVerifyValue(uint8_t& high, uint8_t& low, uint32_t address, uint32_t length) {

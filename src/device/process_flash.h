@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "device/clock.h"
@@ -51,13 +52,17 @@ public:
     int LastSendResult() const { return m_lastSend; }
     // Bounds of WaitFlashReady.
     void SetWaitLimit(std::chrono::milliseconds busyLimit) { m_busyLimit = busyLimit; }
-    // Pause before each status poll of the full variant (10 ms); tests of simulated frames shorten it.
+    // Pause between status polls while the frame reports busy (full variant, 10 ms); tests of simulated
+    // frames shorten it.
     void SetPollInterval(std::chrono::milliseconds interval) { m_pollInterval = interval; }
+    // Takes the place of sleeping for that pause (tests count the pauses); empty: sleep.
+    void SetPauseFunction(std::function<void(std::chrono::milliseconds)> pause) { m_pause = std::move(pause); }
 
 private:
     int Send(const Cdb& cdb, uint8_t* buffer, uint32_t length, int direction);
     void PrepareWrite();  // write enable, status register 0, write enable
     bool Flash_WR_Page(const uint8_t* buffer, uint32_t length, uint32_t address);
+    void PauseWhileBusy();
     bool Compact() const { return m_variant == Variant::Compact; }
 
     CCommUSB& m_link;
@@ -72,6 +77,7 @@ private:
     int m_lastSend = kSendDone;
     std::chrono::milliseconds m_busyLimit{30'000};
     std::chrono::milliseconds m_pollInterval{10};
+    std::function<void(std::chrono::milliseconds)> m_pause;
 };
 
 // Reads the version text out of the frame's 64-byte answer; false when the frame has none.

@@ -29,6 +29,8 @@ public:
         if (!m_owner.Present(m_index)) return r;  // unplugged: the pass-through itself fails
         Drive& drive = m_owner.m_drives[m_index];
         r.status = drive.emulator->Execute(block, direction, data, length, r.transferred);
+        // Data to the frame counts as moved once the frame took the command, as on a socket drive.
+        if (direction == device::kDirToFrame && r.status == 0) r.transferred = length;
         r.completed = true;
         if (drive.emulator->Vanished() && !drive.vanishReported) {
             drive.vanishReported = true;  // the system notices the frame leaving the bus

@@ -1,12 +1,15 @@
 #include "sim/flash_emulator.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "device/bytes.h"
 #include "device/checksum.h"
@@ -116,6 +119,8 @@ uint8_t CFlashEmulator::Execute(const uint8_t cdb[16], int direction, uint8_t* d
     if (cdb[0] == 0x00) return kGood;  // TEST UNIT READY
     if (!IsVendorGroup(cdb[0])) return kCheckCondition;
 
+    const auto received = std::chrono::steady_clock::now();
+    const double modelledBefore = m_stats.modelledSeconds;
     const uint64_t index = ++m_commandCount;
     ++m_stats.commands;
     Model(0.001);
@@ -126,7 +131,19 @@ uint8_t CFlashEmulator::Execute(const uint8_t cdb[16], int direction, uint8_t* d
     m_stats.bytesOut += transferred;
     Model(static_cast<double>(direction == dev::kDirToFrame ? length : transferred) / 1e6);
     if (m_faults.vanishAfter != 0 && index >= m_faults.vanishAfter) m_vanished = true;
+    if (m_realTime) TakeModelledTime(received, m_stats.modelledSeconds - modelledBefore);
     return status;
+}
+
+void CFlashEmulator::TakeModelledTime(std::chrono::steady_clock::time_point received, double seconds) {
+    // The usual 50 us timer slack would add up over hundreds of millisecond-long commands.
+    thread_local bool slackSet = false;
+    if (!slackSet) {
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+        slackSet = true;
+    }
+    std::this_thread::sleep_until(received + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                 std::chrono::duration<double>(seconds)));
 }
 
 uint8_t CFlashEmulator::ExecuteVendor(const uint8_t cdb[16], int direction, uint8_t* data, uint32_t length,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -66,6 +67,12 @@ public:
     // Models the time of a typical frame: 64 KB erase 150 ms, 4 KB erase 45 ms, program 0.7 ms per
     // 256 bytes, 1 ms per command, 1 MB/s on the bus.
     void SetDeviceModel(bool on) { m_deviceModel = on; }
+    // Each command also takes that time before it is answered, as a real frame's would (the device
+    // model turns on with it).
+    void SetRealTime(bool on) {
+        m_realTime = on;
+        if (on) m_deviceModel = true;
+    }
 
     uint8_t StatusRegister() const { return m_status; }
     // The last clock command's bytes (all zero before one came).
@@ -79,6 +86,7 @@ private:
     void WriteThrough(uint32_t address, uint32_t length);
     template <class Visit>
     void ForWrapped(uint32_t address, uint32_t length, Visit visit) const;
+    static void TakeModelledTime(std::chrono::steady_clock::time_point received, double seconds);
     void Model(double seconds) {
         if (m_deviceModel) m_stats.modelledSeconds += seconds;
     }
@@ -93,6 +101,7 @@ private:
     bool m_lastWasStatus = false;
     bool m_vanished = false;
     bool m_deviceModel = false;
+    bool m_realTime = false;
     Stats m_stats;
     std::array<uint8_t, 16> m_lastClock{};
 };

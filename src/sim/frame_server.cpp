@@ -44,7 +44,11 @@ bool SomeoneServes(const std::string& path) {
 }  // namespace
 
 CFrameServer::CFrameServer(CFlashEmulator& emulator, std::string socketPath)
-    : m_emulator(emulator), m_path(std::move(socketPath)) {}
+    : m_emulator(emulator), m_path(std::move(socketPath)) {
+    // The served drive is named as a frames folder names it: by the socket's file name.
+    const size_t slash = m_path.rfind('/');
+    m_name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+}
 
 CFrameServer::~CFrameServer() {
     RemoveSocket();
@@ -96,14 +100,36 @@ bool CFrameServer::ServeRequest(int fd) {
     uint8_t header[dev::kWireRequestSize];
     if (!dev::ReadAll(fd, header, sizeof header, kRequestTimeoutMs)) return false;
     dev::WireRequest q;
-    if (!dev::DecodeRequest(header, q)) return false;
+    std::string why;
+    if (!dev::DecodeRequest(header, q, &why)) {
+        if (m_trace) m_trace->Note(m_name, R"(,"refused":)" + dev::TraceJsonString(why));
+        return false;
+    }
     std::vector<uint8_t> data(q.dataLength);
     if (q.direction == 1 && q.dataLength > 0 && !dev::ReadAll(fd, data.data(), data.size(), kRequestTimeoutMs))
         return false;
+    // The trace shows the command as the frame received and answered it.
+    dev::TracedCommand traced;
+    dev::CCommandTrace::Slot slot;
+    if (m_trace) {
+        traced.drive = m_name;
+        traced.cdb = q.cdb.data();
+        traced.cdbLength = q.cdbLength;
+        traced.direction = q.direction;
+        traced.requested = q.dataLength;
+        traced.data = data.data();
+        slot = m_trace->Begin(traced);
+    }
     uint32_t transferred = 0;
     dev::WireResponse a;
     a.status = m_emulator.Execute(q.cdb.data(), q.direction, data.data(), q.dataLength, transferred);
     a.count = q.direction == 2 ? std::min(transferred, q.dataLength) : 0;
+    if (m_trace) {
+        traced.outcome.completed = true;
+        traced.outcome.status = a.status;
+        traced.outcome.transferred = q.direction == 1 && a.status == 0 ? q.dataLength : a.count;
+        m_trace->End(slot, traced);
+    }
     auto answer = dev::EncodeResponse(a);
     return dev::WriteAll(fd, answer.data(), answer.size()) && (a.count == 0 || dev::WriteAll(fd, data.data(), a.count));
 }

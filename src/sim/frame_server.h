@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 
+#include "device/command_trace.h"
 #include "sim/flash_emulator.h"
 
 namespace fotolume::sim {
@@ -25,6 +27,9 @@ public:
     // removes the socket (the frame is gone). Returns true when the frame vanished.
     bool Serve(int stopFd);
 
+    // Every request served goes into trace (nullptr: none).
+    void SetTrace(std::shared_ptr<device::CCommandTrace> trace) { m_trace = std::move(trace); }
+
     size_t Connections() const { return m_connections; }         // accepted so far
     size_t OpenConnections() const { return m_openConnections; }  // open now
 
@@ -34,6 +39,8 @@ private:
 
     CFlashEmulator& m_emulator;
     std::string m_path;
+    std::string m_name;  // the socket's file name
+    std::shared_ptr<device::CCommandTrace> m_trace;
     int m_listenFd = -1;
     ino_t m_inode = 0;
     std::atomic<size_t> m_connections{0};

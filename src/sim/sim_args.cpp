@@ -99,9 +99,11 @@ std::string ParseCreateArgs(const std::vector<std::string>& args, CreateArgs& ou
 
 std::string ParseServeArgs(const std::vector<std::string>& args, ServeArgs& out) {
     out = {};
-    std::string error = Walk(args, {}, out.image, [&out](const std::string& o, const std::string& v) -> std::string {
+    std::string error = Walk(args, {"--real-time"}, out.image,
+                             [&out](const std::string& o, const std::string& v) -> std::string {
         uint64_t n = 0;
-        if (o == "--socket") out.socket = v;
+        if (o == "--real-time") out.realTime = true;
+        else if (o == "--socket") out.socket = v;
         else if (o == "--vendor") out.options.vendor = v;
         else if (o == "--product") out.options.product = v;
         else if (o == "--firmware-version") out.options.firmwareVersion = v;

@@ -28,6 +28,7 @@ struct ServeArgs {
     std::string socket;
     CFlashEmulator::Options options;
     FlashFaults faults;
+    bool realTime = false;  // each command takes the time a typical frame's would
 };
 
 // Fills out from scratch. Empty text when the arguments (those after the subcommand) are good, else

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/traced_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
 #include "sim/frame_server.h"
@@ -32,9 +33,13 @@ const char kUsage[] =
     "  fotolume-sim serve IMAGE --socket PATH [--vendor zentaris] [--product TEXT]\n"
     "                     [--firmware-version TEXT] [--fail-command N] [--fail-from N]\n"
     "                     [--corrupt-read N] [--bad-checksum N] [--vanish-after N] [--busy-polls N]\n"
+    "                     [--real-time]\n"
+    "                     [--trace FILE]\n"
     "A served frame appears as PATH (name it DIR/NAME.sock for a frames folder) and is gone when the\n"
     "server stops (SIGINT, SIGTERM). Fault counts are 1-based vendor command numbers.\n"
-    "--demo N fills the new frame's album with N numbered test cards.\n";
+    "--demo N fills the new frame's album with N numbered test cards. --real-time answers each command\n"
+    "after the time a typical frame takes for it (64 KB erase 150 ms, 1 ms per command, 1 MB/s).\n"
+    "--trace FILE appends every command the frame receives, with its answer, to FILE (one JSON line each).\n";
 
 int Fail(const std::string& text, int code) {
     std::fprintf(stderr, "fotolume-sim: %s\n", text.c_str());
@@ -81,6 +86,7 @@ int Serve(const std::vector<std::string>& args) {
     auto emulator = CFlashEmulator::OpenImage(a.image, a.options, error);
     if (!emulator) return Fail(error, kExitFailed);
     emulator->SetFaults(a.faults);
+    emulator->SetRealTime(a.realTime);
 
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -92,6 +98,7 @@ int Serve(const std::vector<std::string>& args) {
     if (stopFd < 0) return Fail(std::string("cannot watch signals: ") + std::strerror(errno), kExitFailed);
 
     CFrameServer server(*emulator, a.socket);
+    server.SetTrace(fotolume::device::ProcessTrace());
     if (!server.Listen(error)) return Fail(error, kExitFailed);
     bool vanished = server.Serve(stopFd);
     ::close(stopFd);
@@ -103,6 +110,9 @@ int Serve(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string traceError;
+    if (!fotolume::device::StartCommandTrace(argc, argv, "fotolume-sim", nullptr, traceError))
+        return Fail(traceError, kExitUsage);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "program_runner.h"
 
@@ -12,6 +13,26 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The raw JSON value of a member of a trace line ("" when absent).
+std::string Field(const std::string& line, const std::string& key) {
+    std::smatch m;
+    if (!std::regex_search(line, m, std::regex("\"" + key + "\":(\"[^\"]*\"|[^,}]*)"))) return {};
+    return m[1];
+}
+
+// The command lines of a trace, without those of the standard INQUIRY (cdb 12...).
+std::vector<std::string> TracedCommands(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> commands;
+    for (std::string line; std::getline(in, line);) {
+        const std::string cdb = Field(line, "cdb");
+        if (!cdb.empty() && cdb.rfind("\"12", 0) != 0) commands.push_back(line);
+    }
+    return commands;
+}
+
+std::string Program(const char* name) { return std::string(FOTOLUME_BIN_DIR) + "/" + name; }
 
 class DeviceCommands : public ::testing::Test {
 protected:
@@ -134,6 +155,80 @@ TEST_F(DeviceCommands, UsageErrorsExitOne) {
     EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", dir.Path() + "/x.img", "--panel", "0x0"}).exitCode, 1);
     EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", dir.Path() + "/missing.img", "--socket", frames + "/m.sock"}).exitCode, 3);
     EXPECT_EQ(Cli({"--frames", dir.Path() + "/nowhere", "probe"}).exitCode, 2);
+}
+
+TEST_F(DeviceCommands, TraceOfACommandMatchesWhatTheServedFrameReceivedCommandByCommand) {
+    const std::string served = dir.Path() + "/served.jsonl", sent = dir.Path() + "/sent.jsonl";
+    ServedFrame frame(image, frames + "/one.sock", {"--trace", served});
+    ASSERT_TRUE(frame.Ready());
+    RunResult r = Cli({"--trace", sent, "info"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Cli({"list", "--trace=" + sent});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    const std::vector<std::string> client = TracedCommands(sent), server = TracedCommands(served);
+    ASSERT_GT(client.size(), 10u);
+    ASSERT_EQ(client.size(), server.size());
+    for (size_t i = 0; i < client.size(); ++i) {
+        for (const char* key : {"drive", "cdb", "dir", "requested", "returned", "status", "data", "data_length",
+                                "data_sum", "pending"})
+            EXPECT_EQ(Field(client[i], key), Field(server[i], key)) << key << " of command " << i << "\n"
+                                                                      << client[i] << "\n" << server[i];
+    }
+    std::ifstream in(sent);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t runs = 0;
+    for (size_t at = 0; (at = all.find("\"program\":\"fotolume-cli\"", at)) != std::string::npos; ++at) ++runs;
+    EXPECT_EQ(runs, 2u) << "the second run appends";
+}
+
+TEST_F(DeviceCommands, ATraceThatCannotBeWrittenIsOneLineAtStartInEveryProgram) {
+    const std::string bad = dir.Path() + "/missing/trace.jsonl";
+    const std::string line = ": cannot write the command trace " + bad + ": No such file or directory\n";
+    struct Case {
+        std::string program;
+        std::vector<std::string> args, env;
+    };
+    const Case cases[] = {
+        {FOTOLUME_CLI_PATH, {"--frames", frames, "--trace", bad, "probe"}, {}},
+        {FOTOLUME_SIM_PATH, {"serve", image, "--socket", frames + "/t.sock", "--trace", bad}, {}},
+        {Program("Fotolume"), {"--frames", frames}, {"FOTOLUME_TRACE=" + bad}},
+        {Program("MacFotolume"), {"--frames", frames, "--trace", bad}, {}},
+    };
+    for (const Case& c : cases) {
+        if (!fs::exists(c.program)) continue;  // a build without the windows
+        RunResult r = RunProgram(c.program, c.args, c.env);
+        EXPECT_EQ(r.exitCode, 1) << c.program;
+        EXPECT_EQ(r.err, fs::path(c.program).filename().string() + line);
+        EXPECT_FALSE(fs::exists(frames + "/t.sock")) << "nothing is served untraced";
+    }
+}
+
+TEST_F(DeviceCommands, TheWindowsTraceTheCommandsOfReadingTheFrame) {
+    ServedFrame frame(image, frames + "/one.sock");
+    ASSERT_TRUE(frame.Ready());
+    const std::string run = dir.Path() + "/run";
+    fs::create_directories(run);
+    fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
+    const std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + run,
+                                       "XDG_CACHE_HOME=" + dir.Path() + "/cache"};
+    for (const char* name : {"Fotolume", "MacFotolume"}) {
+        if (!fs::exists(Program(name))) continue;
+        SCOPED_TRACE(name);
+        const std::string trace = dir.Path() + "/" + name + ".jsonl";
+        std::vector<std::string> args{"--frames", frames, "--screenshot", dir.Path() + "/" + name + ".png"};
+        std::vector<std::string> runEnv = env;
+        // Fotolume takes the trace from the environment, MacFotolume from the option.
+        if (std::string(name) == "Fotolume") runEnv.push_back("FOTOLUME_TRACE=" + trace);
+        else args.insert(args.end(), {"--trace", trace});
+        RunResult r = RunProgram(Program(name), args, runEnv);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const std::vector<std::string> commands = TracedCommands(trace);
+        const bool readFlash = std::any_of(commands.begin(), commands.end(), [](const std::string& l) {
+            return Field(l, "cdb").rfind("\"cd", 0) == 0 && Field(l, "dir") == "\"in\"" && Field(l, "status") == "0";
+        });
+        EXPECT_TRUE(readFlash) << commands.size() << " commands traced";
+    }
 }
 
 TEST_F(DeviceCommands, CreatedImageHoldsTheHeader) {

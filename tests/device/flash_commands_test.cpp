@@ -178,11 +178,39 @@ TEST(FlashCommands, FailedCommandsGiveTheirResults) {
     EXPECT_EQ(low, 0);
 }
 
-TEST(FlashCommands, WaitFlashReadyPollsUntilReadyAndEndsWhenTheFrameIsGone) {
+TEST(FlashCommands, WaitFlashReadyPausesOnlyWhileTheFrameReportsBusy) {
+    struct Case {
+        Variant variant;
+        uint32_t busyPolls;
+        uint64_t failCommand;  // a status poll that fails counts as busy
+    };
+    const Case cases[] = {{Variant::Full, 0, 0}, {Variant::Full, 1, 0}, {Variant::Full, 3, 0},
+                          {Variant::Full, 0, 1}, {Variant::Full, 2, 2}, {Variant::Compact, 3, 0}};
+    for (const Case& c : cases) {
+        EmulatedFrame frame(c.variant);
+        std::vector<std::chrono::milliseconds> pauses;
+        frame.flash->SetPauseFunction([&pauses](std::chrono::milliseconds d) { pauses.push_back(d); });
+        frame.emulator.SetFaults({.failCommand = c.failCommand, .busyPolls = c.busyPolls});
+        EXPECT_EQ(frame.flash->WaitFlashReady(), kFlashOk);
+        const size_t notReady = c.busyPolls + (c.failCommand ? 1 : 0);
+        EXPECT_EQ(frame.Sent().size(), notReady + 1) << "polls until ready, busy " << c.busyPolls;
+        const size_t fullPauses = c.variant == Variant::Full ? notReady : 0;  // the compact one only yields
+        EXPECT_EQ(pauses, std::vector<std::chrono::milliseconds>(fullPauses, std::chrono::milliseconds(10)))
+            << "busy " << c.busyPolls << ", failed poll " << c.failCommand;
+    }
+
+    // Reading from an idle flash: every read ends with one poll and no pause.
     EmulatedFrame frame;
-    frame.emulator.SetFaults({.busyPolls = 3});
-    EXPECT_EQ(frame.flash->WaitFlashReady(), kFlashOk);
-    EXPECT_EQ(frame.Sent().size(), 4u);
+    size_t pauses = 0;
+    frame.flash->SetPauseFunction([&pauses](std::chrono::milliseconds) { ++pauses; });
+    std::vector<uint8_t> buffer(4096);
+    for (uint32_t i = 0; i < 20; ++i) ASSERT_EQ(frame.flash->ReadFromFlash(buffer.data(), 4096, i * 4096), kFlashOk);
+    EXPECT_EQ(pauses, 0u);
+    EXPECT_EQ(frame.Sent().size(), 40u) << "one read and one status poll each";
+}
+
+TEST(FlashCommands, WaitFlashReadyEndsWhenTheFlashStaysBusyOrTheFrameIsGone) {
+    EmulatedFrame frame;
 
     // A flash that never becomes ready ends after the limit.
     frame.emulator.SetFaults({.busyPolls = 1'000'000});

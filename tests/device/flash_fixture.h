@@ -4,18 +4,24 @@
 #include <memory>
 
 #include "device/comm_usb.h"
+#include "device/command_trace.h"
 #include "device/process_flash.h"
+#include "device/traced_backend.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 
 namespace fotolume::device::testing {
 
 struct EmulatedFrame {
-    explicit EmulatedFrame(Variant variant = Variant::Full, sim::CFlashEmulator::Options options = {})
+    // trace: every command the link sends goes into it as well.
+    explicit EmulatedFrame(Variant variant = Variant::Full, sim::CFlashEmulator::Options options = {},
+                           std::shared_ptr<CCommandTrace> trace = nullptr)
         : emulator(options) {
         auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});
         backend = owned.get();
-        link = std::make_unique<CCommUSB>(std::move(owned), variant);
+        std::unique_ptr<IDriveBackend> drives = std::move(owned);
+        if (trace) drives = std::make_unique<CTracedBackend>(std::move(drives), std::move(trace));
+        link = std::make_unique<CCommUSB>(std::move(drives), variant);
         link->SetSettleDelay(std::chrono::milliseconds(0));
         link->IniUSBDevice();
         flash = std::make_unique<CProcessFlash>(*link, variant);

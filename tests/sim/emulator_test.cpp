@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -228,6 +229,17 @@ TEST_F(Emulator, DeviceModelCountsTime) {
     // 6 commands, one 64 KB erase, 16 program pages, 4096 bytes on the bus.
     EXPECT_NEAR(emu.GetStats().modelledSeconds, 0.006 + 0.150 + 16 * 0.0007 + 0.004096, 1e-9);
     EXPECT_EQ(emu.GetStats().bytesIn, 4096u);
+
+    // In real time each command is answered no sooner than its modelled time has passed.
+    emu.SetRealTime(true);
+    Run(dev::WriteEnableCdb());
+    const auto start = std::chrono::steady_clock::now();
+    const double before = emu.GetStats().modelledSeconds;
+    Run(dev::EraseCdb(dev::kOpErase64K, 0x10000));
+    Read(0, 4096);
+    const double modelled = emu.GetStats().modelledSeconds - before;
+    EXPECT_NEAR(modelled, 0.002 + 0.150 + 0.004096, 1e-9);
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), modelled);
 }
 
 TEST(EmulatorImage, ChangesAreWrittenThroughToTheFile) {

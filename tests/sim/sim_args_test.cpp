@@ -63,6 +63,10 @@ TEST(SimArgs, CreateAndServeOptions) {
     EXPECT_EQ(s.faults.badChecksum, 7u);
     EXPECT_EQ(s.faults.vanishAfter, 8u);
     EXPECT_EQ(s.faults.busyPolls, 9u);
+    EXPECT_FALSE(s.realTime);
+    ASSERT_EQ(ParseServeArgs({"f.img", "--real-time", "--socket", "x.sock"}, s), "");
+    EXPECT_TRUE(s.realTime) << "a flag, so the socket is not taken for its value";
+    EXPECT_EQ(s.socket, "x.sock");
     ServeArgs noSocket;
     EXPECT_NE(ParseServeArgs({"f.img"}, noSocket), "");
     EXPECT_NE(ParseServeArgs({"f.img", "--socket"}, noSocket), "");
