@@ -54,6 +54,7 @@ void CAlbumStore::StopDataWrite(uint32_t frontier) {
 }
 
 bool CAlbumStore::CommitAlbum() {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     if (!m_listLoaded) return false;
     // Checked before anything is erased: the list block must lie above the frame's own region.

@@ -10,6 +10,7 @@
 namespace fotolume::album {
 
 void CAlbumStore::ReadPictureList() {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Shared);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     ResetAlbum();
     m_dataImage.assign(m_info.capacity, 0);
@@ -181,6 +182,7 @@ void CAlbumStore::GetColors(uint16_t& font, uint16_t& background) const {
 }
 
 void CAlbumStore::SetColors(uint16_t font, uint16_t background) {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     RequireWritableLayout();
     if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <exception>
+#include <string>
+#include <utility>
 
 namespace fotolume::album {
 
@@ -15,9 +17,11 @@ inline constexpr int ErrLayout = 5;
 // The frame's last write was interrupted and its album can still be restored: an edit now would write
 // over what the restore needs.
 inline constexpr int ErrRecoveryPending = 6;
+// Another program holds the frame (it is writing, or reading while this one would write).
+inline constexpr int ErrFrameBusy = 7;
 
 // "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable",
-// "an interrupted write waits to be recovered".
+// "an interrupted write waits to be recovered", "the frame is in use by another program".
 const char* AlbumErrorName(int code);
 
 class CAlbumError : public std::exception {
@@ -28,6 +32,16 @@ public:
 
 private:
     int m_code;
+};
+
+// ErrFrameBusy, with the one line that names the program holding the frame.
+class CFrameBusyError : public CAlbumError {
+public:
+    explicit CFrameBusyError(std::string text) : CAlbumError(ErrFrameBusy), m_text(std::move(text)) {}
+    const std::string& Text() const { return m_text; }
+
+private:
+    std::string m_text;
 };
 
 }  // namespace fotolume::album

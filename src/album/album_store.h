@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "album/flash_layout.h"
 #include "album/picture_list.h"
 #include "album/recovery.h"
+#include "device/frame_claim.h"
 
 namespace fotolume::device {
 class CCommUSB;
@@ -41,6 +43,15 @@ public:
     bool GetUSBDeviceStatus() const;
     device::CCommUSB& Link();
     device::CProcessFlash& Flash();
+
+    // --- One writer per frame ---------------------------------------------------------------------------
+    // Claims the frame for this process: shared while the album is read, exclusive while it is written.
+    // CommitAlbum, SetColors and ApplyRecovery take the exclusive claim themselves and ReadPictureList a
+    // shared one; a caller that reads the album and then edits it holds a claim over the whole run, so
+    // that no other program writes in between. Throws CFrameBusyError when another program keeps the
+    // frame longer than the claim wait (device::kClaimWait unless set).
+    device::CFrameClaim ClaimFrame(device::ClaimMode mode);
+    void SetClaimWait(std::chrono::milliseconds wait) { m_claimWait = wait; }
 
     // --- Header ----------------------------------------------------------------------------------------
     // Reads the header (and the layout record it points to). Throws CAlbumError; on failure the values
@@ -159,6 +170,7 @@ private:
     void Warn(std::string text);
 
     ProgressCallback m_progress;
+    std::chrono::milliseconds m_claimWait = device::kClaimWait;
     DeviceInfo m_info;
     uint32_t m_committedLength = 0;
     uint32_t m_usedLength = 0;
