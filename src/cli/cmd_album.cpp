@@ -125,7 +125,7 @@ int RunDelete(const GlobalOptions& options, const std::vector<std::string>& args
         positions.insert(std::stoi(a));
     }
     OpenAlbum album;
-    if (int r = album.Open(options); r != kExitOk) return r;
+    if (int r = album.Open(options, device::ClaimMode::Exclusive); r != kExitOk) return r;
     const int count = album.store->GetPictureCount();
     if (*positions.rbegin() > count) {
         PrintError("no picture " + std::to_string(*positions.rbegin()) + " (the album holds " + std::to_string(count) +
@@ -154,9 +154,11 @@ int RunColors(const GlobalOptions& options, const std::vector<std::string>& args
         (isFont ? setFont : setBackground) = true;
     }
     OpenAlbum album;
-    if (int r = album.Open(options); r != kExitOk) return r;
+    const bool setting = setFont || setBackground;
+    if (int r = album.Open(options, setting ? device::ClaimMode::Exclusive : device::ClaimMode::Shared); r != kExitOk)
+        return r;
     CAlbumStore& s = *album.store;
-    if (setFont || setBackground) {
+    if (setting) {
         uint16_t oldFont = 0, oldBackground = 0;
         s.GetColors(oldFont, oldBackground);
         if (!setFont) font = oldFont;

@@ -149,7 +149,7 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
     }
 
     OpenAlbum album;
-    if (int r = album.Open(options); r != kExitOk) return r;
+    if (int r = album.Open(options, device::ClaimMode::Exclusive); r != kExitOk) return r;
     album::CAlbumStore& store = *album.store;
     if (!store.IsLayoutWritable()) {
         PrintError("this frame's layout cannot be written; nothing added");

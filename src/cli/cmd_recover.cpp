@@ -8,6 +8,7 @@
 
 #include "album/album_store.h"
 #include "album_recovery.h"
+#include "album_session.h"
 #include "commands.h"
 #include "frame_open.h"
 
@@ -65,6 +66,9 @@ int RunRecover(const GlobalOptions& options, const std::vector<std::string>& arg
     if (!store->GetUSBDeviceStatus()) {
         if (int r = OpenFrame(options, store->Link()); r != kExitOk) return r;
     }
+    device::CFrameClaim claim;
+    const auto mode = dryRun ? device::ClaimMode::Shared : device::ClaimMode::Exclusive;
+    if (int r = HoldFrame(*store, options, mode, claim); r != kExitOk) return r;
     std::string problem;
     if (!EnableRecovery(*store, problem)) {
         PrintError("cannot open the recovery records: " + problem);

@@ -21,6 +21,7 @@ struct GlobalOptions {
     std::string vendor = "zentaris";  // vendor match string
     bool json = false;
     bool verbose = false;
+    int waitSeconds = 5;              // how long to wait for another program that holds the frame
 };
 
 using CommandFn = int (*)(const GlobalOptions&, const std::vector<std::string>& args);

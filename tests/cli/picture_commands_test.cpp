@@ -5,12 +5,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "album/album_store.h"
+#include "codec/jpg_encode.h"
 #include "composition.h"
 #include "program_runner.h"
 #include "sim/emulator_backend.h"
@@ -319,6 +322,79 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("room for 2 demo pictures, not 3"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(tooMany));
+}
+
+// The colour a picture of the album shows: its decoded pixels' mean, as 0xRRGGBB.
+QRgb MeanColour(const std::vector<uint8_t>& stream, int width, int height) {
+    codec::JPGEncode decoder;
+    if (!decoder.DecodeStream(stream, width, height)) return 0;
+    uint64_t sum[3] = {};
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = decoder.VideoBuff().data() + size_t(y) * decoder.RoundedWidth() * 3;
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) sum[c] += row[3 * x + c];
+    }
+    const uint64_t n = uint64_t(width) * height;
+    return qRgb(int(sum[2] / n), int(sum[1] / n), int(sum[0] / n));
+}
+
+// Two adds started at several offsets, and a list in between: each add commits whole or refuses with
+// the line that names the other, the list sees an album before or after a commit (never the erased
+// list of one in progress), and the frame holds the pictures it held plus exactly those of the adds
+// that succeeded.
+TEST_F(PictureCommands, TwoWritersNeverInterleave) {
+    Serve({"--demo", "3"});
+    QImage red(300, 200, QImage::Format_RGB32), blue(300, 200, QImage::Format_RGB32);
+    red.fill(qRgb(230, 20, 20));
+    blue.fill(qRgb(20, 20, 230));
+    const std::string redFile = Save(red, "red.png"), blueFile = Save(blue, "blue.png");
+    std::vector<std::vector<uint8_t>> album = AlbumOnImage(image);
+    ASSERT_EQ(album.size(), 3u);
+    struct Case {
+        int offsetMs;
+        const char* wait;  // of the second add: 0 makes it refuse while the first holds the frame
+    } cases[] = {{0, "5"}, {20, "5"}, {50, "5"}, {100, "5"}, {200, "5"}, {0, "0"}, {20, "0"}, {50, "0"}, {100, "0"}};
+    int refusals = 0;
+    for (const Case& c : cases) {
+        auto start = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {"--frames", frames});
+            return std::make_unique<BackgroundRun>(FOTOLUME_CLI_PATH, args, Env());
+        };
+        auto first = start({"add", redFile});
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.offsetMs));
+        auto second = start({"--wait", c.wait, "add", blueFile});
+        auto reader = start({"list"});
+        const RunResult a = first->Finish(), b = second->Finish(), listed = reader->Finish();
+        int added = 0;
+        for (const RunResult* r : {&a, &b}) {
+            if (r->exitCode == 0) {
+                ++added;
+                continue;
+            }
+            ++refusals;
+            EXPECT_EQ(r->exitCode, 3) << c.offsetMs << ": " << r->err;
+            EXPECT_EQ(r->err.rfind("fotolume-cli: the frame is in use by fotolume-cli (pid ", 0), 0u) << r->err;
+            EXPECT_EQ(std::count(r->err.begin(), r->err.end(), '\n'), 1) << r->err;
+        }
+        EXPECT_EQ(listed.exitCode, 0) << listed.err;
+        const auto lines = size_t(std::count(listed.out.begin(), listed.out.end(), '\n'));
+        EXPECT_GE(lines, album.size()) << "the list saw a write in progress";
+        EXPECT_LE(lines, album.size() + 2);
+
+        const auto now = AlbumOnImage(image);
+        ASSERT_EQ(now.size(), album.size() + added) << c.offsetMs << " ms apart, wait " << c.wait;
+        EXPECT_TRUE(std::equal(album.begin(), album.end(), now.begin())) << "a picture already there changed";
+        int reds = 0, blues = 0;
+        for (size_t i = album.size(); i < now.size(); ++i) {
+            const QRgb mean = MeanColour(now[i], 128, 128);
+            reds += qRed(mean) > 180 && qBlue(mean) < 80;
+            blues += qBlue(mean) > 180 && qRed(mean) < 80;
+        }
+        EXPECT_EQ(reds, a.exitCode == 0 ? 1 : 0);
+        EXPECT_EQ(blues, b.exitCode == 0 ? 1 : 0);
+        album = now;
+    }
+    RecordProperty("refusals", refusals);
 }
 
 }  // namespace
