@@ -83,7 +83,8 @@ int RunInfo(const GlobalOptions& options, const std::vector<std::string>& args) 
     std::printf("Used end address: %s\n", Hex(s.GetUsedEndAddress(), 6).c_str());
     std::printf("Font colour:      %s (%s)\n", ColorText(font).c_str(), Hex(font, 4).c_str());
     std::printf("Background:       %s (%s)\n", ColorText(background).c_str(), Hex(background, 4).c_str());
-    if (!s.IsLayoutWritable()) std::printf("Layout:           not writable; edits are refused\n");
+    if (!s.IsLayoutWritable())
+        std::printf("Layout:           not writable, edits are refused: %s\n", s.LayoutProblemText().c_str());
     if (s.ListChangedOnLoad()) std::printf("List:             entries outside the picture area were left out\n");
     return kExitOk;
 }

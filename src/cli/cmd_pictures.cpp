@@ -152,7 +152,7 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
     if (int r = album.Open(options, device::ClaimMode::Exclusive); r != kExitOk) return r;
     album::CAlbumStore& store = *album.store;
     if (!store.IsLayoutWritable()) {
-        PrintError("this frame's layout cannot be written; nothing added");
+        PrintError("this frame's layout cannot be written: " + store.LayoutProblemText() + "; nothing added");
         return kExitFailed;
     }
     // An add compacts the image when the picture does not fit behind the last one, which moves every
@@ -232,6 +232,10 @@ int RunPull(const GlobalOptions& options, const std::vector<std::string>& args) 
     OpenAlbum album;
     if (int r = album.Open(options); r != kExitOk) return r;
     album::CAlbumStore& store = *album.store;
+    if (const std::string problem = album::PanelProblem(store.Info()); !problem.empty()) {
+        PrintError("no picture can be decoded for this frame: " + problem);
+        return kExitFailed;
+    }
     const int count = store.GetPictureCount();
     const int width = static_cast<int>(store.Info().lcdWidth);
     const int height = static_cast<int>(store.Info().lcdHeight);

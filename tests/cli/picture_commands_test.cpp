@@ -18,6 +18,7 @@
 #include "program_runner.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
+#include "sim/frame_image.h"
 
 namespace fotolume::cli::testing {
 namespace {
@@ -322,6 +323,50 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("room for 2 demo pictures, not 3"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(tooMany));
+}
+
+// A header no frame has: every add is refused before anything is erased and without allocating by the
+// header's numbers (the panel of 65535x65535 took gigabytes), with a line naming the wrong field.
+TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocation) {
+    const std::string picture = Save(Scene(640, 480, 11), "p.png");
+    struct Case {
+        uint32_t offset, value, width;  // a header field and its new value, width bytes
+        const char* problem;
+    } cases[] = {
+        {sim::kHeaderWidth, 0xFFFFFFFF, 4, "the header's panel size 65535x65535 is larger than any frame's"},
+        {sim::kHeaderWidth, 0, 2, "the header's panel size 0x128 has a side of zero"},
+        {sim::kHeaderFlashSize, 3 << 20, 3, "the header's flash size 3145728 bytes is not a power of two"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Sim({"create", image, "--demo", "2"}).exitCode, 0);
+        {
+            std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(c.offset);
+            for (uint32_t i = 0; i < c.width; ++i) file.put(static_cast<char>(c.value >> (8 * i)));
+        }
+        const std::vector<uint8_t> before = ReadBytes(image);
+        frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
+        ASSERT_TRUE(frame->Ready());
+        RunResult r = Cli({"add", picture});
+        EXPECT_EQ(r.exitCode, 3) << c.problem;
+        EXPECT_EQ(r.err.rfind(std::string("fotolume-cli: this frame's layout cannot be written: ") + c.problem, 0), 0u)
+            << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_LT(r.maxRssKb, 400 * 1024) << c.problem;
+        r = Cli({"info"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_NE(r.out.find(std::string("not writable, edits are refused: ") + c.problem), std::string::npos) << r.out;
+        if (c.offset == sim::kHeaderWidth) {
+            r = Cli({"pull", dir.Path() + "/pulled"});
+            EXPECT_EQ(r.exitCode, 3);
+            EXPECT_NE(r.err.find(std::string("no picture can be decoded for this frame: ") + c.problem),
+                      std::string::npos) << r.err;
+            EXPECT_LT(r.maxRssKb, 400 * 1024);
+        }
+        EXPECT_EQ(Cli({"delete", "1"}).exitCode, 3);
+        frame.reset();
+        EXPECT_EQ(ReadBytes(image), before) << c.problem;
+    }
 }
 
 // The colour a picture of the album shows: its decoded pixels' mean, as 0xRRGGBB.
