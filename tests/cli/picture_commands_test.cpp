@@ -1,6 +1,8 @@
 // fotolume-cli add and pull, and the demo frame of fotolume-sim, against a served frame.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -367,6 +369,54 @@ TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocatio
         frame.reset();
         EXPECT_EQ(ReadBytes(image), before) << c.problem;
     }
+}
+
+// Files of every kind handed to add: a FIFO and a folder are refused at once, a name that is not UTF-8
+// is used as it stands, and a picture file that ends early is added with a warning saying what the
+// picture shows where the file ends.
+TEST_F(PictureCommands, InputFilesOfEveryKind) {
+    Serve({});
+    const std::string fifo = dir.Path() + "/fifo.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string latin1 = dir.Path() + "/caf\xE9.png";
+    fs::copy_file(Save(Scene(300, 300, 12), "cafe.png"), latin1);
+    auto cut = [&](const std::string& whole, const std::string& name) {
+        const std::vector<uint8_t> bytes = ReadBytes(whole);
+        std::ofstream(dir.Path() + "/" + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
+        return dir.Path() + "/" + name;
+    };
+    QImage green(300, 200, QImage::Format_RGB32);
+    green.fill(qRgb(20, 220, 20));
+    const std::string halfBmp = cut(Save(green, "green.bmp"), "half.bmp");
+    const std::string halfJpeg = cut(Save(Scene(640, 480, 13), "scene.jpg", "JPG"), "half.jpg");
+    const std::string halfPng = cut(Save(Scene(640, 480, 14), "scene.png"), "half.png");
+
+    RunResult r = Cli({"add", fifo, dir.Path(), latin1, halfBmp, halfJpeg, halfPng});
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_NE(r.err.find(fifo + ": not a regular file but a FIFO; skipped"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir.Path() + ": not a regular file but a folder; skipped"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(latin1 + ": picture 1, "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("warning: " + halfBmp + ": ends early; its missing part is black\n"), std::string::npos);
+    EXPECT_NE(r.out.find(halfBmp + ": picture 2, "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("warning: " + halfJpeg + ": ends early; its missing part is grey\n"), std::string::npos);
+    EXPECT_NE(r.out.find(halfJpeg + ": picture 3, "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(halfPng + ": ends early and cannot be read as a picture; skipped"), std::string::npos)
+        << r.err;
+    // One line each (libpng itself may add its own "libpng error" line for the PNG file).
+    size_t lines = 0;
+    for (size_t at = r.err.find("fotolume-cli: "); at != std::string::npos; at = r.err.find("fotolume-cli: ", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 5u) << r.err;
+    EXPECT_EQ(r.err.find("qt.gui.imageio"), std::string::npos) << "the reader's own warnings are not the user's";
+    EXPECT_EQ(PictureCount(), 3);
+
+    // The half BMP holds the picture's bottom rows: on the frame its top is black.
+    ASSERT_EQ(Cli({"pull", dir.Path() + "/pulled"}).exitCode, 0);
+    const QImage half(QString::fromStdString(dir.Path() + "/pulled/0002.bmp"));
+    ASSERT_EQ(half.size(), QSize(128, 128));
+    EXPECT_LT(qGreen(half.pixel(64, 8)), 40);
+    EXPECT_GT(qGreen(half.pixel(64, 120)), 180);
 }
 
 // The colour a picture of the album shows: its decoded pixels' mean, as 0xRRGGBB.
