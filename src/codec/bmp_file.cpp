@@ -61,6 +61,16 @@ std::vector<std::uint8_t> MakeBmpFile(const std::uint8_t* topDownRows, std::size
 }
 
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A device or a FIFO is written to, never renamed over: replacing /dev/null with a file would
+        // take it from every program. A FIFO nobody reads is refused instead of waited on.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        const bool written = WriteAll(fd, bytes.data(), bytes.size());
+        return ::close(fd) == 0 && written;
+    }
     static std::atomic<unsigned> counter{0};
     const std::string temp = path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

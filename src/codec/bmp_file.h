@@ -23,6 +23,7 @@ bool SaveBmpFile(const std::string& path, const std::uint8_t* topDownRows, std::
                  int height, int pixelsPerMetre = 300);
 
 // Replaces path with bytes through a temporary file in the same folder, so no reader sees half a file.
+// A path that names a device or a FIFO is written to instead (false when a FIFO has no reader).
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // Reads a BMP as width x height 24-bit pixel data for the encoder: bottom row first, rows

@@ -232,6 +232,25 @@ TEST(BmpWriting, HeaderFieldsAndRowOrder) {
     EXPECT_FALSE(SaveBmpFile((dir / "no" / "w.bmp").string(), p.bgr.data(), 3 * 101, 101, 7));
 }
 
+// A FIFO (as /dev/null or a device) named as the destination is written to, never replaced by a file.
+TEST(BmpWriting, ADestinationThatIsNoPlainFileIsWrittenToNotReplaced) {
+    ScratchDir dir;
+    const std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const Picture p = SharpPicture(4, 2);
+    EXPECT_FALSE(SaveBmpFile(fifo, p.bgr.data(), 12, 4, 2)) << "nobody reads the FIFO: refused, not waited on";
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(SaveBmpFile(fifo, p.bgr.data(), 12, 4, 2));
+    std::vector<std::uint8_t> got(200);
+    EXPECT_EQ(::read(reader, got.data(), got.size()), 54 + 12 * 2);
+    ::close(reader);
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
+}
+
 TEST(EnCodeFiles, JfifStartAndFailures) {
     ScratchDir dir;
     const Picture p = SmoothPicture(40, 30);
