@@ -1,4 +1,5 @@
-// Feeds arbitrary files to the BMP reader at a panel size taken from the input, then encodes the pixels.
+// Feeds arbitrary files to the BMP reader at a panel size taken from the input, then encodes the pixels;
+// the same bytes go through the check of where a picture file ends.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "codec/bmp_file.h"
+#include "codec/input_file.h"
 #include "codec/quill_jpeg_encoder.h"
 
 namespace {
@@ -27,6 +29,8 @@ const std::string& ScratchFile() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace fotolume::codec;
+    const PictureFileCheck check = CheckPictureFileEnd(std::span<const std::uint8_t>(data, size));
+    if (check.end != PictureFileEnd::Unknown && check.format[0] == '\0') __builtin_trap();
     FILE* f = std::fopen(ScratchFile().c_str(), "wb");
     if (f == nullptr) return 0;
     std::fwrite(data, 1, size, f);

@@ -183,6 +183,7 @@ WriteOutcome CAlbumStore::RunPlan(const std::function<CommitPlan()>& make, bool 
 }
 
 bool CAlbumStore::CommitAlbum() {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     if (!m_listLoaded) return false;
     // Checked before anything is read or erased: the list block must lie above the frame's own region.
@@ -203,6 +204,7 @@ bool CAlbumStore::CommitAlbum() {
 }
 
 void CAlbumStore::SetColors(uint16_t font, uint16_t background) {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     RequireWritableLayout();
     if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);

@@ -10,6 +10,7 @@
 namespace fotolume::album {
 
 void CAlbumStore::ReadPictureList() {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Shared);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     ResetAlbum();
     m_dataImage.assign(m_info.capacity, 0);

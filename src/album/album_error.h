@@ -2,6 +2,8 @@
 #pragma once
 
 #include <exception>
+#include <string>
+#include <utility>
 
 namespace fotolume::album {
 
@@ -20,7 +22,11 @@ inline constexpr int ErrNoRecord = 7;
 // The frame's list is not the one this store read: another program wrote the frame since.
 inline constexpr int ErrFrameChanged = 8;
 
-// "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable", ...
+// Another program holds the frame (it is writing, or reading while this one would write).
+inline constexpr int ErrFrameBusy = 9;
+
+// "checksum query failed", "checksum mismatch", "transfer failed", "layout not writable",
+// "an interrupted write waits to be recovered", ..., "the frame is in use by another program".
 const char* AlbumErrorName(int code);
 
 class CAlbumError : public std::exception {
@@ -31,6 +37,16 @@ public:
 
 private:
     int m_code;
+};
+
+// ErrFrameBusy, with the one line that names the program holding the frame.
+class CFrameBusyError : public CAlbumError {
+public:
+    explicit CFrameBusyError(std::string text) : CAlbumError(ErrFrameBusy), m_text(std::move(text)) {}
+    const std::string& Text() const { return m_text; }
+
+private:
+    std::string m_text;
 };
 
 }  // namespace fotolume::album

@@ -17,6 +17,7 @@ const char* AlbumErrorName(int code) {
     case ErrRecoveryPending: return "an interrupted write waits to be recovered";
     case ErrNoRecord: return "no recovery record could be kept";
     case ErrFrameChanged: return "the frame was changed by another program";
+    case ErrFrameBusy: return "the frame is in use by another program";
     default: return "album error";
     }
 }
@@ -45,6 +46,13 @@ bool CAlbumStore::GetUSBDeviceStatus() const { return m_link && m_link->GetUSBDe
 
 device::CCommUSB& CAlbumStore::Link() { return *m_link; }
 device::CProcessFlash& CAlbumStore::Flash() { return *m_flash; }
+
+device::CFrameClaim CAlbumStore::ClaimFrame(device::ClaimMode mode) {
+    device::CFrameClaim claim =
+        m_link ? m_link->ClaimFrame(mode, m_claimWait) : device::CFrameClaim::Take({}, mode, m_claimWait);
+    if (!claim.Held()) throw CFrameBusyError(claim.RefusalText());
+    return claim;
+}
 
 void CAlbumStore::GetInformation() {
     if (!m_flash) throw CAlbumError(ErrTransfer);

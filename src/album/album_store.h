@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "album/picture_list.h"
 #include "album/recovery.h"
 #include "album/write_plan.h"
+#include "device/frame_claim.h"
 
 namespace fotolume::device {
 class CCommUSB;
@@ -43,6 +45,15 @@ public:
     bool GetUSBDeviceStatus() const;
     device::CCommUSB& Link();
     device::CProcessFlash& Flash();
+
+    // --- One writer per frame ---------------------------------------------------------------------------
+    // Claims the frame for this process: shared while the album is read, exclusive while it is written.
+    // CommitAlbum, SetColors and ApplyRecovery take the exclusive claim themselves and ReadPictureList a
+    // shared one; a caller that reads the album and then edits it holds a claim over the whole run, so
+    // that no other program writes in between. Throws CFrameBusyError when another program keeps the
+    // frame longer than the claim wait (device::kClaimWait unless set).
+    device::CFrameClaim ClaimFrame(device::ClaimMode mode);
+    void SetClaimWait(std::chrono::milliseconds wait) { m_claimWait = wait; }
 
     // --- Header ----------------------------------------------------------------------------------------
     // Reads the header (and the layout record it points to). Throws CAlbumError; on failure the values
@@ -173,6 +184,7 @@ private:
     void Warn(std::string text);
 
     ProgressCallback m_progress;
+    std::chrono::milliseconds m_claimWait = device::kClaimWait;
     DeviceInfo m_info;
     uint32_t m_committedLength = 0;
     uint32_t m_usedLength = 0;

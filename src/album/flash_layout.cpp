@@ -54,10 +54,33 @@ uint32_t PictureAreaCapacity(uint32_t listAddress, uint32_t flashTotalSize) {
     return flashTotalSize >= listEnd ? static_cast<uint32_t>(flashTotalSize - listEnd) : 0;
 }
 
+namespace {
+
+bool PowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
+}  // namespace
+
 bool LayoutWritable(uint32_t listAddress, uint32_t flashTotalSize) {
     if (listAddress == 0 || listAddress % kBlockSize != 0) return false;
-    if (flashTotalSize % kBlockSize != 0) return false;
+    if (!PowerOfTwo(flashTotalSize) || flashTotalSize % kBlockSize != 0) return false;
     return uint64_t{listAddress} + kBlockSize <= flashTotalSize;
+}
+
+bool PanelComposable(uint32_t width, uint32_t height) {
+    return width >= 1 && height >= 1 && width <= kMaxPanelSide && height <= kMaxPanelSide;
+}
+
+std::string PanelProblem(const DeviceInfo& info) {
+    if (PanelComposable(info.lcdWidth, info.lcdHeight)) return {};
+    char text[160];
+    if (info.lcdWidth == 0 || info.lcdHeight == 0) {
+        std::snprintf(text, sizeof text, "the header's panel size %ux%u has a side of zero", info.lcdWidth,
+                      info.lcdHeight);
+    } else {
+        std::snprintf(text, sizeof text, "the header's panel size %ux%u is larger than any frame's (at most %ux%u)",
+                      info.lcdWidth, info.lcdHeight, kMaxPanelSide, kMaxPanelSide);
+    }
+    return text;
 }
 
 bool EraseOpcodeUsable(uint8_t eraseOpcode) { return eraseOpcode == kOpErase64K || eraseOpcode == kOpErase4K; }
@@ -69,6 +92,9 @@ std::string LayoutProblem(const DeviceInfo& info) {
     if (info.listAddress == 0 || info.listAddress % kBlockSize != 0) {
         std::snprintf(text, sizeof text, "the picture list at 0x%06X is not on a 64 KB boundary above the header",
                       info.listAddress);
+    } else if (!PowerOfTwo(info.flashTotalSize)) {
+        std::snprintf(text, sizeof text, "the header's flash size %u bytes is not a power of two, as a flash chip's is",
+                      info.flashTotalSize);
     } else if (info.flashTotalSize % kBlockSize != 0) {
         std::snprintf(text, sizeof text, "the flash size %u is not a whole number of 64 KB blocks", info.flashTotalSize);
     } else if (uint64_t{info.listAddress} + kBlockSize > info.flashTotalSize) {
@@ -79,7 +105,7 @@ std::string LayoutProblem(const DeviceInfo& info) {
                       "the erase opcode 0x%02X is not one this program can use (0xD8 for 64 KB, 0x20 for 4 KB)",
                       info.eraseOpcode);
     } else {
-        return {};
+        return PanelProblem(info);
     }
     return text;
 }

@@ -11,6 +11,10 @@ inline constexpr uint32_t kListSize = 4096;      // the picture list at L
 inline constexpr uint32_t kHeaderSize = 512;     // the header at flash address 0
 inline constexpr uint32_t kLayoutRecordSize = 64;
 inline constexpr int kMaxSlots = 509;            // entries the list can hold
+// The widest and tallest panel a header may name. Frames of this kind have panels of 128 to 480 pixels
+// a side, the largest known 1024; anything past this is a damaged or hostile header, and composing
+// for it would take gigabytes.
+inline constexpr uint32_t kMaxPanelSide = 2048;
 
 // Values read from the header.
 struct DeviceInfo {
@@ -43,9 +47,17 @@ uint32_t ListAddressFromHeader(const uint8_t header[kHeaderSize]);
 // Capacity of the picture area; 0 when the list itself does not fit in the flash.
 uint32_t PictureAreaCapacity(uint32_t listAddress, uint32_t flashTotalSize);
 
-// Whether the store may write to this layout: the list block lies on a block boundary above the header's
-// block, inside the flash, and the flash ends on a block boundary so that every block written is whole.
+// Whether the store may write to this layout: the flash size is a power of two (as every flash chip's
+// is: any other value is not this chip's, and writes would run past its end), the list block lies on a
+// block boundary above the header's block and inside the flash.
 bool LayoutWritable(uint32_t listAddress, uint32_t flashTotalSize);
+
+// Whether pictures can be composed and shown for a panel of this size: neither side 0 nor larger than
+// kMaxPanelSide. Nothing is allocated by a panel's size before this holds.
+bool PanelComposable(uint32_t width, uint32_t height);
+// Why not, in one line ("the header's panel size 65535x65535 is larger than any frame's ..."); empty
+// when it is.
+std::string PanelProblem(const DeviceInfo& info);
 
 // Whether the store knows what an erase opcode clears: 0xD8 (a 64 KB block) and 0x20 (a 4 KB sector).
 // Any other opcode may clear less than a block (a write would program over old bytes) or the whole chip
@@ -56,7 +68,8 @@ bool EraseOpcodeUsable(uint8_t eraseOpcode);
 uint32_t EraseUnitFor(uint8_t eraseOpcode);
 
 // Why the store may not write this layout, in one line ("the picture list at 0x018000 is not on a 64 KB
-// boundary"); empty when it may.
+// boundary"), naming the header field that is wrong; empty when it may. A panel that cannot be composed
+// for makes the layout not writable too: no picture could be added or shown.
 std::string LayoutProblem(const DeviceInfo& info);
 
 }  // namespace fotolume::album

@@ -104,6 +104,7 @@ RecoveryResult CAlbumStore::FindRecovery() {
 }
 
 bool CAlbumStore::ApplyRecovery(const RecoveryResult& result) {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     if (result.kind == RecoveryKind::None || !m_listLoaded || result.list.size() != kListSize ||
         (!result.fromJournal && !IsListValid(result.list.data()))) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <csignal>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 
@@ -18,8 +19,24 @@ namespace fotolume::cli {
 using album::CAlbumError;
 
 int AlbumFailure(const std::string& what, const CAlbumError& e) {
+    if (const auto* busy = dynamic_cast<const album::CFrameBusyError*>(&e)) {
+        PrintError(what + ": " + busy->Text());
+        return kExitFailed;
+    }
     PrintError(what + ": " + e.what() + " (album error " + std::to_string(e.Code()) + ")");
     return kExitFailed;
+}
+
+int HoldFrame(album::CAlbumStore& store, const GlobalOptions& options, device::ClaimMode mode,
+              device::CFrameClaim& claim) {
+    store.SetClaimWait(std::chrono::seconds(options.waitSeconds));
+    try {
+        claim = store.ClaimFrame(mode);
+    } catch (const album::CFrameBusyError& e) {
+        PrintError(e.Text());
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 ProgressBar::ProgressBar(const char* label) : m_label(label), m_shown(::isatty(STDERR_FILENO) == 1) {}
@@ -38,7 +55,7 @@ void ProgressBar::Set(int percent) {
     std::fflush(stderr);
 }
 
-int OpenAlbum::Open(const GlobalOptions& options) {
+int OpenAlbum::Open(const GlobalOptions& options, device::ClaimMode mode) {
     store->Bind(MakeDriveBackend(options), options.vendor, [this](int, int done, int total) {
         if (bar && total > 0) bar->Set(static_cast<int>(int64_t{done} * 100 / total));
     });
@@ -46,6 +63,7 @@ int OpenAlbum::Open(const GlobalOptions& options) {
     if (!store->GetUSBDeviceStatus()) {
         if (int r = OpenFrame(options, store->Link()); r != kExitOk) return r;
     }
+    if (int r = HoldFrame(*store, options, mode, claim); r != kExitOk) return r;
     try {
         store->GetInformation();
     } catch (const CAlbumError& e) {

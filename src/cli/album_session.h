@@ -8,11 +8,18 @@
 
 #include "album/album_store.h"
 #include "commands.h"
+#include "device/frame_claim.h"
 
 namespace fotolume::cli {
 
 // One line per album failure, with the album's error code named; returns kExitFailed.
 int AlbumFailure(const std::string& what, const album::CAlbumError& e);
+
+// Claims the store's open frame for the rest of the command: shared to read the album, exclusive to
+// edit it, so that no other program writes between this one's read and its commit. kExitOk, or
+// kExitFailed after one line naming the program that kept the frame past the --wait time.
+int HoldFrame(album::CAlbumStore& store, const GlobalOptions& options, device::ClaimMode mode,
+              device::CFrameClaim& claim);
 
 // A progress bar on standard error, drawn only when that is a terminal.
 class ProgressBar {
@@ -35,9 +42,10 @@ struct OpenAlbum {
     std::unique_ptr<album::CAlbumStore> store = std::make_unique<album::CAlbumStore>();
     ProgressBar* bar = nullptr;
     std::string noRecovery;  // why no recovery record can be kept, when none can
+    device::CFrameClaim claim;  // from the header read to the end of the command
 
-    // kExitOk, or the exit code after one error line.
-    int Open(const GlobalOptions& options);
+    // kExitOk, or the exit code after one error line. An edit opens with the exclusive claim.
+    int Open(const GlobalOptions& options, device::ClaimMode mode = device::ClaimMode::Shared);
     // Before an edit is made: the layout must be writable, a recovery record must be possible, and an
     // interrupted write must not be pending (unless the options discard it). kExitOk, or kExitFailed after
     // one line saying why nothing is written.

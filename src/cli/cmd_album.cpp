@@ -83,7 +83,8 @@ int RunInfo(const GlobalOptions& options, const std::vector<std::string>& args) 
     std::printf("Used end address: %s\n", Hex(s.GetUsedEndAddress(), 6).c_str());
     std::printf("Font colour:      %s (%s)\n", ColorText(font).c_str(), Hex(font, 4).c_str());
     std::printf("Background:       %s (%s)\n", ColorText(background).c_str(), Hex(background, 4).c_str());
-    if (!s.IsLayoutWritable()) std::printf("Layout:           not writable; edits are refused\n");
+    if (!s.IsLayoutWritable())
+        std::printf("Layout:           not writable, edits are refused: %s\n", s.LayoutProblemText().c_str());
     if (s.ListChangedOnLoad()) std::printf("List:             entries outside the picture area were left out\n");
     return kExitOk;
 }
@@ -125,7 +126,7 @@ int RunDelete(const GlobalOptions& options, const std::vector<std::string>& args
         positions.insert(std::stoi(a));
     }
     OpenAlbum album;
-    if (int r = album.Open(options); r != kExitOk) return r;
+    if (int r = album.Open(options, device::ClaimMode::Exclusive); r != kExitOk) return r;
     if (int r = album.RequireWritable(options); r != kExitOk) return r;
     const int count = album.store->GetPictureCount();
     if (*positions.rbegin() > count) {
@@ -155,9 +156,11 @@ int RunColors(const GlobalOptions& options, const std::vector<std::string>& args
         (isFont ? setFont : setBackground) = true;
     }
     OpenAlbum album;
-    if (int r = album.Open(options); r != kExitOk) return r;
+    const bool setting = setFont || setBackground;
+    if (int r = album.Open(options, setting ? device::ClaimMode::Exclusive : device::ClaimMode::Shared); r != kExitOk)
+        return r;
     CAlbumStore& s = *album.store;
-    if (setFont || setBackground) {
+    if (setting) {
         if (int r = album.RequireWritable(options); r != kExitOk) return r;
         uint16_t oldFont = 0, oldBackground = 0;
         s.GetColors(oldFont, oldBackground);

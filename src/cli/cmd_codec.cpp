@@ -1,8 +1,11 @@
 // Picture conversion commands: encode a BMP into a frame picture stream or JFIF file, decode a stream.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "codec/input_file.h"
 #include "codec/jpg_encode.h"
 #include "codec/kv318_encoder.h"
 #include "commands.h"
@@ -78,18 +81,33 @@ bool ParseCodecArgs(const std::vector<std::string>& args, bool encoding, CodecAr
     return true;
 }
 
+// A FIFO, a device or a folder is refused at once with one line, instead of waiting on it.
+bool UsableInput(const std::string& path) {
+    std::string problem;
+    const int fd = codec::OpenInputFile(path, &problem);
+    if (fd < 0) {
+        PrintError(path + ": " + problem);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 }  // namespace
 
 int RunEncode(const GlobalOptions& options, const std::vector<std::string>& args) {
     CodecArgs a;
     if (!ParseCodecArgs(args, true, a)) return kExitUsage;
-    const std::size_t size =
-        codec::CKv318Encoder::EnCode(a.paths[0], a.paths[1], a.width, a.height, a.quality, a.mode, a.jfif);
+    if (!UsableInput(a.paths[0])) return kExitFailed;
+    bool endedEarly = false;
+    const std::size_t size = codec::CKv318Encoder::EnCode(a.paths[0], a.paths[1], a.width, a.height, a.quality,
+                                                          a.mode, a.jfif, &endedEarly);
     if (size == 0) {
         PrintError("could not encode " + a.paths[0] + " into " + a.paths[1] +
                    " (unreadable picture or destination not writable)");
         return kExitFailed;
     }
+    if (endedEarly) PrintError("warning: " + a.paths[0] + " ends early; its missing part is black");
     if (options.json) std::printf("{\"bytes\": %zu}\n", size);
     else std::printf("%zu\n", size);
     return kExitOk;
@@ -98,6 +116,7 @@ int RunEncode(const GlobalOptions& options, const std::vector<std::string>& args
 int RunDecode(const GlobalOptions& options, const std::vector<std::string>& args) {
     CodecArgs a;
     if (!ParseCodecArgs(args, false, a)) return kExitUsage;
+    if (!UsableInput(a.paths[0])) return kExitRefused;
     codec::JPGEncode decoder;
     if (options.verbose) decoder.SetSamplingObserver([](const char* name) { std::printf("%s\n", name); });
     if (!decoder.DecodeMyPicture(a.paths[0], a.paths[1], a.width, a.height)) {

@@ -1,7 +1,9 @@
 // Picture commands: add pictures from files, composed for the panel as the preview shows them right
 // after loading; pull every picture back into numbered files.
-#include <QFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
+#include <QLoggingCategory>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +16,14 @@
 #include "add_picture.h"
 #include "album_session.h"
 #include "codec/bmp_file.h"
+#include "codec/input_file.h"
 #include "codec/jpg_encode.h"
 #include "codec/kv318_encoder.h"
 #include "commands.h"
 #include "composition.h"
 #include "folders.h"
 #include "frame_open.h"
+#include "picture_loader.h"
 #include "settings.h"
 
 namespace fotolume::cli {
@@ -95,13 +99,41 @@ int ConfiguredQuality() {
     return std::clamp(q, 1, 100);
 }
 
+// Picture files are read whole before they are decoded; a larger file is not a picture for a frame.
+constexpr std::uintmax_t kMaxPictureFile = 256u << 20;
+
 // The file as the preview shows it right after loading, then turned and zoomed as the buttons do.
-// zoomDone: the zoom steps taken before one was refused.
-QImage ComposeFile(const std::string& file, QSize panel, const AddArgs& a, int& zoomDone) {
+// zoomDone: the zoom steps taken before one was refused. The file is opened by its name's bytes, so any
+// name the system accepts works; a FIFO or a device is refused at once. Null with why set when the file
+// cannot be used; warning set when it is used although it stops inside the picture.
+QImage ComposeFile(const std::string& file, QSize panel, const AddArgs& a, int& zoomDone, std::string& why,
+                   std::string& warning) {
+    std::vector<std::uint8_t> bytes;
+    if (!codec::ReadInputFile(file, kMaxPictureFile, bytes, &why)) return {};
+    const codec::PictureFileCheck check = codec::CheckPictureFileEnd(bytes);
+    const bool early = check.end == codec::PictureFileEnd::EndsEarly;
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    const QImage work = compose::LoadWorkBitmap(buffer);
+    if (work.isNull()) {
+        why = early ? "ends early and cannot be read as a picture" : "cannot be read as a picture";
+        return {};
+    }
+    if (early) {
+        // The reader leaves the rows a BMP file lacks black, the blocks a JPEG file lacks grey.
+        const bool jpeg = std::string(check.format) == "JPEG";
+        warning = std::string("ends early; its missing part is ") + (jpeg ? "grey" : "black");
+    }
+
     compose::CComposition composition(compose::CComposition::ClientSizeFor(panel));
     composition.SetRectSize(panel.width(), panel.height());
     composition.SetRectMode(!a.stretch);
-    if (!composition.SetPicture(QFile::decodeName(QByteArray::fromStdString(file)))) return {};
+    if (!composition.SetPictureImage(work, QString::fromLocal8Bit(file))) {
+        why = "cannot be composed for this frame";
+        return {};
+    }
     for (bool left : a.rotations) composition.Rotate(left);
     zoomDone = 0;
     const int direction = a.zoom > 0 ? 1 : -1;
@@ -134,6 +166,8 @@ fs::path PulledName(const fs::path& folder, int position, bool jpeg) {
 int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
     AddArgs a;
     if (!ParseAddArgs(args, a)) return kExitUsage;
+    // A damaged file gets one line of ours; the picture reader's own warnings would repeat it.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     const int quality = a.quality != 0 ? a.quality : ConfiguredQuality();
 
     std::string error;
@@ -149,7 +183,7 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
     }
 
     OpenAlbum album;
-    if (int r = album.Open(options); r != kExitOk) return r;
+    if (int r = album.Open(options, device::ClaimMode::Exclusive); r != kExitOk) return r;
     if (int r = album.RequireWritable(options); r != kExitOk) return r;
     album::CAlbumStore& store = *album.store;
     // An add compacts the image when the picture does not fit behind the last one, which moves every
@@ -163,11 +197,11 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
     if (options.json) std::printf("[");
     for (const std::string& file : a.files) {
         int zoomDone = 0;
-        const QImage composed = ComposeFile(file, panel, a, zoomDone);
         album::AddResult r;
-        std::string why;
+        std::string why, warning;
+        const QImage composed = ComposeFile(file, panel, a, zoomDone, why, warning);
         if (composed.isNull()) {
-            why = "cannot be read as a picture";
+            if (why.empty()) why = "cannot be read as a picture";
         } else {
             r = compose::AddPanelPicture(store, composed, scratch.File("panel.bmp"), scratch.File("picture.stream"),
                                          quality);
@@ -175,6 +209,7 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
         }
         if (why.empty()) {
             ++added;
+            if (!warning.empty()) PrintError("warning: " + file + ": " + warning);
         } else {
             ++skipped;
             PrintError(file + ": " + why + "; skipped");
@@ -185,6 +220,7 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
             if (why.empty()) {
                 std::printf(", \"position\": %d, \"quality\": %d, \"bytes\": %zu, \"zoomSteps\": %d",
                             store.GetPictureCount(), r.quality, r.bytes, zoomDone);
+                if (!warning.empty()) std::printf(", \"warning\": %s", JsonQuote(warning).c_str());
             } else {
                 std::printf(", \"reason\": %s", JsonQuote(why).c_str());
             }
@@ -229,6 +265,10 @@ int RunPull(const GlobalOptions& options, const std::vector<std::string>& args) 
     OpenAlbum album;
     if (int r = album.Open(options); r != kExitOk) return r;
     album::CAlbumStore& store = *album.store;
+    if (const std::string problem = album::PanelProblem(store.Info()); !problem.empty()) {
+        PrintError("no picture can be decoded for this frame: " + problem);
+        return kExitFailed;
+    }
     const int count = store.GetPictureCount();
     const int width = static_cast<int>(store.Info().lcdWidth);
     const int height = static_cast<int>(store.Info().lcdHeight);

@@ -74,6 +74,9 @@ int RunRecover(const GlobalOptions& options, const std::vector<std::string>& arg
     if (!store->GetUSBDeviceStatus()) {
         if (int r = OpenFrame(options, store->Link()); r != kExitOk) return r;
     }
+    device::CFrameClaim claim;
+    const auto mode = dryRun ? device::ClaimMode::Shared : device::ClaimMode::Exclusive;
+    if (int r = HoldFrame(*store, options, mode, claim); r != kExitOk) return r;
     std::string problem;
     if (!EnableRecovery(*store, problem)) {
         PrintError("cannot open the recovery records: " + problem);

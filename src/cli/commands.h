@@ -22,6 +22,7 @@ struct GlobalOptions {
     bool json = false;
     bool verbose = false;
     bool discardRecovery = false;     // an edit may write over an interrupted write's album
+    int waitSeconds = 5;              // how long to wait for another program that holds the frame
 };
 
 using CommandFn = int (*)(const GlobalOptions&, const std::vector<std::string>& args);

@@ -2,17 +2,18 @@
 #include "bmp_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 
 #include "byte_order.h"
+#include "input_file.h"
 #include "jpg_encode.h"
 
 namespace fotolume::codec {
@@ -60,6 +61,16 @@ std::vector<std::uint8_t> MakeBmpFile(const std::uint8_t* topDownRows, std::size
 }
 
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A device or a FIFO is written to, never renamed over: replacing /dev/null with a file would
+        // take it from every program. A FIFO nobody reads is refused instead of waited on.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        const bool written = WriteAll(fd, bytes.data(), bytes.size());
+        return ::close(fd) == 0 && written;
+    }
     static std::atomic<unsigned> counter{0};
     const std::string temp = path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -109,33 +120,48 @@ int JPGEncode::BmpSave(const std::string& outputPath, const std::uint8_t* buffer
 }
 
 namespace {
-int ReadBmpPixels(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height);
+int ReadBmpPixels(int fd, std::vector<std::uint8_t>& pixels, int width, int height, bool& endedEarly);
 }  // namespace
 
-int LoadPicFromDir(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height) {
+int LoadPicFromDir(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height,
+                   bool* endedEarly) {
+    if (endedEarly) *endedEarly = false;
     if (width < 1 || height < 1) return 0;
+    const int fd = OpenInputFile(path);
+    if (fd < 0) return 0;
+    bool shortFile = false;
+    int result = 0;
     try {
-        return ReadBmpPixels(path, pixels, width, height);
+        result = ReadBmpPixels(fd, pixels, width, height, shortFile);
     } catch (const std::bad_alloc&) {
         pixels.clear();
-        return 0;
     }
+    ::close(fd);
+    if (endedEarly) *endedEarly = result == 1 && shortFile;
+    return result;
 }
 
 namespace {
 
-int ReadBmpPixels(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return 0;
-    file.seekg(0, std::ios::end);
-    const auto fileSize = static_cast<std::uint64_t>(std::max<std::streamoff>(file.tellg(), 0));
-    file.seekg(0, std::ios::beg);
+// Reads up to size bytes at offset; the bytes past the file's end stay as they were.
+std::size_t ReadAt(int fd, std::uint8_t* into, std::size_t size, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+int ReadBmpPixels(int fd, std::vector<std::uint8_t>& pixels, int width, int height, bool& endedEarly) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return 0;
+    const auto fileSize = static_cast<std::uint64_t>(std::max<off_t>(st.st_size, 0));
 
     std::uint8_t header[kBmpHeaderSize] = {};
-    file.read(reinterpret_cast<char*>(header), kBmpHeaderSize);
-    file.clear();
+    endedEarly = ReadAt(fd, header, kBmpHeaderSize, 0) < kBmpHeaderSize;
     const int bitCount = header[28];
     const std::uint32_t infoSize = read_u32le(header + 14);
     const std::uint32_t dataOffset = read_u32le(header + 10);
@@ -148,9 +174,7 @@ int ReadBmpPixels(const std::string& path, std::vector<std::uint8_t>& pixels, in
 
     std::uint8_t palette[256][4] = {};
     if (bitCount == 8 && infoSize >= 40 && infoSize < 0x10000) {
-        file.seekg(static_cast<std::streamoff>(14 + infoSize));
-        file.read(reinterpret_cast<char*>(palette), sizeof palette);
-        file.clear();
+        ReadAt(fd, &palette[0][0], sizeof palette, 14 + std::uint64_t{infoSize});
     }
 
     std::size_t fileRowBytes;
@@ -161,11 +185,12 @@ int ReadBmpPixels(const std::string& path, std::vector<std::uint8_t>& pixels, in
         default: fileRowBytes = stride; break;
     }
     std::vector<std::uint8_t> row(fileRowBytes);
-    file.seekg(static_cast<std::streamoff>(start));
     for (int i = 0; i < height; ++i) {
         std::fill(row.begin(), row.end(), std::uint8_t{0});
-        file.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(fileRowBytes));
-        if (!file) file.clear(std::ios::eofbit);
+        // The rows a file lacks stay 0: black.
+        if (ReadAt(fd, row.data(), fileRowBytes, start + std::uint64_t{fileRowBytes} * i) < fileRowBytes) {
+            endedEarly = true;
+        }
         std::uint8_t* dst = pixels.data() + static_cast<std::size_t>(topDown ? height - 1 - i : i) * stride;
         switch (bitCount) {
             case 8:

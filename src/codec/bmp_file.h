@@ -23,13 +23,16 @@ bool SaveBmpFile(const std::string& path, const std::uint8_t* topDownRows, std::
                  int height, int pixelsPerMetre = 300);
 
 // Replaces path with bytes through a temporary file in the same folder, so no reader sees half a file.
+// A path that names a device or a FIFO is written to instead (false when a FIFO has no reader).
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // Reads a BMP as width x height 24-bit pixel data for the encoder: bottom row first, rows
 // Bmp24Stride(width) apart. The file's own size fields are not used: the caller gives the panel size.
 // 16-bit files are read as 5-5-5; 8-bit files through their palette; 32-bit files drop the fourth byte;
-// anything else as 24-bit. Missing bytes of a short file stay 0. 1 when read, 0 when the file cannot
-// be opened or the size is not positive.
-int LoadPicFromDir(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height);
+// anything else as 24-bit. Missing bytes of a short file stay 0 (black), and endedEarly, when given, says
+// whether there were any. 1 when read, 0 when the file cannot be opened, is no regular file (a FIFO is
+// refused at once) or the size is not positive.
+int LoadPicFromDir(const std::string& path, std::vector<std::uint8_t>& pixels, int width, int height,
+                   bool* endedEarly = nullptr);
 
 }  // namespace fotolume::codec

@@ -1,10 +1,9 @@
 // Decoder front: reading the stream file, the 16-byte header and the marker-less tables.
-#include <fstream>
-#include <iterator>
 #include <new>
 
 #include "byte_order.h"
 #include "codec_tables.h"
+#include "input_file.h"
 #include "jpg_encode.h"
 
 namespace fotolume::codec {
@@ -18,20 +17,12 @@ constexpr std::size_t kMaxPixels = std::size_t{1} << 27;
 
 bool JPGEncode::DecodeMyPicture(const std::string& inputPath, const std::string& outputPath,
                                 int expectedWidth, int expectedHeight) {
-    std::ifstream file(inputPath, std::ios::binary);
-    if (!file) return false;
     std::vector<std::uint8_t> stream;
-    file.seekg(0, std::ios::end);
-    const std::streamoff length = file.tellg();
-    if (length < 0 || static_cast<std::uintmax_t>(length) > kMaxStreamFile) return false;
-    file.seekg(0, std::ios::beg);
     try {
-        stream.resize(static_cast<std::size_t>(length));
+        if (!ReadInputFile(inputPath, kMaxStreamFile, stream)) return false;
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (!file.read(reinterpret_cast<char*>(stream.data()), length)) return false;
-    file.close();
 
     m_bmpWritten = false;
     if (!DecodeStream(stream, expectedWidth, expectedHeight)) return false;

@@ -13,14 +13,14 @@
 namespace fotolume::codec {
 
 std::size_t CKv318Encoder::EnCode(const std::string& source, const std::string& destination, int width,
-                                  int height, int quality, int mode, bool jfif) {
+                                  int height, int quality, int mode, bool jfif, bool* endedEarly) {
     if (quality < 0 || quality > 0xFFFF) return 0;
     // Sized for the worst case of every MCU, so no picture can overrun it.
     const std::size_t capacity = CQuillJpegEncoder::MaxStreamSize(width, height, mode, jfif);
     if (capacity == 0) return 0;
     try {
         std::vector<std::uint8_t> pixels;
-        if (LoadPicFromDir(source, pixels, width, height) == 0) return 0;
+        if (LoadPicFromDir(source, pixels, width, height, endedEarly) == 0) return 0;
         std::vector<std::uint8_t> output(capacity, 0);
 
         CQuillJpegEncoder encoder(static_cast<std::uint16_t>(quality));

@@ -15,7 +15,7 @@ album::AddResult AddPanelPicture(album::CAlbumStore& store, const QImage& panel,
                                  const std::string& streamPath, int firstQuality) {
     const int width = static_cast<int>(store.Info().lcdWidth);
     const int height = static_cast<int>(store.Info().lcdHeight);
-    if (panel.width() != width || panel.height() != height ||
+    if (!album::PanelProblem(store.Info()).empty() || panel.width() != width || panel.height() != height ||
         !SavePanelBmp(panel, QFile::decodeName(QByteArray::fromStdString(bmpPath)))) {
         album::AddResult failed;
         failed.freeSpace = store.GetFreeSpaceForPicture();

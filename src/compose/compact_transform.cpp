@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "album/flash_layout.h"
+
 namespace fotolume::compose {
 
 namespace {
@@ -17,7 +19,12 @@ int ControlValueOf(double scale) {
 }  // namespace
 
 void CCompactTransform::SetPanelSize(int width, int height) {
-    m_panel = QSize(std::max(width, 1), std::max(height, 1));
+    m_panelUsable = width > 0 && height > 0 &&
+                    album::PanelComposable(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    if (!m_panelUsable) {
+        return;
+    }
+    m_panel = QSize(width, height);
     CenterFrame();
 }
 
@@ -124,7 +131,7 @@ void CCompactTransform::DrawPicture(QPainter& painter, const QImage& picture) co
 }
 
 QImage CCompactTransform::GetPicDataFromView(const QImage& picture) const {
-    if (!HasPicture() || picture.isNull()) {
+    if (!HasPicture() || picture.isNull() || !m_panelUsable) {
         return {};
     }
     QImage out(m_panel, QImage::Format_RGB32);

@@ -19,9 +19,11 @@ public:
     static constexpr int kMaxScaleValue = 999;  // the scale control's largest accepted value, in percent
     static constexpr int kScaleValueCap = 1000;
 
-    // The panel size; recentres the frame.
+    // The panel size; recentres the frame. A size no frame has (album::PanelComposable) is kept out:
+    // the frame stays as it was and PanelUsable turns false, so no panel bitmap is made for it.
     void SetPanelSize(int width, int height);
     QSize PanelSize() const { return m_panel; }
+    bool PanelUsable() const { return m_panelUsable; }
     void CenterFrame();
     // The frame (gmyDrawrect): x, y, width, height in view coordinates. While it is being stretched its
     // width or height may be negative; NormalizedDrawRect moves x or y back by them.
@@ -65,7 +67,7 @@ public:
     // Draws the transformed picture (stretched to the selected picture size) with the painter as it is.
     void DrawPicture(QPainter& painter, const QImage& picture) const;
     // The panel-size bitmap under the frame (Format_RGB32): the frame's top-left corner at the origin,
-    // parts the picture does not cover black. Null without a picture or panel.
+    // parts the picture does not cover black. Null without a picture or a usable panel.
     QImage GetPicDataFromView(const QImage& picture) const;
 
     // Greys everything of the view outside the frame (grey 0.3 at half opacity), as the overlay shows it.
@@ -88,6 +90,7 @@ private:
     QPointF ClampToView(QPointF p) const;
 
     QSize m_panel{128, 128};
+    bool m_panelUsable = true;
     QRectF m_frame{(kViewWidth - 128) / 2.0, (kViewHeight - 128) / 2.0, 128, 128};
     QSize m_picture;
     bool m_fit = true;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "album/flash_layout.h"
 #include "picture_loader.h"
 #include "quarter_turn.h"
 
@@ -18,7 +19,9 @@ CComposition::CComposition(QSize client) : m_client(client) {
 QSize CComposition::ClientSizeFor(QSize panel) {
     // A squeezed picture ends 10 pixels short of the client's right edge, and the centred rectangle
     // must still end on it: client width - 10 >= (client width + panel width) / 2.
-    return {std::max(kClientWidth, panel.width() + 20), std::max(kClientHeight, panel.height())};
+    const int side = static_cast<int>(album::kMaxPanelSide);
+    return {std::max(kClientWidth, std::min(panel.width(), side) + 20),
+            std::max(kClientHeight, std::min(panel.height(), side))};
 }
 
 void CComposition::SetClientSize(QSize client) {
@@ -31,8 +34,14 @@ void CComposition::SetClientSize(QSize client) {
 }
 
 void CComposition::SetRectSize(int width, int height) {
-    m_cropWidth = std::max(width, 1);
-    m_cropHeight = std::max(height, 1);
+    m_panelUsable = width > 0 && height > 0 &&
+                    album::PanelComposable(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    if (!m_panelUsable) {
+        ClearPicture();
+        return;
+    }
+    m_cropWidth = width;
+    m_cropHeight = height;
     CenterRect();
     if (HasPicture()) {
         PlaceDisplay();
@@ -48,7 +57,7 @@ bool CComposition::SetPicture(const QString& path) {
     // The old picture goes first: only one work bitmap is held at a time.
     m_work = QImage();
     m_surface = QImage();
-    return ShowWork(LoadWorkBitmap(path), path);
+    return ShowWork(m_panelUsable ? LoadWorkBitmap(path) : QImage(), path);
 }
 
 bool CComposition::SetPictureImage(const QImage& picture, const QString& path) {
@@ -56,6 +65,10 @@ bool CComposition::SetPictureImage(const QImage& picture, const QString& path) {
 }
 
 bool CComposition::ShowWork(QImage work, const QString& path) {
+    if (!m_panelUsable) {
+        ClearPicture();
+        return false;
+    }
     m_work = std::move(work);
     m_path = path;
     if (m_work.isNull()) {

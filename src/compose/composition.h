@@ -21,7 +21,8 @@ public:
     explicit CComposition(QSize client = {kClientWidth, kClientHeight});
 
     // A client in which a panel of this size always lies on the picture: the preview's own size, grown
-    // for a panel larger than it. For composing without a window (command line, workers).
+    // for a panel larger than it (as far as the largest usable panel). For composing without a window
+    // (command line, workers).
     static QSize ClientSizeFor(QSize panel);
 
     // The preview's client size; recentres the rectangle and re-places a picture already shown.
@@ -29,8 +30,10 @@ public:
     QSize ClientSize() const { return m_client; }
 
     // The panel size. Recentres the rectangle; a picture already shown is placed again for it, so the
-    // rectangle never reaches past the picture.
+    // rectangle never reaches past the picture. A size no frame has (album::PanelComposable) clears the
+    // picture and refuses every picture until a usable size comes: nothing is composed for it.
     void SetRectSize(int width, int height);
+    bool PanelUsable() const { return m_panelUsable; }
 
     // Loads and shows a picture; on failure the composition is cleared and false returned.
     bool SetPicture(const QString& path);
@@ -83,6 +86,7 @@ private:
     Rect m_display{0, 0, 30, 30};
     int m_cropWidth = 128;
     int m_cropHeight = 128;
+    bool m_panelUsable = true;
     Rect m_crop{0, 0, 128, 128};
     bool m_rectMode = true;
 };

@@ -12,8 +12,7 @@ namespace {
 
 // Decodes upright. With limitSize, large pictures are decoded straight at their working size, so a photo of
 // many megapixels never needs a full-size buffer.
-QImage ReadUpright(const QString& path, bool limitSize, QSize* target) {
-    QImageReader reader(path);
+QImage ReadUpright(QImageReader& reader, bool limitSize, QSize* target) {
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
     if (limitSize && stored.isValid() && !stored.isEmpty()) {
@@ -67,14 +66,23 @@ QImage MakeWorkBitmap(const QImage& picture) {
 }
 
 QImage LoadWorkBitmap(const QString& path) {
+    QImageReader reader(path);
     QSize target;
-    const QImage image = ReadUpright(path, true, &target);
+    const QImage image = ReadUpright(reader, true, &target);
+    return FlattenOnWhite(image, target);
+}
+
+QImage LoadWorkBitmap(QIODevice& device) {
+    QImageReader reader(&device);
+    QSize target;
+    const QImage image = ReadUpright(reader, true, &target);
     return FlattenOnWhite(image, target);
 }
 
 QImage LoadSourcePicture(const QString& path) {
+    QImageReader reader(path);
     QSize target;
-    const QImage image = ReadUpright(path, false, &target);
+    const QImage image = ReadUpright(reader, false, &target);
     return FlattenOnWhite(image, target);
 }
 

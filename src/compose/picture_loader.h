@@ -1,6 +1,7 @@
 // Reading source pictures with Qt's image plug-ins (BMP, JPEG, GIF, PNG, TIFF, WebP, ...).
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 #include <QString>
 
@@ -10,6 +11,8 @@ namespace fotolume::compose {
 // longer side), opaque: transparent parts become white. Format_RGB32; a null image when the file cannot be
 // read as a picture.
 QImage LoadWorkBitmap(const QString& path);
+// The same from an open device (a file opened by the caller, bytes in a buffer).
+QImage LoadWorkBitmap(QIODevice& device);
 
 // The same at the picture's natural size, for the compact window's continuous transform.
 QImage LoadSourcePicture(const QString& path);

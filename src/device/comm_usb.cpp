@@ -114,6 +114,11 @@ void CCommUSB::HandleNotification() {
     if (change >= 0 && m_changeCallback) m_changeCallback(change);
 }
 
+CFrameClaim CCommUSB::ClaimFrame(ClaimMode mode, std::chrono::milliseconds wait) {
+    const std::string name = DriveName();
+    return CFrameClaim::Take(name.empty() || !m_backend ? std::string() : m_backend->ClaimPath(name), mode, wait);
+}
+
 std::string CCommUSB::DriveName() const {
     std::lock_guard<std::mutex> lock(m_handleLock);
     return m_driveName;

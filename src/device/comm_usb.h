@@ -13,6 +13,7 @@
 
 #include "device/device_types.h"
 #include "device/drive_backend.h"
+#include "device/frame_claim.h"
 
 namespace fotolume::device {
 
@@ -57,6 +58,10 @@ public:
 
     // Why the last scan could not open some drive (for example a permission), or empty.
     std::string ScanProblem() const { return m_backend ? m_backend->LastProblem() : std::string(); }
+    // Claims the open frame for this process (frame_claim.h), waiting up to `wait` for another program
+    // to let go. Held without a lock when no frame is open.
+    CFrameClaim ClaimFrame(ClaimMode mode, std::chrono::milliseconds wait = kClaimWait);
+
     // Name and identity of the open frame's drive (empty when none).
     std::string DriveName() const;
     DriveIdentity Identity() const;

@@ -66,6 +66,9 @@ public:
     virtual std::unique_ptr<IDriveHandle> OpenDrive(const std::string& name) = 0;
     // Why the last scan could not open a drive (for example a permission), or empty.
     virtual std::string LastProblem() const { return {}; }
+    // The file whose flock stands for the drive in every process (see frame_claim.h); empty when no
+    // other process can reach the drive. May create a lock file.
+    virtual std::string ClaimPath(const std::string& /*name*/) { return {}; }
     // Every drive-like node present, also those ListDrives leaves out, each CD/DVD drive opened and
     // closed once to see whether it can be. Sends nothing but an identity query.
     virtual std::vector<DriveCandidate> SurveyDrives();

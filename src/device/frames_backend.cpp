@@ -1,6 +1,7 @@
 #include "device/frames_backend.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -131,6 +133,33 @@ std::vector<std::string> CFramesBackend::ListDrives() {
 std::unique_ptr<IDriveHandle> CFramesBackend::OpenDrive(const std::string& name) {
     if (name.empty() || name.find('/') != std::string::npos) return nullptr;
     return ConnectSocketDrive(m_folder + "/" + name);
+}
+
+std::string CFramesBackend::ClaimPath(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) return {};
+    const std::string socket = m_folder + "/" + name;
+    // A folder this user cannot write to: all of its frames share one claim on the folder.
+    return MakeSocketClaimFile(socket) ? SocketClaimFile(socket) : m_folder;
+}
+
+std::string SocketClaimFile(const std::string& socketPath) { return socketPath + ".lock"; }
+
+bool MakeSocketClaimFile(const std::string& socketPath) {
+    const std::string path = SocketClaimFile(socketPath);
+    const int existing = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(path.c_str(), existing);
+    bool made = false;
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), existing | O_CREAT | O_EXCL, 0644);
+        made = fd >= 0;
+        if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), existing);  // made by another program
+    }
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (plain && made) ::fchmod(fd, 0644);  // whatever the umask: other users lock it read-only
+    ::close(fd);
+    return plain;
 }
 
 }  // namespace fotolume::device

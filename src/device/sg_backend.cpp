@@ -184,6 +184,10 @@ bool CSgBackend::ReadIdentity(const std::string& name, DriveIdentity& identity) 
     return true;
 }
 
+std::string CSgBackend::ClaimPath(const std::string& name) {
+    return SgNumber(name) < 0 ? std::string() : m_options.devRoot + "/" + name;
+}
+
 std::unique_ptr<IDriveHandle> CSgBackend::OpenDrive(const std::string& name) {
     if (SgNumber(name) < 0) return nullptr;
     const std::string path = m_options.devRoot + "/" + name;

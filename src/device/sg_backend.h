@@ -53,6 +53,8 @@ public:
     // Identity of sgN from sysfs; false when it is no longer there.
     bool ReadIdentity(const std::string& name, DriveIdentity& identity) const;
     std::string LastProblem() const override { return m_problem; }
+    // The node itself: every program that opens the drive opens it.
+    std::string ClaimPath(const std::string& name) override;
 
 private:
     std::string ClassDir(const std::string& name) const;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "device/frames_backend.h"
 #include "device/wire_protocol.h"
 
 namespace fotolume::sim {
@@ -72,6 +73,8 @@ bool CFrameServer::Listen(std::string& error) {
             return false;
         }
     }
+    // Made before the socket appears, so that programs of other users find a lock file they may use.
+    dev::MakeSocketClaimFile(m_path);
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ::unlink(temporary.c_str());
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0 ||

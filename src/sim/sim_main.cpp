@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "device/traced_backend.h"
+#include "device/frame_claim.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
 #include "sim/frame_server.h"
@@ -24,6 +26,15 @@ namespace {
 using namespace fotolume::sim;
 
 constexpr int kExitOk = 0, kExitUsage = 1, kExitFailed = 3;
+
+using fotolume::device::ClaimMode;
+using fotolume::device::CFrameClaim;
+
+// A served image is one frame's flash: a second server would be a second frame writing the same chip,
+// and an image replaced under its server would no longer be the one served.
+CFrameClaim ClaimImage(const std::string& image) {
+    return CFrameClaim::Take(image, ClaimMode::Exclusive, std::chrono::milliseconds(0));
+}
 
 const char kUsage[] =
     "Usage:\n"
@@ -50,6 +61,8 @@ int Create(const std::vector<std::string>& args) {
     CreateArgs a;
     std::string error = ParseCreateArgs(args, a);
     if (!error.empty()) return Fail(error, kExitUsage);
+    const CFrameClaim claim = ClaimImage(a.image);
+    if (!claim.Held()) return Fail(a.image + ": served by " + claim.Holder() + "; stop it first", kExitFailed);
     std::vector<uint8_t> image = BuildFrameImage(a.frame);
     // Written beside the target and renamed over it, so a half-written image never exists.
     std::string temporary = a.image + ".new";
@@ -83,6 +96,8 @@ int Serve(const std::vector<std::string>& args) {
     ServeArgs a;
     std::string error = ParseServeArgs(args, a);
     if (!error.empty()) return Fail(error, kExitUsage);
+    const CFrameClaim claim = ClaimImage(a.image);
+    if (!claim.Held()) return Fail(a.image + ": in use by " + claim.Holder(), kExitFailed);
     auto emulator = CFlashEmulator::OpenImage(a.image, a.options, error);
     if (!emulator) return Fail(error, kExitFailed);
     emulator->SetFaults(a.faults);

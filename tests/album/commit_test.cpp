@@ -85,11 +85,18 @@ TEST(CommitTest, NewDataIsWrittenFromTheFirstUncommittedByte) {
 TEST(CommitTest, LayoutsThatWouldTouchTheFramesOwnRegionAreRefusedBeforeAnyErase) {
     struct Case {
         uint32_t list, flash;
-    } cases[] = {{0x18000, 0x200000}, {0x1FF000, 0x1FF800}};
+        uint16_t width = 128, height = 128;
+    } cases[] = {{0x18000, 0x200000},
+                 {0x1FF000, 0x1FF800},
+                 {0x10000, 0x300000},  // a 3 MB header on the 2 MB chip: writes would run past its end
+                 {0x10000, 0x200000, 65535, 65535},
+                 {0x10000, 0x200000, 0, 128}};
     for (const Case& c : cases) {
         AlbumFrame frame;
         device::WriteLe24(frame.emulator.Flash().data() + sim::kHeaderListAddress, c.list);
         device::WriteLe24(frame.emulator.Flash().data() + sim::kHeaderFlashSize, c.flash);
+        device::WriteLe16(frame.emulator.Flash().data() + sim::kHeaderWidth, c.width);
+        device::WriteLe16(frame.emulator.Flash().data() + sim::kHeaderHeight, c.height);
         const auto before = frame.emulator.Flash();
         auto a = frame.Open();
         ASSERT_FALSE(a->store.IsLayoutWritable());

@@ -109,28 +109,48 @@ TEST(HeaderTest, UnreadableHeaderThrowsAndKeepsThePreviousValues) {
     EXPECT_EQ(a.store.GetFlashTotalSize(), frame.layout.flashSize);
 }
 
-TEST(HeaderTest, LayoutsThatCannotBeWritten) {
+TEST(HeaderTest, LayoutsThatCannotBeWrittenSayWhichFieldIsWrong) {
     struct Case {
         uint32_t list, flash;
         uint8_t erase;
-        bool writable;
+        uint16_t width, height;
+        const char* problem;  // nullptr: writable
     } cases[] = {
-        {0x10000, 0x200000, 0xD8, true},
-        {0x18000, 0x200000, 0xD8, false},  // list off a block boundary
-        {0x00000, 0x200000, 0xD8, false},  // list block would be the header's block
-        {0x1F0000, 0x1F0800, 0xD8, false}, // flash ends before the list does
-        {0x10000, 0x200000, 0xC7, false},  // chip erase
-        {0x10000, 0x200000, 0x20, true},
+        {0x10000, 0x200000, 0xD8, 128, 128, nullptr},
+        {0x18000, 0x200000, 0xD8, 128, 128, "picture list at 0x018000"},  // off a block boundary
+        {0x00000, 0x200000, 0xD8, 128, 128, "picture list at 0x000000"},  // the header's own block
+        {0x1F0000, 0x1F0800, 0xD8, 128, 128, "flash size 2033664 bytes is not a power of two"},
+        {0x10000, 0x300000, 0xD8, 128, 128, "flash size 3145728 bytes is not a power of two"},  // 3 MB on 2 MB
+        {0x10000, 0x000000, 0xD8, 128, 128, "flash size 0 bytes"},
+        {0x10000, 0x010000, 0xD8, 128, 128, "lies past the end"},  // no room for the list's block
+        {0x10000, 0x200000, 0xC7, 128, 128, "erase opcode 0xC7"},  // chip erase
+        {0x10000, 0x200000, 0x20, 128, 128, nullptr},
+        {0x10000, 0x200000, 0xD8, 2048, 2048, nullptr},
+        {0x10000, 0x200000, 0xD8, 65535, 65535, "panel size 65535x65535 is larger than any frame's"},
+        {0x10000, 0x200000, 0xD8, 2049, 16, "panel size 2049x16"},
+        {0x10000, 0x200000, 0xD8, 0, 128, "panel size 0x128 has a side of zero"},
+        {0x10000, 0x200000, 0xD8, 160, 0, "panel size 160x0 has a side of zero"},
     };
     for (const Case& c : cases) {
         AlbumFrame frame;
         auto& flash = frame.emulator.Flash();
         device::WriteLe24(flash.data() + sim::kHeaderListAddress, c.list);
         device::WriteLe24(flash.data() + sim::kHeaderFlashSize, c.flash);
+        device::WriteLe16(flash.data() + sim::kHeaderWidth, c.width);
+        device::WriteLe16(flash.data() + sim::kHeaderHeight, c.height);
         flash[sim::kHeaderEraseOpcode] = c.erase;
         BoundStore a(frame.emulator);
         a.store.GetInformation();
-        EXPECT_EQ(a.store.IsLayoutWritable(), c.writable) << std::hex << c.list << " " << c.flash;
+        const std::string problem = a.store.LayoutProblemText();
+        EXPECT_EQ(a.store.IsLayoutWritable(), c.problem == nullptr) << std::hex << c.list << " " << c.flash;
+        if (c.problem) {
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+            EXPECT_EQ(problem.find('\n'), std::string::npos);
+        }
+        // The panel limit alone decides whether pictures can be composed for the frame.
+        const bool panelBad = c.width == 0 || c.height == 0 || c.width > kMaxPanelSide || c.height > kMaxPanelSide;
+        EXPECT_EQ(PanelProblem(a.store.Info()).empty(), !panelBad);
+        EXPECT_EQ(LayoutWritable(c.list, c.flash), c.problem == nullptr || panelBad || c.erase == 0xC7);
     }
 }
 

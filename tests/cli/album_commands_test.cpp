@@ -1,11 +1,16 @@
 // fotolume-cli info, list, delete, colors and backup against a frame served by fotolume-sim.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "album/album_store.h"
+#include "device/frame_claim.h"
 #include "program_runner.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
@@ -142,6 +147,76 @@ TEST_F(AlbumCommands, AlbumErrorsExitThreeAndNameTheCode) {
         EXPECT_NE(r.err.find("transfer failed (album error 3)"), std::string::npos) << r.err;
     }
     EXPECT_EQ(Cli({"info"}).exitCode, 2);
+}
+
+// Another program holds the frame: a command that would conflict with it waits --wait seconds, then
+// refuses with one line naming it and leaves the frame as it was; one that shares it goes ahead.
+TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    const std::string lock = frames + "/f.sock.lock";
+    const std::string refusal = "fotolume-cli: the frame is in use by test_cli (pid " + std::to_string(::getpid()) +
+                                "); try again when it has finished\n";
+    const auto before = ReadFile(image);
+    using device::ClaimMode;
+    struct Case {
+        ClaimMode held;
+        std::vector<std::string> command;
+        bool refused;
+    } cases[] = {
+        {ClaimMode::Shared, {"list"}, false},
+        {ClaimMode::Shared, {"backup", dir.Path() + "/b.bin"}, false},
+        {ClaimMode::Shared, {"recover", "--dry-run"}, false},
+        {ClaimMode::Shared, {"delete", "1"}, true},
+        {ClaimMode::Shared, {"colors", "--font", "FF0000"}, true},
+        {ClaimMode::Shared, {"recover"}, true},
+        {ClaimMode::Exclusive, {"info"}, true},
+        {ClaimMode::Exclusive, {"colors"}, true},
+        {ClaimMode::Exclusive, {"backup", dir.Path() + "/c.bin"}, true},
+    };
+    for (const Case& c : cases) {
+        const device::CFrameClaim held = device::CFrameClaim::Take(lock, c.held, std::chrono::milliseconds(0));
+        ASSERT_TRUE(held.Held());
+        std::vector<std::string> args{"--wait", "0"};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        RunResult r = Cli(args);
+        if (c.refused) {
+            EXPECT_EQ(r.exitCode, 3) << c.command[0];
+            EXPECT_EQ(r.err, refusal) << c.command[0];
+        } else {
+            EXPECT_EQ(r.exitCode, 0) << c.command[0] << ": " << r.err;
+        }
+    }
+    EXPECT_EQ(ReadFile(image), before);
+    EXPECT_FALSE(fs::exists(dir.Path() + "/c.bin"));
+
+    // A writer that lets go within the wait: the command goes ahead.
+    auto held = device::CFrameClaim::Take(lock, ClaimMode::Exclusive, std::chrono::milliseconds(0));
+    BackgroundRun waiting(FOTOLUME_CLI_PATH, {"--frames", frames, "--wait", "60", "delete", "1"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    held.Release();
+    RunResult r = waiting.Finish();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(AlbumOnImage(), (std::vector<std::vector<uint8_t>>{Bytes(70000, 1), Bytes(20000, 2)}));
+    EXPECT_EQ(Cli({"--wait", "x", "list"}).exitCode, 1);
+    EXPECT_EQ(Cli({"list", "--wait", "3601"}).exitCode, 1);
+}
+
+// fotolume-sim serves an image once, and does not replace an image while it is served.
+TEST_F(AlbumCommands, AServedImageIsNeitherServedTwiceNorReplaced) {
+    auto frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
+    ASSERT_TRUE(frame->Ready());
+    const auto before = ReadFile(image);
+    RunResult r = RunProgram(FOTOLUME_SIM_PATH, {"serve", image, "--socket", frames + "/g.sock"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find(": in use by fotolume-sim (pid "), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(frames + "/g.sock"));
+    r = RunProgram(FOTOLUME_SIM_PATH, {"create", image, "--demo", "1"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find(": served by fotolume-sim (pid "), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(image), before);
+    frame.reset();
+    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
 }
 
 }  // namespace

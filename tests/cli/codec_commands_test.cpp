@@ -1,6 +1,8 @@
 // fotolume-cli encode and decode: the file-level conversions, no frame needed.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -89,6 +91,30 @@ TEST(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream}).exitCode, 1) << "--size is required";
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30", "--mode", "16"}).exitCode, 1);
+}
+
+TEST(CodecCommands, InputThatIsNoPlainFileIsRefusedAtOnceAndAShortBmpIsEncodedWithAWarning) {
+    ScratchDir dir;
+    const std::string fifo = dir.Path() + "/fifo", out = dir.Path() + "/out";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"decode", fifo, out, "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_EQ(r.err, "fotolume-cli: " + fifo + ": not a regular file but a FIFO\n");
+    r = RunProgram(FOTOLUME_CLI_PATH, {"encode", fifo, out, "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.err, "fotolume-cli: " + fifo + ": not a regular file but a FIFO\n");
+    EXPECT_FALSE(fs::exists(out));
+
+    const std::string bmp = dir.Path() + "/in.bmp", half = dir.Path() + "/half.bmp";
+    WriteGradient(bmp);
+    const std::vector<uint8_t> whole = FileBytes(bmp);
+    std::ofstream(half, std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), 54 + 120 * 15);
+    r = RunProgram(FOTOLUME_CLI_PATH, {"encode", half, out, "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "fotolume-cli: warning: " + half + " ends early; its missing part is black\n");
+    r = RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, out, "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
 }
 
 }  // namespace

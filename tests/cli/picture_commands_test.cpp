@@ -1,20 +1,26 @@
 // fotolume-cli add and pull, and the demo frame of fotolume-sim, against a served frame.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "album/album_store.h"
+#include "codec/jpg_encode.h"
 #include "composition.h"
 #include "program_runner.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
+#include "sim/frame_image.h"
 
 namespace fotolume::cli::testing {
 namespace {
@@ -319,6 +325,171 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("room for 2 demo pictures, not 3"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(tooMany));
+}
+
+// A header no frame has: every add is refused before anything is erased and without allocating by the
+// header's numbers (the panel of 65535x65535 took gigabytes), with a line naming the wrong field.
+TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocation) {
+    const std::string picture = Save(Scene(640, 480, 11), "p.png");
+    struct Case {
+        uint32_t offset, value, width;  // a header field and its new value, width bytes
+        const char* problem;
+    } cases[] = {
+        {sim::kHeaderWidth, 0xFFFFFFFF, 4, "the header's panel size 65535x65535 is larger than any frame's"},
+        {sim::kHeaderWidth, 0, 2, "the header's panel size 0x128 has a side of zero"},
+        {sim::kHeaderFlashSize, 3 << 20, 3, "the header's flash size 3145728 bytes is not a power of two"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Sim({"create", image, "--demo", "2"}).exitCode, 0);
+        {
+            std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(c.offset);
+            for (uint32_t i = 0; i < c.width; ++i) file.put(static_cast<char>(c.value >> (8 * i)));
+        }
+        const std::vector<uint8_t> before = ReadBytes(image);
+        frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
+        ASSERT_TRUE(frame->Ready());
+        RunResult r = Cli({"add", picture});
+        EXPECT_EQ(r.exitCode, 3) << c.problem;
+        EXPECT_EQ(r.err.rfind(std::string("fotolume-cli: this frame cannot be written: ") + c.problem, 0), 0u)
+            << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_LT(r.maxRssKb, 400 * 1024) << c.problem;
+        r = Cli({"info"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_NE(r.out.find(std::string("not writable, edits are refused: ") + c.problem), std::string::npos) << r.out;
+        if (c.offset == sim::kHeaderWidth) {
+            r = Cli({"pull", dir.Path() + "/pulled"});
+            EXPECT_EQ(r.exitCode, 3);
+            EXPECT_NE(r.err.find(std::string("no picture can be decoded for this frame: ") + c.problem),
+                      std::string::npos) << r.err;
+            EXPECT_LT(r.maxRssKb, 400 * 1024);
+        }
+        EXPECT_EQ(Cli({"delete", "1"}).exitCode, 3);
+        frame.reset();
+        EXPECT_EQ(ReadBytes(image), before) << c.problem;
+    }
+}
+
+// Files of every kind handed to add: a FIFO and a folder are refused at once, a name that is not UTF-8
+// is used as it stands, and a picture file that ends early is added with a warning saying what the
+// picture shows where the file ends.
+TEST_F(PictureCommands, InputFilesOfEveryKind) {
+    Serve({});
+    const std::string fifo = dir.Path() + "/fifo.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string latin1 = dir.Path() + "/caf\xE9.png";
+    fs::copy_file(Save(Scene(300, 300, 12), "cafe.png"), latin1);
+    auto cut = [&](const std::string& whole, const std::string& name) {
+        const std::vector<uint8_t> bytes = ReadBytes(whole);
+        std::ofstream(dir.Path() + "/" + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
+        return dir.Path() + "/" + name;
+    };
+    QImage green(300, 200, QImage::Format_RGB32);
+    green.fill(qRgb(20, 220, 20));
+    const std::string halfBmp = cut(Save(green, "green.bmp"), "half.bmp");
+    const std::string halfJpeg = cut(Save(Scene(640, 480, 13), "scene.jpg", "JPG"), "half.jpg");
+    const std::string halfPng = cut(Save(Scene(640, 480, 14), "scene.png"), "half.png");
+
+    RunResult r = Cli({"add", fifo, dir.Path(), latin1, halfBmp, halfJpeg, halfPng});
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_NE(r.err.find(fifo + ": not a regular file but a FIFO; skipped"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir.Path() + ": not a regular file but a folder; skipped"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(latin1 + ": picture 1, "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("warning: " + halfBmp + ": ends early; its missing part is black\n"), std::string::npos);
+    EXPECT_NE(r.out.find(halfBmp + ": picture 2, "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("warning: " + halfJpeg + ": ends early; its missing part is grey\n"), std::string::npos);
+    EXPECT_NE(r.out.find(halfJpeg + ": picture 3, "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(halfPng + ": ends early and cannot be read as a picture; skipped"), std::string::npos)
+        << r.err;
+    // One line each (libpng itself may add its own "libpng error" line for the PNG file).
+    size_t lines = 0;
+    for (size_t at = r.err.find("fotolume-cli: "); at != std::string::npos; at = r.err.find("fotolume-cli: ", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 5u) << r.err;
+    EXPECT_EQ(r.err.find("qt.gui.imageio"), std::string::npos) << "the reader's own warnings are not the user's";
+    EXPECT_EQ(PictureCount(), 3);
+
+    // The half BMP holds the picture's bottom rows: on the frame its top is black.
+    ASSERT_EQ(Cli({"pull", dir.Path() + "/pulled"}).exitCode, 0);
+    const QImage half(QString::fromStdString(dir.Path() + "/pulled/0002.bmp"));
+    ASSERT_EQ(half.size(), QSize(128, 128));
+    EXPECT_LT(qGreen(half.pixel(64, 8)), 40);
+    EXPECT_GT(qGreen(half.pixel(64, 120)), 180);
+}
+
+// The colour a picture of the album shows: its decoded pixels' mean, as 0xRRGGBB.
+QRgb MeanColour(const std::vector<uint8_t>& stream, int width, int height) {
+    codec::JPGEncode decoder;
+    if (!decoder.DecodeStream(stream, width, height)) return 0;
+    uint64_t sum[3] = {};
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = decoder.VideoBuff().data() + size_t(y) * decoder.RoundedWidth() * 3;
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) sum[c] += row[3 * x + c];
+    }
+    const uint64_t n = uint64_t(width) * height;
+    return qRgb(int(sum[2] / n), int(sum[1] / n), int(sum[0] / n));
+}
+
+// Two adds started at several offsets, and a list in between: each add commits whole or refuses with
+// the line that names the other, the list sees an album before or after a commit (never the erased
+// list of one in progress), and the frame holds the pictures it held plus exactly those of the adds
+// that succeeded.
+TEST_F(PictureCommands, TwoWritersNeverInterleave) {
+    Serve({"--demo", "3"});
+    QImage red(300, 200, QImage::Format_RGB32), blue(300, 200, QImage::Format_RGB32);
+    red.fill(qRgb(230, 20, 20));
+    blue.fill(qRgb(20, 20, 230));
+    const std::string redFile = Save(red, "red.png"), blueFile = Save(blue, "blue.png");
+    std::vector<std::vector<uint8_t>> album = AlbumOnImage(image);
+    ASSERT_EQ(album.size(), 3u);
+    struct Case {
+        int offsetMs;
+        const char* wait;  // of the second add: 0 makes it refuse while the first holds the frame
+    } cases[] = {{0, "5"}, {20, "5"}, {50, "5"}, {100, "5"}, {200, "5"}, {0, "0"}, {20, "0"}, {50, "0"}, {100, "0"}};
+    int refusals = 0;
+    for (const Case& c : cases) {
+        auto start = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {"--frames", frames});
+            return std::make_unique<BackgroundRun>(FOTOLUME_CLI_PATH, args, Env());
+        };
+        auto first = start({"add", redFile});
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.offsetMs));
+        auto second = start({"--wait", c.wait, "add", blueFile});
+        auto reader = start({"list"});
+        const RunResult a = first->Finish(), b = second->Finish(), listed = reader->Finish();
+        int added = 0;
+        for (const RunResult* r : {&a, &b}) {
+            if (r->exitCode == 0) {
+                ++added;
+                continue;
+            }
+            ++refusals;
+            EXPECT_EQ(r->exitCode, 3) << c.offsetMs << ": " << r->err;
+            EXPECT_EQ(r->err.rfind("fotolume-cli: the frame is in use by fotolume-cli (pid ", 0), 0u) << r->err;
+            EXPECT_EQ(std::count(r->err.begin(), r->err.end(), '\n'), 1) << r->err;
+        }
+        EXPECT_EQ(listed.exitCode, 0) << listed.err;
+        const auto lines = size_t(std::count(listed.out.begin(), listed.out.end(), '\n'));
+        EXPECT_GE(lines, album.size()) << "the list saw a write in progress";
+        EXPECT_LE(lines, album.size() + 2);
+
+        const auto now = AlbumOnImage(image);
+        ASSERT_EQ(now.size(), album.size() + added) << c.offsetMs << " ms apart, wait " << c.wait;
+        EXPECT_TRUE(std::equal(album.begin(), album.end(), now.begin())) << "a picture already there changed";
+        int reds = 0, blues = 0;
+        for (size_t i = album.size(); i < now.size(); ++i) {
+            const QRgb mean = MeanColour(now[i], 128, 128);
+            reds += qRed(mean) > 180 && qBlue(mean) < 80;
+            blues += qBlue(mean) > 180 && qRed(mean) < 80;
+        }
+        EXPECT_EQ(reds, a.exitCode == 0 ? 1 : 0);
+        EXPECT_EQ(blues, b.exitCode == 0 ? 1 : 0);
+        album = now;
+    }
+    RecordProperty("refusals", refusals);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,21 +43,33 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args, co
     ::_exit(127);
 }
 
-int Wait(pid_t pid) {
+int Wait(pid_t pid, long* maxRssKb = nullptr) {
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid) return -1;
+    if (maxRssKb) *maxRssKb = usage.ru_maxrss;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    ScratchDir scratch;
+    return BackgroundRun(program, args, env).Finish();
+}
+
+BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::string>& args,
+                             const std::vector<std::string>& env)
+    : m_pid(Spawn(program, args, env, m_scratch.Path() + "/out", m_scratch.Path() + "/err")) {}
+
+BackgroundRun::~BackgroundRun() { Finish(); }
+
+RunResult BackgroundRun::Finish() {
     RunResult r;
-    pid_t pid = Spawn(program, args, env, scratch.Path() + "/out", scratch.Path() + "/err");
-    r.exitCode = Wait(pid);
-    r.out = Slurp(scratch.Path() + "/out");
-    r.err = Slurp(scratch.Path() + "/err");
+    if (m_pid < 0) return r;
+    r.exitCode = Wait(m_pid, &r.maxRssKb);
+    m_pid = -1;
+    r.out = Slurp(m_scratch.Path() + "/out");
+    r.err = Slurp(m_scratch.Path() + "/err");
     return r;
 }
 

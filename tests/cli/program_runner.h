@@ -11,6 +11,7 @@ namespace fotolume::cli::testing {
 struct RunResult {
     int exitCode = -1;
     std::string out, err;
+    long maxRssKb = 0;  // the most memory the program held at once
 };
 
 // Runs program with args to completion; env entries "NAME=value" are added to the environment.
@@ -39,6 +40,19 @@ public:
 
 private:
     std::string m_path;
+};
+
+// A program started now and left running, for programs that must run side by side.
+class BackgroundRun {
+public:
+    BackgroundRun(const std::string& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env = {});
+    ~BackgroundRun();
+    RunResult Finish();  // waits for the program
+
+private:
+    ScratchDir m_scratch;
+    pid_t m_pid = -1;
 };
 
 }  // namespace fotolume::cli::testing

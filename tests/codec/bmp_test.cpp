@@ -1,10 +1,19 @@
 // BMP reading and writing, and the file-level EnCode.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "codec/bmp_file.h"
+#include "codec/input_file.h"
+#include "codec/jpg_encode.h"
 #include "codec/kv318_encoder.h"
 #include "codec_test_util.h"
 
@@ -114,16 +123,84 @@ TEST(BmpReading, OtherLayoutsOffsetsTopDownPalettesAndShortFiles) {
     ASSERT_EQ(LoadPicFromDir((dir / "grey.bmp").string(), pixels, 13, 6), 1);
     EXPECT_EQ(pixels[40 * 2 + 3 * 4], 255 - (4 * 10 + 2));
 
-    // A short file: what is missing stays black. A missing file is refused.
+    bool endedEarly = true;
+    ASSERT_EQ(LoadPicFromDir((dir / "grey.bmp").string(), pixels, 13, 6, &endedEarly), 1);
+    EXPECT_FALSE(endedEarly);
+
+    // A short file: what is missing stays black, and the reader says so. A missing file is refused, and
+    // so is anything but a regular file, at once: a FIFO nobody writes to must not hold the reader.
     file = BmpHeader(13, 6, 24, 54);
     file.insert(file.end(), rows.begin(), rows.begin() + 40 * 2 + 5);
     WriteFile(dir / "short.bmp", file);
-    ASSERT_EQ(LoadPicFromDir((dir / "short.bmp").string(), pixels, 13, 6), 1);
+    ASSERT_EQ(LoadPicFromDir((dir / "short.bmp").string(), pixels, 13, 6, &endedEarly), 1);
+    EXPECT_TRUE(endedEarly);
     EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + 85, rows.begin()));
     EXPECT_TRUE(std::all_of(pixels.begin() + 85, pixels.end(), [](std::uint8_t b) { return b == 0; }));
     EXPECT_EQ(LoadPicFromDir((dir / "none.bmp").string(), pixels, 13, 6), 0);
     EXPECT_EQ(LoadPicFromDir(dir.Path().string(), pixels, 13, 6), 0);
     EXPECT_EQ(LoadPicFromDir((dir / "short.bmp").string(), pixels, 0, 6), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(LoadPicFromDir((dir / "fifo").string(), pixels, 13, 6), 0);
+    std::string problem;
+    EXPECT_EQ(OpenInputFile((dir / "fifo").string(), &problem), -1);
+    EXPECT_EQ(problem, "not a regular file but a FIFO");
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, (dir / "socket").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(OpenInputFile((dir / "socket").string(), &problem), -1);
+    EXPECT_EQ(problem, "not a regular file but a socket");
+    ::close(socket);
+    std::vector<std::uint8_t> bytes;
+    EXPECT_FALSE(ReadInputFile((dir / "short.bmp").string(), 100, bytes, &problem)) << "larger than allowed";
+    EXPECT_TRUE(ReadInputFile((dir / "short.bmp").string(), 1000, bytes, &problem));
+    EXPECT_EQ(bytes, file);
+    JPGEncode decoder;
+    EXPECT_FALSE(decoder.DecodeMyPicture((dir / "fifo").string(), (dir / "out.bmp").string(), 13, 6));
+}
+
+// Whether a picture file stops inside the picture, from the structure of each format: every cut of a
+// whole file is seen, and what follows the end (a camera's trailer) is not mistaken for it.
+TEST(PictureFileEnd, EveryCutOfAWholeFileIsSeen) {
+    ScratchDir dir;
+    const Picture p = SmoothPicture(40, 30);
+    ASSERT_TRUE(SaveBmpFile((dir / "p.bmp").string(), p.bgr.data(), 3 * 40, 40, 30));
+    ASSERT_GT(CKv318Encoder::EnCode((dir / "p.bmp").string(), (dir / "p.jpg").string(), 40, 30, 90, 3, true), 0u);
+    // PNG chunks: length, type, data, check sum (not verified by the check).
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto chunk = [&](const char* type, std::size_t length) {
+        const std::uint8_t size[4] = {0, 0, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+        png.insert(png.end(), size, size + 4);
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), length + 4, 0x5A);
+    };
+    chunk("IHDR", 13);
+    chunk("IDAT", 300);
+    chunk("IEND", 0);
+    struct Case {
+        std::vector<std::uint8_t> file;
+        const char* format;
+        std::size_t shortest;  // cuts from here on are recognised as the format
+    } cases[] = {{ReadFile(dir / "p.bmp"), "BMP", 2}, {ReadFile(dir / "p.jpg"), "JPEG", 3}, {png, "PNG", 8}};
+    for (const Case& c : cases) {
+        PictureFileCheck whole = CheckPictureFileEnd(c.file);
+        EXPECT_EQ(whole.end, PictureFileEnd::Complete) << c.format;
+        EXPECT_STREQ(whole.format, c.format);
+        std::vector<std::uint8_t> trailer = c.file;
+        trailer.insert(trailer.end(), {0x00, 0xFF, 0xD8, 0x12});
+        EXPECT_EQ(CheckPictureFileEnd(trailer).end, PictureFileEnd::Complete) << c.format;
+        for (std::size_t cut = c.shortest; cut < c.file.size(); ++cut) {
+            const PictureFileCheck part = CheckPictureFileEnd(std::span(c.file.data(), cut));
+            ASSERT_EQ(part.end, PictureFileEnd::EndsEarly) << c.format << " cut at " << cut;
+        }
+    }
+    // Compressed BMP rows have no length the header fixes; other formats are not judged.
+    auto rle = ReadFile(dir / "p.bmp");
+    Put32(rle, 30, 1);
+    EXPECT_EQ(CheckPictureFileEnd(rle).end, PictureFileEnd::Unknown);
+    EXPECT_EQ(CheckPictureFileEnd(std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a'}).end, PictureFileEnd::Unknown);
+    EXPECT_EQ(CheckPictureFileEnd({}).end, PictureFileEnd::Unknown);
 }
 
 TEST(BmpWriting, HeaderFieldsAndRowOrder) {
@@ -153,6 +230,25 @@ TEST(BmpWriting, HeaderFieldsAndRowOrder) {
     ASSERT_EQ(LoadPicFromDir((dir / "w.bmp").string(), pixels, 101, 7), 1);
     EXPECT_EQ(pixels, ToBmpRows(p));
     EXPECT_FALSE(SaveBmpFile((dir / "no" / "w.bmp").string(), p.bgr.data(), 3 * 101, 101, 7));
+}
+
+// A FIFO (as /dev/null or a device) named as the destination is written to, never replaced by a file.
+TEST(BmpWriting, ADestinationThatIsNoPlainFileIsWrittenToNotReplaced) {
+    ScratchDir dir;
+    const std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const Picture p = SharpPicture(4, 2);
+    EXPECT_FALSE(SaveBmpFile(fifo, p.bgr.data(), 12, 4, 2)) << "nobody reads the FIFO: refused, not waited on";
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(SaveBmpFile(fifo, p.bgr.data(), 12, 4, 2));
+    std::vector<std::uint8_t> got(200);
+    EXPECT_EQ(::read(reader, got.data(), got.size()), 54 + 12 * 2);
+    ::close(reader);
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST(EnCodeFiles, JfifStartAndFailures) {

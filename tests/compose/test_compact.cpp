@@ -53,6 +53,19 @@ TEST(CompactTransform, SelectingCoverFitsAndResets) {
     EXPECT_EQ(Selected({128, 128}, {10, 10}).TheSmallestValue(), 1000);
 }
 
+TEST(CompactTransform, APanelNoFrameHasMakesNoPanelBitmap) {
+    for (const QSize panel : {QSize(0, 128), QSize(3000, 10), QSize(65535, 65535)}) {
+        CCompactTransform t = Selected({128, 128}, {640, 480});
+        t.SetPanelSize(panel.width(), panel.height());
+        EXPECT_FALSE(t.PanelUsable());
+        EXPECT_EQ(t.PanelSize(), QSize(128, 128));
+        EXPECT_TRUE(t.GetPicDataFromView(Solid(640, 480, qRgb(9, 9, 9))).isNull());
+        t.SetPanelSize(160, 120);
+        EXPECT_TRUE(t.PanelUsable());
+        EXPECT_EQ(t.GetPicDataFromView(Solid(640, 480, qRgb(9, 9, 9))).size(), QSize(160, 120));
+    }
+}
+
 TEST(CompactTransform, ScaleControlLimits) {
     CCompactTransform t = Selected({128, 128}, {640, 480});
     // Before any value was accepted, a refused one returns to the value shown at selection.

@@ -288,6 +288,25 @@ TEST(Composition, NoPictureRefusesEverything) {
     EXPECT_TRUE(c.GetCropBitmap().isNull());
 }
 
+TEST(Composition, APanelNoFrameHasComposesNothing) {
+    for (const QSize panel : {QSize(0, 128), QSize(128, 0), QSize(2049, 100), QSize(65535, 65535)}) {
+        CComposition c(CComposition::ClientSizeFor(panel));
+        EXPECT_LE(c.ClientSize().width(), 2048 + 20) << "the client follows the panel only as far as the limit";
+        EXPECT_LE(c.ClientSize().height(), 2048);
+        ASSERT_TRUE(c.SetPictureImage(Solid(64, 64, qRgb(1, 2, 3))));
+        c.SetRectSize(panel.width(), panel.height());
+        EXPECT_FALSE(c.PanelUsable());
+        EXPECT_FALSE(c.HasPicture()) << "the picture shown goes";
+        EXPECT_FALSE(c.SetPictureImage(Solid(640, 480, qRgb(1, 2, 3))));
+        EXPECT_FALSE(c.SetPicture(QStringLiteral("/nonexistent/picture.jpg")));
+        EXPECT_TRUE(c.GetCropBitmap().isNull());
+        c.SetRectSize(2048, 16);
+        EXPECT_TRUE(c.PanelUsable());
+        ASSERT_TRUE(c.SetPictureImage(Solid(640, 480, qRgb(1, 2, 3))));
+        EXPECT_EQ(c.GetCropBitmap().size(), QSize(2048, 16));
+    }
+}
+
 TEST(Composition, OutlineOnlyInRectangleMode) {
     CComposition c;
     c.SetRectSize(128, 128);
