@@ -28,6 +28,9 @@ void RemoveFile(const std::string& path) {
 void MyDelButtonHandler() {
     if (gmyIsTransferData) return;
     if (gmyDeleteAll) {
+        // Used once: the next Delete takes one picture again.
+        gmyDeleteAll = 0;
+        if (gmyView) gmyView->ClearDeleteAll();
         if (gmyTotalePictureNum == 0) return;
         for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
             RemoveFile(node->file);
@@ -37,7 +40,7 @@ void MyDelButtonHandler() {
         gmyPictureData = CreateList();
         gmyTotalePictureNum = gmyTotalePicture = 0;
         gmyCurrentSelectItem = 0;
-        if (gmyView) gmyView->ShowAlbumList({}, AlbumListAfter::kNothing);
+        RebuildAlbumList(AlbumListAfter::kNothing);
         std::memset(G_PictureList + album::kEntriesOffset, 0, album::kListSize - album::kEntriesOffset);
     } else {
         if (gmyTotalePictureNum == 0) return;
@@ -52,39 +55,51 @@ void MyDelButtonHandler() {
         RemoveFile(node->file);
         TotolFlashSizeForPic += node->size;
         DelNode(*gmyPictureData, k);
-        if (gmyView) {
-            gmyView->ShowAlbumList(AlbumNames(), AlbumListAfter::kSelectLast);
-            gmyView->RedrawViews();
-        }
+        RebuildAlbumList(AlbumListAfter::kSelectLast);
+        if (gmyView) gmyView->RedrawViews();
     }
     UpdateInfo();
     SetNotes(TextWithNumber(LookupText("THE_SEQUENCE_TIPS", "The sequence number"), gmyTotalePictureNum));
     if (gmyView) gmyView->RedrawViews();
 }
 
-bool SavePicture(const std::string& folder) {
-    bool all = true;
+bool SavePicture(const std::string& folder, std::string* failed) {
     int n = 1;
     for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get(), ++n) {
         const std::string target = folder + "/" + std::to_string(n) + ".bmp";
         std::error_code ec;
         fs::copy_file(DataPath(node->name), target, fs::copy_options::overwrite_existing, ec);
-        if (ec) all = false;
+        if (ec) {
+            if (failed) *failed = target;
+            return false;
+        }
     }
-    return all;
+    return true;
 }
 
 void MyUpLoadButtonHandler() {
-    if (!FrameConnected()) return;
+    if (!FrameConnected() || gmyIsTransferData) return;
     if (gmyTotalePictureNum == 0) {
         SetNotes(LookupText("NO_PIC_TIPS", "No Pictures"));
         return;
     }
     if (!gmyPrompt) return;
+    const int session = gmyFrameSession;
     const QString folder =
-        gmyPrompt->AskFolder(QStringLiteral("Select File Location"), QStringLiteral("Save"));
+        gmyPrompt->AskFolder(QString::fromStdString(LookupText("SELECT_FOLDER_TIPS", "Select File Location")),
+                             QString::fromStdString(LookupText("SAVE_BUTTON", "Save")));
     if (folder.isEmpty()) return;
-    SavePicture(folder.toStdString());
+    // The frame left while the folder was chosen: its album went with it.
+    if (session != gmyFrameSession || gmyIsTransferData) return;
+    std::string failed;
+    if (!SavePicture(folder.toStdString(), &failed)) {
+        const QString text = QString::fromStdString(LookupText("SAVE_ALL_FAILED_TIPS", "Could not write %1"));
+        SetNotes(text.arg(QString::fromStdString(failed)).toStdString());
+        return;
+    }
+    const QString text =
+        QString::fromStdString(LookupText("SAVE_ALL_FINISHED_TIPS", "%1 picture(s) saved in %2"));
+    SetNotes(text.arg(QString::number(gmyTotalePictureNum), folder).toStdString());
 }
 
 bool QuitApplication() {
@@ -99,6 +114,11 @@ bool QuitApplication() {
     const QString ok = QString::fromStdString(LookupText("OK_BUTTON", "OK", ""));
     const QString cancel = QString::fromStdString(LookupText("CANCLE_BUTTON", "Canle", ""));
     if (!gmyPrompt->AskOkCancel(title, question, ok, cancel)) return false;
+    // A frame that arrived while the question was open is being read now.
+    if (gmyIsTransferData) {
+        SetNotes(LookupText("CANNOT_QUIT_TIPS", "Can not quit application,during transfering data!"));
+        return false;
+    }
     JoinWorker();
     m_PtrPF.reset();
     ReleaseAllFiles();

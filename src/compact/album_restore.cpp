@@ -1,11 +1,15 @@
 // Restoring an album whose list an interrupted download erased: found by the reading worker, asked on
-// the window thread, written and read again by a worker of its own.
+// the window thread, written and read again by a worker of its own; or, when the user would rather
+// write a new album, given up on purpose before that download.
 #include <QString>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "album/album_error.h"
 #include "album/compact_store.h"
 #include "album/recovery_compact.h"
 #include "compact_globals.h"
@@ -15,6 +19,9 @@
 #include "mac_prompt.h"
 
 namespace fotolume::compact {
+
+QString YesText() { return QString::fromStdString(LookupText("YES_BUTTON", "Yes")); }
+QString NoText() { return QString::fromStdString(LookupText("NO_BUTTON", "No")); }
 
 album::RecoveryResult FindAlbumToRestore() {
     if (gmyRecoveryFolder.empty() || !m_PtrPF) return {};
@@ -47,12 +54,14 @@ void OfferRecovery(const album::RecoveryResult& found, int session) {
                                          "pictures can be restored.");
     }
     const QString title = QString::fromStdString(LookupText("WINDOW_TITLE", "MacFotolume"));
-    const bool yes = gmyPrompt && gmyPrompt->AskOkCancel(title, QString::fromStdString(explanation),
-                                                         QStringLiteral("Yes"), QStringLiteral("No"));
+    const bool yes = gmyPrompt && gmyPrompt->AskOkCancel(title, QString::fromStdString(explanation), YesText(),
+                                                         NoText());
     // The frame may have left, or another come, while the question was open.
     if (!sameFrame()) return;
     if (!yes) {
-        // The empty album as read; the record stays, so the question comes again next time.
+        // The empty album as read; the record stays, so the question comes again next time, and a
+        // download asks before it writes over that album.
+        gmyRecoveryDeclined = true;
         gmyIsTransferData = 0;
         InvalidateMyWindow();
         return;
@@ -64,6 +73,8 @@ void RestoreAlbum(const album::RecoveryResult& found) {
     gmyIsTransferData = 1;
     if (!m_PtrPF || !album::compact::ApplyRecovery(*m_PtrPF, G_DeviceInfo, found)) {
         SetNotes(LookupText("RESTORE_FAILED_TIPS", "The album could not be restored!"));
+        // The records still hold the album, as after a No.
+        gmyRecoveryDeclined = true;
         gmyIsTransferData = 0;
         InvalidateMyWindow();
         return;
@@ -81,6 +92,41 @@ void RestoreAlbum(const album::RecoveryResult& found) {
     SetNotes(LookupText("RESTORE_FINISHED_TIPS", "Album restored!"));
     InvalidateMyWindow();
     gmyIsTransferData = 0;
+}
+
+bool ConfirmGivingUpRestore() {
+    if (!gmyRecoveryDeclined) return true;
+    if (!gmyPrompt) return false;
+    const QString title = QString::fromStdString(LookupText("WINDOW_TITLE", "MacFotolume"));
+    const QString question = QString::fromStdString(
+        LookupText("GIVE_UP_RESTORE_TIPS",
+                   "The album of the interrupted synchronize can still be restored. DownLoad anyway and give "
+                   "it up for good?"));
+    return gmyPrompt->AskOkCancel(title, question, YesText(), NoText());
+}
+
+bool SetRecordsAside() {
+    if (!m_PtrPF) return false;
+    album::FrameAccess access = album::compact::RecoveryAccess(*m_PtrPF, G_DeviceInfo);
+    album::FrameIdentity identity;
+    try {
+        identity = album::ReadFrameIdentity(access);
+    } catch (const album::CAlbumError&) {
+        return false;
+    }
+    bool all = true;
+    if (!gmyRecoveryFolder.empty()) {
+        for (const std::filesystem::path& record : album::ListRecordFiles(gmyRecoveryFolder, identity)) {
+            std::error_code ec;
+            std::filesystem::rename(record, std::filesystem::path(record).concat(".discarded"), ec);
+            if (ec) {
+                ReportProblem("cannot set aside " + record.string() + ": " + ec.message());
+                all = false;
+            }
+        }
+    }
+    if (all) gmyRecoveryDeclined = false;
+    return all;
 }
 
 }  // namespace fotolume::compact

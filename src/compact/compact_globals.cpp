@@ -32,6 +32,7 @@ int TotolFlashSizeForPic = 0;
 std::vector<int> SelPicArrayRef;
 std::filesystem::path gmyRecoveryFolder;
 std::atomic<int> gmyFrameSession{0};
+std::atomic<bool> gmyRecoveryDeclined{false};
 ICompactView* gmyView = nullptr;
 IMacPrompt* gmyPrompt = nullptr;
 
@@ -69,6 +70,7 @@ void ResetGlobals() {
     TotolFlashSizeForPic = 0;
     SelPicArrayRef.clear();
     gmyRecoveryFolder.clear();
+    gmyRecoveryDeclined = false;
 }
 
 std::string LookupText(std::string_view key, std::string_view def, std::string_view sectionDefault) {
@@ -82,15 +84,6 @@ std::string TextWithNumber(const std::string& text, int number) {
 
 std::string DataPath(const std::string& name) { return gmyWorkpath + "/data/" + name; }
 std::string EdataPath(const std::string& name) { return gmyWorkpath + "/Edata/" + name; }
-
-std::vector<std::string> AlbumNames() {
-    std::vector<std::string> names;
-    if (!gmyPictureData) return names;
-    for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
-        names.push_back(node->name);
-    }
-    return names;
-}
 
 bool FrameConnected() { return device && device->GetUSBDeviceStatus(); }
 

@@ -66,6 +66,9 @@ extern int TotolFlashSizeForPic;
 extern std::vector<int> SelPicArrayRef;
 // Where downloads keep their recovery records (the folder Fotolume's programs share); empty: none kept.
 extern std::filesystem::path gmyRecoveryFolder;
+// The user answered No to restoring the album of an interrupted download (or the restore failed): the
+// frame's records still hold that album, and a download must ask before it writes over it.
+extern std::atomic<bool> gmyRecoveryDeclined;
 // Counts the frame's arrivals and removals (changed on the window thread only), so that an answer to a
 // question about one frame is never carried out on the next.
 extern std::atomic<int> gmyFrameSession;
@@ -90,9 +93,6 @@ bool FrameConnected();
 
 // One line on standard error: a problem the user cannot act on in the window (the program goes on).
 void ReportProblem(const std::string& problem);
-
-// The album's picture names in album order (the album list's items).
-std::vector<std::string> AlbumNames();
 
 // The one worker: online handling, download or batch add. Window thread only. Starting one first
 // waits for the last; the frame's removal waits for it before the album is released.

@@ -14,6 +14,14 @@ namespace fotolume::compact {
 
 enum class AlbumListAfter { kNothing, kScrollToLast, kSelectLast };
 
+// What the album list shows: one item per picture, and the current one (1-based; 0 = none), which
+// stays highlighted and in the small preview so that Delete removes what the window shows.
+struct AlbumListing {
+    std::vector<std::string> names;
+    std::vector<std::string> files;  // each picture's decoded BMP
+    int current = 0;
+};
+
 class ICompactView {
 public:
     virtual ~ICompactView() = default;
@@ -28,12 +36,18 @@ public:
     virtual void SetControlPanlEnable(bool on) = 0;
     // Posts the 'draw' event: controls on, progress 0, redraw.
     virtual void InvalidateMyWindow() = 0;
-    // Rebuilds the album list with these names as items 1..n.
-    virtual void ShowAlbumList(std::vector<std::string> names, AlbumListAfter after) = 0;
+    // Rebuilds the album list as items 1..n with the current one highlighted (kSelectLast makes the
+    // last one current).
+    virtual void ShowAlbumList(AlbumListing listing, AlbumListAfter after) = 0;
     // Lets go of the small preview's picture and the picture view's picture.
     virtual void ReleasePreviewImages() = 0;
-    // A frame came online with this panel: the crop frame takes its size, centred in the picture view.
+    // A frame came online with this panel: the crop frame takes its size, centred in the picture view,
+    // and the file still selected in the browser is shown again for it.
     virtual void SetPanelFrame(int width, int height) = 0;
+    // DownLoad stays off while reason is not empty, and says why in its tooltip.
+    virtual void SetDownloadBlocked(const std::string& reason) = 0;
+    // Unticks "Delete All" once it has been used.
+    virtual void ClearDeleteAll() = 0;
     // Redraws the picture view, the crop frame and the small preview.
     virtual void RedrawViews() = 0;
     // The batch add loaded this picture into the picture view.
@@ -55,7 +69,7 @@ public:
     // and the state the batch add starts from.
     virtual QImage ComposedPicture() const = 0;
     virtual compose::CCompactTransform Transform() const = 0;
-    // Window thread only: browser items for the add, from the last listed backwards (see the add).
+    // Window thread only: browser items for the add, in browser order.
     virtual std::vector<int> SelectedPictureItems() const = 0;
     virtual std::string BrowserItemPath(int browserIndex) const = 0;
 };

@@ -34,6 +34,8 @@ void CPictureView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     if (gmyIsTransferData) return;
+    // Inside the crop frame the view shows what the frame gets: black where the picture does not reach.
+    if (m_transform.HasPicture()) painter.fillRect(m_transform.NormalizedDrawRect(), Qt::black);
     m_transform.DrawPicture(painter, m_picture);
 }
 

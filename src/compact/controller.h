@@ -8,6 +8,7 @@
 
 #include "album/recovery.h"
 #include "compact_transform.h"
+#include "compact_view.h"
 
 namespace fotolume::compact {
 
@@ -17,6 +18,10 @@ void SetDownLoadPrcess(int percent);
 void UpdateInfo();
 void SetControlPanlEnable(bool on);
 void InvalidateMyWindow();
+// "This DPF cannot be written: " and why, in the window's language.
+std::string LayoutProblemText(const std::string& problem);
+// Rebuilds the album list from the album, keeping the current picture highlighted.
+void RebuildAlbumList(AlbumListAfter after);
 
 // The frame arrived: starts SetFlashOnline as the worker.
 void StartFlashOnline();
@@ -39,6 +44,15 @@ bool AskToRestore(album::RecoveryResult found);
 void OfferRecovery(const album::RecoveryResult& found, int session);
 // Worker: writes the found album's list and reads the album again.
 void RestoreAlbum(const album::RecoveryResult& found);
+// Window thread, before a download: true when nothing stands in its way, or the user agreed to give up
+// the album of an interrupted download that was not restored (asked Yes/No).
+bool ConfirmGivingUpRestore();
+// Worker: renames this frame's records to "*.discarded", so that their album is no longer offered;
+// false (records kept) when the frame's identity could not be read or a record could not be renamed.
+bool SetRecordsAside();
+// "Yes" and "No" in the window's language.
+QString YesText();
+QString NoText();
 // Deletes every node's stream, frees the list and empties the album list view.
 void ReleaseAllFiles();
 
@@ -58,8 +72,9 @@ bool TranspotPic();
 
 // Save ALL.
 void MyUpLoadButtonHandler();
-// Copies every album picture's BMP into folder as "/%d.bmp"; false when one copy failed.
-bool SavePicture(const std::string& folder);
+// Copies every album picture's BMP into folder as "/%d.bmp"; false at the first copy that failed,
+// whose target then goes to failed.
+bool SavePicture(const std::string& folder, std::string* failed = nullptr);
 
 // True when the user confirmed leaving; the resources are then released.
 bool QuitApplication();

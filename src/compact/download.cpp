@@ -32,11 +32,31 @@ bool ReadStream(const std::string& name, uint8_t* out, uint32_t size) {
 
 void MyDownLoadButtonHandler() {
     if (!FrameConnected() || !m_PtrPF || gmyIsTransferData) return;
+    const std::string problem = album::LayoutProblem(G_DeviceInfo);
+    if (!problem.empty()) {
+        SetNotes(LayoutProblemText(problem));
+        return;
+    }
+    const int session = gmyFrameSession;
+    if (!ConfirmGivingUpRestore()) return;
+    // While the question was open the frame may have left, or a reading begun.
+    if (session != gmyFrameSession || gmyIsTransferData || !FrameConnected() || !m_PtrPF) return;
+    const bool setAside = gmyRecoveryDeclined;
     SetControlPanlEnable(false);
     gmyIsTransferData = 1;
     SetNotes(LookupText("DOWNLOAD_PICS_TIPS", "Download Pictures(s)"));
     SetDownLoadPrcess(0);
-    StartWorker([] { TranspotPic(); });
+    StartWorker([setAside] {
+        if (setAside && !SetRecordsAside()) {
+            // The album the records hold is not written over while they still offer it.
+            SetNotes(FailureText(DownloadFailure::Other));
+            SetDownLoadPrcess(0);
+            gmyIsTransferData = 0;
+            InvalidateMyWindow();
+            return;
+        }
+        TranspotPic();
+    });
 }
 
 bool TranspotPic() {

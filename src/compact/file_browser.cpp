@@ -6,6 +6,9 @@
 #include <QHeaderView>
 #include <QImageReader>
 #include <QStorageInfo>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
 
 namespace fotolume::compact {
 
@@ -77,7 +80,9 @@ void CFileBrowser::ListVolumes(const QStringList& roots, const QStringList& fram
         if (volume.isValid() && frameDevices.contains(QString::fromLocal8Bit(volume.device()))) continue;
         BrowserItem item;
         item.path = root;
-        item.name = volume.isValid() && !volume.displayName().isEmpty() ? volume.displayName() : root;
+        // A folder given as a volume is shown by its own path, not by the name of the disk it is on.
+        const bool wholeVolume = volume.isValid() && QDir(volume.rootPath()) == QDir(root);
+        item.name = wholeVolume && !volume.displayName().isEmpty() ? volume.displayName() : root;
         item.isContainer = true;
         Append(std::move(item), nullptr);
     }
@@ -141,32 +146,62 @@ void CFileBrowser::MarkNotPicture(int index) {
     if (index >= 0 && index < ItemCount()) m_items[static_cast<size_t>(index)].possiblyPicture = false;
 }
 
-int CFileBrowser::SelectedFileForView() const {
-    for (int i = ItemCount() - 1; i >= 0; --i) {
-        const BrowserItem& item = m_items[static_cast<size_t>(i)];
-        if (item.released || !item.node) continue;
-        if (!item.isContainer && item.node->isSelected()) return i;
-        if (item.isContainer && item.firstOfListing) return -1;
+std::vector<int> CFileBrowser::InBrowserOrder() const {
+    std::vector<int> order;
+    for (QTreeWidgetItemIterator it(const_cast<CFileBrowser*>(this)); *it; ++it) {
+        const int index = IndexOf(*it);
+        if (index >= 0) order.push_back(index);
     }
-    return -1;
+    return order;
+}
+
+int CFileBrowser::SelectedFileForView() const {
+    const int clicked = IndexOf(currentItem());
+    if (clicked >= 0 && currentItem()->isSelected() && !Item(clicked).isContainer) return clicked;
+    int last = -1;
+    for (int index : InBrowserOrder()) {
+        const BrowserItem& item = Item(index);
+        if (!item.isContainer && item.node->isSelected()) last = index;
+    }
+    return last;
 }
 
 std::vector<int> CFileBrowser::SelectedPictureItems() const {
     std::vector<int> queue;
-    for (int i = ItemCount() - 1; i >= 0; --i) {
-        const BrowserItem& item = m_items[static_cast<size_t>(i)];
-        if (item.released || !item.node) continue;
-        if (!item.isContainer && item.possiblyPicture && item.node->isSelected()) queue.push_back(i);
-        if (item.firstOfListing) break;
+    for (int index : InBrowserOrder()) {
+        const BrowserItem& item = Item(index);
+        if (!item.isContainer && item.possiblyPicture && item.node->isSelected()) queue.push_back(index);
     }
     return queue;
 }
 
 int CFileBrowser::NextPictureAfter(int from) const {
-    for (int i = from + 1; i < ItemCount(); ++i) {
-        const BrowserItem& item = m_items[static_cast<size_t>(i)];
-        if (item.released || !item.node || item.isContainer) continue;
-        if (QImageReader(item.path).canRead()) return i;
+    const std::vector<int> order = InBrowserOrder();
+    auto it = order.begin();
+    if (from >= 0) {
+        it = std::find(order.begin(), order.end(), from);
+        if (it == order.end()) return -1;
+        ++it;
+    }
+    for (; it != order.end(); ++it) {
+        const BrowserItem& item = Item(*it);
+        if (!item.isContainer && QImageReader(item.path).canRead()) return *it;
+    }
+    return -1;
+}
+
+int CFileBrowser::Reveal(const QString& path) {
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    for (int index : InBrowserOrder()) {
+        const BrowserItem& item = Item(index);
+        const QString here = QFileInfo(item.path).absoluteFilePath();
+        if (here == wanted) return index;
+        const QString folder = here.endsWith(QLatin1Char('/')) ? here : here + QLatin1Char('/');
+        if (item.isContainer && !item.node->isExpanded() && wanted.startsWith(folder)) {
+            // Its entries are listed now and come next in browser order.
+            item.node->setExpanded(true);
+            return Reveal(path);
+        }
     }
     return -1;
 }

@@ -45,18 +45,23 @@ public:
     int IndexOf(const QTreeWidgetItem* node) const;
     void MarkNotPicture(int index);
 
-    // The file item the picture view shows: from the last listed backwards the first selected file,
-    // giving up at a container that was the first of its listing. -1 when there is none.
+    // The file item the picture view shows: the one last clicked when it is a selected file, else the
+    // last selected file in browser order, in whichever open folder it lies. -1 when there is none.
     int SelectedFileForView() const;
-    // The add's queue: from the last listed backwards every selected file still possibly a picture,
-    // up to and including the first item of the most recent listing.
+    // The add's queue: every selected file still possibly a picture, of every open folder, in browser
+    // order (top to bottom as shown).
     std::vector<int> SelectedPictureItems() const;
-    // From the item after `from`, the first file that can be opened as an image; -1 when none.
+    // From the item after `from` in browser order (from the top when from is -1), the first file that
+    // can be opened as an image; -1 when none.
     int NextPictureAfter(int from) const;
+    // The item of path, its folders opened on the way; -1 when the browser does not reach it.
+    int Reveal(const QString& path);
     // Selects that item alone and scrolls it into view.
     void SelectOnly(int index);
 
 private:
+    // Every listed item in browser order.
+    std::vector<int> InBrowserOrder() const;
     int Append(BrowserItem item, QTreeWidgetItem* parent);
     void ReleaseChildren(QTreeWidgetItem* node);
 

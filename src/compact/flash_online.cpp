@@ -1,8 +1,9 @@
-// Status operations, the frame's arrival and removal, and reading every picture from the frame.
+// Status operations, and the frame's arrival and removal.
+#include <QString>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "album/compact_store.h"
@@ -11,6 +12,7 @@
 #include "controller.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"
+#include "mac_prompt.h"
 
 namespace fotolume::compact {
 
@@ -32,6 +34,25 @@ void InvalidateMyWindow() {
     if (gmyView) gmyView->InvalidateMyWindow();
 }
 
+std::string LayoutProblemText(const std::string& problem) {
+    const QString text = QString::fromStdString(LookupText("CANNOT_WRITE_DPF_TIPS", "This DPF cannot be written: %1"));
+    return text.arg(QString::fromStdString(problem)).toStdString();
+}
+
+void RebuildAlbumList(AlbumListAfter after) {
+    if (!gmyView) return;
+    AlbumListing listing;
+    if (gmyPictureData) {
+        for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {
+            listing.names.push_back(node->name);
+            listing.files.push_back(node->file);
+        }
+    }
+    if (gmyCurrentSelectItem > static_cast<int>(listing.names.size())) gmyCurrentSelectItem = 0;
+    listing.current = gmyCurrentSelectItem;
+    gmyView->ShowAlbumList(std::move(listing), after);
+}
+
 void UpdateInfo() {
     char totals[32];
     if (G_TotalPicNum == 0) {
@@ -48,18 +69,6 @@ void UpdateInfo() {
 
 namespace {
 
-// Files of an earlier run: every BMP-named file in the two writable folders.
-void DeleteCachedPictures() {
-    for (const char* folder : {"data", "Edata"}) {
-        std::error_code ec;
-        const fs::path dir = fs::path(gmyWorkpath) / folder;
-        fs::create_directories(dir, ec);
-        for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
-            if (entry.is_regular_file(ec) && entry.path().extension() == ".bmp") fs::remove(entry.path(), ec);
-        }
-    }
-}
-
 void TakeHeader(const album::DeviceInfo& info) {
     G_DeviceInfo = info;
     gmyLcdWidth = static_cast<float>(info.lcdWidth);
@@ -71,11 +80,23 @@ void TakeHeader(const album::DeviceInfo& info) {
     G_PicQuality = info.picQuality;
 }
 
+// Said once per reading, after the reading's own messages, on the window thread.
+void TellLayoutProblem(const std::string& text) {
+    if (!gmyView) return;
+    const int session = gmyFrameSession;
+    gmyView->Ask([text, session] {
+        if (session != gmyFrameSession || !gmyPrompt) return;
+        gmyPrompt->Tell(QString::fromStdString(LookupText("WINDOW_TITLE", "MacFotolume")),
+                        QString::fromStdString(text));
+    });
+}
+
 }  // namespace
 
 void StartFlashOnline() {
     if (gmyIsTransferData) return;
     ++gmyFrameSession;
+    gmyRecoveryDeclined = false;
     // Set before the worker starts, so that Add and Quit see the reading at once.
     gmyIsTransferData = 1;
     StartWorker(SetFlashOnline);
@@ -93,7 +114,13 @@ void SetFlashOnline() {
         return;
     }
     TakeHeader(info);
-    if (gmyView) gmyView->SetPanelFrame(static_cast<int>(info.lcdWidth), static_cast<int>(info.lcdHeight));
+    // A frame that may not be written keeps DownLoad off for as long as it is attached.
+    const std::string problem = album::LayoutProblem(info);
+    const std::string problemText = problem.empty() ? std::string() : LayoutProblemText(problem);
+    if (gmyView) {
+        gmyView->SetDownloadBlocked(problemText);
+        gmyView->SetPanelFrame(static_cast<int>(info.lcdWidth), static_cast<int>(info.lcdHeight));
+    }
     m_PtrPF->SynchronizeDPFtime();
     if (!album::compact::ReadPictureList(*m_PtrPF, G_DeviceInfo, G_PictureList)) {
         SetNotes(LookupText("READ_PICS_LIST_FALSE_TIPS", "Read Picture List false!"));
@@ -101,83 +128,17 @@ void SetFlashOnline() {
         return;
     }
     // A list erased by an interrupted download reads as an empty album; the records may still find it.
-    album::RecoveryResult found = FindAlbumToRestore();
+    // Restoring writes the list, which a frame that may not be written does not get.
+    album::RecoveryResult found = problem.empty() ? FindAlbumToRestore() : album::RecoveryResult();
     if (!ReadListedAlbum()) {
         gmyIsTransferData = 0;
         return;
     }
-    // The commands stay off until the question is answered.
+    // The question comes first, and the commands stay off until it is answered.
     if (found.kind != album::RecoveryKind::None && AskToRestore(std::move(found))) return;
+    if (!problemText.empty()) TellLayoutProblem(problemText);
     InvalidateMyWindow();
     gmyIsTransferData = 0;
-}
-
-bool ReadListedAlbum() {
-    // T - L - 4096, and nothing when the list itself lies past the flash end.
-    TotolFlashSizeForPic = static_cast<int>(G_DeviceInfo.capacity);
-    DeleteCachedPictures();
-    if (ReadPicFromFlash()) return true;
-    SetNotes(LookupText("READ_PICS_FALSE_TIPS", "Read picture(s) false"));
-    SetDownLoadPrcess(0);
-    return false;
-}
-
-bool ReadPicFromFlash() {
-    SetNotes(LookupText("READ_PICTURES_TIPS", "Read Picture(s)"));
-    FreeList(gmyPictureData);
-    gmyPictureData = CreateList();
-    const int width = static_cast<int>(gmyLcdWidth), height = static_cast<int>(gmyLcdHeight);
-    int count = 0;
-    std::vector<uint8_t> stream;
-    for (int slot = 0; slot < album::kMaxSlots; ++slot) {
-        const album::PicEntry entry = album::ReadEntry(G_PictureList, slot);
-        bool keep = false;
-        if (album::compact::IsEntryUsable(entry, G_DeviceInfo)) {
-            const int k = count + 1;
-            const std::string name = "DPFPicture" + std::to_string(k) + ".bmp";
-            std::ofstream out(EdataPath(name), std::ios::binary | std::ios::trunc);
-            if (!out || !album::compact::ReadPictureStream(*m_PtrPF, G_DeviceInfo, entry.address, entry.length,
-                                                           stream)) {
-                SetDownLoadPrcess(0);
-                return false;
-            }
-            out.write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
-            out.close();
-            if (!out) {
-                SetDownLoadPrcess(0);
-                return false;
-            }
-            if (MyJPG->DeCode(EdataPath(name), DataPath(name), width, height)) {
-                FileData node;
-                node.file = DataPath(name);
-                node.name = name;
-                node.onFrame = true;
-                node.sequence = count;
-                node.size = static_cast<int>(entry.length);
-                AddNode(*gmyPictureData, node);
-                TotolFlashSizeForPic -= node.size;
-                SetNotes(TextWithNumber(LookupText("READ_PICTURES_TIPS", "Read Picture:"), count));
-                count = k;
-                keep = true;
-            }
-        }
-        // Anything but a readable picture leaves the list, so that packing keeps the list in step with
-        // the album: slot n of the packed list is picture n.
-        if (!keep) album::ClearEntry(G_PictureList, slot);
-    }
-    if (count > 0) {
-        SetNotes(LookupText("PICTURES_IN_FOTOLUME_TIPS", "Picture(s) In Fotolume"));
-        gmyTotalePictureNum = gmyTotalePicture = count;
-        UpdateInfo();
-        album::compact::MovePicAddressInPicList(G_PictureList, count);
-    } else {
-        SetNotes(LookupText("NO_PICTURES_TIPS", "No Picture"));
-        gmyTotalePictureNum = gmyTotalePicture = 0;
-        UpdateInfo();
-    }
-    if (gmyView) gmyView->ShowAlbumList(AlbumNames(), AlbumListAfter::kScrollToLast);
-    gmyIsTransferData = 0;
-    return true;
 }
 
 void ReleaseAllFiles() {
@@ -191,7 +152,8 @@ void ReleaseAllFiles() {
     FreeList(gmyPictureData);
     gmyPictureData = CreateList();
     gmyTotalePictureNum = 0;
-    if (gmyView) gmyView->ShowAlbumList({}, AlbumListAfter::kNothing);
+    gmyCurrentSelectItem = 0;
+    RebuildAlbumList(AlbumListAfter::kNothing);
 }
 
 void SetFlashOffline() {
@@ -205,7 +167,13 @@ void SetFlashOffline() {
     if (gmyView) gmyView->RedrawViews();
     ReleaseAllFiles();
     gmyTotalePictureNum = gmyTotalePicture = 0;
+    gmyRecoveryDeclined = false;
+    // The totals of no frame, not those of the frame that left.
+    G_DeviceInfo = {};
+    G_PicListAddress = G_FlashTotalSize = G_TotalPicNum = 0;
+    TotolFlashSizeForPic = 0;
     UpdateInfo();
+    if (gmyView) gmyView->SetDownloadBlocked({});
     SetControlPanlEnable(false);
     SetNotes(LookupText("DEVICE_NOT_ONLINE_TIPS", "Device Not Online!"));
     m_PtrPF.reset();

@@ -1,4 +1,5 @@
-// The window's two questions go through this interface, so that tests answer them without a modal loop.
+// The window's questions and its one-off messages go through this interface, so that tests answer them
+// without a user.
 #pragma once
 
 #include <QString>
@@ -19,6 +20,8 @@ public:
                              const QString& cancelText) = 0;
     // A folder chooser; the chosen folder, or empty when cancelled.
     virtual QString AskFolder(const QString& title, const QString& actionText) = 0;
+    // A message the user acknowledges with OK.
+    virtual void Tell(const QString& message, const QString& explanation) = 0;
 };
 
 // Real dialogs, parented to the window.
@@ -28,14 +31,19 @@ public:
     bool AskOkCancel(const QString& message, const QString& explanation, const QString& okText,
                      const QString& cancelText) override;
     QString AskFolder(const QString& title, const QString& actionText) override;
+    void Tell(const QString& message, const QString& explanation) override;
 
 private:
     QWidget* m_parent;
 };
 
-// Answers from queues and records what was asked. Without a queued answer: cancel.
+// Answers from queues and records what was asked. Without a queued answer: cancel. Each question runs
+// a nested event loop while it is open, as a modal box does, so that whatever the window was handed
+// meanwhile is carried out under it.
 class CScriptedMacPrompt : public IMacPrompt {
 public:
+    // Messages also go to standard error, one line each (a run nobody watches).
+    void SetEcho(bool echo) { m_echo = echo; }
     void QueueOk(bool ok) { m_answers.push_back(ok); }
     void QueueFolder(const QString& folder) { m_folders.push_back(folder); }
     // Runs once, during the next question, as what the user or the system does while it is open.
@@ -44,15 +52,20 @@ public:
     bool AskOkCancel(const QString& message, const QString& explanation, const QString& okText,
                      const QString& cancelText) override;
     QString AskFolder(const QString& title, const QString& actionText) override;
+    void Tell(const QString& message, const QString& explanation) override;
 
-    // Every question as "message|explanation|ok|cancel" or "folder:title|action", in order.
+    // Every question as "message|explanation|ok|cancel", "folder:title|action" or
+    // "tell:message|explanation", in order.
     const QStringList& Asked() const { return m_asked; }
 
 private:
+    void WhileOpen();
+
     std::deque<bool> m_answers;
     std::deque<QString> m_folders;
     QStringList m_asked;
     std::function<void()> m_whileAsking;
+    bool m_echo = false;
 };
 
 }  // namespace fotolume::compact

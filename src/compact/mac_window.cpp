@@ -58,13 +58,13 @@ bool CMacWindow::AttachHandlers() {
         member = findChild<std::remove_reference_t<decltype(*member)>*>(ControlName(signature, number));
         return member != nullptr;
     };
-    QPushButton *del = nullptr, *load = nullptr, *add = nullptr, *open = nullptr, *save = nullptr;
+    QPushButton *del = nullptr, *add = nullptr, *open = nullptr, *save = nullptr;
     CFrameOverlay* overlay = nullptr;
     // The wiring order of start-up; a missing control leaves the rest unwired.
     if (!find(del, "delp", 0)) return false;
     connect(del, &QPushButton::clicked, this, [] { MyDelButtonHandler(); });
-    if (!find(load, "load", 0)) return false;
-    connect(load, &QPushButton::clicked, this, [] { MyDownLoadButtonHandler(); });
+    if (!find(m_download, "load", 0)) return false;
+    connect(m_download, &QPushButton::clicked, this, [] { MyDownLoadButtonHandler(); });
     if (!find(m_rotate, "rota", 0) || !find(m_scale, "scal", 1) || !find(m_translateX, "trns", 10) ||
         !find(m_translateY, "trns", 11)) {
         return false;
@@ -105,7 +105,7 @@ bool CMacWindow::AttachHandlers() {
     connect(m_browser, &QTreeWidget::itemSelectionChanged, this, &CMacWindow::OnBrowserSelection);
     connect(m_album, &QTreeWidget::itemSelectionChanged, this, &CMacWindow::OnAlbumSelection);
 
-    m_commandGroup = {m_deleteAll, m_fit, open, load, m_translateX, m_translateY, save, del, add,
+    m_commandGroup = {m_deleteAll, m_fit, open, m_download, m_translateX, m_translateY, save, del, add,
                       m_rotate, m_scale, m_browser, m_album};
     SyncDrawRect();
     return true;
@@ -181,6 +181,7 @@ void CMacWindow::SetPicNumInfo(const std::string& totals, const std::string& cur
 void CMacWindow::SetControlPanlEnable(bool on) {
     OnWindowThread([this, on] {
         for (QWidget* control : m_commandGroup) control->setEnabled(on);
+        if (m_download && !m_downloadBlocked.isEmpty()) m_download->setEnabled(false);
     });
 }
 
@@ -189,21 +190,31 @@ void CMacWindow::InvalidateMyWindow() {
     QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(DrawEventType())));
 }
 
-void CMacWindow::ShowAlbumList(std::vector<std::string> names, AlbumListAfter after) {
-    OnWindowThread([this, names = std::move(names), after] {
+void CMacWindow::ShowAlbumList(AlbumListing listing, AlbumListAfter after) {
+    OnWindowThread([this, listing = std::move(listing), after] {
         if (!m_album) return;
+        const int count = static_cast<int>(listing.names.size());
         {
             const QSignalBlocker blocker(m_album);
             m_album->clear();
-            for (size_t i = 0; i < names.size(); ++i) {
-                auto* item = new QTreeWidgetItem(m_album, {QString::fromStdString(names[i])});
-                item->setData(0, Qt::UserRole, static_cast<int>(i + 1));
+            for (int i = 0; i < count; ++i) {
+                auto* item = new QTreeWidgetItem(m_album, {QString::fromStdString(listing.names[size_t(i)])});
+                item->setData(0, Qt::UserRole, i + 1);
+            }
+            // The current picture stays highlighted and in the small preview; none current, none shown.
+            const bool current = listing.current >= 1 && listing.current <= count;
+            if (current) {
+                QTreeWidgetItem* item = m_album->topLevelItem(listing.current - 1);
+                m_album->setCurrentItem(item);
+                item->setSelected(true);
+            }
+            if (m_preview) {
+                m_preview->SetPicturePath(current ? QString::fromStdString(listing.files[size_t(listing.current - 1)])
+                                                  : QString());
             }
         }
-        QTreeWidgetItem* last = m_album->topLevelItemCount() > 0
-                                    ? m_album->topLevelItem(m_album->topLevelItemCount() - 1)
-                                    : nullptr;
-        if (!last) return;
+        if (count == 0) return;
+        QTreeWidgetItem* last = m_album->topLevelItem(count - 1);
         if (after == AlbumListAfter::kScrollToLast) m_album->scrollToItem(last);
         if (after == AlbumListAfter::kSelectLast) {
             m_album->setCurrentItem(last);
@@ -225,7 +236,24 @@ void CMacWindow::SetPanelFrame(int width, int height) {
         m_view->Transform().SetPanelSize(width, height);
         m_preview->SetPanel(m_view->Transform().PanelSize());
         SyncDrawRect();
+        // The picture the browser still highlights is composed for this panel.
+        ShowBrowserSelection();
         RedrawViews();
+    });
+}
+
+void CMacWindow::SetDownloadBlocked(const std::string& reason) {
+    OnWindowThread([this, reason = QString::fromStdString(reason)] {
+        m_downloadBlocked = reason;
+        if (!m_download) return;
+        m_download->setToolTip(reason);
+        if (!reason.isEmpty()) m_download->setEnabled(false);
+    });
+}
+
+void CMacWindow::ClearDeleteAll() {
+    OnWindowThread([this] {
+        if (m_deleteAll) m_deleteAll->setChecked(false);
     });
 }
 
@@ -258,7 +286,21 @@ void CMacWindow::AdvanceBrowser() {
     });
 }
 
-void CMacWindow::Ask(std::function<void()> question) { OnWindowThread(std::move(question)); }
+void CMacWindow::Ask(std::function<void()> question) {
+    OnWindowThread([this, question = std::move(question)]() mutable {
+        m_waitingQuestions.push_back(std::move(question));
+        // Questions never stack: one handed over while another is open (its box runs the event loop)
+        // comes up once that one is answered.
+        if (m_questionOpen) return;
+        m_questionOpen = true;
+        while (!m_waitingQuestions.empty()) {
+            std::function<void()> next = std::move(m_waitingQuestions.front());
+            m_waitingQuestions.pop_front();
+            next();
+        }
+        m_questionOpen = false;
+    });
+}
 
 void CMacWindow::CarryOutPending() { QCoreApplication::sendPostedEvents(this); }
 
@@ -291,6 +333,11 @@ bool CMacWindow::LoadIntoView(int browserIndex) {
 
 void CMacWindow::OnBrowserSelection() {
     if (gmyIsTransferData) return;
+    ShowBrowserSelection();
+}
+
+void CMacWindow::ShowBrowserSelection() {
+    if (!m_browser || !m_view) return;
     const int index = m_browser->SelectedFileForView();
     if (index >= 0 && m_browser->Item(index).possiblyPicture && LoadIntoView(index)) return;
     m_view->ClearPicture();
@@ -332,7 +379,14 @@ void CMacWindow::SyncDrawRect() {
 
 void CMacWindow::OnAlbumSelection() {
     const QList<QTreeWidgetItem*> selected = m_album->selectedItems();
-    if (selected.isEmpty() || !gmyPictureData) return;
+    if (!gmyPictureData) return;
+    if (selected.isEmpty()) {
+        // Nothing highlighted, nothing current: Delete then takes the last picture, as it says.
+        gmyCurrentSelectItem = 0;
+        UpdateInfo();
+        m_preview->SetPicturePath({});
+        return;
+    }
     const int k = selected.constFirst()->data(0, Qt::UserRole).toInt();
     if (k < 1 || k > gmyPictureData->count) return;
     gmyCurrentSelectItem = k;

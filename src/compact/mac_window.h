@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -61,9 +62,11 @@ public:
     void SetPicNumInfo(const std::string& totals, const std::string& current) override;
     void SetControlPanlEnable(bool on) override;
     void InvalidateMyWindow() override;
-    void ShowAlbumList(std::vector<std::string> names, AlbumListAfter after) override;
+    void ShowAlbumList(AlbumListing listing, AlbumListAfter after) override;
     void ReleasePreviewImages() override;
     void SetPanelFrame(int width, int height) override;
+    void SetDownloadBlocked(const std::string& reason) override;
+    void ClearDeleteAll() override;
     void RedrawViews() override;
     void ShowPicture(const QImage& picture, int browserIndex) override;
     void MarkNotPicture(int browserIndex) override;
@@ -90,6 +93,7 @@ private:
     void OnBrowserSelection();
     void OnAlbumSelection();
     bool LoadIntoView(int browserIndex);
+    void ShowBrowserSelection();
     void AfterPictureSelected();
     void OnScale(int value);
     void UpdateTranslateRanges();
@@ -99,6 +103,8 @@ private:
     IMacPrompt* m_prompt = nullptr;
     std::function<void()> m_quit;
     QSocketNotifier* m_notifier = nullptr;
+    std::deque<std::function<void()>> m_waitingQuestions;
+    bool m_questionOpen = false;
     int m_currentBrowserItem = -1;
 
     // Found by identifier in AttachHandlers.
@@ -116,6 +122,8 @@ private:
     CLittleArrows* m_translateY = nullptr;
     QCheckBox* m_fit = nullptr;
     QCheckBox* m_deleteAll = nullptr;
+    QPushButton* m_download = nullptr;
+    QString m_downloadBlocked;  // why DownLoad stays off; empty: it follows the group
     std::vector<QWidget*> m_commandGroup;
 };
 

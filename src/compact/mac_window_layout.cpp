@@ -102,6 +102,7 @@ void CMacWindow::BuildInterface() {
     grid->addLayout(status, 3, 0, 1, 3);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("file"));
     QAction* quit = file->addAction(QStringLiteral("&Quit"));
     quit->setObjectName(QStringLiteral("quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -141,6 +142,12 @@ void CMacWindow::ApplyTexts() {
         if (auto* button = qobject_cast<QAbstractButton*>(control)) button->setText(Text(caption.key, caption.def));
         if (auto* label = qobject_cast<QLabel*>(control)) label->setText(Text(caption.key, caption.def));
     }
+    if (auto* album = findChild<QTreeWidget*>(ControlName("pict", 0))) album->setHeaderLabels({Text("NAME", "NAME")});
+    // The menu keeps its keyboard mnemonic in every language.
+    if (auto* file = findChild<QMenu*>(QStringLiteral("file"))) {
+        file->setTitle(QLatin1Char('&') + Text("MENU_FILE", "File"));
+    }
+    if (auto* quit = findChild<QAction*>(QStringLiteral("quit"))) quit->setText(QLatin1Char('&') + Text("MENU_QUIT", "Quit"));
 }
 
 }  // namespace fotolume::compact

@@ -143,7 +143,7 @@ void MyAddButtonHandler() {
     const QImage composed = gmyView->ComposedPicture();
     if (composed.isNull()) return;
     AddComposedPicture(composed, false);
-    gmyView->ShowAlbumList(AlbumNames(), AlbumListAfter::kScrollToLast);
+    RebuildAlbumList(AlbumListAfter::kScrollToLast);
 }
 
 void ProcessMorePic(compose::CCompactTransform transform, std::vector<std::string> paths,
@@ -152,7 +152,7 @@ void ProcessMorePic(compose::CCompactTransform transform, std::vector<std::strin
     SetControlPanlEnable(false);
     // The crop frame of the first picture is kept for all of them.
     const QRectF frame = transform.NormalizedDrawRect();
-    for (size_t i = paths.size(); i-- > 0;) {
+    for (size_t i = 0; i < paths.size(); ++i) {
         if (!FrameConnected()) break;
         const QImage picture = compose::LoadSourcePicture(QString::fromStdString(paths[i]));
         if (picture.isNull()) {
@@ -165,10 +165,8 @@ void ProcessMorePic(compose::CCompactTransform transform, std::vector<std::strin
         if (!AddComposedPicture(transform.GetPicDataFromView(picture), true)) break;
     }
     SelPicArrayRef.clear();
-    if (gmyView) {
-        gmyView->RedrawViews();
-        gmyView->ShowAlbumList(AlbumNames(), AlbumListAfter::kScrollToLast);
-    }
+    if (gmyView) gmyView->RedrawViews();
+    RebuildAlbumList(AlbumListAfter::kScrollToLast);
     SetDownLoadPrcess(0);
     gmyIsTransferData = 0;
     InvalidateMyWindow();

@@ -9,6 +9,7 @@
 
 #include "compact_globals.h"
 #include "controller.h"
+#include "file_browser.h"
 #include "mac_window.h"
 #include "picture_loader.h"
 
@@ -33,7 +34,13 @@ void TakeScreenshot(CMacWindow& window, const ScreenshotRequest& request) {
     if (!request.picture.isEmpty()) {
         const QImage picture = compose::LoadSourcePicture(request.picture);
         if (!picture.isNull()) {
-            window.ShowPicture(picture, -1);
+            // Picked in the browser as a user would, when the browser reaches it.
+            const int item = window.Browser() ? window.Browser()->Reveal(request.picture) : -1;
+            if (item >= 0) {
+                window.Browser()->SelectOnly(item);
+            } else {
+                window.ShowPicture(picture, -1);
+            }
             for (int i = 0; i < request.adds; ++i) MyAddButtonHandler();
             if (request.download) {
                 MyDownLoadButtonHandler();

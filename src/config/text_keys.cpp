@@ -137,6 +137,23 @@ constexpr TextKey kCompactTexts[] = {
      "Some pictures were damaged by the interruption; only the undamaged pictures can be restored."},
     {"RESTORE_FINISHED_TIPS", "Album restored!"},
     {"RESTORE_FAILED_TIPS", "The album could not be restored!"},
+    {"MENU_FILE", "File"},
+    {"MENU_QUIT", "Quit"},
+    {"NAME", "NAME"},
+    {"YES_BUTTON", "Yes"},
+    {"NO_BUTTON", "No"},
+    // The Save ALL folder chooser, and its outcome (%1 count, %2 folder; %1 the file not written).
+    {"SELECT_FOLDER_TIPS", "Select File Location"},
+    {"SAVE_BUTTON", "Save"},
+    {"SAVE_ALL_FINISHED_TIPS", "%1 picture(s) saved in %2"},
+    {"SAVE_ALL_FAILED_TIPS", "Could not write %1"},
+    // %1: the frame's numbers of the pictures a reading left out.
+    {"READ_PIC_LEFT_OUT_TIPS", "Could not read from the DPF, left out: picture(s) %1"},
+    // %1: why the frame's layout may not be written.
+    {"CANNOT_WRITE_DPF_TIPS", "This DPF cannot be written: %1"},
+    // Asked before a download writes over an album the user chose not to restore.
+    {"GIVE_UP_RESTORE_TIPS",
+     "The album of the interrupted synchronize can still be restored. DownLoad anyway and give it up for good?"},
 };
 
 }  // namespace

@@ -7,12 +7,16 @@
 #include <QLabel>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 
 #include "codec/bmp_file.h"
 #include "codec/kv318_encoder.h"
+#include "device/bytes.h"
 #include "device/comm_usb.h"
+#include "device/flash_cdb.h"
+#include "file_browser.h"
 #include "folders.h"
 #include "start_up.h"
 
@@ -43,6 +47,57 @@ std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed) {
     }
     return out;
 }
+
+namespace {
+
+// The emulated drives, with reads of one flash address damaged on the way back.
+class CDamagingBackend : public device::IDriveBackend {
+public:
+    CDamagingBackend(std::unique_ptr<sim::CEmulatorBackend> inner, uint32_t damaged, bool silentAfter)
+        : m_inner(std::move(inner)), m_damaged(damaged), m_silentAfter(silentAfter) {}
+
+    bool StartMonitor() override { return m_inner->StartMonitor(); }
+    int NotificationFd() const override { return m_inner->NotificationFd(); }
+    void ConsumeNotification() override { m_inner->ConsumeNotification(); }
+    std::vector<std::string> ListDrives() override { return m_inner->ListDrives(); }
+    std::unique_ptr<device::IDriveHandle> OpenDrive(const std::string& name) override {
+        std::unique_ptr<device::IDriveHandle> handle = m_inner->OpenDrive(name);
+        if (!handle) return nullptr;
+        return std::make_unique<Handle>(std::move(handle), *this);
+    }
+
+private:
+    class Handle : public device::IDriveHandle {
+    public:
+        Handle(std::unique_ptr<device::IDriveHandle> inner, CDamagingBackend& owner)
+            : m_inner(std::move(inner)), m_owner(owner) {}
+        device::CommandOutcome Execute(const uint8_t* cdb, uint8_t cdbLength, int direction, uint8_t* data,
+                                       uint32_t length, uint32_t timeoutMs) override {
+            if (m_owner.m_silent) return {true, 2, 0};
+            device::CommandOutcome outcome = m_inner->Execute(cdb, cdbLength, direction, data, length, timeoutMs);
+            const bool read = cdb[0] == device::kGroupFlashIn && cdb[10] == device::kOpRead;
+            if (read && m_owner.m_damaged != 0 && device::ReadBe24(cdb + 11) == m_owner.m_damaged && length > 0) {
+                data[0] ^= 0xA5;
+                if (m_owner.m_silentAfter) m_owner.m_silent = true;
+            }
+            return outcome;
+        }
+        bool QueryIdentity(device::DriveIdentity& identity) override {
+            return !m_owner.m_silent && m_inner->QueryIdentity(identity);
+        }
+
+    private:
+        std::unique_ptr<device::IDriveHandle> m_inner;
+        CDamagingBackend& m_owner;
+    };
+
+    std::unique_ptr<sim::CEmulatorBackend> m_inner;
+    uint32_t m_damaged;
+    bool m_silentAfter;
+    std::atomic<bool> m_silent{false};
+};
+
+}  // namespace
 
 void CompactTest::TearDown() {
     m_window.reset();
@@ -115,19 +170,32 @@ std::vector<std::filesystem::path> CompactTest::Records() const {
 
 void CompactTest::Start(QStringList volumes) {
     if (!m_emulator) NewFlash();
-    auto backend = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{m_emulator.get()});
-    m_backend = backend.get();
+    auto emulated = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{m_emulator.get()});
+    m_backend = emulated.get();
+    auto backend = std::make_unique<CDamagingBackend>(std::move(emulated), m_damagedReads, m_silentAfterDamage);
     m_window = std::make_unique<CMacWindow>(&m_prompt);
     m_window->SetQuitAction([this] { ++m_quits; });
     StartOptions options;
     options.backend = std::move(backend);
     options.volumes = volumes;
-    options.resourceFolder = config::ExecutableFolder();
+    options.resourceFolder = m_resources.empty() ? config::ExecutableFolder() : m_resources;
     options.settleDelay = std::chrono::milliseconds(0);
     std::string error, warning;
     ASSERT_TRUE(StartCompact(*m_window, std::move(options), error, warning)) << error;
     ASSERT_TRUE(warning.empty()) << warning;
     Settle();
+}
+
+int CompactTest::IndexOfName(const QString& name) const {
+    CFileBrowser* browser = m_window->Browser();
+    for (int i = browser->ItemCount() - 1; i >= 0; --i) {
+        if (!browser->Item(i).released && browser->Item(i).name == name) return i;
+    }
+    return -1;
+}
+
+void CompactTest::Click(int index) {
+    m_window->Browser()->setCurrentItem(m_window->Browser()->Item(index).node);
 }
 
 void CompactTest::Settle() {

@@ -55,6 +55,10 @@ protected:
 
     // The window started over the frame (attached), the online reading finished.
     void Start(QStringList volumes = {});
+    // The last listed browser item of that name still listed; -1 when none.
+    int IndexOfName(const QString& name) const;
+    // Clicks a browser item: it alone is selected and current.
+    void Click(int index);
     // Lets the worker end and the window thread carry out everything it was handed.
     void Settle();
     // Unplugs or plugs the frame and lets the window react.
@@ -67,6 +71,12 @@ protected:
     std::vector<uint8_t> FlashList() const;
 
     sim::NewFrame m_layout;
+    // Set before Start: flash reads from this address come back damaged every time (0: none), and then
+    // (m_silentAfterDamage) the frame answers no command at all while its drive stays attached.
+    uint32_t m_damagedReads = 0;
+    bool m_silentAfterDamage = false;
+    // Holds Language.ini; empty: the shipped file beside the tests.
+    std::filesystem::path m_resources;
     std::unique_ptr<sim::CFlashEmulator> m_emulator;
     sim::CEmulatorBackend* m_backend = nullptr;
     CScriptedMacPrompt m_prompt;

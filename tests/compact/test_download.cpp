@@ -1,6 +1,7 @@
 // Writing the album to the frame, saving it to a folder, and leaving while a transfer runs.
 #include <QFile>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -16,7 +17,9 @@
 #include "compact_fixture.h"
 #include "compact_widgets.h"
 #include "controller.h"
+#include "device/bytes.h"
 #include "device/comm_usb.h"
+#include "device/flash_cdb.h"
 
 namespace fotolume::compact::testing {
 namespace {
@@ -195,6 +198,18 @@ TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
     m_window->OnQuit();
     EXPECT_EQ(m_prompt.Asked().constLast(), QStringLiteral("MacFotolume|Really want to quit?|OK|Canle"));
     EXPECT_EQ(m_quits, 0);
+    // OK given while a frame arrived under the question: its reading has begun, so the program stays.
+    Plug(false);
+    m_prompt.WhileAsking([this] {
+        m_backend->SetAttached(0, true);
+        m_emulator->PowerCycle();
+        compact::device->HandleNotification();
+    });
+    m_prompt.QueueOk(true);
+    m_window->OnQuit();
+    EXPECT_EQ(m_quits, 0);
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("Can not quit application,during transfering data!"));
+    Settle();
     m_prompt.QueueOk(true);
     m_window->OnQuit();
     EXPECT_EQ(m_quits, 1);
@@ -227,6 +242,80 @@ TEST_F(DownloadTest, RemovalDuringADownloadWaitsForItAndThenReleasesTheAlbum) {
     // The window's last word is the removal's, and the commands stay off.
     EXPECT_EQ(Text("devl", 0), QStringLiteral("Device Not Online!"));
     EXPECT_FALSE(CommandsEnabled());
+}
+
+TEST_F(DownloadTest, SaveAllSaysWhatItSavedAndWhichFileItCouldNotWrite) {
+    NewFlash();
+    PutPictures({Qt::red, Qt::blue});
+    Start();
+    QTemporaryDir out;
+    m_prompt.QueueFolder(out.path());
+    MyUpLoadButtonHandler();
+    Settle();
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("2 picture(s) saved in ") + out.path());
+    EXPECT_TRUE(QFile::exists(out.filePath(QStringLiteral("2.bmp"))));
+
+    // A folder nobody may write into, and a file chosen as the folder.
+    QFile plain(out.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    for (const QString& folder : {QStringLiteral("/proc"), plain.fileName()}) {
+        m_prompt.QueueFolder(folder);
+        MyUpLoadButtonHandler();
+        Settle();
+        EXPECT_EQ(Text("devl", 0), QStringLiteral("Could not write ") + folder + QStringLiteral("/1.bmp"));
+    }
+}
+
+TEST_F(DownloadTest, AFrameThatCannotBeWrittenSaysSoOnceAndKeepsDownLoadOff) {
+    struct Case {
+        const char* name;
+        uint8_t eraseOpcode;
+        uint32_t listAddress;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"chip erase", 0xC7, 0x10000,
+         QStringLiteral("the erase opcode 0xC7 is not one this program can use (0xD8 for 64 KB, 0x20 for 4 KB)")},
+        {"list off a block boundary", 0xD8, 0x18000,
+         QStringLiteral("the picture list at 0x018000 is not on a 64 KB boundary above the header")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::NewFrame layout;
+        layout.eraseOpcode = c.eraseOpcode;
+        std::vector<uint8_t>& flash = NewFlash(layout);
+        device::WriteLe24(flash.data() + sim::kHeaderListAddress, c.listAddress);
+        m_layout.listAddress = c.listAddress;
+        PutPictures({Qt::red});
+        Start();
+        const QString said = QStringLiteral("This DPF cannot be written: ") + c.reason;
+        EXPECT_EQ(m_prompt.Asked(), QStringList{QStringLiteral("tell:MacFotolume|") + said});
+        auto* download = m_window->findChild<QPushButton*>(ControlName("load", 0));
+        EXPECT_FALSE(download->isEnabled());
+        EXPECT_EQ(download->toolTip(), said);
+        EXPECT_TRUE(m_window->findChild<QPushButton*>(ControlName("slet", 0))->isEnabled());
+        EXPECT_EQ(AlbumNames().size(), 1);
+
+        // Pressed all the same: the reason again, and not one command to the frame.
+        AddStream("Picture2.bmp", Bytes(3000, 9));
+        m_backend->ClearSent();
+        MyDownLoadButtonHandler();
+        Settle();
+        EXPECT_EQ(Text("devl", 0), said);
+        EXPECT_TRUE(m_backend->SentCommands().empty());
+        InvalidateMyWindow();
+        Settle();
+        EXPECT_FALSE(download->isEnabled());
+
+        // Said once per reading; gone with the frame.
+        Plug(false);
+        EXPECT_TRUE(download->toolTip().isEmpty());
+        Plug(true);
+        EXPECT_EQ(m_prompt.Asked().size(), 2);
+        TearDown();
+        m_prompt = CScriptedMacPrompt();
+    }
 }
 
 }  // namespace

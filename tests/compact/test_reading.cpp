@@ -146,5 +146,51 @@ TEST_F(ReadingTest, TheStatusTextsComeFromTheLanguageFile) {
     EXPECT_EQ(Text("TOTA", 0), QStringLiteral("Total Pictures"));
 }
 
+TEST_F(ReadingTest, APictureThatCannotBeReadIsLeftOutNamedAndTheWindowStaysUsable) {
+    struct Case {
+        const char* name;
+        bool garbage;       // the second picture's bytes do not decode
+        bool damagedReads;  // the second picture's reads come back damaged every time
+        bool silentAfter;   // after that the frame answers nothing
+    };
+    for (const Case& c : {Case{"reads damaged", false, true, false}, Case{"does not decode", true, false, false},
+                          Case{"the frame falls silent", false, true, true}}) {
+        SCOPED_TRACE(c.name);
+        NewFlash();
+        const uint32_t area = m_layout.listAddress + album::kListSize;
+        const std::vector<uint8_t> red = EncodedPicture(128, 128, Qt::red), blue = EncodedPicture(128, 128, Qt::blue);
+        const std::vector<uint8_t> second = c.garbage ? Bytes(3000, 7) : EncodedPicture(128, 128, Qt::green);
+        const uint32_t secondAt = area + 8192, blueAt = area + 16384;
+        PutAlbum({{1, area, uint32_t(red.size())},
+                  {1, secondAt, uint32_t(second.size())},
+                  {1, blueAt, uint32_t(blue.size())}},
+                 {red, second, blue});
+        m_damagedReads = c.damagedReads ? secondAt : 0;
+        m_silentAfterDamage = c.silentAfter;
+        Start();
+
+        if (c.silentAfter) {
+            EXPECT_EQ(Text("devl", 0), QStringLiteral("Read picture(s) false"));
+            EXPECT_FALSE(CommandsEnabled());
+        } else {
+            EXPECT_EQ(AlbumNames(), QStringList({QStringLiteral("DPFPicture1.bmp"), QStringLiteral("DPFPicture2.bmp")}));
+            EXPECT_EQ(FileBytes(EdataPath("DPFPicture2.bmp")), blue);
+            EXPECT_EQ(Text("devl", 0), QStringLiteral("Could not read from the DPF, left out: picture(s) 2"));
+            EXPECT_TRUE(CommandsEnabled());
+            EXPECT_EQ(gmyIsTransferData, 0);
+        }
+        // Nothing is left of the picture that did not make it: no empty file, no third picture.
+        for (const char* folder : {"data", "Edata"}) {
+            for (const auto& entry : fs::directory_iterator(fs::path(gmyWorkpath) / folder)) {
+                EXPECT_GT(fs::file_size(entry.path()), 0u) << entry.path();
+                EXPECT_NE(entry.path().filename(), "DPFPicture3.bmp") << entry.path();
+            }
+        }
+        TearDown();
+        m_damagedReads = 0;
+        m_silentAfterDamage = false;
+    }
+}
+
 }  // namespace
 }  // namespace fotolume::compact::testing

@@ -27,6 +27,10 @@ const QString kDamagedQuestion = QStringLiteral(
     "MacFotolume|The last synchronize with this DPF was interrupted. Restore the album from the pictures still on "
     "the DPF?\nSome pictures were damaged by the interruption; only the undamaged pictures can be restored.|Yes|No");
 
+const QString kGiveUpQuestion = QStringLiteral(
+    "MacFotolume|The album of the interrupted synchronize can still be restored. DownLoad anyway and give it up for "
+    "good?|Yes|No");
+
 bool IsVendorCommand(uint8_t group) {
     return group == device::kGroupFlashOut || group == device::kGroupFlashIn || group == device::kGroupClock;
 }
@@ -101,6 +105,19 @@ protected:
         Settle();
         m_emulator->SetFaults({});
         Plug(false);
+    }
+
+    // Erases and programs sent since the last ClearSent.
+    int Writes() const {
+        int writes = 0;
+        for (const sim::CEmulatorBackend::Sent& sent : m_backend->SentCommands()) {
+            const uint8_t op = sent.cdb[10];
+            if (sent.cdb[0] == device::kGroupFlashOut &&
+                (op == device::kOpProgram || op == device::kOpErase4K || op == device::kOpErase64K)) {
+                ++writes;
+            }
+        }
+        return writes;
     }
 
     std::vector<uint8_t> FlashBytes(uint32_t address, uint32_t length) const {
@@ -309,6 +326,45 @@ TEST_F(RecoveryTest, WithoutAPlaceForTheRecordTheDownloadSaysSoAndWritesNothing)
     Plug(false);
     Plug(true);
     ExpectAlbum({{m_slots[0].address, &m_red}, {m_slots[1].address, &m_blue}});
+}
+
+TEST_F(RecoveryTest, AfterNoADownloadAsksBeforeGivingTheAlbumUpAndNothingIsWrittenUnderAQuestion) {
+    DownloadCutAfter(FindCuts().listEmptied);
+    // DownLoad pressed while the restore question is still open does nothing.
+    m_prompt.WhileAsking([] { MyDownLoadButtonHandler(); });
+    m_prompt.QueueOk(false);
+    m_backend->ClearSent();
+    Plug(true);
+    ASSERT_EQ(m_prompt.Asked(), QStringList{kAlbumQuestion});
+    EXPECT_EQ(Writes(), 0);
+    EXPECT_EQ(Records().size(), 1u);
+
+    // A new album, and No to giving the old one up: nothing is written, the record stays.
+    AddStream("Picture1.bmp", m_green);
+    m_prompt.QueueOk(false);
+    m_backend->ClearSent();
+    MyDownLoadButtonHandler();
+    Settle();
+    EXPECT_EQ(m_prompt.Asked(), QStringList({kAlbumQuestion, kGiveUpQuestion}));
+    EXPECT_EQ(Writes(), 0);
+    EXPECT_EQ(Records().size(), 1u);
+    EXPECT_FALSE(album::IsListValid(FlashList().data()));
+    EXPECT_TRUE(CommandsEnabled());
+
+    // Yes: the record is set aside, then the album written.
+    const std::filesystem::path record = Records().front();
+    m_prompt.QueueOk(true);
+    MyDownLoadButtonHandler();
+    Settle();
+    EXPECT_EQ(m_prompt.Asked().size(), 3);
+    EXPECT_EQ(Text("devl", 0), QStringLiteral("DownLoad Finished!"));
+    EXPECT_TRUE(Records().empty());
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(record).concat(".discarded")));
+    // Read again: the new album, and nothing to ask.
+    Plug(false);
+    Plug(true);
+    EXPECT_EQ(m_prompt.Asked().size(), 3);
+    ExpectAlbum({{album::ReadEntry(FlashList().data(), 0).address, &m_green}});
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -14,6 +17,8 @@
 #include "compact_widgets.h"
 #include "controller.h"
 #include "file_browser.h"
+#include "folders.h"
+#include "ini_writer.h"
 
 namespace fotolume::compact::testing {
 namespace {
@@ -26,19 +31,23 @@ protected:
         for (int i = 0; i < node->childCount(); ++i) names << node->child(i)->text(0);
         return names;
     }
-    int IndexOfName(const QString& name) const {
-        CFileBrowser* browser = m_window->Browser();
-        for (int i = browser->ItemCount() - 1; i >= 0; --i) {
-            if (!browser->Item(i).released && browser->Item(i).name == name) return i;
-        }
-        return -1;
-    }
     void Select(int index) {
         CFileBrowser* browser = m_window->Browser();
         browser->clearSelection();
         browser->Item(index).node->setSelected(true);
     }
 };
+
+QImage Solid(QColor colour, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+QColor CentreOf(const std::string& bmp) {
+    const QImage image(QString::fromStdString(bmp));
+    return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+}
 
 void MakeFolders(const QString& root, const QStringList& names) {
     for (const QString& name : names) QDir(root).mkpath(name);
@@ -252,6 +261,202 @@ TEST_F(WindowTest, TheNewCommandIsTakenWithoutEffectAndTheQuitCommandAsks) {
     quit->trigger();
     EXPECT_EQ(m_prompt.Asked(), QStringList{QStringLiteral("MacFotolume|Really want to quit?|OK|Canle")});
     EXPECT_EQ(m_quits, 1);
+}
+
+TEST_F(WindowTest, TheClickedPictureIsShownAndAddTakesTheSelectionOfEveryOpenFolder) {
+    QTemporaryDir volume;
+    MakeFolders(volume.path(), {QStringLiteral("first"), QStringLiteral("second/deeper")});
+    ASSERT_TRUE(Solid(Qt::red, 300, 200).save(volume.filePath(QStringLiteral("first/p1.png"))));
+    ASSERT_TRUE(Solid(Qt::green, 200, 300).save(volume.filePath(QStringLiteral("first/p2.png"))));
+    ASSERT_TRUE(Solid(Qt::blue, 250, 250).save(volume.filePath(QStringLiteral("second/q1.png"))));
+    NewFlash();
+    Start({volume.path()});
+    CFileBrowser* browser = m_window->Browser();
+    browser->Item(0).node->setExpanded(true);
+    browser->Item(IndexOfName(QStringLiteral("first"))).node->setExpanded(true);
+    // The later listing begins with a folder.
+    browser->Item(IndexOfName(QStringLiteral("second"))).node->setExpanded(true);
+    ASSERT_TRUE(browser->Item(IndexOfName(QStringLiteral("deeper"))).firstOfListing);
+    const int p1 = IndexOfName(QStringLiteral("p1.png")), p2 = IndexOfName(QStringLiteral("p2.png")),
+              q1 = IndexOfName(QStringLiteral("q1.png"));
+
+    Click(p2);
+    EXPECT_EQ(m_window->PictureView()->Picture().size(), QSize(200, 300));
+    EXPECT_EQ(m_window->CurrentBrowserItem(), p2);
+    // Ctrl-clicks: the picture clicked last is the one shown.
+    browser->setCurrentItem(browser->Item(q1).node, 0, QItemSelectionModel::Select);
+    EXPECT_EQ(m_window->PictureView()->Picture().size(), QSize(250, 250));
+    browser->setCurrentItem(browser->Item(p1).node, 0, QItemSelectionModel::Select);
+    EXPECT_EQ(m_window->PictureView()->Picture().size(), QSize(300, 200));
+
+    // Add takes all three, top to bottom as the browser shows them.
+    MyAddButtonHandler();
+    Settle();
+    ASSERT_EQ(AlbumNames(), QStringList({QStringLiteral("Picture1.bmp"), QStringLiteral("Picture2.bmp"),
+                                         QStringLiteral("Picture3.bmp")}));
+    const QColor expected[] = {Qt::red, Qt::green, Qt::blue};
+    for (int n = 1; n <= 3; ++n) {
+        const QColor centre = CentreOf(DataPath("Picture" + std::to_string(n) + ".bmp"));
+        EXPECT_NEAR(centre.red(), expected[n - 1].red(), 8) << n;
+        EXPECT_NEAR(centre.green(), expected[n - 1].green(), 8) << n;
+        EXPECT_NEAR(centre.blue(), expected[n - 1].blue(), 8) << n;
+    }
+}
+
+TEST_F(WindowTest, TheAlbumListAlwaysHighlightsThePictureDeleteRemoves) {
+    NewFlash();
+    PutPictures({Qt::red, Qt::green, Qt::blue});
+    Start();
+    QTreeWidget* album = m_window->AlbumList();
+    CSmallPreview* preview = m_window->SmallPreview();
+    album->setCurrentItem(album->topLevelItem(1));
+    m_window->PictureView()->SetPicture(Solid(Qt::gray, 320, 240));
+
+    // Adding rebuilds the list; picture 2 stays highlighted, current and in the small preview.
+    MyAddButtonHandler();
+    Settle();
+    ASSERT_EQ(AlbumNames().size(), 4);
+    ASSERT_EQ(album->selectedItems().size(), 1);
+    EXPECT_EQ(album->selectedItems().constFirst(), album->topLevelItem(1));
+    EXPECT_EQ(Text("CUPI", 0), QStringLiteral("002"));
+    EXPECT_EQ(preview->PicturePath(), QString::fromStdString(DataPath("DPFPicture2.bmp")));
+    MyDelButtonHandler();
+    Settle();
+    EXPECT_EQ(AlbumNames(), QStringList({QStringLiteral("DPFPicture1.bmp"), QStringLiteral("DPFPicture3.bmp"),
+                                         QStringLiteral("Picture4.bmp")}));
+
+    // No highlight, nothing current: Delete would take the last picture, as it then says.
+    album->clearSelection();
+    EXPECT_EQ(Text("CUPI", 0), QStringLiteral("000"));
+    EXPECT_EQ(gmyCurrentSelectItem, 0);
+    EXPECT_TRUE(preview->PicturePath().isEmpty());
+
+    // Delete All empties the small preview too, and is used once.
+    album->setCurrentItem(album->topLevelItem(0));
+    ASSERT_FALSE(preview->Picture().isNull());
+    auto* deleteAll = m_window->findChild<QCheckBox*>(ControlName("dela", 0));
+    deleteAll->click();
+    MyDelButtonHandler();
+    Settle();
+    EXPECT_TRUE(AlbumNames().isEmpty());
+    EXPECT_TRUE(preview->Picture().isNull());
+    EXPECT_FALSE(deleteAll->isChecked());
+    EXPECT_EQ(gmyDeleteAll, 0);
+    MyAddButtonHandler();
+    MyAddButtonHandler();
+    Settle();
+    MyDelButtonHandler();
+    Settle();
+    EXPECT_EQ(AlbumNames().size(), 1);
+}
+
+TEST_F(WindowTest, ReadAgainTheHighlightedFileIsShownAndGoneTheTotalsAreEmpty) {
+    QTemporaryDir volume;
+    ASSERT_TRUE(Solid(Qt::magenta, 400, 300).save(volume.filePath(QStringLiteral("a.png"))));
+    NewFlash();
+    PutPictures({Qt::red});
+    Start({volume.path()});
+    m_window->Browser()->Item(0).node->setExpanded(true);
+    const int file = IndexOfName(QStringLiteral("a.png"));
+    Click(file);
+    ASSERT_TRUE(m_window->PictureView()->Transform().HasPicture());
+
+    Plug(false);
+    EXPECT_EQ(Text("TOPI", 0), QStringLiteral("0K/0K"));
+    EXPECT_EQ(Text("CUPI", 0), QStringLiteral("000"));
+    EXPECT_FALSE(m_window->PictureView()->Transform().HasPicture());
+
+    Plug(true);
+    EXPECT_EQ(m_window->PictureView()->Picture().size(), QSize(400, 300));
+    EXPECT_EQ(m_window->CurrentBrowserItem(), file);
+    MyAddButtonHandler();
+    Settle();
+    EXPECT_EQ(AlbumNames().size(), 2);
+}
+
+TEST_F(WindowTest, InsideTheCropFrameTheViewShowsWhatTheFrameGets) {
+    NewFlash();
+    Start();
+    // Cover fit 1.0: the picture just fills the frame's height; moved up, the frame's lower rows are bare.
+    m_window->ShowPicture(Solid(Qt::yellow, 256, 128), -1);
+    m_window->findChild<CLittleArrows*>(ControlName("trns", 11))->setValue(40);
+    const QImage composed = m_window->ComposedPicture();
+    const QImage shown = m_window->PictureView()->grab().toImage();
+    const QRectF frame = m_window->PictureView()->Transform().NormalizedDrawRect();
+    ASSERT_EQ(composed.size(), QSize(128, 128));
+    EXPECT_EQ(composed.pixelColor(64, 110), QColor(Qt::black));
+    for (const QPoint at : {QPoint(64, 20), QPoint(64, 110), QPoint(10, 120)}) {
+        const QColor view = shown.pixelColor(int(frame.x()) + at.x(), int(frame.y()) + at.y());
+        const QColor frameGets = composed.pixelColor(at);
+        EXPECT_NEAR(view.red(), frameGets.red(), 8) << at.x() << "," << at.y();
+        EXPECT_NEAR(view.green(), frameGets.green(), 8) << at.x() << "," << at.y();
+        EXPECT_NEAR(view.blue(), frameGets.blue(), 8) << at.x() << "," << at.y();
+    }
+}
+
+TEST_F(WindowTest, TheWindowSpeaksTheChosenLanguageThroughout) {
+    QTemporaryDir resources;
+    const std::filesystem::path file = std::filesystem::path(resources.path().toStdString()) / "Language.ini";
+    std::filesystem::copy_file(config::ExecutableFolder() / "Language.ini", file);
+    ASSERT_EQ(config::WriteIniString(file, std::string_view("language"), std::string_view("language_1"),
+                                     std::string_view("German")),
+              0);
+    m_resources = file.parent_path();
+    NewFlash();
+    Start();
+    EXPECT_EQ(m_window->findChild<QMenu*>(QStringLiteral("file"))->title(), QStringLiteral("&Datei"));
+    EXPECT_EQ(m_window->findChild<QAction*>(QStringLiteral("quit"))->text(), QStringLiteral("&Beenden"));
+    EXPECT_EQ(m_window->AlbumList()->headerItem()->text(0), QStringLiteral("Name"));
+    EXPECT_EQ(Text("upld", 0), QStringLiteral("Alle speichern"));
+
+    // A question's buttons too: the one before a download gives up an album not restored.
+    gmyRecoveryDeclined = true;
+    m_backend->ClearSent();
+    MyDownLoadButtonHandler();
+    Settle();
+    ASSERT_EQ(m_prompt.Asked().size(), 1);
+    EXPECT_TRUE(m_prompt.Asked().constFirst().endsWith(QStringLiteral("|Ja|Nein")))
+        << m_prompt.Asked().constFirst().toStdString();
+    EXPECT_TRUE(m_backend->SentCommands().empty());
+}
+
+// The program itself, as started from a shell without a display.
+TEST(MacFotolumeProgram, HelpsAndTakesItsScreenshotWithoutADisplay) {
+    const QString program = QString::fromStdString((config::ExecutableFolder() / "MacFotolume").string());
+    ASSERT_TRUE(QFileInfo::exists(program));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromLatin1(name));
+    const auto run = [&](const QStringList& arguments, QString& out, QString& err) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) return -1;
+        out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        err = QString::fromLocal8Bit(process.readAllStandardError());
+        return process.exitCode();
+    };
+    const QStringList options = {QStringLiteral("--frames"),  QStringLiteral("--browse"), QStringLiteral("--screenshot"),
+                                 QStringLiteral("--picture"), QStringLiteral("--adds"),   QStringLiteral("--download")};
+    QString out, err;
+    ASSERT_EQ(run({QStringLiteral("--help")}, out, err), 0) << err.toStdString();
+    const QString usage = out.section(QLatin1Char('\n'), 0, 0);
+    for (const QString& option : options) EXPECT_TRUE(usage.contains(option)) << usage.toStdString();
+    EXPECT_EQ(run({QStringLiteral("--bogus")}, out, err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("--bogus")) && err.contains(QStringLiteral("--browse"))) << err.toStdString();
+
+    QTemporaryDir work;
+    QDir(work.path()).mkpath(QStringLiteral("frames"));
+    QDir(work.path()).mkpath(QStringLiteral("pictures"));
+    const QString picture = work.filePath(QStringLiteral("pictures/a.png"));
+    ASSERT_TRUE(Solid(Qt::cyan, 300, 200).save(picture));
+    const QString shot = work.filePath(QStringLiteral("shot.png"));
+    EXPECT_EQ(run({QStringLiteral("--frames"), work.filePath(QStringLiteral("frames")), QStringLiteral("--browse"),
+                   work.filePath(QStringLiteral("pictures")), QStringLiteral("--screenshot"), shot,
+                   QStringLiteral("--picture"), picture},
+                  out, err),
+              0)
+        << err.toStdString();
+    EXPECT_FALSE(QImage(shot).isNull());
 }
 
 }  // namespace
