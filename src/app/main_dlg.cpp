@@ -75,9 +75,10 @@ CMainDlg::CMainDlg(MainDlgOptions options, QWidget* parent)
     m_tree->BuildRoots();
     ConnectCommands();
 
-    m_fullSize = ComputeFullWindowSize(m_screen);
+    const MainLayout layout = ComputeMainLayout(m_screen, TextHeightT(), m_statusBar->sizeHint().height());
+    m_fullSize = layout.window;
     resize(m_fullSize);
-    PlaceControls(ComputeMainLayout(m_screen, TextHeightT()));
+    PlaceControls(layout);
     SetStatusIcon(false);
     SetTotals({});
     ApplyTexts();
@@ -285,16 +286,15 @@ void CMainDlg::ApplyLayout()
 {
     const bool narrow = m_screen.width() < kWideScreenWidth;
     const QSize before = size();
-    const MainLayout layout = ComputeMainLayout(m_screen, TextHeightT());
+    const MainLayout layout = ComputeMainLayout(m_screen, TextHeightT(), m_statusBar->sizeHint().height());
     setFixedSize(layout.window);
     move(ComputeLayoutPosition(m_screen, before, narrow));
     PlaceControls(layout);
     SetStatusIcon(m_iconAttached);
+    // The bar moves to the new bottom edge; what it says (a read may have ended already) stays.
+    const QString status = StatusText();
     RecreateStatusBar();
-    if (m_flags.isConnected)
-        ShowStatus(m_lookup("DEVICEON_TIPS", "DPF Attach!!"));
-    else
-        ShowStatus(m_lookup("DEVICEOFF_TIPS", "DPF Detached!"));
+    ShowStatus(status);
     m_layoutDone = true;
     update();
     m_restoreRect = geometry();

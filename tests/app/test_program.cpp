@@ -63,8 +63,11 @@ TEST(Program, WithoutADisplayItReadsTheAlbumSavesTheWindowAndSaysWhere)
     server.waitForFinished();
     EXPECT_EQ(fotolume.exitCode(), 0) << fotolume.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromLocal8Bit(fotolume.readAllStandardOutput()).trimmed(), shot);
+    // The layout's width; the height ends with the status bar right below the lowest control.
     const QImage window(shot);
-    EXPECT_EQ(window.size(), QSize(920, 630));
+    EXPECT_EQ(window.width(), 920);
+    EXPECT_GT(window.height(), 555);
+    EXPECT_LT(window.height(), 630);
 }
 
 TEST(Program, WithoutAFrameItExplainsAndEndsWithZero)
