@@ -186,8 +186,7 @@ void CMainDlg::ConnectCommands()
 
     connect(m_tree, &CFolderTreeCtrl::pictureChosen, this, &CMainDlg::treePictureChosen);
     connect(m_tree, &CFolderTreeCtrl::addRequested, this, &CMainDlg::treeAddRequested);
-    connect(m_list, &QListWidget::itemClicked, this, [this] { Q_EMIT albumClicked(); });
-    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] { Q_EMIT albumClicked(); });
+    connect(m_list, &CThumbListCtrl::pictureChosen, this, &CMainDlg::albumClicked);
     connect(m_list, &CThumbListCtrl::filesDropped, this, &CMainDlg::OnDrop);
 }
 

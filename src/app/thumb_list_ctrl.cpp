@@ -7,7 +7,10 @@
 #include <QImageReader>
 #include <QMetaObject>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QThread>
 #include <QUrl>
 
@@ -31,19 +34,16 @@ bool OnOwnThread(const QObject* object)
 } // namespace
 
 ThumbGeometry ComputeThumbGeometry(int thumbWidth, int thumbColumn, int panelWidth, int panelHeight,
-                                   int listWidth)
+                                   int gridWidth)
 {
     ThumbGeometry geometry;
     geometry.gapX = 5;
     geometry.gapY = 20;
     geometry.columns = thumbColumn > 0 ? thumbColumn : kFallbackColumns;
-    if (thumbWidth > 0) {
-        geometry.width = thumbWidth;
-    } else {
-        // Every column has its gap on the left; keep one gap spare on the right.
-        const int room = listWidth - geometry.gapX * (geometry.columns + 1);
-        geometry.width = std::max(kMinCellWidth, room / geometry.columns);
-    }
+    // Every column has its gap on the left; keep one gap spare on the right.
+    const int room = gridWidth - geometry.gapX * (geometry.columns + 1);
+    const int fitting = std::max(kMinCellWidth, room / geometry.columns);
+    geometry.width = thumbWidth > 0 ? std::min(thumbWidth, fitting) : fitting;
     if (panelWidth > 0 && panelHeight > 0)
         geometry.height = static_cast<int>(static_cast<long long>(geometry.width) * panelHeight / panelWidth);
     else
@@ -67,9 +67,30 @@ CThumbListCtrl::CThumbListCtrl(QWidget* parent) : QListWidget(parent)
     setUniformItemSizes(false);
     setWordWrap(false);
     setIconSize(QSize(m_geometry.width, m_geometry.height));
+    // The grid is sized to the list's width, so there is never anything to the right.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        ++m_selectionChanges;
+        Q_EMIT pictureChosen();
+    });
+    connect(this, &QListWidget::itemClicked, this, [this] {
+        if (m_selectionChanges == m_changesAtPress)
+            Q_EMIT pictureChosen();
+    });
 }
 
 CThumbListCtrl::~CThumbListCtrl() = default;
+
+void CThumbListCtrl::mousePressEvent(QMouseEvent* event)
+{
+    m_changesAtPress = m_selectionChanges;
+    QListWidget::mousePressEvent(event);
+}
+
+int CThumbListCtrl::GridWidth() const
+{
+    return width() - 2 * frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+}
 
 void CThumbListCtrl::SetGeometry(int width, int height, int gapX, int gapY)
 {
@@ -150,6 +171,20 @@ bool CThumbListCtrl::AddBitmap(const QImage& bitmap, const QString& caption)
 
     setUpdatesEnabled(true);
     return true;
+}
+
+bool CThumbListCtrl::AddUnreadable(const QString& caption)
+{
+    QImage tile(std::max(1, m_cellWidth.load()), std::max(1, m_cellHeight.load()), QImage::Format_RGB32);
+    tile.fill(QColor(0xE0, 0xE0, 0xE0));
+    QPainter painter(&tile);
+    painter.setPen(QPen(QColor(0x80, 0x80, 0x80), 2));
+    const QRect inside = tile.rect().adjusted(1, 1, -1, -1);
+    painter.drawRect(inside);
+    painter.drawLine(inside.topLeft(), inside.bottomRight());
+    painter.drawLine(inside.topRight(), inside.bottomLeft());
+    painter.end();
+    return AddBitmap(tile, caption);
 }
 
 bool CThumbListCtrl::AddFromFile(const QString& path, const QString& caption)
