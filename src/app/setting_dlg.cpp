@@ -10,8 +10,10 @@
 #include "album/album_store.h"
 
 #include <QGroupBox>
+#include <QMap>
 #include <QPainter>
 #include <QPushButton>
+#include <utility>
 
 namespace fotolume::app {
 
@@ -143,8 +145,14 @@ void CSettingDlg::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
     QPainter painter(this);
-    painter.fillRect(FontSwatchRect(), m_colours.font);
-    painter.fillRect(BackgroundSwatchRect(), m_colours.background);
+    // An outline, so that a swatch of the dialog's own colour (white) still shows where it is.
+    const QColor outline = palette().color(QPalette::WindowText);
+    for (const auto& [rect, colour] : {std::pair{FontSwatchRect(), m_colours.font},
+                                       std::pair{BackgroundSwatchRect(), m_colours.background}}) {
+        painter.fillRect(rect, colour);
+        painter.setPen(outline);
+        painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    }
 }
 
 void CSettingDlg::showEvent(QShowEvent* event)

@@ -168,6 +168,15 @@ TEST(SettingDialog, SwatchesShowTheWorkingColoursAndTheChooserChangesThem)
     shot = dialog.grab().toImage();
     ExpectShown(shot, font.center(), QColor(0x40, 0x80, 0xFF));
     ExpectShown(shot, background.center(), QColor(1, 2, 3));
+
+    // A white swatch on the light dialog still shows its edges.
+    prompt.QueueColor(QColor(255, 255, 255));
+    dialog.Button(setting_ids::kBackground)->click();
+    shot = dialog.grab().toImage();
+    ExpectShown(shot, background.center(), QColor(255, 255, 255));
+    ExpectShown(shot, background.topLeft(), dialog.palette().color(QPalette::WindowText));
+    ExpectShown(shot, background.bottomRight(), dialog.palette().color(QPalette::WindowText));
+    EXPECT_NE(shot.pixelColor(background.topLeft() - QPoint(2, 2)), shot.pixelColor(background.topLeft()));
 }
 
 class SettingOnFrame : public ::testing::Test {
