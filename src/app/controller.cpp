@@ -1,25 +1,21 @@
-// Start-up, presence, the registered messages and leaving.
+// Start-up, presence, leaving and the window's shared helpers.
 #include "controller.h"
 
-#include "save_settings_wiring.h"
-
-#include "app_folders.h"
-#include "app_messages.h"
-#include "folder_tree_ctrl.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
-
-#include "album/album_store.h"
-#include "device/comm_usb.h"
-#include "device/drive_backend.h"
-#include "preview.h"
-
-#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QSocketNotifier>
-#include <QThread>
-#include <QTimer>
+
+#include "album/album_store.h"
+#include "app_folders.h"
+#include "device/comm_usb.h"
+#include "device/drive_backend.h"
+#include "folder_tree_ctrl.h"
+#include "preview.h"
+#include "setting_dlg.h"
+#include "text_progress_ctrl.h"
+#include "thumb_list_ctrl.h"
 
 namespace fotolume::app {
 
@@ -51,13 +47,13 @@ CMainController::CMainController(ControllerOptions options, QObject* parent)
 
 CMainController::~CMainController()
 {
-    // A synchronize still running is told to stop after its block; its
-    // "DownloadFinished" needs the window thread, so keep serving it.
+    // Workers never wait for the window, so they can be joined here: a synchronize told to stop ends with a
+    // whole album on the frame, a read or a batch add stops at its next picture.
+    m_quitting = true;
     m_frame.RequestStop();
     m_readCancel->store(true);
-    while (m_liveWorkers.load() > 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    ReapWorkers();
+    if (m_worker.joinable())
+        m_worker.join();
     if (m_addThread.joinable())
         m_addThread.join();
     if (m_notifier)
@@ -85,23 +81,25 @@ bool CMainController::WorkerRunning() const
 void CMainController::ConnectWindow()
 {
     CMainDlg* dlg = m_dlg.get();
-    connect(dlg, &CMainDlg::appMessage, this, &CMainController::OnAppMessage);
     connect(dlg, &CMainDlg::synchronizeRequested, this, &CMainController::OnSynchronize);
     connect(dlg, &CMainDlg::deleteRequested, this, &CMainController::OnDelete);
     connect(dlg, &CMainDlg::selectAllRequested, this, &CMainController::OnSelectAll);
-    connect(dlg, &CMainDlg::addRequested, this, [this] { SingleAdd(); });
+    connect(dlg, &CMainDlg::addRequested, this, &CMainController::SingleAdd);
     connect(dlg, &CMainDlg::albumClicked, this, &CMainController::OnAlbumClicked);
     connect(dlg, &CMainDlg::treePictureChosen, this, &CMainController::OnTreePictureChosen);
     connect(dlg, &CMainDlg::treeAddRequested, this, &CMainController::OnTreeAddRequested);
     connect(dlg, &CMainDlg::filesDropped, this, &CMainController::OnFilesDropped);
     connect(dlg, &CMainDlg::languageChosen, this, &CMainController::ApplyLanguage);
-    connect(dlg, &CMainDlg::stopRequested, this, [this] { m_frame.RequestStop(); });
-    connect(dlg, &CMainDlg::leaving, this, &CMainController::OnLeaving);
-    connect(dlg, &QDialog::finished, this, &CMainController::OnWindowFinished);
-    connect(dlg, &CMainDlg::saveRequested, this, &CMainController::OnSaveRequested);
-    connect(dlg, &CMainDlg::saveAllRequested, this, &CMainController::OnSaveAllRequested);
-    connect(dlg, &CMainDlg::settingRequested, this, &CMainController::OnSettingRequested);
-    InstallExportAndSettings();
+    connect(dlg, &CMainDlg::leaveRequested, this, &CMainController::OnLeaveRequested);
+    connect(dlg, &CMainDlg::contextMenuRequested, this, &CMainController::OnContextMenuRequested);
+    connect(dlg, &QDialog::finished, this, [this] {
+        m_windowClosed = true;
+        CheckIdleForQuit();
+    });
+    connect(dlg, &CMainDlg::saveRequested, this, &CMainController::OnSave);
+    connect(dlg, &CMainDlg::saveAllRequested, this, &CMainController::OnSaveAll);
+    connect(dlg, &CMainDlg::settingRequested, this, &CMainController::OnSetting);
+    connect(dlg, &CMainDlg::aboutRequested, this, &CMainController::OnAbout);
     connect(dlg, &CMainDlg::zoomRequested, this, [this](int step) {
         if (m_preview)
             step > 0 ? m_preview->ZoomIn() : m_preview->ZoomOut();
@@ -114,6 +112,8 @@ void CMainController::ConnectWindow()
         if (m_preview)
             m_preview->SetRectMode(on);
     });
+    // A settings dialog still open when the frame goes ends as cancelled.
+    connect(this, &CMainController::frameRemoved, this, [this] { CancelSettingDialog(m_dlg.get()); });
 }
 
 int CMainController::Start()
@@ -141,11 +141,10 @@ int CMainController::Start()
     // The preview takes the placeholder's place.
     m_preview = new compose::CPreview;
     m_dlg->SetPreviewWidget(m_preview);
-    connect(m_preview, &compose::CPreview::doublecliked, this,
-            [this] { PostAppMessage(m_dlg.get(), QString::fromLatin1(msg::kDoubleClicked)); },
-            Qt::QueuedConnection);
+    // Queued: the add runs after the preview's own mouse handling has ended.
+    connect(m_preview, &compose::CPreview::doublecliked, this, &CMainController::SingleAdd, Qt::QueuedConnection);
     connect(m_preview, &compose::CPreview::RightButtonDown, this,
-            [this](QPoint pos) { m_dlg->ShowContextMenu(m_preview->mapToGlobal(pos)); });
+            [this](QPoint pos) { OnContextMenuRequested(m_preview->mapToGlobal(pos)); });
 
     // Picture cache, emptied at every start.
     m_cacheFolder = PictureCacheFolder(m_tempFolder);
@@ -191,7 +190,7 @@ int CMainController::Start()
         return 0;
     }
     m_dlg->SetStatusIcon(true);
-    PostAppMessage(m_dlg.get(), QString::fromLatin1(msg::kDpfAttach));
+    QMetaObject::invokeMethod(this, &CMainController::OnDpfAttach, Qt::QueuedConnection);
     return -1;
 }
 
@@ -201,8 +200,11 @@ void CMainController::WatchPresence()
     if (!store)
         return;
     device::CCommUSB& link = store->Link();
+    // Called on the window thread from inside the link's notification handling: the arrival or removal
+    // runs once that has returned.
     link.SetChangeCallback([this](int arrived) {
-        PostAppMessage(m_dlg.get(), QString::fromLatin1(msg::kUsbDeviceChange), arrived ? 1 : 0);
+        QMetaObject::invokeMethod(
+            this, [this, arrived] { OnPresenceChanged(arrived != 0); }, Qt::QueuedConnection);
     });
     const int fd = link.NotificationFd();
     if (fd < 0)
@@ -216,23 +218,9 @@ void CMainController::WatchPresence()
     });
 }
 
-void CMainController::OnAppMessage(const QString& name, qintptr wParam, qintptr /*lParam*/)
+void CMainController::OnPresenceChanged(bool arrived)
 {
-    const int code = static_cast<int>(wParam);
-    if (name == QLatin1String(msg::kUsbDeviceChange))
-        code == 1 ? OnArrival() : OnRemoval();
-    else if (name == QLatin1String(msg::kDpfAttach))
-        OnDpfAttach();
-    else if (name == QLatin1String(msg::kFinishThread))
-        OnFinishThread(code);
-    else if (name == QLatin1String(msg::kDownloadFinished))
-        OnDownloadFinished(code);
-    else if (name == QLatin1String(msg::kReceivePic))
-        OnReceivePic();
-    else if (name == QLatin1String(msg::kProcessFinish))
-        OnProcessFinish(code);
-    else if (name == QLatin1String(msg::kDoubleClicked))
-        SingleAdd();
+    arrived ? OnArrival() : OnRemoval();
 }
 
 void CMainController::OnArrival()
@@ -243,14 +231,15 @@ void CMainController::OnArrival()
     m_sourceFiles.clear();
     m_language->CountLanguages();
     m_dlg->ShowStatus(Text("DEVICEON_TIPS", "DPF Connected!"));
-    Flags().isConnected = true;
+    m_flags.isConnected = true;
+    m_albumComplete = false;
     m_dlg->EnableCommands(false);
     CleanPictureCache(m_cacheFolder);
     m_dlg->AlbumList()->DeleteAll();
     m_dlg->SetStatusIcon(true);
     m_dlg->SetCurrentPreviewFile({});
     m_dlg->Tree()->clearSelection();
-    PostAppMessage(m_dlg.get(), QString::fromLatin1(msg::kDpfAttach));
+    QMetaObject::invokeMethod(this, &CMainController::OnDpfAttach, Qt::QueuedConnection);
 }
 
 void CMainController::OnRemoval()
@@ -259,14 +248,16 @@ void CMainController::OnRemoval()
     // it still reports is dropped.
     ++m_generation;
     m_readCancel->store(true);
-    Flags().isConnected = false;
+    m_flags.isConnected = false;
+    m_albumComplete = false;
     m_flashSizeKB = 0;
     m_dlg->ShowStatus(Text("DEVICEOFF_TIPS", "DPF Detached!"));
     m_dlg->SetStatusIcon(false);
     m_dlg->SetTotals({});
     m_dlg->ShowDeviceMissing(false);
-    Flags().isReading = false;
-    Flags().isModified = false;
+    m_cachePaths.clear();
+    m_flags.isReading = false;
+    m_flags.isModified = false;
     ClearPreview();
     m_dlg->Progress()->SetPos(0);
     if (m_progressMode == QLatin1String("OFF"))
@@ -274,7 +265,24 @@ void CMainController::OnRemoval()
     Q_EMIT frameRemoved();
 }
 
-void CMainController::OnLeaving()
+void CMainController::OnLeaveRequested()
+{
+    switch (DecideLeave(m_flags, m_dlg->Prompt(), m_dlg->Lookup())) {
+    case LeaveDecision::Ignore:
+    case LeaveDecision::Stay:
+        return;
+    case LeaveDecision::StopAndClose:
+        m_frame.RequestStop();
+        m_dlg->ShowStatus(Text("STOPDOWNLOAD_TIPS", "Stopping……"));
+        break;
+    case LeaveDecision::Close:
+        break;
+    }
+    CleanUpForExit();
+    m_dlg->CloseAccepted();
+}
+
+void CMainController::CleanUpForExit()
 {
     CleanPictureCache(m_cacheFolder);
     CleanTemporaryFiles(m_tempFolder);
@@ -282,10 +290,10 @@ void CMainController::OnLeaving()
     m_cachePaths.clear();
 }
 
-void CMainController::OnWindowFinished()
+void CMainController::OnContextMenuRequested(const QPoint& globalPos)
 {
-    m_windowClosed = true;
-    CheckIdleForQuit();
+    if (!m_flags.isReading && !m_flags.isSending)
+        m_dlg->PopupContextMenu(globalPos);
 }
 
 void CMainController::CheckIdleForQuit()
@@ -298,7 +306,7 @@ void CMainController::UpdateTotals()
 {
     TotalsInfo info;
     album::CAlbumStore* store = m_frame.Store();
-    info.attached = Flags().isConnected && store;
+    info.attached = m_flags.isConnected && store;
     if (info.attached) {
         info.pictureCount = store->GetPictureCount();
         info.maxPictureCount = static_cast<int>(store->GetTotalPicNum());
@@ -308,6 +316,12 @@ void CMainController::UpdateTotals()
     m_dlg->SetTotals(info);
 }
 
+void CMainController::ApplyCommandState()
+{
+    m_dlg->EnableCommands(true);
+    m_dlg->EnableEditing(m_albumComplete);
+}
+
 void CMainController::ClearPreview()
 {
     if (m_preview)
@@ -315,14 +329,15 @@ void CMainController::ClearPreview()
     m_dlg->SetCurrentPreviewFile({});
 }
 
-bool CMainController::LoadPreview(const QString& path)
+bool CMainController::LoadPreview(const QString& path, const QString& shownName)
 {
     if (m_preview && m_preview->SetPicture(path)) {
         m_dlg->SetCurrentPreviewFile(path);
         return true;
     }
-    m_dlg->SetCurrentPreviewFile({});
-    ShowMessage(Text("PICDESTROY_TIPS", "The picture is destroyed!"));
+    ClearPreview();
+    // Named, so that a picture reached by the tree's automatic advance is known.
+    ShowMessage(Text("PICDESTROY_TIPS", "The picture is destroyed!") + QLatin1Char('\n') + shownName);
     return false;
 }
 
@@ -336,61 +351,13 @@ void CMainController::RebuildLanguageMenu()
 
 void CMainController::ApplyLanguage(int commandId)
 {
-    const config::ApplyResult applied =
-        m_language->ApplyLanguage(commandId, m_menu, m_settings->WorkingFile());
+    const config::ApplyResult applied = m_language->ApplyLanguage(commandId, m_menu, m_settings->WorkingFile());
     if (!applied.message.empty())
         ShowMessage(FromStd(applied.message));
     m_dlg->ApplyTexts();
     RebuildLanguageMenu();
     if (m_frame.Store())
         UpdateTotals();
-}
-
-// Save, SaveAll, Setting and About read the controller's state when they run.
-void CMainController::InstallExportAndSettings()
-{
-    SaveSettingsContext c;
-    c.cachePaths = [this] { return m_cachePaths; };
-    c.panelSize = [this] { return PanelSize(); };
-    c.languageSection = [this] {
-        const auto section = m_language ? m_language->CurrentSection() : std::nullopt;
-        return section ? QString::fromStdString(*section) : QString();
-    };
-    c.store = [this] { return m_frame.Store(); };
-    c.colours = [this] { return FrameColors{m_fontColour, m_backgroundColour}; };
-    c.setColours = [this](const FrameColors& f) {
-        m_fontColour = f.font;
-        m_backgroundColour = f.background;
-    };
-    c.updateTotals = [this] { UpdateTotals(); };
-    c.aboutInfo = [this] {
-        AboutInfo i;
-        i.title = m_dlg->Title();
-        i.corpLink = m_corpLink;
-        if (m_settings)
-            i.copyRightTips = FromStd(m_settings->ReadWorking("CopyRightTips", ""));
-        i.flashSizeKB = m_flashSizeKB;
-        i.firmwareVersion = m_firmwareVersion;
-        return i;
-    };
-    InstallSaveAndSettings(*m_dlg, std::move(c));
-    // A settings dialog still open when the frame goes ends as cancelled.
-    connect(this, &CMainController::frameRemoved, this, [this] { CancelSettingDialog(m_dlg.get()); });
-}
-
-void CMainController::OnSaveRequested()
-{
-    Q_EMIT saveRequested();
-}
-
-void CMainController::OnSaveAllRequested()
-{
-    Q_EMIT saveAllRequested();
-}
-
-void CMainController::OnSettingRequested()
-{
-    Q_EMIT settingRequested();
 }
 
 } // namespace fotolume::app

@@ -11,7 +11,11 @@ LeaveDecision DecideLeave(AppFlags& flags, IPrompt& prompt, const TextLookup& te
         return LeaveDecision::Stay;
     }
     if (flags.isSending) {
-        if (!prompt.AskYesNo(text("STOP_TIPS_1", "Stop download and quit?")))
+        // A stop ends with a whole album on the frame, never half of one; the question says which.
+        const QString question = text("STOP_TIPS_1", "Stop download and quit?") + QLatin1Char('\n') +
+                                 text("STOP_TIPS_2", "The DPF keeps its old album, or the new one if it is "
+                                                     "already written.");
+        if (!prompt.AskYesNo(question))
             return LeaveDecision::Stay;
         flags.isQuitPending = true;
         return LeaveDecision::StopAndClose;

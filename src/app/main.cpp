@@ -23,15 +23,24 @@ namespace {
 
 constexpr int kScreenshotTimeoutMs = 180000;
 
-// A run without a user: every message becomes one line on standard error and
-// every question is answered No.
+// One line on standard error.
+void PrintLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "Fotolume: %s\n", qPrintable(line));
+}
+
+// A run without a user: every message and every question becomes one line on
+// standard error, and every question is answered No.
 class CUnattendedPrompt : public fotolume::app::IPrompt {
 public:
-    void Message(const QString& text, const QString&, Icon) override
+    void Message(const QString& text, const QString&, Icon) override { PrintLine(text); }
+    bool AskYesNo(const QString& text) override
     {
-        std::fprintf(stderr, "Fotolume: %s\n", qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
+        PrintLine(text + QStringLiteral(" No"));
+        return false;
     }
-    bool AskYesNo(const QString&) override { return false; }
     Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
     QString AskSaveFile(const SaveFileRequest&) override { return {}; }
     QString AskFolder(const QString&) override { return {}; }

@@ -3,7 +3,6 @@
 #include "drop_queue.h"
 
 #include "about_dlg.h"
-#include "app_messages.h"
 #include "dialog_prompt.h"
 #include "folder_tree_ctrl.h"
 #include "text_progress_ctrl.h"
@@ -320,16 +319,6 @@ void CMainDlg::BringToFront()
     activateWindow();
 }
 
-bool CMainDlg::event(QEvent* event)
-{
-    auto* message = event->type() >= QEvent::User ? dynamic_cast<CAppMessage*>(event) : nullptr;
-    if (message) {
-        Q_EMIT appMessage(message->Name(), message->WParam(), message->LParam());
-        return true;
-    }
-    return QDialog::event(event);
-}
-
 void CMainDlg::EnableCommands(bool on)
 {
     m_tree->setEnabled(on);
@@ -339,6 +328,12 @@ void CMainDlg::EnableCommands(bool on)
         if (it.key() != ids::kExit)
             it.value()->setEnabled(on);
     }
+}
+
+void CMainDlg::EnableEditing(bool on)
+{
+    for (int id : {ids::kAdd, ids::kDelete, ids::kSynchronize, ids::kSetting})
+        Button(id)->setEnabled(on);
 }
 
 void CMainDlg::ToggleRect()
@@ -352,18 +347,11 @@ void CMainDlg::ToggleRect()
 
 void CMainDlg::RequestLeave()
 {
-    switch (DecideLeave(m_flags, *m_prompt, m_lookup)) {
-    case LeaveDecision::Ignore:
-    case LeaveDecision::Stay:
-        return;
-    case LeaveDecision::StopAndClose:
-        Q_EMIT stopRequested();
-        ShowStatus(m_lookup("STOPDOWNLOAD_TIPS", "Stopping……"));
-        break;
-    case LeaveDecision::Close:
-        break;
-    }
-    Q_EMIT leaving();
+    Q_EMIT leaveRequested();
+}
+
+void CMainDlg::CloseAccepted()
+{
     m_closing = true;
     accept();
 }
@@ -430,12 +418,9 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool CMainDlg::ShowContextMenu(const QPoint& globalPos)
+void CMainDlg::PopupContextMenu(const QPoint& globalPos)
 {
-    if (m_flags.isReading || m_flags.isSending)
-        return false;
     m_contextMenu->popup(globalPos);
-    return true;
 }
 
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event)
@@ -450,7 +435,7 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event)
             return;
         }
     }
-    ShowContextMenu(event->globalPos());
+    Q_EMIT contextMenuRequested(event->globalPos());
     event->accept();
 }
 

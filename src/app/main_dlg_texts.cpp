@@ -81,7 +81,6 @@ void CMainDlg::SetStatusIcon(bool frameAttached)
 void CMainDlg::ShowDeviceMissing(bool withPrompt)
 {
     ShowStatus(m_lookup("DEVICEOFF_TIPS", "DPF Detached!"));
-    m_flags.isConnected = false;
     m_list->DeleteAll();
     EnableCommands(false);
     if (withPrompt)
@@ -157,7 +156,7 @@ void CMainDlg::ApplyTexts()
     m_aboutAction->setText(AboutMenuText(m_lookup, m_title));
 
     RecreateStatusBar();
-    if (m_flags.isConnected)
+    if (m_iconAttached)
         ShowStatus(m_lookup("DEVICEON_TIPS", "DPF Attach!!"));
     else
         ShowStatus(m_lookup("DEVICEOFF_TIPS", "DPF Detached!"));

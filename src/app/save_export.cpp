@@ -222,7 +222,15 @@ SaveReport SaveSelected(const SaveJob& job)
     }
     if (job.selected.size() == 1)
         return saver.SaveOne(job.selected.constFirst());
-    QList<int> positions = job.selected;
+    QList<int> positions;
+    for (const int position : job.selected) {
+        if (!saver.Source(position).isEmpty())
+            positions.append(position);
+    }
+    if (positions.isEmpty()) {
+        job.prompt->Message(saver.Text("SAVE_TIPS_3", "Cannot save this picture!"));
+        return {SaveResult::Failed, {}};
+    }
     std::sort(positions.begin(), positions.end());
     return saver.SaveInFolder(positions, kSaveSeveralJpeg);
 }
@@ -233,8 +241,12 @@ SaveReport SaveAllPictures(const SaveJob& job)
         return {};
     const Saver saver{job, FixedSaveTexts(job.languageSection)};
     QList<int> positions;
-    for (int i = 0; i < job.cachePaths.size(); ++i)
-        positions.append(i);
+    for (int i = 0; i < job.cachePaths.size(); ++i) {
+        if (!job.cachePaths.at(i).isEmpty())
+            positions.append(i);
+    }
+    if (positions.isEmpty())
+        return {};
     return saver.SaveInFolder(positions, kSaveAllJpeg);
 }
 

@@ -1,6 +1,5 @@
 #include "setting_dlg.h"
 
-#include "app_messages.h"
 #include "dialog_units.h"
 #include "main_dlg.h"
 #include "text_progress_ctrl.h"
@@ -16,13 +15,6 @@
 #include <utility>
 
 namespace fotolume::app {
-
-namespace {
-
-// The registered message that repaints the swatches.
-const char kShowColor[] = "ShowColor";
-
-} // namespace
 
 std::uint16_t ToRgb565(const QColor& colour)
 {
@@ -129,16 +121,9 @@ void CSettingDlg::ChooseBackgroundColor()
     }
 }
 
-bool CSettingDlg::event(QEvent* event)
+void CSettingDlg::ShowColor()
 {
-    if (event->type() >= QEvent::User) {
-        auto* message = dynamic_cast<CAppMessage*>(event);
-        if (message && message->Name() == QLatin1String(kShowColor)) {
-            update();
-            return true;
-        }
-    }
-    return QDialog::event(event);
+    update();
 }
 
 void CSettingDlg::paintEvent(QPaintEvent* event)
@@ -161,19 +146,23 @@ void CSettingDlg::showEvent(QShowEvent* event)
     update();
 }
 
-bool ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameColors& colours,
-                      const std::function<void()>& updateTotals)
+int ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameColors& colours,
+                     const std::function<void()>& updateTotals)
 {
     const TextLookup& text = window.Lookup();
+    // The buttons come back as they were: editing may be off for an album that was not read whole.
+    QMap<QWidget*, bool> enabled;
+    for (int id : {ids::kAdd, ids::kDelete, ids::kSynchronize, ids::kSetting})
+        enabled.insert(window.Button(id), window.Button(id)->isEnabled());
     window.EnableCommands(false);
     window.ShowTotalsText(text("WARN_TIPS", "Don't pullout USB cable \nwhile reading or writing!"));
-    bool written = false;
+    int code = album::ErrTransfer;
     if (store) {
         try {
             store->SetColors(ToRgb565(colours.font), ToRgb565(colours.background));
-            written = true;
-        } catch (const album::CAlbumError&) {
-            written = false;
+            code = 0;
+        } catch (const album::CAlbumError& error) {
+            code = error.Code();
         }
     }
     window.Progress()->SetPos(0);
@@ -185,25 +174,27 @@ bool ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameCo
         window.SetTotals(totals);
     }
     window.EnableCommands(true);
+    for (auto it = enabled.constBegin(); it != enabled.constEnd(); ++it)
+        it.key()->setEnabled(it.value());
     if (QPushButton* setting = window.Button(ids::kSetting))
         setting->setFocus(Qt::OtherFocusReason);
-    if (!written)
+    if (code == album::ErrLayout)
+        window.Prompt().Message(text("LAYOUT_TIPS", "The memory layout of this DPF is not one that can be "
+                                                    "written safely; its album can only be read."));
+    else if (code != 0)
         window.Prompt().Message(text("SETCOLOR_FAIL_TIPS", "Writing the colors to the DPF failed!"));
-    return written;
+    return code;
 }
 
-bool RunSettingDialog(CMainDlg& window, album::CAlbumStore* store, FrameColors& colours,
-                      const std::function<void()>& updateTotals)
+std::optional<FrameColors> AskFrameColors(CMainDlg& window, const FrameColors& colours)
 {
     auto* dialog = new CSettingDlg(colours, window.Prompt(), window.Lookup(), &window);
     const bool accepted = dialog->exec() == QDialog::Accepted;
     const FrameColors chosen = dialog->Colors();
     delete dialog;
     if (!accepted)
-        return false;
-    colours = chosen;
-    ApplyFrameColors(window, store, colours, updateTotals);
-    return true;
+        return std::nullopt;
+    return chosen;
 }
 
 bool CancelSettingDialog(QWidget* window)
