@@ -1,6 +1,25 @@
 #include "scripted_prompt.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 namespace fotolume::app {
+
+namespace {
+
+// Long enough for a worker's queued reports and completions to come in.
+constexpr int kModalLoopMs = 30;
+
+} // namespace
+
+void CScriptedPrompt::RunModalLoop()
+{
+    if (!m_modalLoop)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(kModalLoopMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::DialogExec);
+}
 
 void CScriptedPrompt::QueueYes()
 {
@@ -58,11 +77,13 @@ std::optional<CScriptedPrompt::Scripted> CScriptedPrompt::Take(Kind kind)
 void CScriptedPrompt::Message(const QString& text, const QString& caption, Icon icon)
 {
     m_history.append({Kind::Message, text, caption, icon});
+    RunModalLoop();
 }
 
 bool CScriptedPrompt::AskYesNo(const QString& text)
 {
     m_history.append({Kind::YesNo, text, {}, Icon::None});
+    RunModalLoop();
     const auto answer = Take(Kind::YesNo);
     return answer && answer->answer == Answer::Yes;
 }
@@ -70,6 +91,7 @@ bool CScriptedPrompt::AskYesNo(const QString& text)
 IPrompt::Answer CScriptedPrompt::AskYesNoCancel(const QString& text)
 {
     m_history.append({Kind::YesNoCancel, text, {}, Icon::None});
+    RunModalLoop();
     const auto answer = Take(Kind::YesNoCancel);
     return answer ? answer->answer : Answer::Cancel;
 }
@@ -78,6 +100,7 @@ QString CScriptedPrompt::AskSaveFile(const SaveFileRequest& request)
 {
     m_lastSave = request;
     m_history.append({Kind::SaveFile, request.filter, {}, Icon::None});
+    RunModalLoop();
     const auto answer = Take(Kind::SaveFile);
     return answer ? answer->path : QString();
 }
@@ -85,6 +108,7 @@ QString CScriptedPrompt::AskSaveFile(const SaveFileRequest& request)
 QString CScriptedPrompt::AskFolder(const QString& title)
 {
     m_history.append({Kind::Folder, title, {}, Icon::None});
+    RunModalLoop();
     const auto answer = Take(Kind::Folder);
     return answer ? answer->path : QString();
 }
@@ -92,6 +116,7 @@ QString CScriptedPrompt::AskFolder(const QString& title)
 std::optional<QColor> CScriptedPrompt::AskColor(const QColor& initial)
 {
     m_history.append({Kind::Color, initial.name(), {}, Icon::None});
+    RunModalLoop();
     const auto answer = Take(Kind::Color);
     return answer ? answer->colour : std::nullopt;
 }

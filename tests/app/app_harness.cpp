@@ -122,6 +122,8 @@ AppHarness::AppHarness(const sim::NewFrame& frame, bool attached)
     : layout(frame), emulator(EmulatorOptions(frame)), attachedAtStart(attached)
 {
     emulator.Flash() = sim::BuildFrameImage(frame);
+    // Every message and question runs an event loop of its own, as a modal box does.
+    prompt.SetModalLoop(true);
     // The shipped settings and language files, built beside the test program.
     for (const char* name : {"StartInfoUnicode.ini", "LanguageUnicode.ini"}) {
         const QString shipped = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
