@@ -14,9 +14,8 @@ AddOutcome RunAddFiles(const AddJob& job, IWorkerReport& report) {
     AddOutcome outcome;
     // The worker's own composition: the preview widget belongs to the window thread.
     compose::CComposition composition(
-        job.previewClient.isEmpty()
-            ? QSize(compose::CComposition::kClientWidth, compose::CComposition::kClientHeight)
-            : job.previewClient);
+        job.previewClient.isEmpty() ? QSize(compose::CComposition::kClientWidth, compose::CComposition::kClientHeight)
+                                    : job.previewClient);
     composition.SetRectSize(job.panelWidth, job.panelHeight);
     composition.SetRectMode(job.rectMode);
 

@@ -28,7 +28,7 @@ struct AddJob {
 };
 
 struct AddOutcome {
-    bool full = false;      // the album filled up; the rest of the queue was dropped
+    bool full = false;       // the album filled up; the rest of the queue was dropped
     bool frameGone = false;  // the frame went away before the queue was done
     int added = 0;
     QStringList unreadable;  // files that could not be read as pictures

@@ -21,65 +21,48 @@ namespace fotolume::app {
 
 namespace {
 
-QString FromStd(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
-QString FolderText(const std::filesystem::path& folder)
-{
+QString FolderText(const std::filesystem::path& folder) {
     QString text = QString::fromStdString(folder.string());
-    if (!text.isEmpty() && !text.endsWith(QLatin1Char('/')))
-        text += QLatin1Char('/');
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('/'))) text += QLatin1Char('/');
     return text;
 }
 
-} // namespace
+}  // namespace
 
 CMainController::CMainController(ControllerOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options))
-{
+    : QObject(parent), m_options(std::move(options)) {
     m_dlg = std::make_unique<CMainDlg>(m_options.window);
     m_tempFolder = FolderText(m_options.tempFolder);
     m_readCancel = std::make_shared<std::atomic<bool>>(false);
     ConnectWindow();
 }
 
-CMainController::~CMainController()
-{
+CMainController::~CMainController() {
     // Workers never wait for the window, so they can be joined here: a synchronize told to stop ends with a
     // whole album on the frame, a read or a batch add stops at its next picture.
     m_quitting = true;
     m_frame.RequestStop();
     m_readCancel->store(true);
-    if (m_worker.joinable())
-        m_worker.join();
-    if (m_addThread.joinable())
-        m_addThread.join();
-    if (m_notifier)
-        m_notifier->setEnabled(false);
+    if (m_worker.joinable()) m_worker.join();
+    if (m_addThread.joinable()) m_addThread.join();
+    if (m_notifier) m_notifier->setEnabled(false);
     m_dlg.reset();
 }
 
-QString CMainController::Text(const char* key, const char* def) const
-{
-    if (!m_language)
-        return QString::fromUtf8(def);
+QString CMainController::Text(const char* key, const char* def) const {
+    if (!m_language) return QString::fromUtf8(def);
     return FromStd(m_language->LookupText(key, def));
 }
 
-void CMainController::ShowMessage(const QString& text)
-{
-    m_dlg->Prompt().Message(text);
-}
+void CMainController::ShowMessage(const QString& text) { m_dlg->Prompt().Message(text); }
 
-bool CMainController::WorkerRunning() const
-{
+bool CMainController::WorkerRunning() const {
     return m_frame.IsLent() || m_worker.joinable() || m_addThread.joinable();
 }
 
-void CMainController::ConnectWindow()
-{
+void CMainController::ConnectWindow() {
     CMainDlg* dlg = m_dlg.get();
     connect(dlg, &CMainDlg::synchronizeRequested, this, &CMainController::OnSynchronize);
     connect(dlg, &CMainDlg::deleteRequested, this, &CMainController::OnDelete);
@@ -101,23 +84,19 @@ void CMainController::ConnectWindow()
     connect(dlg, &CMainDlg::settingRequested, this, &CMainController::OnSetting);
     connect(dlg, &CMainDlg::aboutRequested, this, &CMainController::OnAbout);
     connect(dlg, &CMainDlg::zoomRequested, this, [this](int step) {
-        if (m_preview)
-            step > 0 ? m_preview->ZoomIn() : m_preview->ZoomOut();
+        if (m_preview) step > 0 ? m_preview->ZoomIn() : m_preview->ZoomOut();
     });
     connect(dlg, &CMainDlg::rotateRequested, this, [this](bool left) {
-        if (m_preview)
-            left ? m_preview->RotateLeft() : m_preview->RotateRight();
+        if (m_preview) left ? m_preview->RotateLeft() : m_preview->RotateRight();
     });
     connect(dlg, &CMainDlg::rectModeChanged, this, [this](bool on) {
-        if (m_preview)
-            m_preview->SetRectMode(on);
+        if (m_preview) m_preview->SetRectMode(on);
     });
     // A settings dialog still open when the frame goes ends as cancelled.
     connect(this, &CMainController::frameRemoved, this, [this] { CancelSettingDialog(m_dlg.get()); });
 }
 
-int CMainController::Start()
-{
+int CMainController::Start() {
     // Settings: the master beside the program is only read.
     m_settings = std::make_unique<config::CSettings>(m_options.programFolder, m_options.tempFolder);
     m_jpgQuality = m_settings->ReadMaster("JpgQuality", config::kDefaultJpgQuality);
@@ -135,8 +114,7 @@ int CMainController::Start()
     m_menu = built.menu;
     m_language->SetLangIndex(m_settings->ChooseWorkingFile(m_language->Sections()));
     m_dlg->SetTextLookup([this](const char* key, const char* def) { return Text(key, def); });
-    if (!built.message.empty())
-        ShowMessage(FromStd(built.message));
+    if (!built.message.empty()) ShowMessage(FromStd(built.message));
 
     // The preview takes the placeholder's place.
     m_preview = new compose::CPreview;
@@ -151,21 +129,20 @@ int CMainController::Start()
     CleanPictureCache(m_cacheFolder);
 
     m_dlg->RecreateStatusBar();
-    if (m_progressMode == QLatin1String("OFF"))
-        m_dlg->Progress()->hide();
+    if (m_progressMode == QLatin1String("OFF")) m_dlg->Progress()->hide();
 
     if (m_options.screenDepth < 16) {
-        ShowMessage(Text("SYSTEMCOLOR_TIPS", "The color quality of the system is less than 16 bit, the "
-                                             "application cannot use in this situation!"));
+        ShowMessage(Text("SYSTEMCOLOR_TIPS",
+                         "The color quality of the system is less than 16 bit, the "
+                         "application cannot use in this situation!"));
         return 1;
     }
 
     // The album store with its link to the frame.
     const std::string vid = m_settings->ReadWorking("VID", config::kDefaultVid);
     auto store = std::make_unique<album::CAlbumStore>();
-    store->Bind(std::move(m_options.backend), vid, [this](int picture, int done, int total) {
-        OnSendProgress(picture, done, total);
-    });
+    store->Bind(std::move(m_options.backend), vid,
+                [this](int picture, int done, int total) { OnSendProgress(picture, done, total); });
     // Records of interrupted synchronizes live beside the other private files,
     // where fotolume-cli looks for them too.
     store->SetRecoveryFolder(m_options.tempFolder);
@@ -182,10 +159,10 @@ int CMainController::Start()
     if (!m_frame.FramePresent()) {
         m_dlg->SetStatusIcon(false);
         m_dlg->ShowDeviceMissing(true);
-        ShowMessage(Text("OFFLINE_TIPS1", "Please plug in your DPF using the provided USB cable \r\nand make "
-                                          "sure that the device is in \"UPDATE\" mode."));
-        if (m_notifier)
-            m_notifier->setEnabled(false);
+        ShowMessage(Text("OFFLINE_TIPS1",
+                         "Please plug in your DPF using the provided USB cable \r\nand make "
+                         "sure that the device is in \"UPDATE\" mode."));
+        if (m_notifier) m_notifier->setEnabled(false);
         m_frame.Reset(nullptr);
         return 0;
     }
@@ -194,11 +171,9 @@ int CMainController::Start()
     return -1;
 }
 
-void CMainController::WatchPresence()
-{
+void CMainController::WatchPresence() {
     album::CAlbumStore* store = m_frame.PresenceStore();
-    if (!store)
-        return;
+    if (!store) return;
     device::CCommUSB& link = store->Link();
     // Called on the window thread from inside the link's notification handling: the arrival or removal
     // runs once that has returned.
@@ -207,24 +182,18 @@ void CMainController::WatchPresence()
             this, [this, arrived] { OnPresenceChanged(arrived != 0); }, Qt::QueuedConnection);
     });
     const int fd = link.NotificationFd();
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     // Presence runs on the window thread; the link locks its handle against
     // a worker's commands.
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        if (album::CAlbumStore* presence = m_frame.PresenceStore())
-            presence->Link().HandleNotification();
+        if (album::CAlbumStore* presence = m_frame.PresenceStore()) presence->Link().HandleNotification();
     });
 }
 
-void CMainController::OnPresenceChanged(bool arrived)
-{
-    arrived ? OnArrival() : OnRemoval();
-}
+void CMainController::OnPresenceChanged(bool arrived) { arrived ? OnArrival() : OnRemoval(); }
 
-void CMainController::OnArrival()
-{
+void CMainController::OnArrival() {
     ++m_generation;
     CleanTemporaryFiles(m_tempFolder);
     m_cachePaths.clear();
@@ -242,8 +211,7 @@ void CMainController::OnArrival()
     QMetaObject::invokeMethod(this, &CMainController::OnDpfAttach, Qt::QueuedConnection);
 }
 
-void CMainController::OnRemoval()
-{
+void CMainController::OnRemoval() {
     // A read in progress belongs to the frame that went: it stops, and what
     // it still reports is dropped.
     ++m_generation;
@@ -260,50 +228,42 @@ void CMainController::OnRemoval()
     m_flags.isModified = false;
     ClearPreview();
     m_dlg->Progress()->SetPos(0);
-    if (m_progressMode == QLatin1String("OFF"))
-        m_dlg->Progress()->hide();
+    if (m_progressMode == QLatin1String("OFF")) m_dlg->Progress()->hide();
     Q_EMIT frameRemoved();
 }
 
-void CMainController::OnLeaveRequested()
-{
+void CMainController::OnLeaveRequested() {
     switch (DecideLeave(m_flags, m_dlg->Prompt(), m_dlg->Lookup())) {
-    case LeaveDecision::Ignore:
-    case LeaveDecision::Stay:
-        return;
-    case LeaveDecision::StopAndClose:
-        m_frame.RequestStop();
-        m_dlg->ShowStatus(Text("STOPDOWNLOAD_TIPS", "Stopping……"));
-        break;
-    case LeaveDecision::Close:
-        break;
+        case LeaveDecision::Ignore:
+        case LeaveDecision::Stay:
+            return;
+        case LeaveDecision::StopAndClose:
+            m_frame.RequestStop();
+            m_dlg->ShowStatus(Text("STOPDOWNLOAD_TIPS", "Stopping……"));
+            break;
+        case LeaveDecision::Close:
+            break;
     }
     CleanUpForExit();
     m_dlg->CloseAccepted();
 }
 
-void CMainController::CleanUpForExit()
-{
+void CMainController::CleanUpForExit() {
     CleanPictureCache(m_cacheFolder);
     CleanTemporaryFiles(m_tempFolder);
     m_sourceFiles.clear();
     m_cachePaths.clear();
 }
 
-void CMainController::OnContextMenuRequested(const QPoint& globalPos)
-{
-    if (!m_flags.isReading && !m_flags.isSending)
-        m_dlg->PopupContextMenu(globalPos);
+void CMainController::OnContextMenuRequested(const QPoint& globalPos) {
+    if (!m_flags.isReading && !m_flags.isSending) m_dlg->PopupContextMenu(globalPos);
 }
 
-void CMainController::CheckIdleForQuit()
-{
-    if (m_windowClosed && !WorkerRunning())
-        Q_EMIT finished();
+void CMainController::CheckIdleForQuit() {
+    if (m_windowClosed && !WorkerRunning()) Q_EMIT finished();
 }
 
-void CMainController::UpdateTotals()
-{
+void CMainController::UpdateTotals() {
     TotalsInfo info;
     album::CAlbumStore* store = m_frame.Store();
     info.attached = m_flags.isConnected && store;
@@ -316,21 +276,17 @@ void CMainController::UpdateTotals()
     m_dlg->SetTotals(info);
 }
 
-void CMainController::ApplyCommandState()
-{
+void CMainController::ApplyCommandState() {
     m_dlg->EnableCommands(true);
     m_dlg->EnableEditing(m_albumComplete);
 }
 
-void CMainController::ClearPreview()
-{
-    if (m_preview)
-        m_preview->ClearPicture();
+void CMainController::ClearPreview() {
+    if (m_preview) m_preview->ClearPicture();
     m_dlg->SetCurrentPreviewFile({});
 }
 
-bool CMainController::LoadPreview(const QString& path, const QString& shownName)
-{
+bool CMainController::LoadPreview(const QString& path, const QString& shownName) {
     if (m_preview && m_preview->SetPicture(path)) {
         m_dlg->SetCurrentPreviewFile(path);
         return true;
@@ -341,23 +297,19 @@ bool CMainController::LoadPreview(const QString& path, const QString& shownName)
     return false;
 }
 
-void CMainController::RebuildLanguageMenu()
-{
+void CMainController::RebuildLanguageMenu() {
     QList<LanguageMenuEntry> entries;
     for (const config::LanguageMenuItem& item : m_menu.items)
         entries.append({item.id, FromStd(item.text), item.checked});
     m_dlg->SetLanguageMenu(m_menu.hasPopup ? FromStd(m_menu.popupText) : QString(), entries);
 }
 
-void CMainController::ApplyLanguage(int commandId)
-{
+void CMainController::ApplyLanguage(int commandId) {
     const config::ApplyResult applied = m_language->ApplyLanguage(commandId, m_menu, m_settings->WorkingFile());
-    if (!applied.message.empty())
-        ShowMessage(FromStd(applied.message));
+    if (!applied.message.empty()) ShowMessage(FromStd(applied.message));
     m_dlg->ApplyTexts();
     RebuildLanguageMenu();
-    if (m_frame.Store())
-        UpdateTotals();
+    if (m_frame.Store()) UpdateTotals();
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -38,7 +38,7 @@ struct ControllerOptions {
     std::filesystem::path programFolder;  // master settings and language files
     std::filesystem::path tempFolder;     // the private scratch folder
     std::unique_ptr<device::IDriveBackend> backend;
-    int screenDepth = 32;  // bits per pixel of the display
+    int screenDepth = 32;   // bits per pixel of the display
     MainDlgOptions window;  // screen size, prompt, tree roots for tests
 };
 

@@ -17,23 +17,20 @@
 
 namespace fotolume::app {
 
-bool CMainController::SingleAdd()
-{
-    if (m_dlg->CurrentPreviewFile().isEmpty() || !m_preview || !m_albumComplete)
-        return false;
+bool CMainController::SingleAdd() {
+    if (m_dlg->CurrentPreviewFile().isEmpty() || !m_preview || !m_albumComplete) return false;
     album::CAlbumStore* store = m_frame.Store();
-    if (!store)
-        return false;
+    if (!store) return false;
     const QString path = NextCachePath(m_cacheFolder);
     const QImage crop = m_preview->GetCropBitmap();
     const AddPictureOutcome added = AddPanelToAlbum(*store, crop, path, m_streamFile, m_jpgQuality);
     if (added.result != 0) {
         // The refused picture leaves no file behind in the cache.
         QFile::remove(path);
-        ShowMessage(Text("MEMFULL_TIPS_1", "The maximum number of images has been reached.  Delete some images "
-                                           "before adding any more."));
-        if (!m_frame.FramePresent() && m_flags.isConnected)
-            OnRemoval();
+        ShowMessage(Text("MEMFULL_TIPS_1",
+                         "The maximum number of images has been reached.  Delete some images "
+                         "before adding any more."));
+        if (!m_frame.FramePresent() && m_flags.isConnected) OnRemoval();
         return false;
     }
     AppendAlbumPicture(path, QImage(path), QString::asprintf("%04d.bmp", store->GetPictureCount()));
@@ -42,19 +39,16 @@ bool CMainController::SingleAdd()
     return true;
 }
 
-void CMainController::AfterSingleAdd()
-{
+void CMainController::AfterSingleAdd() {
     m_flags.isModified = true;
     CThumbListCtrl* list = m_dlg->AlbumList();
     list->setFocus();
     list->EnsureItemVisible(list->count() - 1);
     // Moving the selection previews the next picture through the tree's own report.
-    if (m_flags.autoAdvance && !m_flags.isAddingBatch)
-        m_dlg->Tree()->SelectNextPicture();
+    if (m_flags.autoAdvance && !m_flags.isAddingBatch) m_dlg->Tree()->SelectNextPicture();
 }
 
-void CMainController::OnDelete()
-{
+void CMainController::OnDelete() {
     CThumbListCtrl* list = m_dlg->AlbumList();
     QList<int> selected = list->SelectedIndices();
     if (selected.isEmpty()) {
@@ -68,23 +62,20 @@ void CMainController::OnDelete()
     // selected now, in the album that is there now.
     album::CAlbumStore* store = m_frame.Store();
     selected = list->SelectedIndices();
-    if (!store || !m_albumComplete || selected.isEmpty() || list->count() != store->GetPictureCount())
-        return;
+    if (!store || !m_albumComplete || selected.isEmpty() || list->count() != store->GetPictureCount()) return;
     std::sort(selected.begin(), selected.end());
     for (auto it = selected.crbegin(); it != selected.crend(); ++it) {
         const int index = *it;
         list->DeleteItem(index);
         store->DeletePicture(index);
         if (index < m_cachePaths.size()) {
-            if (!m_cachePaths.at(index).isEmpty())
-                QFile::remove(m_cachePaths.at(index));
+            if (!m_cachePaths.at(index).isEmpty()) QFile::remove(m_cachePaths.at(index));
             m_cachePaths.removeAt(index);
         }
     }
     list->Relayout();
     UpdateTotals();
-    for (int i = 0; i < list->count(); ++i)
-        list->SetItemCaption(i, QString::asprintf("%04d.bmp", i + 1));
+    for (int i = 0; i < list->count(); ++i) list->SetItemCaption(i, QString::asprintf("%04d.bmp", i + 1));
     m_flags.isModified = true;
 
     const QString last = m_cachePaths.isEmpty() ? QString() : m_cachePaths.constLast();
@@ -95,21 +86,16 @@ void CMainController::OnDelete()
         m_dlg->SetCurrentPreviewFile(last);
 }
 
-void CMainController::OnSelectAll()
-{
-    if (m_flags.isAddingBatch)
-        return;
+void CMainController::OnSelectAll() {
+    if (m_flags.isAddingBatch) return;
     m_dlg->AlbumList()->SelectAllItems();
 }
 
-void CMainController::OnAlbumClicked()
-{
+void CMainController::OnAlbumClicked() {
     const QList<int> selected = m_dlg->AlbumList()->SelectedIndices();
-    if (selected.size() != 1)
-        return;
+    if (selected.size() != 1) return;
     const int index = selected.constFirst();
-    if (index < 0 || index >= m_cachePaths.size())
-        return;
+    if (index < 0 || index >= m_cachePaths.size()) return;
     // A picture that cannot be shown is shown as its tile already.
     if (m_cachePaths.at(index).isEmpty()) {
         ClearPreview();
@@ -118,25 +104,20 @@ void CMainController::OnAlbumClicked()
     LoadPreview(m_cachePaths.at(index), m_dlg->AlbumList()->GetItemCaption(index));
 }
 
-void CMainController::OnTreePictureChosen(const QString& path)
-{
-    if (!CFolderTreeCtrl::IsPreviewPath(path))
-        return;
+void CMainController::OnTreePictureChosen(const QString& path) {
+    if (!CFolderTreeCtrl::IsPreviewPath(path)) return;
     LoadPreview(path, path);
 }
 
-void CMainController::OnTreeAddRequested(const QString& path)
-{
-    if (m_dlg->CurrentPreviewFile() != path && !LoadPreview(path, path))
-        return;
+void CMainController::OnTreeAddRequested(const QString& path) {
+    if (m_dlg->CurrentPreviewFile() != path && !LoadPreview(path, path)) return;
     // The tree's own double-click keeps its selection where it is.
     m_flags.autoAdvance = false;
     SingleAdd();
     m_flags.autoAdvance = true;
 }
 
-void CMainController::OnFilesDropped(const QStringList& paths)
-{
+void CMainController::OnFilesDropped(const QStringList& paths) {
     if (!m_flags.isConnected || m_flags.isAddingBatch || m_flags.isReading || m_flags.isSending || !m_albumComplete)
         return;
     m_flags.isAddingBatch = true;

@@ -10,8 +10,7 @@
 
 namespace fotolume::app {
 
-void CMainController::OnDpfAttach()
-{
+void CMainController::OnDpfAttach() {
     m_flags.isConnected = true;
     m_dlg->EnableCommands(false);
     // A worker from before a removal may still be winding down; the read
@@ -28,8 +27,7 @@ void CMainController::OnDpfAttach()
     StartRead(false, false, nullptr);
 }
 
-void CMainController::StartRead(bool resumed, bool restore, const ReadOutcome* asked)
-{
+void CMainController::StartRead(bool resumed, bool restore, const ReadOutcome* asked) {
     album::CAlbumStore* store = m_frame.LendTo(CFrameOwner::User::ReadWorker);
     if (!store) {
         m_flags.isReading = false;
@@ -44,8 +42,7 @@ void CMainController::StartRead(bool resumed, bool restore, const ReadOutcome* a
     job.cancel = m_readCancel.get();
     job.resumed = resumed;
     job.restore = restore;
-    if (asked)
-        job.found = asked->found;
+    if (asked) job.found = asked->found;
     job.texts.warn = Text("WARN_TIPS", "Don't pullout USB cable \nwhile reading or writing!");
     job.texts.reading = Text("READ_TIPS", "Reading Pictures");
     job.texts.finished = Text("READFINISH_TIPS", "Reading Finished!");
@@ -62,8 +59,7 @@ void CMainController::StartRead(bool resumed, bool restore, const ReadOutcome* a
     });
 }
 
-void CMainController::OnReadFinished(int generation, const ReadOutcome& outcome)
-{
+void CMainController::OnReadFinished(int generation, const ReadOutcome& outcome) {
     JoinWorker();
     // A read of a frame that went away since: the removal has reset the view.
     if (generation != m_generation) {
@@ -81,8 +77,7 @@ void CMainController::OnReadFinished(int generation, const ReadOutcome& outcome)
     ShowUnreadPlaces(outcome);
     UpdateTotals();
     m_dlg->Progress()->SetPos(0);
-    if (m_flags.isConnected)
-        ApplyCommandState();
+    if (m_flags.isConnected) ApplyCommandState();
     ++m_readsFinished;
     Q_EMIT readFinished(outcome.code);
     ResumePendingAttach();
@@ -91,14 +86,15 @@ void CMainController::OnReadFinished(int generation, const ReadOutcome& outcome)
     ShowReadEnd(generation, outcome);
 }
 
-void CMainController::AskRestore(int generation, const ReadOutcome& outcome)
-{
+void CMainController::AskRestore(int generation, const ReadOutcome& outcome) {
     // Asked before anything else of the frame is read or written; the store waits meanwhile.
-    QString question = Text("RECOVER_TIPS_1", "The last synchronize with this DPF was interrupted. Restore the "
-                                              "album from the pictures still on the DPF?");
+    QString question = Text("RECOVER_TIPS_1",
+                            "The last synchronize with this DPF was interrupted. Restore the "
+                            "album from the pictures still on the DPF?");
     if (outcome.found.kind == album::RecoveryKind::IntactPictures)
-        question += QLatin1Char('\n') + Text("RECOVER_TIPS_2", "Some pictures were damaged by the interruption; "
-                                                               "only the undamaged pictures can be restored.");
+        question += QLatin1Char('\n') + Text("RECOVER_TIPS_2",
+                                             "Some pictures were damaged by the interruption; "
+                                             "only the undamaged pictures can be restored.");
     // No leaves the record, so the question comes again at the next read.
     const bool yes = m_dlg->Prompt().AskYesNo(question);
     if (generation != m_generation || !m_flags.isConnected || m_windowClosed || WorkerRunning()) {
@@ -109,37 +105,31 @@ void CMainController::AskRestore(int generation, const ReadOutcome& outcome)
     StartRead(true, yes, &outcome);
 }
 
-void CMainController::ShowUnreadPlaces(const ReadOutcome& outcome)
-{
+void CMainController::ShowUnreadPlaces(const ReadOutcome& outcome) {
     // Pictures the read did not reach keep their places, so that list item i stays album picture i.
     for (int i = static_cast<int>(m_cachePaths.size()); i < outcome.pictureCount; ++i)
         AppendAlbumPicture({}, {}, QString::asprintf("%04d.bmp", i + 1));
 }
 
-void CMainController::ShowReadEnd(int generation, const ReadOutcome& outcome)
-{
+void CMainController::ShowReadEnd(int generation, const ReadOutcome& outcome) {
     QStringList lines;
     if (outcome.restore == ReadOutcome::Restore::Restored)
         lines.append(Text("RECOVER_TIPS_3", "Album restored!"));
     else if (outcome.restore == ReadOutcome::Restore::Failed)
         lines.append(Text("RECOVER_TIPS_4", "The album could not be restored!"));
-    if (outcome.clockFailed)
-        lines.append(Text("SYNCHRONIZETIME_TIPS", "Synchronize time failed!"));
+    if (outcome.clockFailed) lines.append(Text("SYNCHRONIZETIME_TIPS", "Synchronize time failed!"));
     if (outcome.panelZero)
         lines.append(Text("LCDSIZEZERO_TIPS", "LCD width is 0, it must have something wrong with your DPF!"));
     if (!outcome.unreadable.isEmpty()) {
         QStringList names;
-        for (int position : outcome.unreadable)
-            names.append(QString::asprintf("%04d.bmp", position + 1));
+        for (int position : outcome.unreadable) names.append(QString::asprintf("%04d.bmp", position + 1));
         lines.append(Text("PICDESTROY_TIPS", "The picture is destroyed!") + QLatin1Char('\n') +
                      names.join(QStringLiteral(", ")));
     }
     const bool stopped = outcome.code != 0 && outcome.code != kReadPictureUnreadable;
-    if (!m_flags.isConnected)
-        return;
+    if (!m_flags.isConnected) return;
     if (!stopped) {
-        if (!lines.isEmpty())
-            ShowMessage(lines.join(QLatin1Char('\n')));
+        if (!lines.isEmpty()) ShowMessage(lines.join(QLatin1Char('\n')));
         return;
     }
     // The frame is still there: a failed command is worth another try.
@@ -154,13 +144,10 @@ void CMainController::ShowReadEnd(int generation, const ReadOutcome& outcome)
         OnArrival();
 }
 
-void CMainController::ResumePendingAttach()
-{
-    if (!m_attachPending)
-        return;
+void CMainController::ResumePendingAttach() {
+    if (!m_attachPending) return;
     m_attachPending = false;
-    if (m_flags.isConnected)
-        QMetaObject::invokeMethod(this, &CMainController::OnDpfAttach, Qt::QueuedConnection);
+    if (m_flags.isConnected) QMetaObject::invokeMethod(this, &CMainController::OnDpfAttach, Qt::QueuedConnection);
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -15,20 +15,20 @@
 
 namespace fotolume::app {
 
-bool CMainController::MayWrite(album::CAlbumStore& store)
-{
+bool CMainController::MayWrite(album::CAlbumStore& store) {
     if (!store.IsLayoutWritable()) {
         std::fprintf(stderr, "Fotolume: %s\n", store.LayoutProblemText().c_str());
-        ShowMessage(Text("LAYOUT_TIPS", "The memory layout of this DPF is not one that can be written safely; "
-                                        "its album can only be read."));
+        ShowMessage(Text("LAYOUT_TIPS",
+                         "The memory layout of this DPF is not one that can be written safely; "
+                         "its album can only be read."));
         return false;
     }
-    if (!store.RecoveryPending())
-        return true;
+    if (!store.RecoveryPending()) return true;
     // The user kept the interrupted write's album for later; writing now would lose it for good.
     const int generation = m_generation;
-    if (!m_dlg->Prompt().AskYesNo(Text("DISCARD_TIPS", "The album of the interrupted synchronize can still be "
-                                                       "restored from this DPF. Give it up and write over it?")))
+    if (!m_dlg->Prompt().AskYesNo(Text("DISCARD_TIPS",
+                                       "The album of the interrupted synchronize can still be "
+                                       "restored from this DPF. Give it up and write over it?")))
         return false;
     if (generation != m_generation || !m_flags.isConnected || WorkerRunning() || m_frame.Store() != &store)
         return false;
@@ -36,19 +36,14 @@ bool CMainController::MayWrite(album::CAlbumStore& store)
     return true;
 }
 
-void CMainController::OnSynchronize()
-{
-    if (m_flags.isAddingBatch || !m_flags.isModified || !m_albumComplete || WorkerRunning())
-        return;
+void CMainController::OnSynchronize() {
+    if (m_flags.isAddingBatch || !m_flags.isModified || !m_albumComplete || WorkerRunning()) return;
     album::CAlbumStore* window = m_frame.Store();
-    if (!window || !MayWrite(*window))
-        return;
+    if (!window || !MayWrite(*window)) return;
     album::CAlbumStore* store = m_frame.LendTo(CFrameOwner::User::SyncWorker);
-    if (!store)
-        return;
+    if (!store) return;
     m_dlg->EnableCommands(false);
-    if (m_progressMode == QLatin1String("OFF"))
-        m_dlg->Progress()->show();
+    if (m_progressMode == QLatin1String("OFF")) m_dlg->Progress()->show();
     m_flags.isSending = true;
     const QString warn = Text("WARN_TIPS", "Don't pullout USB cable \nwhile reading or writing!");
     const int generation = m_generation;
@@ -62,62 +57,54 @@ void CMainController::OnSynchronize()
     });
 }
 
-void CMainController::OnSendProgress(int pictureNumber, int done, int total)
-{
+void CMainController::OnSendProgress(int pictureNumber, int done, int total) {
     // Called on the synchronize worker: formatted and shown on the window thread.
     const int generation = m_sendGeneration.load();
     QMetaObject::invokeMethod(
         this,
         [this, generation, pictureNumber, done, total] {
-            if (generation != m_generation)
-                return;
+            if (generation != m_generation) return;
             m_dlg->Progress()->SetPos(SendingPercent(done, total));
-            m_dlg->ShowStatus(SendingStatus(Text("DOWNLOADING_TIPS", "Sending"), pictureNumber,
-                                            m_dlg->AlbumList()->count()));
+            m_dlg->ShowStatus(
+                SendingStatus(Text("DOWNLOADING_TIPS", "Sending"), pictureNumber, m_dlg->AlbumList()->count()));
         },
         Qt::QueuedConnection);
 }
 
-void CMainController::OnSyncFinished(int generation, int code)
-{
+void CMainController::OnSyncFinished(int generation, int code) {
     JoinWorker();
     m_flags.isReading = false;
     m_flags.isSending = false;
     // After a failure the frame does not hold the album, so it stays marked as not synchronized: a second
     // Synchronize writes it again and leaving still warns.
-    if (code == 0)
-        m_flags.isModified = false;
+    if (code == 0) m_flags.isModified = false;
     const bool current = generation == m_generation;
     if (current) {
         UpdateTotals();
         m_dlg->Progress()->SetPos(0);
-        if (m_flags.isConnected)
-            ApplyCommandState();
-        if (m_frame.FramePresent())
-            m_dlg->ShowStatus(Text("DOWNFINISH_TIPS", " Synchronize Finished!"));
+        if (m_flags.isConnected) ApplyCommandState();
+        if (m_frame.FramePresent()) m_dlg->ShowStatus(Text("DOWNFINISH_TIPS", " Synchronize Finished!"));
     }
-    if (m_flags.isQuitPending)
-        CleanUpForExit();
+    if (m_flags.isQuitPending) CleanUpForExit();
     Q_EMIT synchronizeFinished(code);
     ResumePendingAttach();
     CheckIdleForQuit();
-    if (code == 0 || code == kSyncStopped || m_windowClosed)
-        return;
+    if (code == 0 || code == kSyncStopped || m_windowClosed) return;
     if (code == album::ErrLayout)
-        ShowMessage(Text("LAYOUT_TIPS", "The memory layout of this DPF is not one that can be written safely; "
-                                        "its album can only be read."));
+        ShowMessage(Text("LAYOUT_TIPS",
+                         "The memory layout of this DPF is not one that can be written safely; "
+                         "its album can only be read."));
     else
-        ShowMessage(Text("DOWNLOADFAIL_TIPS", "Download pics failed!If you donot pull out the USB cable, please "
-                                              "change an USB port or USB cable and try again!"));
+        ShowMessage(Text("DOWNLOADFAIL_TIPS",
+                         "Download pics failed!If you donot pull out the USB cable, please "
+                         "change an USB port or USB cable and try again!"));
 }
 
-void CMainController::OnReceivePic()
-{
+void CMainController::OnReceivePic() {
     album::CAlbumStore* store = m_frame.LendTo(CFrameOwner::User::AddWorker);
     if (!store) {
         m_flags.isAddingBatch = false;
-        if (m_flags.isConnected)
-            ApplyCommandState();
+        if (m_flags.isConnected) ApplyCommandState();
         return;
     }
     m_flags.isAddingBatch = true;
@@ -142,26 +129,21 @@ void CMainController::OnReceivePic()
     });
 }
 
-void CMainController::OnAddFinished(int generation, const AddOutcome& outcome)
-{
-    if (m_addThread.joinable())
-        m_addThread.join();
+void CMainController::OnAddFinished(int generation, const AddOutcome& outcome) {
+    if (m_addThread.joinable()) m_addThread.join();
     m_flags.isAddingBatch = false;
     const bool current = generation == m_generation;
     if (current) {
         UpdateTotals();
-        if (outcome.added > 0)
-            m_flags.isModified = true;
+        if (outcome.added > 0) m_flags.isModified = true;
         CThumbListCtrl* list = m_dlg->AlbumList();
         list->setFocus();
         list->EnsureItemVisible(list->count() - 1);
         const QString shown = m_dlg->CurrentPreviewFile();
-        if (!shown.isEmpty() && m_preview)
-            m_preview->SetPicture(shown);
+        if (!shown.isEmpty() && m_preview) m_preview->SetPicture(shown);
     }
     const bool present = m_frame.FramePresent();
-    if (present && m_flags.isConnected)
-        ApplyCommandState();
+    if (present && m_flags.isConnected) ApplyCommandState();
     Q_EMIT addFinished(outcome.full ? 1 : 0);
     ResumePendingAttach();
     CheckIdleForQuit();
@@ -171,13 +153,12 @@ void CMainController::OnAddFinished(int generation, const AddOutcome& outcome)
         lines.append(Text("PICDESTROY_TIPS", "The picture is destroyed!") + QLatin1Char('\n') +
                      outcome.unreadable.join(QLatin1Char('\n')));
     if (outcome.full)
-        lines.append(Text("MEMFULL_TIPS_1", "The maximum number of images has been reached.  Delete some images "
-                                            "before adding any more."));
-    if (!lines.isEmpty() && current && !m_windowClosed)
-        ShowMessage(lines.join(QLatin1Char('\n')));
+        lines.append(Text("MEMFULL_TIPS_1",
+                          "The maximum number of images has been reached.  Delete some images "
+                          "before adding any more."));
+    if (!lines.isEmpty() && current && !m_windowClosed) ShowMessage(lines.join(QLatin1Char('\n')));
     // A full album may only mean that the frame went: let the removal run.
-    if (outcome.full && !present && m_flags.isConnected)
-        OnRemoval();
+    if (outcome.full && !present && m_flags.isConnected) OnRemoval();
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -2,10 +2,6 @@
 // album state; the controller does.
 #pragma once
 
-#include "main_dlg_layout.h"
-#include "prompt.h"
-#include "text_lookup.h"
-
 #include <QBasicTimer>
 #include <QDialog>
 #include <QList>
@@ -14,8 +10,11 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
+
+#include "main_dlg_layout.h"
+#include "prompt.h"
+#include "text_lookup.h"
 
 class QAction;
 class QGroupBox;
@@ -34,7 +33,7 @@ class CThumbListCtrl;
 struct TotalsInfo {
     bool attached = false;
     int pictureCount = 0;
-    int maxPictureCount = 0; // 0: the album is limited by space only
+    int maxPictureCount = 0;  // 0: the album is limited by space only
     long long usedBytes = 0;
     long long totalBytes = 0;
 };
@@ -52,11 +51,11 @@ struct LanguageMenuEntry {
 };
 
 struct MainDlgOptions {
-    QSize screenSize;        // empty: the primary screen's size
-    TextLookup lookup;       // empty: the built-in English texts
-    IPrompt* prompt = nullptr; // not owned; null: Qt dialogs owned by the window
-    QStringList computerRoots; // non-empty: shown under the computer root instead of the mounted volumes
-    QString desktopFolder;     // with picturesFolder: used instead of the user's standard folders
+    QSize screenSize;           // empty: the primary screen's size
+    TextLookup lookup;          // empty: the built-in English texts
+    IPrompt* prompt = nullptr;  // not owned; null: Qt dialogs owned by the window
+    QStringList computerRoots;  // non-empty: shown under the computer root instead of the mounted volumes
+    QString desktopFolder;      // with picturesFolder: used instead of the user's standard folders
     QString picturesFolder;
 };
 
@@ -227,4 +226,4 @@ private:
     TotalsInfo m_totalsInfo;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

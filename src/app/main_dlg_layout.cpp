@@ -17,8 +17,7 @@ struct Scale {
     QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(w), Y(h)}; }
 };
 
-QMap<int, QRect> ComputeControls(const QSize& screen, int textHeight)
-{
+QMap<int, QRect> ComputeControls(const QSize& screen, int textHeight) {
     const int t = textHeight;
     QMap<int, QRect> c;
 
@@ -73,31 +72,25 @@ QMap<int, QRect> ComputeControls(const QSize& screen, int textHeight)
 }
 
 // The window's size once its controls are placed.
-QSize FittedWindow(const QSize& screen, const QMap<int, QRect>& controls, int statusBarHeight)
-{
+QSize FittedWindow(const QSize& screen, const QMap<int, QRect>& controls, int statusBarHeight) {
     int bottom = 0;
-    for (const QRect& rect : controls)
-        bottom = std::max(bottom, rect.y() + rect.height());
+    for (const QRect& rect : controls) bottom = std::max(bottom, rect.y() + rect.height());
     const int width = screen.width() >= kWideScreenWidth ? kFullWidth : screen.width();
     return {width, bottom + kStatusGap + statusBarHeight};
 }
 
-} // namespace
+}  // namespace
 
-MainLayout ComputeMainLayout(const QSize& screen, int textHeight, int statusBarHeight)
-{
+MainLayout ComputeMainLayout(const QSize& screen, int textHeight, int statusBarHeight) {
     MainLayout layout;
     layout.controls = ComputeControls(screen, textHeight);
     layout.window = FittedWindow(screen, layout.controls, statusBarHeight);
     return layout;
 }
 
-
-QPoint ComputeLayoutPosition(const QSize& desktop, const QSize& before, bool narrowScreen)
-{
-    if (narrowScreen && desktop.width() < before.width())
-        return {0, 0};
+QPoint ComputeLayoutPosition(const QSize& desktop, const QSize& before, bool narrowScreen) {
+    if (narrowScreen && desktop.width() < before.width()) return {0, 0};
     return {(desktop.width() - before.width()) / 2, (desktop.height() - before.height()) / 2};
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

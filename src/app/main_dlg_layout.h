@@ -32,7 +32,7 @@ constexpr int kSaveAll = 1034;
 constexpr int kStatusIcon = 1039;
 constexpr int kAlbumGroup = 1042;
 constexpr int kSetting = 1048;
-} // namespace ids
+}  // namespace ids
 
 // Where the window and every control go once the opening animation ends.
 struct MainLayout {
@@ -62,4 +62,4 @@ MainLayout ComputeMainLayout(const QSize& screen, int textHeight, int statusBarH
 // the top-left corner.
 QPoint ComputeLayoutPosition(const QSize& desktop, const QSize& before, bool narrowScreen);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

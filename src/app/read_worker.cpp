@@ -78,8 +78,7 @@ void ReadPictures(const ReadJob& job, const ConnectInfo& connect, IWorkerReport&
     album::CAlbumStore& store = *job.store;
     const int n = store.GetPictureCount();
     outcome.pictureCount = n;
-    const auto bufferSize =
-        static_cast<uint32_t>(connect.panelWidth) * static_cast<uint32_t>(connect.panelHeight) * 3U;
+    const auto bufferSize = static_cast<uint32_t>(connect.panelWidth) * static_cast<uint32_t>(connect.panelHeight) * 3U;
     for (int i = 0; i < n && !Cancelled(job); ++i) {
         report.SetProgress((i + 1) * 80 / n + 20);
         report.ShowStatus(QStringLiteral("%1:%2 / %3").arg(job.texts.reading).arg(i + 1).arg(n));
@@ -93,8 +92,8 @@ void ReadPictures(const ReadJob& job, const ConnectInfo& connect, IWorkerReport&
         bool decoded = false;
         if (length > 0 && WriteStreamFile(job.streamFile, buffer, length)) {
             path = NextCachePath(job.cacheFolder);
-            decoded = codec::CKv318Encoder::DeCode(job.streamFile.toStdString(), path.toStdString(),
-                                                   connect.panelWidth, connect.panelHeight);
+            decoded = codec::CKv318Encoder::DeCode(job.streamFile.toStdString(), path.toStdString(), connect.panelWidth,
+                                                   connect.panelHeight);
         }
         const QImage bitmap = decoded ? QImage(path) : QImage();
         if (decoded && !bitmap.isNull()) {

@@ -45,11 +45,11 @@ inline constexpr int kReadPictureUnreadable = 4;
 
 // How a read ended. The window shows one message from it, after its own state is settled.
 struct ReadOutcome {
-    int code = 0;             // 0, kReadPictureUnreadable, or the album error that stopped the read
-    int pictureCount = 0;     // pictures in the frame's list
-    int picturesRead = 0;     // of them read from the frame, in order; the rest were not reached
-    bool listRead = false;    // the header and the list came in
-    bool panelZero = false;   // the header gives no panel to decode into
+    int code = 0;            // 0, kReadPictureUnreadable, or the album error that stopped the read
+    int pictureCount = 0;    // pictures in the frame's list
+    int picturesRead = 0;    // of them read from the frame, in order; the rest were not reached
+    bool listRead = false;   // the header and the list came in
+    bool panelZero = false;  // the header gives no panel to decode into
     bool clockFailed = false;
     QList<int> unreadable;    // positions whose stream does not decode
     bool askRestore = false;  // stopped for the restore question: `found` is what can come back

@@ -1,12 +1,11 @@
 // CScriptedPrompt: answers to the window's questions from a queue, for tests and runs without a user.
 #pragma once
 
-#include "prompt.h"
-
 #include <QList>
 #include <QStringList>
-
 #include <deque>
+
+#include "prompt.h"
 
 namespace fotolume::app {
 
@@ -20,16 +19,16 @@ public:
 
     struct Asked {
         Kind kind;
-        QString text;    // message or question; the title for the folder chooser
-        QString caption; // messages only
+        QString text;     // message or question; the title for the folder chooser
+        QString caption;  // messages only
         Icon icon = Icon::None;
     };
 
     void QueueYes();
     void QueueNo();
     void QueueCancel();
-    void QueueSaveFile(const QString& path); // empty = cancel the dialog
-    void QueueFolder(const QString& path);   // empty = cancel the chooser
+    void QueueSaveFile(const QString& path);  // empty = cancel the dialog
+    void QueueFolder(const QString& path);    // empty = cancel the chooser
     void QueueColor(const QColor& colour);
     void QueueColorCancel();
     // Every message and question first runs a nested event loop for a
@@ -73,4 +72,4 @@ private:
     bool m_modalLoop = false;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,16 +1,15 @@
 // The settings dialog (the frame's two text colours), the colour conversions and the colour write.
 #pragma once
 
-#include "prompt.h"
-#include "text_lookup.h"
-
 #include <QColor>
 #include <QDialog>
 #include <QRect>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
+
+#include "prompt.h"
+#include "text_lookup.h"
 
 class QPushButton;
 
@@ -46,7 +45,7 @@ constexpr int kFontColor = 1058;
 constexpr int kBackground = 1059;
 constexpr int kFontSwatch = 1060;
 constexpr int kBackgroundSwatch = 1061;
-} // namespace setting_ids
+}  // namespace setting_ids
 
 // The "Setting" dialog: chooses the font and background colours of the frame.
 // It works on copies; the caller takes them with Colors() after OK.
@@ -102,4 +101,4 @@ int ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameCol
 // away). True when one was open.
 bool CancelSettingDialog(QWidget* window);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -7,7 +7,6 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
 #include <vector>
 
@@ -29,8 +28,7 @@ struct ThumbGeometry {
 // missing ThumbWidth (0 or less) takes the widest cells that fit; a missing
 // column count falls back to 5; the height keeps the panel's aspect and is
 // never below 1.
-ThumbGeometry ComputeThumbGeometry(int thumbWidth, int thumbColumn, int panelWidth, int panelHeight,
-                                   int gridWidth);
+ThumbGeometry ComputeThumbGeometry(int thumbWidth, int thumbColumn, int panelWidth, int panelHeight, int gridWidth);
 
 // The album as a grid of thumbnails. Item i is album position i. The control
 // places every item itself and recycles the image slots of deleted items,
@@ -112,4 +110,4 @@ private:
     unsigned m_changesAtPress = 0;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app
