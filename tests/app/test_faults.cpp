@@ -180,23 +180,13 @@ const Point kSyncPoints[] = {
     {"LastCommand", [](const std::vector<Sent>& s) { return static_cast<int>(s.size()); }},
 };
 
-// Every picture the frame holds is a whole one of the two albums, in the order of one of them.
+// Every picture the frame holds is a whole one of the two albums: nothing damaged, nothing from elsewhere.
 bool WholePicturesOf(const std::vector<Bytes>& frame, const std::vector<Bytes>& oldAlbum,
                      const std::vector<Bytes>& newAlbum) {
-    auto inOrder = [&frame](const std::vector<Bytes>& album) {
-        size_t at = 0;
-        for (const Bytes& picture : frame) {
-            while (at < album.size() && album[at] != picture) ++at;
-            if (at == album.size()) return false;
-            ++at;
-        }
-        return true;
-    };
-    return inOrder(oldAlbum) || inOrder(newAlbum) ||
-           std::all_of(frame.begin(), frame.end(), [&](const Bytes& p) {
-               return std::find(oldAlbum.begin(), oldAlbum.end(), p) != oldAlbum.end() ||
-                      std::find(newAlbum.begin(), newAlbum.end(), p) != newAlbum.end();
-           });
+    return std::all_of(frame.begin(), frame.end(), [&](const Bytes& picture) {
+        return std::find(oldAlbum.begin(), oldAlbum.end(), picture) != oldAlbum.end() ||
+               std::find(newAlbum.begin(), newAlbum.end(), picture) != newAlbum.end();
+    });
 }
 
 using SyncParam = std::tuple<Fault, int>;
