@@ -1,10 +1,11 @@
 #!/bin/sh
-# Saves a picture of the Fotolume window reading the demo frame, laid out for a 1280 x 1024 screen,
-# without needing a display. Usage: scripts/fotolume-screenshot.sh [out.png]
+# Saves a picture of the Fotolume window reading the demo frame, laid out for a screen of the given size
+# (1280x1024 by default), without needing a display. Usage: scripts/fotolume-screenshot.sh [out.png] [WxH]
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin=$top/build/bin
 out=${1:-$top/docs/fotolume.png}
+screen=${2:-1280x1024}
 mkdir -p "$(dirname "$out")"
 work=$(mktemp -d)
 trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -16,4 +17,4 @@ sim=$!
 for _ in $(seq 50); do [ -S "$work/frames/demo.sock" ] && break; sleep 0.1; done
 # A private cache and runtime folder: the run neither sees nor disturbs a Fotolume the user has open.
 XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen \
-  "$bin/Fotolume" --frames "$work/frames" --screen-size 1280x1024 --screenshot "$out"
+  "$bin/Fotolume" --frames "$work/frames" --screen-size "$screen" --screenshot "$out"

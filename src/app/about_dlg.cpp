@@ -1,10 +1,10 @@
 #include "about_dlg.h"
 
-#include "dialog_units.h"
-
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+
+#include "dialog_units.h"
 
 namespace fotolume::app {
 
@@ -12,10 +12,9 @@ namespace {
 
 const QString kProductName = QStringLiteral("Fotolume");
 
-} // namespace
+}  // namespace
 
-CAboutDlg::CAboutDlg(const AboutInfo& info, QWidget* parent) : QDialog(parent)
-{
+CAboutDlg::CAboutDlg(const AboutInfo& info, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("About"));
     const CDialogUnits du(fontMetrics());
     setFixedSize(du.Size(238, 100));
@@ -46,8 +45,7 @@ CAboutDlg::CAboutDlg(const AboutInfo& info, QWidget* parent) : QDialog(parent)
     firmware->setText(QStringLiteral("Firmware Ver: %1").arg(info.firmwareVersion));
 }
 
-QLabel* CAboutDlg::AddLabel(int id, const QRect& rect, const QString& templateText)
-{
+QLabel* CAboutDlg::AddLabel(int id, const QRect& rect, const QString& templateText) {
     // Texts come from the settings file: never read them as markup.
     auto* label = new QLabel(templateText, this);
     label->setObjectName(QString::number(id));
@@ -56,15 +54,11 @@ QLabel* CAboutDlg::AddLabel(int id, const QRect& rect, const QString& templateTe
     return label;
 }
 
-QLabel* CAboutDlg::Label(int id) const
-{
-    return findChild<QLabel*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
+QLabel* CAboutDlg::Label(int id) const { return findChild<QLabel*>(QString::number(id), Qt::FindDirectChildrenOnly); }
 
-QString AboutMenuText(const TextLookup& lookup, const QString& title)
-{
+QString AboutMenuText(const TextLookup& lookup, const QString& title) {
     const QString about = lookup ? lookup("ABOUT_SYSMENU", "About") : QStringLiteral("About");
     return QStringLiteral("%1 %2(&A)...").arg(about, title);
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

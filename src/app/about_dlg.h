@@ -1,9 +1,10 @@
+// CAboutDlg, the About box: product title, notice, flash size, firmware version and the maker's address.
 #pragma once
-
-#include "text_lookup.h"
 
 #include <QDialog>
 #include <QString>
+
+#include "text_lookup.h"
 
 class QLabel;
 
@@ -11,10 +12,10 @@ namespace fotolume::app {
 
 // What the About box shows, filled in by the window when it opens.
 struct AboutInfo {
-    QString title = QStringLiteral("Fotolume"); // the product title (Titlename)
-    QString corpLink;                           // the maker's web address (CorpLink)
-    QString copyRightTips;                      // the notice line (CopyRightTips); may be empty
-    int flashSizeKB = 0;                        // 0 while no frame has been read
+    QString title = QStringLiteral("Fotolume");  // the product title (Titlename)
+    QString corpLink;                            // the maker's web address (CorpLink)
+    QString copyRightTips;                       // the notice line (CopyRightTips); may be empty
+    int flashSizeKB = 0;                         // 0 while no frame has been read
     QString firmwareVersion;
 };
 
@@ -26,7 +27,7 @@ constexpr int kFirmware = 1048;
 constexpr int kCorpLink = 1050;
 constexpr int kProductName = 1064;
 constexpr int kNotice = 1066;
-} // namespace about_ids
+}  // namespace about_ids
 
 // The About box: product title, notice, flash size, firmware version and the
 // maker's address. Every text is shown as plain text.
@@ -45,4 +46,4 @@ private:
 // The window menu's entry for the About box: "<ABOUT_SYSMENU> <title>(&A)...".
 QString AboutMenuText(const TextLookup& lookup, const QString& title);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,10 +1,12 @@
+// The add worker: dropped picture files composed, encoded and appended to the album one by one.
 #pragma once
-
-#include "worker_report.h"
 
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+
+#include "worker_report.h"
 
 namespace fotolume::album {
 class CAlbumStore;
@@ -17,17 +19,22 @@ struct AddJob {
     QStringList files;
     QString cacheFolder;
     QString streamFile;
-    QSize previewClient; // the preview's size: pictures are composed as it would show them
+    QSize previewClient;  // the preview's size: pictures are composed as it would show them
     bool rectMode = true;
     int panelWidth = 0;
     int panelHeight = 0;
     int jpgQuality = 90;
-    QString destroyedText; // for a file that cannot be read as a picture
+    const std::atomic<bool>* cancel = nullptr;  // set when the program ends
 };
 
-// Adds the queued files one by one, each composed as the preview shows a
-// picture it has just loaded. Returns 1 when the album filled up (the rest
-// of the queue is dropped), else 0. Does not post "ProcessFinish" itself.
-int RunAddFiles(const AddJob& job, IWorkerReport& report);
+struct AddOutcome {
+    bool full = false;       // the album filled up; the rest of the queue was dropped
+    bool frameGone = false;  // the frame went away before the queue was done
+    int added = 0;
+    QStringList unreadable;  // files that could not be read as pictures
+};
 
-} // namespace fotolume::app
+// Adds the queued files one by one, each composed as the preview shows a picture it has just loaded.
+AddOutcome RunAddFiles(const AddJob& job, IWorkerReport& report);
+
+}  // namespace fotolume::app

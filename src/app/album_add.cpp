@@ -1,24 +1,21 @@
 #include "album_add.h"
 
+#include <algorithm>
+
 #include "album/album_store.h"
 #include "codec/kv318_encoder.h"
 #include "compose/add_picture.h"
 
-#include <algorithm>
-
 namespace fotolume::app {
 
 AddPictureOutcome AddPanelToAlbum(album::CAlbumStore& store, const QImage& panel, const QString& bmpPath,
-                                  const QString& streamPath, int firstQuality)
-{
+                                  const QString& streamPath, int firstQuality) {
     AddPictureOutcome outcome;
-    if (panel.isNull())
-        return outcome;
+    if (panel.isNull()) return outcome;
     // A quality setting outside 1..100 would leave no step to try.
     const album::AddResult added = compose::AddPanelPicture(store, panel, bmpPath.toStdString(),
                                                             streamPath.toStdString(), std::clamp(firstQuality, 1, 100));
-    if (!added.Added())
-        return outcome;
+    if (!added.Added()) return outcome;
     uint32_t width = 0;
     uint32_t height = 0;
     store.GetLcdSize(width, height);
@@ -30,4 +27,4 @@ AddPictureOutcome AddPanelToAlbum(album::CAlbumStore& store, const QImage& panel
     return outcome;
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

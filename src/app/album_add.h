@@ -1,3 +1,4 @@
+// Adding one composed panel picture to the album at falling quality, with its cache BMP decoded back.
 #pragma once
 
 #include <QImage>
@@ -10,8 +11,8 @@ class CAlbumStore;
 namespace fotolume::app {
 
 struct AddPictureOutcome {
-    int result = 1;  // 0 added, 1 refused (full, or the picture could not be encoded)
-    int quality = 0; // the quality the stored stream was encoded at
+    int result = 1;   // 0 added, 1 refused (full, or the picture could not be encoded)
+    int quality = 0;  // the quality the stored stream was encoded at
     long long size = 0;
 };
 
@@ -23,4 +24,4 @@ struct AddPictureOutcome {
 AddPictureOutcome AddPanelToAlbum(album::CAlbumStore& store, const QImage& panel, const QString& bmpPath,
                                   const QString& streamPath, int firstQuality);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

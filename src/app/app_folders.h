@@ -1,3 +1,4 @@
+// The program's private scratch folder, the picture cache inside it and their clean-up.
 #pragma once
 
 #include <QString>
@@ -23,4 +24,4 @@ int CleanPictureCache(const QString& cacheFolder);
 // Deletes the preview's scratch pictures in the scratch folder.
 void CleanTemporaryFiles(const QString& tempFolder);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

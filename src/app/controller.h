@@ -1,23 +1,24 @@
+// CMainController, Fotolume's controller: the window, the album store, settings and language, the picture
+// cache, the workers and every state change of the program.
 #pragma once
-
-#include "frame_owner.h"
-#include "main_dlg.h"
-#include "worker_report.h"
-
-#include "config/language.h"
-#include "config/settings.h"
 
 #include <QColor>
 #include <QObject>
-#include <QPointer>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
 #include <filesystem>
 #include <memory>
 #include <thread>
+
+#include "config/language.h"
+#include "config/settings.h"
+#include "frame_owner.h"
+#include "leave_rule.h"
+#include "main_dlg.h"
+#include "worker_report.h"
 
 class QSocketNotifier;
 
@@ -30,17 +31,20 @@ class CPreview;
 
 namespace fotolume::app {
 
+struct ReadOutcome;
+struct AddOutcome;
+
 struct ControllerOptions {
-    std::filesystem::path programFolder; // master settings and language files
-    std::filesystem::path tempFolder;    // the private scratch folder
+    std::filesystem::path programFolder;  // master settings and language files
+    std::filesystem::path tempFolder;     // the private scratch folder
     std::unique_ptr<device::IDriveBackend> backend;
-    int screenDepth = 32;                // bits per pixel of the display
-    MainDlgOptions window;               // screen size, prompt, tree roots for tests
+    int screenDepth = 32;   // bits per pixel of the display
+    MainDlgOptions window;  // screen size, prompt, tree roots for tests
 };
 
-// Fotolume's controller: owns the window, the album store, the settings and
-// language, the picture cache and the workers, and runs every state change
-// on the window thread in the handlers of the registered messages.
+// Owns the window, the album store, the settings and language, the picture cache and the workers, and runs
+// every state change on the window thread. Workers report through queued calls and never wait for the
+// window; each worker is joined in the handler of its completion, its last report.
 class CMainController : public QObject {
     Q_OBJECT
 
@@ -54,10 +58,11 @@ public:
 
     CMainDlg& Window() { return *m_dlg; }
     compose::CPreview* Preview() const { return m_preview; }
-    AppFlags& Flags() { return m_dlg->Flags(); }
+    AppFlags& Flags() { return m_flags; }
     // The store for the window thread; null while a worker holds it.
     album::CAlbumStore* Store() { return m_frame.Store(); }
     CFrameOwner& Frame() { return m_frame; }
+    // The cache BMP of every album position; empty for a picture that cannot be shown.
     const QStringList& CachePaths() const { return m_cachePaths; }
     const QStringList& SourceFiles() const { return m_sourceFiles; }
     QString CacheFolder() const { return m_cacheFolder; }
@@ -73,6 +78,8 @@ public:
     const config::CSettings& Settings() const { return *m_settings; }
     const config::CLanguage& Language() const { return *m_language; }
     bool WorkerRunning() const;
+    // Whether the album in memory is the frame's whole album: only then may it be edited and written.
+    bool AlbumComplete() const { return m_albumComplete; }
     // Reads finished since start-up (the headless run waits for the first).
     int ReadsFinished() const { return m_readsFinished; }
 
@@ -89,55 +96,56 @@ public:
     void OnTreeAddRequested(const QString& path);
     void OnFilesDropped(const QStringList& paths);
     void ApplyLanguage(int commandId);
-
-    // Save, SaveAll and Setting belong to the export and settings dialogs;
-    // their owner connects here.
-    void OnSaveRequested();
-    void OnSaveAllRequested();
-    void OnSettingRequested();
+    void OnSave();
+    void OnSaveAll();
+    void OnSetting();
+    void OnAbout();
+    void OnLeaveRequested();
+    void OnContextMenuRequested(const QPoint& globalPos);
 
 Q_SIGNALS:
-    // A read ended and its "FinishThread" was handled.
+    // A read ended and its outcome was handled.
     void readFinished(int code);
     void synchronizeFinished(int code);
     void addFinished(int code);
     // The window closed and no worker runs any more: the program may end.
     void finished();
-    // The frame went away: a settings dialog still open ends as cancelled.
+    // The frame went away.
     void frameRemoved();
-    // The commands the export and settings work takes over.
-    void saveRequested();
-    void saveAllRequested();
-    void settingRequested();
 
 private:
     class CWindowReport;
     friend class CWindowReport;
 
     void ConnectWindow();
-    void InstallExportAndSettings();
     void WatchPresence();
-    void OnAppMessage(const QString& name, qintptr wParam, qintptr lParam);
+    void OnPresenceChanged(bool arrived);
     void OnArrival();
     void OnRemoval();
     void OnDpfAttach();
-    void OnFinishThread(int code);
-    void OnDownloadFinished(int code);
+    void StartRead(bool resumed, bool restore, const ReadOutcome* asked);
+    void OnReadFinished(int generation, const ReadOutcome& outcome);
+    void AskRestore(int generation, const ReadOutcome& outcome);
+    void ShowReadEnd(int generation, const ReadOutcome& outcome);
+    void ShowUnreadPlaces(const ReadOutcome& outcome);
+    void OnSyncFinished(int generation, int code);
     void OnReceivePic();
-    void OnProcessFinish(int code);
-    void OnLeaving();
-    void OnWindowFinished();
+    void OnAddFinished(int generation, const AddOutcome& outcome);
     void OnSendProgress(int pictureNumber, int done, int total);
+    // Before a write: the frame must be writable, and an interrupted write's album given up by the user.
+    bool MayWrite(album::CAlbumStore& store);
+    void ApplyCommandState();
     void RebuildLanguageMenu();
     void ClearPreview();
-    bool LoadPreview(const QString& path);
-    void ReapWorkers();
+    bool LoadPreview(const QString& path, const QString& shownName);
+    void JoinWorker();
     void ResumePendingAttach();
     void CheckIdleForQuit();
     void ShowMessage(const QString& text);
     void ApplyConnectInfo(const ConnectInfo& info);
     void AppendAlbumPicture(const QString& cachePath, const QImage& bitmap, const QString& caption);
     void AfterSingleAdd();
+    void CleanUpForExit();
 
     ControllerOptions m_options;
     std::unique_ptr<CMainDlg> m_dlg;
@@ -147,6 +155,7 @@ private:
     config::LanguageMenu m_menu;
     CFrameOwner m_frame;
     QSocketNotifier* m_notifier = nullptr;
+    AppFlags m_flags;
 
     QString m_tempFolder;
     QString m_cacheFolder;
@@ -163,22 +172,21 @@ private:
     QColor m_backgroundColour{255, 255, 255};
     QStringList m_cachePaths;
     QStringList m_sourceFiles;
+    bool m_albumComplete = false;
 
     // Workers: read or synchronize on m_worker, add on m_addThread.
     std::thread m_worker;
     std::thread m_addThread;
-    // Raised by a removal: the read in progress stops and its later reports
-    // are dropped (they belong to a frame that is gone).
+    // Raised by a removal or the end of the program: a read in progress stops, and what it still reports
+    // is dropped (it belongs to a frame that is gone).
     std::shared_ptr<std::atomic<bool>> m_readCancel;
+    std::atomic<bool> m_quitting{false};
+    // Counts arrivals and removals; a worker's reports carry the count it started under.
     int m_generation = 0;
-    int m_readGeneration = 0;
-    bool m_attachPending = false;
-    // Worker threads started and not yet past their last statement; the
-    // destructor serves the window thread until it is 0.
-    std::atomic<int> m_liveWorkers{0};
     std::atomic<int> m_sendGeneration{0};
+    bool m_attachPending = false;
     bool m_windowClosed = false;
     int m_readsFinished = 0;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,9 +1,10 @@
+// CDialogPrompt: the window's messages and questions as Qt message boxes and file, folder and colour dialogs.
 #pragma once
-
-#include "prompt.h"
 
 #include <QPointer>
 #include <QWidget>
+
+#include "prompt.h"
 
 namespace fotolume::app {
 
@@ -28,4 +29,4 @@ private:
     QPointer<QWidget> m_owner;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

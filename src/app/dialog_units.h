@@ -1,3 +1,4 @@
+// CDialogUnits: dialog units of a small dialog turned into pixels of its font.
 #pragma once
 
 #include <QFontMetrics>
@@ -11,11 +12,12 @@ namespace fotolume::app {
 class CDialogUnits {
 public:
     explicit CDialogUnits(const QFontMetrics& metrics)
-        : m_baseX(qMax(1, (metrics.horizontalAdvance(QStringLiteral(
-                                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2)),
-          m_baseY(qMax(1, metrics.height()))
-    {
-    }
+        : m_baseX(qMax(
+              1,
+              (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 +
+               1) /
+                  2)),
+          m_baseY(qMax(1, metrics.height())) {}
 
     int X(int units) const { return units * m_baseX / 4; }
     int Y(int units) const { return units * m_baseY / 8; }
@@ -27,4 +29,4 @@ private:
     int m_baseY;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,3 +1,4 @@
+// Which dropped files and folders the add worker takes, and in what order.
 #pragma once
 
 #include <QString>
@@ -24,4 +25,4 @@ QStringList CollectDroppedFiles(const QStringList& dropped);
 // The local files and folders a drag carries (other URLs are not ours to add).
 QStringList DroppedPaths(const QMimeData* mime);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,11 +1,12 @@
+// CFolderTreeCtrl: the folder tree of computer, desktop and pictures, whose picture files feed the preview.
 #pragma once
-
-#include "text_lookup.h"
 
 #include <QFileIconProvider>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidget>
+
+#include "text_lookup.h"
 
 namespace fotolume::app {
 
@@ -104,4 +105,4 @@ private:
     bool m_reportedOnPress = false;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,9 +1,10 @@
+// CFrameOwner: the one user at a time of the album store and the frame behind it.
 #pragma once
-
-#include "album/album_store.h"
 
 #include <atomic>
 #include <memory>
+
+#include "album/album_store.h"
 
 namespace fotolume::app {
 
@@ -43,4 +44,4 @@ private:
     std::atomic<User> m_user{User::Window};
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

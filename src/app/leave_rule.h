@@ -1,3 +1,4 @@
+// The controller's state flags and the rule that decides a request to leave the program.
 #pragma once
 
 #include "prompt.h"
@@ -5,7 +6,7 @@
 
 namespace fotolume::app {
 
-// The controller's state flags, owned by the main window.
+// The controller's state flags.
 struct AppFlags {
     bool isConnected = false;
     bool isReading = false;
@@ -17,10 +18,10 @@ struct AppFlags {
 };
 
 enum class LeaveDecision {
-    Ignore,       // a batch add runs: the request is dropped
-    Stay,         // the user was told or said No
-    Close,        // leave now
-    StopAndClose, // stop the running synchronize, then leave
+    Ignore,        // a batch add runs: the request is dropped
+    Stay,          // the user was told or said No
+    Close,         // leave now
+    StopAndClose,  // stop the running synchronize, then leave: the frame keeps its old album or gets the new one
 };
 
 // Decides a request to leave the program (window close, Exit, Ctrl+E),
@@ -28,4 +29,4 @@ enum class LeaveDecision {
 // isQuitPending.
 LeaveDecision DecideLeave(AppFlags& flags, IPrompt& prompt, const TextLookup& text);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

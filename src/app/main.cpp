@@ -1,21 +1,19 @@
 // Fotolume: the full window.
-#include "controller.h"
-#include "main_dlg.h"
-#include "single_instance.h"
-
-#include "config/folders.h"
-#include "device/backend_select.h"
-#include "device/traced_backend.h"
-
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "config/folders.h"
+#include "controller.h"
+#include "device/backend_select.h"
+#include "device/traced_backend.h"
+#include "main_dlg.h"
+#include "single_instance.h"
 
 using fotolume::app::CMainController;
 using fotolume::app::CMainDlg;
@@ -24,15 +22,22 @@ namespace {
 
 constexpr int kScreenshotTimeoutMs = 180000;
 
-// A run without a user: every message becomes one line on standard error and
-// every question is answered No.
+// One line on standard error.
+void PrintLine(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "Fotolume: %s\n", qPrintable(line));
+}
+
+// A run without a user: every message and every question becomes one line on
+// standard error, and every question is answered No.
 class CUnattendedPrompt : public fotolume::app::IPrompt {
 public:
-    void Message(const QString& text, const QString&, Icon) override
-    {
-        std::fprintf(stderr, "Fotolume: %s\n", qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
+    void Message(const QString& text, const QString&, Icon) override { PrintLine(text); }
+    bool AskYesNo(const QString& text) override {
+        PrintLine(text + QStringLiteral(" No"));
+        return false;
     }
-    bool AskYesNo(const QString&) override { return false; }
     Answer AskYesNoCancel(const QString&) override { return Answer::Cancel; }
     QString AskSaveFile(const SaveFileRequest&) override { return {}; }
     QString AskFolder(const QString&) override { return {}; }
@@ -41,25 +46,20 @@ public:
 
 // The off-screen platform warns about window hints it cannot pass on; that
 // says nothing about the run, so it stays off the error output.
-void QuietOffscreenHints(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type == QtWarningMsg && message.contains(QLatin1String("propagateSizeHints")))
-        return;
+void QuietOffscreenHints(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.contains(QLatin1String("propagateSizeHints"))) return;
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-bool WantsScreenshot(int argc, char** argv)
-{
+bool WantsScreenshot(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--screenshot", 12) == 0)
-            return true;
+        if (std::strncmp(argv[i], "--screenshot", 12) == 0) return true;
     }
     return false;
 }
 
 // Saves the window once the album has been read and laid out, then ends the program.
-void SaveScreenshotWhenReady(CMainController& controller, const QString& path)
-{
+void SaveScreenshotWhenReady(CMainController& controller, const QString& path) {
     auto* poll = new QTimer(&controller);
     auto* clock = new QElapsedTimer;
     clock->start();
@@ -88,10 +88,9 @@ void SaveScreenshotWhenReady(CMainController& controller, const QString& path)
     poll->start(50);
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // A screenshot run on a machine without a display draws off screen.
     if (WantsScreenshot(argc, argv) && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY"))
@@ -140,8 +139,7 @@ int main(int argc, char** argv)
         const QStringList parts = parser.value(screenSize).split(QLatin1Char('x'));
         bool okW = false;
         bool okH = false;
-        if (parts.size() == 2)
-            options.window.screenSize = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
+        if (parts.size() == 2) options.window.screenSize = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
         if (!okW || !okH || options.window.screenSize.isEmpty()) {
             std::fprintf(stderr, "Fotolume: --screen-size wants <width>x<height>, e.g. 1280x1024\n");
             return 2;
@@ -157,8 +155,7 @@ int main(int argc, char** argv)
     // A second start brings the first window to the front and opens none.
     fotolume::app::CSingleInstance instance(QStringLiteral("Fotolume"));
     if (!instance.Acquire()) {
-        if (!instance.SignalFirst())
-            std::fprintf(stderr, "Fotolume: already running, but its window did not answer\n");
+        if (!instance.SignalFirst()) std::fprintf(stderr, "Fotolume: already running, but its window did not answer\n");
         return 0;
     }
 
@@ -176,8 +173,7 @@ int main(int argc, char** argv)
     CMainController controller(std::move(options));
     const int ended = controller.Start();
     if (ended >= 0) {
-        if (unattended)
-            std::fprintf(stderr, "Fotolume: no frame found, so no screenshot was taken\n");
+        if (unattended) std::fprintf(stderr, "Fotolume: no frame found, so no screenshot was taken\n");
         return ended;
     }
     CMainDlg& dlg = controller.Window();
@@ -186,7 +182,6 @@ int main(int argc, char** argv)
     dlg.EnableCommands(false);
     dlg.StartOpening();
     dlg.show();
-    if (unattended)
-        SaveScreenshotWhenReady(controller, parser.value(screenshot));
+    if (unattended) SaveScreenshotWhenReady(controller, parser.value(screenshot));
     return app.exec();
 }

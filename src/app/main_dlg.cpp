@@ -1,14 +1,5 @@
 #include "main_dlg.h"
 
-#include "drop_queue.h"
-
-#include "about_dlg.h"
-#include "app_messages.h"
-#include "dialog_prompt.h"
-#include "folder_tree_ctrl.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -25,10 +16,14 @@
 #include <QStatusBar>
 #include <QUrl>
 
-static void InitAppResources()
-{
-    Q_INIT_RESOURCE(app_icons);
-}
+#include "about_dlg.h"
+#include "dialog_prompt.h"
+#include "drop_queue.h"
+#include "folder_tree_ctrl.h"
+#include "text_progress_ctrl.h"
+#include "thumb_list_ctrl.h"
+
+static void InitAppResources() { Q_INIT_RESOURCE(app_icons); }
 
 namespace fotolume::app {
 
@@ -36,20 +31,17 @@ namespace {
 
 constexpr int kAnimationPeriodMs = 10;
 
-QString IdName(int id)
-{
-    return QString::number(id);
-}
+QString IdName(int id) { return QString::number(id); }
 
-} // namespace
+}  // namespace
 
 CMainDlg::CMainDlg(MainDlgOptions options, QWidget* parent)
-    : QDialog(parent), m_lookup(std::move(options.lookup)), m_screen(options.screenSize),
-      m_title(QStringLiteral("Fotolume"))
-{
+    : QDialog(parent),
+      m_lookup(std::move(options.lookup)),
+      m_screen(options.screenSize),
+      m_title(QStringLiteral("Fotolume")) {
     InitAppResources();
-    if (!m_lookup)
-        m_lookup = &DefaultText;
+    if (!m_lookup) m_lookup = &DefaultText;
     if (options.prompt) {
         m_prompt = options.prompt;
     } else {
@@ -68,16 +60,16 @@ CMainDlg::CMainDlg(MainDlgOptions options, QWidget* parent)
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     CreateControls();
-    if (!options.computerRoots.isEmpty())
-        m_tree->SetComputerRoots(options.computerRoots);
+    if (!options.computerRoots.isEmpty()) m_tree->SetComputerRoots(options.computerRoots);
     if (!options.desktopFolder.isEmpty() || !options.picturesFolder.isEmpty())
         m_tree->SetSpecialFolders(options.desktopFolder, options.picturesFolder);
     m_tree->BuildRoots();
     ConnectCommands();
 
-    m_fullSize = ComputeFullWindowSize(m_screen);
+    const MainLayout layout = ComputeMainLayout(m_screen, TextHeightT(), m_statusBar->sizeHint().height());
+    m_fullSize = layout.window;
     resize(m_fullSize);
-    PlaceControls(ComputeMainLayout(m_screen, TextHeightT()));
+    PlaceControls(layout);
     SetStatusIcon(false);
     SetTotals({});
     ApplyTexts();
@@ -86,13 +78,9 @@ CMainDlg::CMainDlg(MainDlgOptions options, QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-CMainDlg::~CMainDlg()
-{
-    qApp->removeEventFilter(this);
-}
+CMainDlg::~CMainDlg() { qApp->removeEventFilter(this); }
 
-QPushButton* CMainDlg::AddButton(int id, const char* caption)
-{
+QPushButton* CMainDlg::AddButton(int id, const char* caption) {
     auto* button = new QPushButton(QString::fromUtf8(caption), this);
     button->setObjectName(IdName(id));
     button->setAutoDefault(false);
@@ -101,8 +89,7 @@ QPushButton* CMainDlg::AddButton(int id, const char* caption)
     return button;
 }
 
-void CMainDlg::CreateControls()
-{
+void CMainDlg::CreateControls() {
     // Group boxes first, so they lie under the controls they frame.
     m_previewGroup = new QGroupBox(this);
     m_previewGroup->setObjectName(IdName(ids::kPreviewGroup));
@@ -160,8 +147,7 @@ void CMainDlg::CreateControls()
     m_contextMenu->addAction(m_aboutAction);
 }
 
-void CMainDlg::ConnectCommands()
-{
+void CMainDlg::ConnectCommands() {
     connect(m_aboutAction, &QAction::triggered, this, &CMainDlg::aboutRequested);
     connect(Button(ids::kSynchronize), &QPushButton::clicked, this, &CMainDlg::synchronizeRequested);
     connect(Button(ids::kDelete), &QPushButton::clicked, this, &CMainDlg::deleteRequested);
@@ -173,34 +159,27 @@ void CMainDlg::ConnectCommands()
     connect(Button(ids::kExit), &QPushButton::clicked, this, &CMainDlg::RequestLeave);
     connect(Button(ids::kRect), &QPushButton::clicked, this, &CMainDlg::ToggleRect);
     connect(Button(ids::kZoomIn), &QPushButton::clicked, this, [this] {
-        if (m_rectOn)
-            Q_EMIT zoomRequested(1);
+        if (m_rectOn) Q_EMIT zoomRequested(1);
     });
     connect(Button(ids::kZoomOut), &QPushButton::clicked, this, [this] {
-        if (m_rectOn)
-            Q_EMIT zoomRequested(-1);
+        if (m_rectOn) Q_EMIT zoomRequested(-1);
     });
     connect(Button(ids::kRotateLeft), &QPushButton::clicked, this, [this] { Q_EMIT rotateRequested(true); });
     connect(Button(ids::kRotateRight), &QPushButton::clicked, this, [this] { Q_EMIT rotateRequested(false); });
 
     connect(m_tree, &CFolderTreeCtrl::pictureChosen, this, &CMainDlg::treePictureChosen);
     connect(m_tree, &CFolderTreeCtrl::addRequested, this, &CMainDlg::treeAddRequested);
-    connect(m_list, &QListWidget::itemClicked, this, [this] { Q_EMIT albumClicked(); });
-    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] { Q_EMIT albumClicked(); });
+    connect(m_list, &CThumbListCtrl::pictureChosen, this, &CMainDlg::albumClicked);
     connect(m_list, &CThumbListCtrl::filesDropped, this, &CMainDlg::OnDrop);
 }
 
-QWidget* CMainDlg::Control(int id) const
-{
-    if (id == ids::kPreview)
-        return m_preview;
+QWidget* CMainDlg::Control(int id) const {
+    if (id == ids::kPreview) return m_preview;
     return findChild<QWidget*>(IdName(id), Qt::FindDirectChildrenOnly);
 }
 
-void CMainDlg::SetPreviewWidget(QWidget* preview)
-{
-    if (!preview || preview == m_preview)
-        return;
+void CMainDlg::SetPreviewWidget(QWidget* preview) {
+    if (!preview || preview == m_preview) return;
     const QRect place = m_preview->geometry();
     const bool enabled = m_preview->isEnabled();
     preview->setParent(this);
@@ -212,13 +191,9 @@ void CMainDlg::SetPreviewWidget(QWidget* preview)
     m_preview = preview;
 }
 
-void CMainDlg::SetTextLookup(TextLookup lookup)
-{
-    m_lookup = lookup ? std::move(lookup) : TextLookup(&DefaultText);
-}
+void CMainDlg::SetTextLookup(TextLookup lookup) { m_lookup = lookup ? std::move(lookup) : TextLookup(&DefaultText); }
 
-void CMainDlg::SetTitle(const QString& title)
-{
+void CMainDlg::SetTitle(const QString& title) {
     m_title = title;
     QString caption = QStringLiteral("Fotolume");
     caption.replace(QStringLiteral("Fotolume"), title);
@@ -226,21 +201,15 @@ void CMainDlg::SetTitle(const QString& title)
     m_aboutAction->setText(AboutMenuText(m_lookup, m_title));
 }
 
-int CMainDlg::TextHeightT() const
-{
-    return 3 * QFontMetrics(font()).height();
-}
+int CMainDlg::TextHeightT() const { return 3 * QFontMetrics(font()).height(); }
 
-void CMainDlg::PlaceControls(const MainLayout& layout)
-{
+void CMainDlg::PlaceControls(const MainLayout& layout) {
     for (auto it = layout.controls.constBegin(); it != layout.controls.constEnd(); ++it) {
-        if (QWidget* control = Control(it.key()))
-            control->setGeometry(it.value());
+        if (QWidget* control = Control(it.key())) control->setGeometry(it.value());
     }
 }
 
-void CMainDlg::StartOpening()
-{
+void CMainDlg::StartOpening() {
     m_animationDone = false;
     m_animatedSize = QSize(0, 0);
     m_stepWidth = 10;
@@ -252,12 +221,9 @@ void CMainDlg::StartOpening()
     m_animationTimer.start(kAnimationPeriodMs, this);
 }
 
-void CMainDlg::AnimationStep()
-{
-    if (m_animatedSize.width() >= m_fullSize.width())
-        m_stepWidth = 0;
-    if (m_animatedSize.height() >= m_fullSize.height())
-        m_stepHeight = 0;
+void CMainDlg::AnimationStep() {
+    if (m_animatedSize.width() >= m_fullSize.width()) m_stepWidth = 0;
+    if (m_animatedSize.height() >= m_fullSize.height()) m_stepHeight = 0;
     if (m_stepWidth == 0 && m_stepHeight == 0) {
         m_animationTimer.stop();
         m_animationDone = true;
@@ -272,8 +238,7 @@ void CMainDlg::AnimationStep()
     move((m_screen.width() - shown.width()) / 2, (m_screen.height() - shown.height()) / 2);
 }
 
-void CMainDlg::timerEvent(QTimerEvent* event)
-{
+void CMainDlg::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_animationTimer.timerId()) {
         AnimationStep();
         return;
@@ -281,96 +246,66 @@ void CMainDlg::timerEvent(QTimerEvent* event)
     QDialog::timerEvent(event);
 }
 
-void CMainDlg::ApplyLayout()
-{
+void CMainDlg::ApplyLayout() {
     const bool narrow = m_screen.width() < kWideScreenWidth;
     const QSize before = size();
-    const MainLayout layout = ComputeMainLayout(m_screen, TextHeightT());
+    const MainLayout layout = ComputeMainLayout(m_screen, TextHeightT(), m_statusBar->sizeHint().height());
     setFixedSize(layout.window);
     move(ComputeLayoutPosition(m_screen, before, narrow));
     PlaceControls(layout);
     SetStatusIcon(m_iconAttached);
+    // The bar moves to the new bottom edge; what it says (a read may have ended already) stays.
+    const QString status = StatusText();
     RecreateStatusBar();
-    if (m_flags.isConnected)
-        ShowStatus(m_lookup("DEVICEON_TIPS", "DPF Attach!!"));
-    else
-        ShowStatus(m_lookup("DEVICEOFF_TIPS", "DPF Detached!"));
+    ShowStatus(status);
     m_layoutDone = true;
     update();
     m_restoreRect = geometry();
 }
 
-void CMainDlg::paintEvent(QPaintEvent* event)
-{
-    if (m_animationDone && !m_layoutDone)
-        ApplyLayout();
+void CMainDlg::paintEvent(QPaintEvent* event) {
+    if (m_animationDone && !m_layoutDone) ApplyLayout();
     QDialog::paintEvent(event);
 }
 
-void CMainDlg::RestoreWindowRect()
-{
-    if (m_restoreRect.isValid())
-        setGeometry(m_restoreRect);
+void CMainDlg::RestoreWindowRect() {
+    if (m_restoreRect.isValid()) setGeometry(m_restoreRect);
 }
 
-void CMainDlg::BringToFront()
-{
-    if (isMinimized())
-        showNormal();
+void CMainDlg::BringToFront() {
+    if (isMinimized()) showNormal();
     raise();
     activateWindow();
 }
 
-bool CMainDlg::event(QEvent* event)
-{
-    auto* message = event->type() >= QEvent::User ? dynamic_cast<CAppMessage*>(event) : nullptr;
-    if (message) {
-        Q_EMIT appMessage(message->Name(), message->WParam(), message->LParam());
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CMainDlg::EnableCommands(bool on)
-{
+void CMainDlg::EnableCommands(bool on) {
     m_tree->setEnabled(on);
     m_list->setEnabled(on);
     m_preview->setEnabled(on);
     for (auto it = m_buttons.constBegin(); it != m_buttons.constEnd(); ++it) {
-        if (it.key() != ids::kExit)
-            it.value()->setEnabled(on);
+        if (it.key() != ids::kExit) it.value()->setEnabled(on);
     }
 }
 
-void CMainDlg::ToggleRect()
-{
-    if (m_currentPreviewFile.isEmpty())
-        return;
+void CMainDlg::EnableEditing(bool on) {
+    for (int id : {ids::kAdd, ids::kDelete, ids::kSynchronize, ids::kSetting}) Button(id)->setEnabled(on);
+}
+
+void CMainDlg::ToggleRect() {
+    if (m_currentPreviewFile.isEmpty()) return;
     m_rectOn = !m_rectOn;
     Q_EMIT rectModeChanged(m_rectOn);
     SetRectTexts();
 }
 
-void CMainDlg::RequestLeave()
-{
-    switch (DecideLeave(m_flags, *m_prompt, m_lookup)) {
-    case LeaveDecision::Ignore:
-    case LeaveDecision::Stay:
-        return;
-    case LeaveDecision::StopAndClose:
-        Q_EMIT stopRequested();
-        ShowStatus(m_lookup("STOPDOWNLOAD_TIPS", "Stopping……"));
-        break;
-    case LeaveDecision::Close:
-        break;
-    }
-    Q_EMIT leaving();
+void CMainDlg::RequestLeave() { Q_EMIT leaveRequested(); }
+
+void CMainDlg::CloseAccepted() {
     m_closing = true;
     accept();
 }
 
-void CMainDlg::closeEvent(QCloseEvent* event)
-{
+void CMainDlg::closeEvent(QCloseEvent* event) {
     if (m_closing) {
         event->accept();
         return;
@@ -379,23 +314,19 @@ void CMainDlg::closeEvent(QCloseEvent* event)
     RequestLeave();
 }
 
-void CMainDlg::TriggerCommand(int id)
-{
+void CMainDlg::TriggerCommand(int id) {
     // A shortcut acts only when its button does; a disabled command stays
     // disabled from the keyboard too.
     QPushButton* button = Button(id);
-    if (button && button->isEnabled())
-        button->click();
+    if (button && button->isEnabled()) button->click();
 }
 
-bool CMainDlg::TranslateKey(QKeyEvent* event)
-{
+bool CMainDlg::TranslateKey(QKeyEvent* event) {
     const int key = event->key();
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const bool keypad = event->modifiers().testFlag(Qt::KeypadModifier);
 
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
-        return true;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return true;
     struct Accelerator {
         int key;
         Qt::KeyboardModifiers mods;
@@ -422,8 +353,7 @@ bool CMainDlg::TranslateKey(QKeyEvent* event)
     return false;
 }
 
-bool CMainDlg::eventFilter(QObject* watched, QEvent* event)
-{
+bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         return TranslateKey(static_cast<QKeyEvent*>(event));
@@ -431,49 +361,36 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool CMainDlg::ShowContextMenu(const QPoint& globalPos)
-{
-    if (m_flags.isReading || m_flags.isSending)
-        return false;
-    m_contextMenu->popup(globalPos);
-    return true;
-}
+void CMainDlg::PopupContextMenu(const QPoint& globalPos) { m_contextMenu->popup(globalPos); }
 
-void CMainDlg::contextMenuEvent(QContextMenuEvent* event)
-{
+void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     // Only the window's own surface opens the menu: its frames, labels and
     // the preview, not the buttons, the tree or the list.
     QWidget* hit = childAt(event->pos());
     for (QWidget* up = hit; up && up != this; up = up->parentWidget()) {
-        if (qobject_cast<QPushButton*>(up) || up == m_tree || up == m_list || up == m_progress ||
-            up == m_statusBar) {
+        if (qobject_cast<QPushButton*>(up) || up == m_tree || up == m_list || up == m_progress || up == m_statusBar) {
             event->ignore();
             return;
         }
     }
-    ShowContextMenu(event->globalPos());
+    Q_EMIT contextMenuRequested(event->globalPos());
     event->accept();
 }
 
-void CMainDlg::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (!DroppedPaths(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
-void CMainDlg::dropEvent(QDropEvent* event)
-{
+void CMainDlg::dropEvent(QDropEvent* event) {
     const QStringList paths = DroppedPaths(event->mimeData());
-    if (paths.isEmpty())
-        return;
+    if (paths.isEmpty()) return;
     event->acceptProposedAction();
     OnDrop(paths);
 }
 
-void CMainDlg::OnDrop(const QStringList& paths)
-{
+void CMainDlg::OnDrop(const QStringList& paths) {
     RestoreWindowRect();
     Q_EMIT filesDropped(paths);
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

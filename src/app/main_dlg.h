@@ -1,9 +1,6 @@
+// CMainDlg, Fotolume's main window: its controls, layout, texts, status bar, keys and menus. It holds no
+// album state; the controller does.
 #pragma once
-
-#include "leave_rule.h"
-#include "main_dlg_layout.h"
-#include "prompt.h"
-#include "text_lookup.h"
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -13,8 +10,11 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
+
+#include "main_dlg_layout.h"
+#include "prompt.h"
+#include "text_lookup.h"
 
 class QAction;
 class QGroupBox;
@@ -33,7 +33,7 @@ class CThumbListCtrl;
 struct TotalsInfo {
     bool attached = false;
     int pictureCount = 0;
-    int maxPictureCount = 0; // 0: the album is limited by space only
+    int maxPictureCount = 0;  // 0: the album is limited by space only
     long long usedBytes = 0;
     long long totalBytes = 0;
 };
@@ -51,11 +51,11 @@ struct LanguageMenuEntry {
 };
 
 struct MainDlgOptions {
-    QSize screenSize;        // empty: the primary screen's size
-    TextLookup lookup;       // empty: the built-in English texts
-    IPrompt* prompt = nullptr; // not owned; null: Qt dialogs owned by the window
-    QStringList computerRoots; // non-empty: shown under the computer root instead of the mounted volumes
-    QString desktopFolder;     // with picturesFolder: used instead of the user's standard folders
+    QSize screenSize;           // empty: the primary screen's size
+    TextLookup lookup;          // empty: the built-in English texts
+    IPrompt* prompt = nullptr;  // not owned; null: Qt dialogs owned by the window
+    QStringList computerRoots;  // non-empty: shown under the computer root instead of the mounted volumes
+    QString desktopFolder;      // with picturesFolder: used instead of the user's standard folders
     QString picturesFolder;
 };
 
@@ -76,7 +76,6 @@ public:
     QPushButton* Button(int id) const { return m_buttons.value(id); }
     QWidget* Control(int id) const;
     IPrompt& Prompt() const { return *m_prompt; }
-    AppFlags& Flags() { return m_flags; }
     const TextLookup& Lookup() const { return m_lookup; }
     QSize ScreenSize() const { return m_screen; }
 
@@ -98,15 +97,17 @@ public:
 
     // Enables or disables every command as one group; Exit stays enabled.
     void EnableCommands(bool on);
+    // Add, Delete, Synchronize and Setting: off while the album in memory is not the frame's whole album.
+    void EnableEditing(bool on);
     // Writes into the right part of the status bar. Safe from a worker.
     void ShowStatus(const QString& text);
     QString StatusText() const;
     QString StatusLeftText() const;
     void RecreateStatusBar();
     void SetStatusIcon(bool frameAttached);
-    // No frame: says so in the status bar, clears isConnected, empties the
-    // album list and disables the commands; with the prompt it then asks for
-    // the frame to be plugged in.
+    // No frame: says so in the status bar, empties the album list and
+    // disables the commands; with the prompt it then asks for the frame to be
+    // plugged in.
     void ShowDeviceMissing(bool withPrompt);
     bool StatusIconShowsFrame() const { return m_iconAttached; }
 
@@ -124,17 +125,18 @@ public:
     QMenu* ContextMenu() const { return m_contextMenu; }
     // The About entry, last in the context menu: a Linux window has no system menu.
     QAction* AboutAction() const { return m_aboutAction; }
-    // Opens the language menu at a global position unless reading or
-    // sending; true when it opened. The preview forwards right clicks here.
-    bool ShowContextMenu(const QPoint& globalPos);
+    // Opens the language menu at a global position.
+    void PopupContextMenu(const QPoint& globalPos);
 
     void SetCurrentPreviewFile(const QString& path) { m_currentPreviewFile = path; }
     QString CurrentPreviewFile() const { return m_currentPreviewFile; }
     bool IsRectOn() const { return m_rectOn; }
     void ToggleRect();
 
-    // The leaving rules; closes the window when they allow it.
+    // Exit, Ctrl+E or the window's close button: asks the controller, which
+    // decides by its state and closes the window with CloseAccepted.
     void RequestLeave();
+    void CloseAccepted();
     // Moves the window back to where the opening animation left it.
     void RestoreWindowRect();
     // Restores a minimised window and brings it to the front (a second start).
@@ -158,18 +160,13 @@ Q_SIGNALS:
     void albumClicked();
     // Local files and folders dropped on the window.
     void filesDropped(const QStringList& paths);
-    // Leaving during a synchronize: stop the commit before the window closes.
-    void stopRequested();
-    // The window is about to close as accepted: clean up the cache.
-    void leaving();
-    // A registered message (see app_messages.h) reached the window. A sent
-    // message's sender waits until the slots connected here have returned.
-    void appMessage(const QString& name, qintptr wParam, qintptr lParam);
+    void leaveRequested();
+    // A right click on the window's own surface.
+    void contextMenuRequested(const QPoint& globalPos);
     // The right part of the status bar now shows text (window thread).
     void statusShown(const QString& text);
 
 protected:
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -195,7 +192,6 @@ private:
     std::unique_ptr<IPrompt> m_ownPrompt;
     IPrompt* m_prompt = nullptr;
     QSize m_screen;
-    AppFlags m_flags;
     QString m_title;
 
     CFolderTreeCtrl* m_tree = nullptr;
@@ -230,4 +226,4 @@ private:
     TotalsInfo m_totalsInfo;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,5 +1,7 @@
 #include "main_dlg_layout.h"
 
+#include <algorithm>
+
 namespace fotolume::app {
 
 namespace {
@@ -15,21 +17,9 @@ struct Scale {
     QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(w), Y(h)}; }
 };
 
-} // namespace
-
-QSize ComputeFullWindowSize(const QSize& screen)
-{
-    if (screen.width() >= kWideScreenWidth)
-        return {kFullWidth, kFullHeight};
-    return {screen.width(), screen.height() * kFullHeight / kDesignHeight};
-}
-
-MainLayout ComputeMainLayout(const QSize& screen, int textHeight)
-{
+QMap<int, QRect> ComputeControls(const QSize& screen, int textHeight) {
     const int t = textHeight;
-    MainLayout layout;
-    layout.window = ComputeFullWindowSize(screen);
-    QMap<int, QRect>& c = layout.controls;
+    QMap<int, QRect> c;
 
     if (screen.width() >= kWideScreenWidth) {
         c[ids::kPreview] = {17, 180, 505, 355};
@@ -53,7 +43,7 @@ MainLayout ComputeMainLayout(const QSize& screen, int textHeight)
         c[ids::kDelete] = {771, 50, 123, 23};
         c[ids::kSynchronize] = {647, 74, 123, 23};
         c[ids::kExit] = {771, 74, 123, 23};
-        return layout;
+        return c;
     }
 
     const Scale s{screen.width(), screen.height()};
@@ -78,14 +68,29 @@ MainLayout ComputeMainLayout(const QSize& screen, int textHeight)
     c[ids::kDelete] = s.Rect(771, 50, 123, 23);
     c[ids::kSynchronize] = s.Rect(647, 74, 123, 23);
     c[ids::kExit] = s.Rect(771, 74, 123, 23);
+    return c;
+}
+
+// The window's size once its controls are placed.
+QSize FittedWindow(const QSize& screen, const QMap<int, QRect>& controls, int statusBarHeight) {
+    int bottom = 0;
+    for (const QRect& rect : controls) bottom = std::max(bottom, rect.y() + rect.height());
+    const int width = screen.width() >= kWideScreenWidth ? kFullWidth : screen.width();
+    return {width, bottom + kStatusGap + statusBarHeight};
+}
+
+}  // namespace
+
+MainLayout ComputeMainLayout(const QSize& screen, int textHeight, int statusBarHeight) {
+    MainLayout layout;
+    layout.controls = ComputeControls(screen, textHeight);
+    layout.window = FittedWindow(screen, layout.controls, statusBarHeight);
     return layout;
 }
 
-QPoint ComputeLayoutPosition(const QSize& desktop, const QSize& before, bool narrowScreen)
-{
-    if (narrowScreen && desktop.width() < before.width())
-        return {0, 0};
+QPoint ComputeLayoutPosition(const QSize& desktop, const QSize& before, bool narrowScreen) {
+    if (narrowScreen && desktop.width() < before.width()) return {0, 0};
     return {(desktop.width() - before.width()) / 2, (desktop.height() - before.height()) / 2};
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

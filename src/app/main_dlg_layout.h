@@ -1,3 +1,4 @@
+// Control ids of the main window and where the window and its controls go on a given screen.
 #pragma once
 
 #include <QMap>
@@ -31,7 +32,7 @@ constexpr int kSaveAll = 1034;
 constexpr int kStatusIcon = 1039;
 constexpr int kAlbumGroup = 1042;
 constexpr int kSetting = 1048;
-} // namespace ids
+}  // namespace ids
 
 // Where the window and every control go once the opening animation ends.
 struct MainLayout {
@@ -46,16 +47,19 @@ constexpr int kFullWidth = 920;
 constexpr int kFullHeight = 630;
 // The screen height the narrow-screen layout was drawn for.
 constexpr int kDesignHeight = 660;
+// Between the lowest control and the status bar.
+constexpr int kStatusGap = 4;
 
-// textHeight is three times the height of the letter "f" in the window's font.
-MainLayout ComputeMainLayout(const QSize& screen, int textHeight);
+// textHeight is three times the height of the letter "f" in the window's
+// font. The window is as wide as the table says and ends just below its
+// lowest control with the status bar (statusBarHeight high): the table's
+// heights counted a title bar and borders that a Linux window manager draws
+// outside the window.
+MainLayout ComputeMainLayout(const QSize& screen, int textHeight, int statusBarHeight);
 
 // The window's position after the layout: centred by the size it had before
 // the layout; on a narrow screen a desktop narrower than that size puts it at
 // the top-left corner.
 QPoint ComputeLayoutPosition(const QSize& desktop, const QSize& before, bool narrowScreen);
 
-// Size the opening animation grows the window to.
-QSize ComputeFullWindowSize(const QSize& screen);
-
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,11 +1,5 @@
 // The main window's texts: captions, tooltips, status bar, totals and the
 // language menu.
-#include "main_dlg.h"
-
-#include "about_dlg.h"
-#include "folder_tree_ctrl.h"
-#include "thumb_list_ctrl.h"
-
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,23 +9,23 @@
 #include <QStatusBar>
 #include <QThread>
 
+#include "about_dlg.h"
+#include "folder_tree_ctrl.h"
+#include "main_dlg.h"
+#include "thumb_list_ctrl.h"
+
 namespace fotolume::app {
 
 namespace {
 
-bool OnOwnThread(const QObject* object)
-{
-    return QThread::currentThread() == object->thread();
-}
+bool OnOwnThread(const QObject* object) { return QThread::currentThread() == object->thread(); }
 
-} // namespace
+}  // namespace
 
-QString FormatTotals(const QString& label, const TotalsInfo& info)
-{
+QString FormatTotals(const QString& label, const TotalsInfo& info) {
     if (info.attached && info.maxPictureCount > 0)
         return QStringLiteral("%1:\n \n%2  / %3 ").arg(label).arg(info.pictureCount).arg(info.maxPictureCount);
-    if (!info.attached)
-        return QStringLiteral("%1:\n %2 \n(%3 KB / %4 KB)").arg(label).arg(0).arg(0).arg(0);
+    if (!info.attached) return QStringLiteral("%1:\n %2 \n(%3 KB / %4 KB)").arg(label).arg(0).arg(0).arg(0);
     return QStringLiteral("%1:\n %2 \n(%3 KB / %4 KB)")
         .arg(label)
         .arg(info.pictureCount)
@@ -39,8 +33,7 @@ QString FormatTotals(const QString& label, const TotalsInfo& info)
         .arg(info.totalBytes / 1024);
 }
 
-void CMainDlg::ShowStatus(const QString& text)
-{
+void CMainDlg::ShowStatus(const QString& text) {
     if (!OnOwnThread(this)) {
         QMetaObject::invokeMethod(
             this, [this, text] { ShowStatus(text); }, Qt::QueuedConnection);
@@ -50,26 +43,18 @@ void CMainDlg::ShowStatus(const QString& text)
     Q_EMIT statusShown(text);
 }
 
-QString CMainDlg::StatusText() const
-{
-    return m_statusRight->text();
-}
+QString CMainDlg::StatusText() const { return m_statusRight->text(); }
 
-QString CMainDlg::StatusLeftText() const
-{
-    return m_statusLeft->text();
-}
+QString CMainDlg::StatusLeftText() const { return m_statusLeft->text(); }
 
-void CMainDlg::RecreateStatusBar()
-{
+void CMainDlg::RecreateStatusBar() {
     m_statusLeft->setText(m_lookup("STATUSBAR_LEFT", "Info:"));
     m_statusRight->clear();
     const int height = m_statusBar->sizeHint().height();
     m_statusBar->setGeometry(0, this->height() - height, width(), height);
 }
 
-void CMainDlg::SetStatusIcon(bool frameAttached)
-{
+void CMainDlg::SetStatusIcon(bool frameAttached) {
     m_iconAttached = frameAttached;
     const QString resource =
         frameAttached ? QStringLiteral(":/icons/frame_attached.png") : QStringLiteral(":/icons/no_frame.png");
@@ -78,24 +63,19 @@ void CMainDlg::SetStatusIcon(bool frameAttached)
         icon.scaled(m_statusIcon->size().boundedTo(icon.size()), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-void CMainDlg::ShowDeviceMissing(bool withPrompt)
-{
+void CMainDlg::ShowDeviceMissing(bool withPrompt) {
     ShowStatus(m_lookup("DEVICEOFF_TIPS", "DPF Detached!"));
-    m_flags.isConnected = false;
     m_list->DeleteAll();
     EnableCommands(false);
-    if (withPrompt)
-        ShowStatus(m_lookup("INSERTDEVICE_TIPS", "Please insert the DPF device!"));
+    if (withPrompt) ShowStatus(m_lookup("INSERTDEVICE_TIPS", "Please insert the DPF device!"));
 }
 
-void CMainDlg::SetTotals(const TotalsInfo& info)
-{
+void CMainDlg::SetTotals(const TotalsInfo& info) {
     m_totalsInfo = info;
     m_totals->setText(FormatTotals(m_lookup("IDC_STATIC_HIDSTATUS", "Total Pictures"), info));
 }
 
-void CMainDlg::ShowTotalsText(const QString& text)
-{
+void CMainDlg::ShowTotalsText(const QString& text) {
     if (!OnOwnThread(this)) {
         QMetaObject::invokeMethod(
             this, [this, text] { ShowTotalsText(text); }, Qt::QueuedConnection);
@@ -104,13 +84,9 @@ void CMainDlg::ShowTotalsText(const QString& text)
     m_totals->setText(text);
 }
 
-QString CMainDlg::TotalsText() const
-{
-    return m_totals->text();
-}
+QString CMainDlg::TotalsText() const { return m_totals->text(); }
 
-void CMainDlg::SetRectTexts()
-{
+void CMainDlg::SetRectTexts() {
     QPushButton* rect = Button(ids::kRect);
     if (m_rectOn) {
         rect->setText(m_lookup("IDC_BUTTON_CLEARRECT", "Clear"));
@@ -121,8 +97,7 @@ void CMainDlg::SetRectTexts()
     }
 }
 
-void CMainDlg::ApplyTexts()
-{
+void CMainDlg::ApplyTexts() {
     m_tree->SetRootCaptions(m_lookup);
     m_previewGroup->setTitle(m_lookup("IDC_STATIC_PREVIEW", "Preview: "));
     m_albumGroup->setTitle(m_lookup("IDC_STATIC_PICSINDPF", "Pics In DPF:"));
@@ -157,24 +132,21 @@ void CMainDlg::ApplyTexts()
     m_aboutAction->setText(AboutMenuText(m_lookup, m_title));
 
     RecreateStatusBar();
-    if (m_flags.isConnected)
+    if (m_iconAttached)
         ShowStatus(m_lookup("DEVICEON_TIPS", "DPF Attach!!"));
     else
         ShowStatus(m_lookup("DEVICEOFF_TIPS", "DPF Detached!"));
     SetTotals(m_totalsInfo);
 }
 
-void CMainDlg::SetLanguageMenu(const QString& popupText, const QList<LanguageMenuEntry>& entries)
-{
+void CMainDlg::SetLanguageMenu(const QString& popupText, const QList<LanguageMenuEntry>& entries) {
     m_contextMenu->clear();
     m_languageMenu = nullptr;
-    if (!popupText.isEmpty())
-        AddLanguageItems(popupText, entries);
+    if (!popupText.isEmpty()) AddLanguageItems(popupText, entries);
     m_contextMenu->addAction(m_aboutAction);
 }
 
-void CMainDlg::AddLanguageItems(const QString& popupText, const QList<LanguageMenuEntry>& entries)
-{
+void CMainDlg::AddLanguageItems(const QString& popupText, const QList<LanguageMenuEntry>& entries) {
     m_languageMenu = m_contextMenu->addMenu(popupText);
     for (const LanguageMenuEntry& entry : entries) {
         QAction* action = m_languageMenu->addAction(entry.text);
@@ -187,4 +159,4 @@ void CMainDlg::AddLanguageItems(const QString& popupText, const QList<LanguageMe
     m_contextMenu->addSeparator();
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,8 +1,8 @@
+// IPrompt: every message box and question of the window, behind one small interface.
 #pragma once
 
 #include <QColor>
 #include <QString>
-
 #include <optional>
 
 namespace fotolume::app {
@@ -15,8 +15,8 @@ public:
     enum class Answer { Yes, No, Cancel };
 
     struct SaveFileRequest {
-        QString defaultExtension; // without the dot, e.g. "BMP"
-        QString filter;           // Qt filter list, e.g. "bmp files (*.bmp);;jpg files (*.jpg)"
+        QString defaultExtension;  // without the dot, e.g. "BMP"
+        QString filter;            // Qt filter list, e.g. "bmp files (*.bmp);;jpg files (*.jpg)"
         bool overwritePrompt = true;
     };
 
@@ -35,4 +35,4 @@ public:
     virtual std::optional<QColor> AskColor(const QColor& initial) = 0;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

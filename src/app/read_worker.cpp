@@ -1,63 +1,142 @@
 #include "read_worker.h"
 
-#include "app_folders.h"
-#include "app_messages.h"
+#include <QFile>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "album/album_error.h"
 #include "album/album_store.h"
+#include "app_folders.h"
 #include "codec/kv318_encoder.h"
 #include "config/settings.h"
 #include "device/process_flash.h"
-
-#include <QFile>
-
-#include <cstdio>
-
-#include <string>
-#include <vector>
 
 namespace fotolume::app {
 
 namespace {
 
-bool WriteStreamFile(const QString& path, const std::vector<uint8_t>& buffer, uint32_t length)
-{
+bool WriteStreamFile(const QString& path, const std::vector<uint8_t>& buffer, uint32_t length) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     const auto size = static_cast<qint64>(length);
     return file.write(reinterpret_cast<const char*>(buffer.data()), size) == size;
 }
 
-bool Cancelled(const ReadJob& job)
-{
-    return job.cancel && job.cancel->load();
-}
+bool Cancelled(const ReadJob& job) { return job.cancel && job.cancel->load(); }
 
-// Problems with recovery records are no reason to stop a read: one line each
-// on the standard error.
-void PrintRecoveryWarnings(album::CAlbumStore& store)
-{
+// Problems with recovery records are no reason to stop a read: one line each on the standard error.
+void PrintRecoveryWarnings(album::CAlbumStore& store) {
     for (const std::string& warning : store.TakeRecoveryWarnings())
         std::fprintf(stderr, "Fotolume: %s\n", warning.c_str());
 }
 
-} // namespace
+// The header, the list and what an interrupted write left; true when the restore question comes first.
+bool OpenAlbum(const ReadJob& job, ReadOutcome& outcome) {
+    album::CAlbumStore& store = *job.store;
+    store.GetInformation();
+    store.ReadPictureList();
+    PrintRecoveryWarnings(store);
+    outcome.listRead = true;
+    outcome.pictureCount = store.GetPictureCount();
+    if (!store.RecoveryPending() || Cancelled(job)) return false;
+    outcome.found = store.FindRecovery();
+    PrintRecoveryWarnings(store);
+    // Nothing to bring back: the frame reads as it is, and an edit asks before it writes over the record.
+    if (outcome.found.kind == album::RecoveryKind::None) return false;
+    outcome.askRestore = true;
+    return true;
+}
 
-QColor ColourFrom565(unsigned value)
-{
+void RestoreFound(const ReadJob& job, ReadOutcome& outcome) {
+    album::CAlbumStore& store = *job.store;
+    outcome.listRead = true;
+    outcome.restore = ReadOutcome::Restore::Failed;
+    bool restored = false;
+    try {
+        restored = store.ApplyRecovery(job.found);
+    } catch (const album::CAlbumError&) {
+        PrintRecoveryWarnings(store);
+        throw;
+    }
+    PrintRecoveryWarnings(store);
+    if (restored) outcome.restore = ReadOutcome::Restore::Restored;
+    outcome.pictureCount = store.GetPictureCount();
+}
+
+QColor FontOrBlack(uint16_t font, uint16_t background) {
+    return font == background ? QColor(0, 0, 0) : ColourFrom565(font);
+}
+
+QColor BackgroundOrWhite(uint16_t font, uint16_t background) {
+    return font == background ? QColor(255, 255, 255) : ColourFrom565(background);
+}
+
+// Every picture in list order. A picture that does not decode keeps its place and its bytes, so that a
+// synchronize writes it back unchanged; album errors go to the caller with picturesRead where it stopped.
+void ReadPictures(const ReadJob& job, const ConnectInfo& connect, IWorkerReport& report, ReadOutcome& outcome) {
+    album::CAlbumStore& store = *job.store;
+    const int n = store.GetPictureCount();
+    outcome.pictureCount = n;
+    const auto bufferSize = static_cast<uint32_t>(connect.panelWidth) * static_cast<uint32_t>(connect.panelHeight) * 3U;
+    for (int i = 0; i < n && !Cancelled(job); ++i) {
+        report.SetProgress((i + 1) * 80 / n + 20);
+        report.ShowStatus(QStringLiteral("%1:%2 / %3").arg(job.texts.reading).arg(i + 1).arg(n));
+        const QString caption = QString::asprintf("%04d.bmp", i + 1);
+
+        std::vector<uint8_t> buffer(bufferSize, 0);
+        uint32_t length = store.ReadPicture(i, buffer.data(), bufferSize);
+        // A stream longer than a raw panel bitmap is no picture of this frame; its bytes still come in.
+        if (length == 0) store.LoadPicture(i);
+        QString path;
+        bool decoded = false;
+        if (length > 0 && WriteStreamFile(job.streamFile, buffer, length)) {
+            path = NextCachePath(job.cacheFolder);
+            decoded = codec::CKv318Encoder::DeCode(job.streamFile.toStdString(), path.toStdString(), connect.panelWidth,
+                                                   connect.panelHeight);
+        }
+        const QImage bitmap = decoded ? QImage(path) : QImage();
+        if (decoded && !bitmap.isNull()) {
+            report.AppendPicture(path, bitmap, caption);
+        } else {
+            if (!path.isEmpty()) QFile::remove(path);
+            report.AppendUnreadable(caption);
+            outcome.unreadable.append(i);
+        }
+        outcome.picturesRead = i + 1;
+    }
+}
+
+void ReadRest(const ReadJob& job, IWorkerReport& report, ReadOutcome& outcome) {
+    album::CAlbumStore& store = *job.store;
+    const ConnectInfo connect = RunConnectChecks(store, job.settings);
+    outcome.clockFailed = connect.clockFailed;
+    report.ConnectChecked(connect);
+    uint16_t font = 0;
+    uint16_t background = 0;
+    store.GetColors(font, background);
+    report.AlbumHeaderRead(FontOrBlack(font, background), BackgroundOrWhite(font, background),
+                           static_cast<int>(store.GetFlashTotalSize() / 1024));
+    // Without a panel size there is nothing to decode into: the pictures stay unread.
+    if (!connect.ok) {
+        outcome.panelZero = true;
+        return;
+    }
+    report.SetProgress(20);
+    ReadPictures(job, connect, report, outcome);
+}
+
+}  // namespace
+
+QColor ColourFrom565(unsigned value) {
     return QColor(static_cast<int>(((value >> 11) & 0x1F) << 3), static_cast<int>(((value >> 5) & 0x3F) << 2),
                   static_cast<int>((value & 0x1F) << 3));
 }
 
-ConnectInfo RunConnectChecks(album::CAlbumStore& store, const config::CSettings* settings, const ReadTexts& texts,
-                             IWorkerReport& report)
-{
+ConnectInfo RunConnectChecks(album::CAlbumStore& store, const config::CSettings* settings) {
     ConnectInfo info;
-    if (store.Flash().SynchronizeDPFtime() != 0) {
-        report.ShowMessage(texts.clockFailed);
-        return info;
-    }
+    // The clock is a courtesy to the frame: its failure is told, and the album is read all the same.
+    info.clockFailed = store.Flash().SynchronizeDPFtime() != 0;
     std::string version;
     std::string scratch;
     if (store.Flash().GetFirmwareVersion(version, scratch)) {
@@ -67,10 +146,7 @@ ConnectInfo RunConnectChecks(album::CAlbumStore& store, const config::CSettings*
     uint32_t width = 0;
     uint32_t height = 0;
     store.GetLcdSize(width, height);
-    if (width == 0) {
-        report.ShowMessage(texts.panelZero);
-        return info;
-    }
+    if (width == 0 || height == 0) return info;
     info.panelWidth = static_cast<int>(width);
     info.panelHeight = static_cast<int>(height);
     if (settings) {
@@ -82,118 +158,30 @@ ConnectInfo RunConnectChecks(album::CAlbumStore& store, const config::CSettings*
     return info;
 }
 
-void OfferRecovery(const ReadJob& job, IWorkerReport& report)
-{
+ReadOutcome RunReadAlbum(const ReadJob& job, IWorkerReport& report) {
     album::CAlbumStore& store = *job.store;
-    const album::RecoveryResult found = store.FindRecovery();
-    PrintRecoveryWarnings(store);
-    if (found.kind == album::RecoveryKind::None || Cancelled(job))
-        return;
-    QString question = job.texts.recoverAsk;
-    if (found.kind == album::RecoveryKind::IntactPictures)
-        question += QLatin1Char('\n') + job.texts.recoverDamaged;
-    // No leaves the record, so the question comes again at the next read.
-    if (!report.AskYesNo(question) || Cancelled(job))
-        return;
-    bool restored = false;
-    try {
-        restored = store.ApplyRecovery(found);
-    } catch (const album::CAlbumError&) {
-        PrintRecoveryWarnings(store);
-        report.ShowMessage(job.texts.notRecovered);
-        throw;
-    }
-    PrintRecoveryWarnings(store);
-    report.ShowMessage(restored ? job.texts.recovered : job.texts.notRecovered);
-}
-
-// The picture list and every picture; album errors go to the caller.
-static int ReadPictures(const ReadJob& job, const ConnectInfo& connect, IWorkerReport& report, int& initialCount);
-
-int RunReadAlbum(const ReadJob& job, IWorkerReport& report)
-{
-    album::CAlbumStore& store = *job.store;
+    ReadOutcome outcome;
     report.ShowTotalsText(job.texts.warn);
-    store.FreeDataImage();
-    report.ClearAlbumView();
-
-    int result = 0;
-    int initialCount = 0;
     try {
-        store.GetInformation();
-        const ConnectInfo connect = RunConnectChecks(store, job.settings, job.texts, report);
-        report.ConnectChecked(connect);
-        // Without a panel size there is nothing to decode into: the read ends
-        // here as an empty album, and nothing is dropped from the frame's list.
-        if (connect.ok && connect.panelHeight > 0)
-            result = ReadPictures(job, connect, report, initialCount);
+        if (job.resumed) {
+            if (job.restore) RestoreFound(job, outcome);
+            outcome.listRead = true;
+            outcome.pictureCount = store.GetPictureCount();
+        } else {
+            store.FreeDataImage();
+            report.ClearAlbumView();
+            if (OpenAlbum(job, outcome)) return outcome;
+        }
+        ReadRest(job, report, outcome);
     } catch (const album::CAlbumError& error) {
-        result = error.Code();
+        outcome.code = error.Code();
     } catch (const std::exception&) {
-        result = album::ErrTransfer;
+        outcome.code = album::ErrTransfer;
     }
-    report.ShowStatus(initialCount != 0 ? job.texts.finished : job.texts.noPictures);
-    return result;
+    if (outcome.code == 0 && !outcome.unreadable.isEmpty()) outcome.code = kReadPictureUnreadable;
+    // A read that stopped leaves its last status: it says where.
+    if (outcome.Complete()) report.ShowStatus(outcome.pictureCount != 0 ? job.texts.finished : job.texts.noPictures);
+    return outcome;
 }
 
-static int ReadPictures(const ReadJob& job, const ConnectInfo& connect, IWorkerReport& report, int& initialCount)
-{
-    album::CAlbumStore& store = *job.store;
-    int result = 0;
-    {
-        store.ReadPictureList();
-        PrintRecoveryWarnings(store);
-        if (store.RecoveryPending() && !Cancelled(job))
-            OfferRecovery(job, report);
-
-        uint16_t font = 0;
-        uint16_t background = 0;
-        store.GetColors(font, background);
-        QColor fontColour = ColourFrom565(font);
-        QColor backColour = ColourFrom565(background);
-        if (font == background) {
-            fontColour = QColor(0, 0, 0);
-            backColour = QColor(255, 255, 255);
-        }
-        report.AlbumHeaderRead(fontColour, backColour, static_cast<int>(store.GetFlashTotalSize() / 1024));
-        report.SetProgress(20);
-
-        int n = store.GetPictureCount();
-        initialCount = n;
-        const auto bufferSize = static_cast<uint32_t>(connect.panelWidth) *
-                                static_cast<uint32_t>(connect.panelHeight) * 3U;
-        int i = 0;
-        while (i < n && !Cancelled(job)) {
-            report.SetProgress((i + 1) * 80 / n + 20);
-            report.ShowStatus(QStringLiteral("%1:%2 / %3").arg(job.texts.reading).arg(i + 1).arg(n));
-
-            // A stream longer than a raw panel bitmap is no picture of this
-            // frame: ReadPicture refuses it (length 0), and it counts as one
-            // that does not decode.
-            std::vector<uint8_t> buffer(bufferSize, 0);
-            const uint32_t length = store.ReadPicture(i, buffer.data(), bufferSize);
-            bool decoded = false;
-            QString path;
-            if (length > 0 && WriteStreamFile(job.streamFile, buffer, length)) {
-                path = NextCachePath(job.cacheFolder);
-                decoded = codec::CKv318Encoder::DeCode(job.streamFile.toStdString(), path.toStdString(),
-                                                       connect.panelWidth, connect.panelHeight);
-            }
-            const QImage bitmap = decoded ? QImage(path) : QImage();
-            if (decoded && !bitmap.isNull()) {
-                report.AppendPicture(path, bitmap, QString::asprintf("%04d.bmp", i + 1));
-                ++i;
-            } else {
-                if (!path.isEmpty())
-                    QFile::remove(path);
-                store.DeletePicture(i);
-                --n;
-                report.AlbumModified();
-                result = kReadPictureDropped;
-            }
-        }
-    }
-    return result;
-}
-
-} // namespace fotolume::app
+}  // namespace fotolume::app

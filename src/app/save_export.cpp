@@ -1,16 +1,14 @@
 #include "save_export.h"
 
-#include "app_folders.h"
-
-#include "codec/kv318_encoder.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
-
 #include <algorithm>
+
+#include "app_folders.h"
+#include "codec/kv318_encoder.h"
 
 namespace fotolume::app {
 
@@ -22,30 +20,24 @@ struct Saver {
     const SaveJob& job;
     SaveFixedTexts fixed;
 
-    QString Text(const char* key, const char* def) const
-    {
+    QString Text(const char* key, const char* def) const {
         return job.lookup ? job.lookup(key, def) : QString::fromUtf8(def);
     }
 
     bool Attached() const { return !job.frameAttached || job.frameAttached(); }
 
-    QString Source(int position) const
-    {
+    QString Source(int position) const {
         return position >= 0 && position < job.cachePaths.size() ? job.cachePaths.at(position) : QString();
     }
 
-    void CannotSaveHere() const
-    {
+    void CannotSaveHere() const {
         job.prompt->Message(QString::fromUtf8(kCannotSave), QStringLiteral("Message"), IPrompt::Icon::Exclamation);
     }
 
-    bool Write(int position, const QString& target, SaveFormat format, JpegSettings jpeg) const
-    {
+    bool Write(int position, const QString& target, SaveFormat format, JpegSettings jpeg) const {
         const QString source = Source(position);
-        if (source.isEmpty())
-            return false;
-        if (format == SaveFormat::Bmp)
-            return CopyFileOver(source, target);
+        if (source.isEmpty()) return false;
+        if (format == SaveFormat::Bmp) return CopyFileOver(source, target);
         return SaveAsJpeg(source, target, job.panel, jpeg, job.scratchFolder);
     }
 
@@ -53,8 +45,7 @@ struct Saver {
     SaveReport SaveInFolder(const QList<int>& positions, JpegSettings jpeg) const;
 };
 
-SaveReport Saver::SaveOne(int position) const
-{
+SaveReport Saver::SaveOne(int position) const {
     SaveReport report;
     if (Source(position).isEmpty()) {
         job.prompt->Message(Text("SAVE_TIPS_3", "Cannot save this picture!"));
@@ -86,12 +77,11 @@ SaveReport Saver::SaveOne(int position) const
     return report;
 }
 
-SaveReport Saver::SaveInFolder(const QList<int>& positions, JpegSettings jpeg) const
-{
+SaveReport Saver::SaveInFolder(const QList<int>& positions, JpegSettings jpeg) const {
     SaveReport report;
-    const IPrompt::Answer kind = job.prompt->AskYesNoCancel(Text(
-        "SAVE_TIPS_2",
-        "Want to save as BMP files, please select Yes, else if you want to save as JPG files, please select NO!"));
+    const IPrompt::Answer kind = job.prompt->AskYesNoCancel(
+        Text("SAVE_TIPS_2",
+             "Want to save as BMP files, please select Yes, else if you want to save as JPG files, please select NO!"));
     if (kind == IPrompt::Answer::Cancel) {
         report.result = SaveResult::Cancelled;
         return report;
@@ -143,35 +133,29 @@ SaveReport Saver::SaveInFolder(const QList<int>& positions, JpegSettings jpeg) c
     return report;
 }
 
-} // namespace
+}  // namespace
 
-SaveFixedTexts FixedSaveTexts(const QString& languageSection)
-{
+SaveFixedTexts FixedSaveTexts(const QString& languageSection) {
     if (languageSection.contains(QStringLiteral("Chinese")))
         return {QStringLiteral("保存文件 %1 失败!"), QStringLiteral("文件 %1 已存在, 覆盖此文件吗?")};
     return {QStringLiteral("Save %1 file failed!"), QStringLiteral("File %1 existed, want to over write?")};
 }
 
-QString SaveTargetName(const QString& folder, int position, SaveFormat format)
-{
+QString SaveTargetName(const QString& folder, int position, SaveFormat format) {
     const QString name = QStringLiteral("%1.%2")
                              .arg(position + 1, 4, 10, QLatin1Char('0'))
                              .arg(format == SaveFormat::Bmp ? QStringLiteral("bmp") : QStringLiteral("jpg"));
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
+    if (folder.endsWith(QLatin1Char('/'))) return folder + name;
     return folder + QLatin1Char('/') + name;
 }
 
-bool CopyFileOver(const QString& source, const QString& target)
-{
+bool CopyFileOver(const QString& source, const QString& target) {
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
+    if (!in.open(QIODevice::ReadOnly)) return false;
     QSaveFile out(target);
     // A folder that takes no new files may still let an existing one be rewritten.
     out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
+    if (!out.open(QIODevice::WriteOnly)) return false;
     char buffer[64 * 1024];
     for (;;) {
         const qint64 got = in.read(buffer, sizeof buffer);
@@ -179,8 +163,7 @@ bool CopyFileOver(const QString& source, const QString& target)
             out.cancelWriting();
             return false;
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         if (out.write(buffer, got) != got) {
             out.cancelWriting();
             return false;
@@ -190,52 +173,51 @@ bool CopyFileOver(const QString& source, const QString& target)
 }
 
 bool SaveAsJpeg(const QString& source, const QString& target, QSize panel, JpegSettings settings,
-                const QString& scratchFolder)
-{
-    if (panel.isEmpty())
-        return false;
+                const QString& scratchFolder) {
+    if (panel.isEmpty()) return false;
     QString folder = scratchFolder.isEmpty() ? PrivateTempFolder() : scratchFolder;
-    if (folder.isEmpty())
-        return false;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
+    if (folder.isEmpty()) return false;
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     // The encoder writes a file of its own; it goes to the scratch folder
     // first and then over the target in one step.
     QTemporaryFile scratch(folder + QStringLiteral("SaveJPG-XXXXXX.jpg"));
-    if (!scratch.open())
-        return false;
+    if (!scratch.open()) return false;
     scratch.close();
     const std::size_t bytes = codec::CKv318Encoder::EnCode(
         QFile::encodeName(source).toStdString(), QFile::encodeName(scratch.fileName()).toStdString(), panel.width(),
         panel.height(), settings.quality, settings.mode, true);
-    if (bytes == 0)
-        return false;
+    if (bytes == 0) return false;
     return CopyFileOver(scratch.fileName(), target);
 }
 
-SaveReport SaveSelected(const SaveJob& job)
-{
+SaveReport SaveSelected(const SaveJob& job) {
     const Saver saver{job, FixedSaveTexts(job.languageSection)};
     if (job.selected.isEmpty()) {
         job.prompt->Message(saver.Text("SAVE_TIPS_1", "You should select one pic at least!"));
         return {};
     }
-    if (job.selected.size() == 1)
-        return saver.SaveOne(job.selected.constFirst());
-    QList<int> positions = job.selected;
+    if (job.selected.size() == 1) return saver.SaveOne(job.selected.constFirst());
+    QList<int> positions;
+    for (const int position : job.selected) {
+        if (!saver.Source(position).isEmpty()) positions.append(position);
+    }
+    if (positions.isEmpty()) {
+        job.prompt->Message(saver.Text("SAVE_TIPS_3", "Cannot save this picture!"));
+        return {SaveResult::Failed, {}};
+    }
     std::sort(positions.begin(), positions.end());
     return saver.SaveInFolder(positions, kSaveSeveralJpeg);
 }
 
-SaveReport SaveAllPictures(const SaveJob& job)
-{
-    if (job.cachePaths.isEmpty())
-        return {};
+SaveReport SaveAllPictures(const SaveJob& job) {
+    if (job.cachePaths.isEmpty()) return {};
     const Saver saver{job, FixedSaveTexts(job.languageSection)};
     QList<int> positions;
-    for (int i = 0; i < job.cachePaths.size(); ++i)
-        positions.append(i);
+    for (int i = 0; i < job.cachePaths.size(); ++i) {
+        if (!job.cachePaths.at(i).isEmpty()) positions.append(i);
+    }
+    if (positions.isEmpty()) return {};
     return saver.SaveInFolder(positions, kSaveAllJpeg);
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

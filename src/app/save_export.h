@@ -1,14 +1,14 @@
+// Save and SaveAll: album pictures copied out of the picture cache as BMP files or encoded as JFIF files.
 #pragma once
-
-#include "prompt.h"
-#include "text_lookup.h"
 
 #include <QList>
 #include <QSize>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
+
+#include "prompt.h"
+#include "text_lookup.h"
 
 namespace fotolume::app {
 
@@ -40,11 +40,11 @@ QString SaveTargetName(const QString& folder, int position, SaveFormat format);
 
 // Everything a save needs from the window, taken when the command starts.
 struct SaveJob {
-    QStringList cachePaths; // cache BMP of each album position
-    QList<int> selected;    // selected album positions
-    QSize panel;            // the frame's panel: the size of every cache BMP
+    QStringList cachePaths;  // cache BMP of each album position
+    QList<int> selected;     // selected album positions
+    QSize panel;             // the frame's panel: the size of every cache BMP
     IPrompt* prompt = nullptr;
-    TextLookup lookup;      // empty: the English defaults
+    TextLookup lookup;  // empty: the English defaults
     QString languageSection;
     // Asked before each picture; empty means always attached.
     std::function<bool()> frameAttached;
@@ -53,16 +53,16 @@ struct SaveJob {
 };
 
 enum class SaveResult {
-    Saved,         // every picture asked for was written (or skipped at the user's word)
-    NothingToSave, // no selection, or an empty album
-    Cancelled,     // the user stopped at a question or a dialog
-    Failed,        // a file could not be written; the user was told
-    FrameGone,     // the frame went away; stopped without the final message
+    Saved,          // every picture asked for was written (or skipped at the user's word)
+    NothingToSave,  // no selection, or an empty album
+    Cancelled,      // the user stopped at a question or a dialog
+    Failed,         // a file could not be written; the user was told
+    FrameGone,      // the frame went away; stopped without the final message
 };
 
 struct SaveReport {
     SaveResult result = SaveResult::NothingToSave;
-    QStringList written; // files written, in order
+    QStringList written;  // files written, in order
 };
 
 // The Save command: one selected picture through the save-file dialog,
@@ -81,4 +81,4 @@ bool CopyFileOver(const QString& source, const QString& target);
 bool SaveAsJpeg(const QString& source, const QString& target, QSize panel, JpegSettings settings,
                 const QString& scratchFolder = {});
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,11 +1,11 @@
+// CScriptedPrompt: answers to the window's questions from a queue, for tests and runs without a user.
 #pragma once
-
-#include "prompt.h"
 
 #include <QList>
 #include <QStringList>
-
 #include <deque>
+
+#include "prompt.h"
 
 namespace fotolume::app {
 
@@ -19,18 +19,22 @@ public:
 
     struct Asked {
         Kind kind;
-        QString text;    // message or question; the title for the folder chooser
-        QString caption; // messages only
+        QString text;     // message or question; the title for the folder chooser
+        QString caption;  // messages only
         Icon icon = Icon::None;
     };
 
     void QueueYes();
     void QueueNo();
     void QueueCancel();
-    void QueueSaveFile(const QString& path); // empty = cancel the dialog
-    void QueueFolder(const QString& path);   // empty = cancel the chooser
+    void QueueSaveFile(const QString& path);  // empty = cancel the dialog
+    void QueueFolder(const QString& path);    // empty = cancel the chooser
     void QueueColor(const QColor& colour);
     void QueueColorCancel();
+    // Every message and question first runs a nested event loop for a
+    // while, as a modal box does, so that whatever is queued for the window
+    // runs inside it.
+    void SetModalLoop(bool on) { m_modalLoop = on; }
 
     void Message(const QString& text, const QString& caption, Icon icon) override;
     bool AskYesNo(const QString& text) override;
@@ -59,11 +63,13 @@ private:
 
     // Takes the next queued answer if it is of the given kind.
     std::optional<Scripted> Take(Kind kind);
+    void RunModalLoop();
 
     std::deque<Scripted> m_queue;
     QList<Asked> m_history;
     SaveFileRequest m_lastSave;
     int m_unanswered = 0;
+    bool m_modalLoop = false;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

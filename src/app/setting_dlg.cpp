@@ -1,53 +1,40 @@
 #include "setting_dlg.h"
 
-#include "app_messages.h"
+#include <QGroupBox>
+#include <QMap>
+#include <QPainter>
+#include <QPushButton>
+#include <utility>
+
+#include "album/album_error.h"
+#include "album/album_store.h"
 #include "dialog_units.h"
 #include "main_dlg.h"
 #include "text_progress_ctrl.h"
 #include "thumb_list_ctrl.h"
 
-#include "album/album_error.h"
-#include "album/album_store.h"
-
-#include <QGroupBox>
-#include <QPainter>
-#include <QPushButton>
-
 namespace fotolume::app {
 
-namespace {
-
-// The registered message that repaints the swatches.
-const char kShowColor[] = "ShowColor";
-
-} // namespace
-
-std::uint16_t ToRgb565(const QColor& colour)
-{
+std::uint16_t ToRgb565(const QColor& colour) {
     const int r = colour.red();
     const int g = colour.green();
     const int b = colour.blue();
     return static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
 }
 
-QColor FromRgb565(std::uint16_t value)
-{
+QColor FromRgb565(std::uint16_t value) {
     return QColor(((value >> 11) & 0x1F) << 3, ((value >> 5) & 0x3F) << 2, (value & 0x1F) << 3);
 }
 
-FrameColors ColorsFromFrame(std::uint16_t font, std::uint16_t background)
-{
+FrameColors ColorsFromFrame(std::uint16_t font, std::uint16_t background) {
     FrameColors colours{FromRgb565(font), FromRgb565(background)};
-    if (colours.font == colours.background)
-        return FrameColors{};
+    if (colours.font == colours.background) return FrameColors{};
     return colours;
 }
 
 CSettingDlg::CSettingDlg(const FrameColors& colours, IPrompt& prompt, TextLookup lookup, QWidget* parent)
-    : QDialog(parent), m_colours(colours), m_prompt(prompt), m_lookup(std::move(lookup))
-{
-    if (!m_lookup)
-        m_lookup = &DefaultText;
+    : QDialog(parent), m_colours(colours), m_prompt(prompt), m_lookup(std::move(lookup)) {
+    if (!m_lookup) m_lookup = &DefaultText;
     setObjectName(QStringLiteral("Setting"));
     const CDialogUnits du(fontMetrics());
     setFixedSize(du.Size(203, 86));
@@ -76,8 +63,7 @@ CSettingDlg::CSettingDlg(const FrameColors& colours, IPrompt& prompt, TextLookup
     connect(background, &QPushButton::clicked, this, &CSettingDlg::ChooseBackgroundColor);
 }
 
-QPushButton* CSettingDlg::AddButton(int id, const QRect& rect)
-{
+QPushButton* CSettingDlg::AddButton(int id, const QRect& rect) {
     auto* button = new QPushButton(this);
     button->setObjectName(QString::number(id));
     button->setAutoDefault(false);
@@ -85,8 +71,7 @@ QPushButton* CSettingDlg::AddButton(int id, const QRect& rect)
     return button;
 }
 
-QWidget* CSettingDlg::AddSwatch(int id, const QRect& rect)
-{
+QWidget* CSettingDlg::AddSwatch(int id, const QRect& rect) {
     // Only marks where the dialog paints the colour; never shown itself.
     auto* swatch = new QWidget(this);
     swatch->setObjectName(QString::number(id));
@@ -96,76 +81,64 @@ QWidget* CSettingDlg::AddSwatch(int id, const QRect& rect)
     return swatch;
 }
 
-QPushButton* CSettingDlg::Button(int id) const
-{
+QPushButton* CSettingDlg::Button(int id) const {
     return findChild<QPushButton*>(QString::number(id), Qt::FindDirectChildrenOnly);
 }
 
-QRect CSettingDlg::FontSwatchRect() const
-{
-    return m_fontSwatch->geometry();
-}
+QRect CSettingDlg::FontSwatchRect() const { return m_fontSwatch->geometry(); }
 
-QRect CSettingDlg::BackgroundSwatchRect() const
-{
-    return m_backgroundSwatch->geometry();
-}
+QRect CSettingDlg::BackgroundSwatchRect() const { return m_backgroundSwatch->geometry(); }
 
-void CSettingDlg::ChooseFontColor()
-{
+void CSettingDlg::ChooseFontColor() {
     if (const std::optional<QColor> chosen = m_prompt.AskColor(m_colours.font)) {
         m_colours.font = chosen->toRgb();
         update(FontSwatchRect());
     }
 }
 
-void CSettingDlg::ChooseBackgroundColor()
-{
+void CSettingDlg::ChooseBackgroundColor() {
     if (const std::optional<QColor> chosen = m_prompt.AskColor(m_colours.background)) {
         m_colours.background = chosen->toRgb();
         update(BackgroundSwatchRect());
     }
 }
 
-bool CSettingDlg::event(QEvent* event)
-{
-    if (event->type() >= QEvent::User) {
-        auto* message = dynamic_cast<CAppMessage*>(event);
-        if (message && message->Name() == QLatin1String(kShowColor)) {
-            update();
-            return true;
-        }
-    }
-    return QDialog::event(event);
-}
+void CSettingDlg::ShowColor() { update(); }
 
-void CSettingDlg::paintEvent(QPaintEvent* event)
-{
+void CSettingDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
-    painter.fillRect(FontSwatchRect(), m_colours.font);
-    painter.fillRect(BackgroundSwatchRect(), m_colours.background);
+    // An outline, so that a swatch of the dialog's own colour (white) still shows where it is.
+    const QColor outline = palette().color(QPalette::WindowText);
+    for (const auto& [rect, colour] :
+         {std::pair{FontSwatchRect(), m_colours.font}, std::pair{BackgroundSwatchRect(), m_colours.background}}) {
+        painter.fillRect(rect, colour);
+        painter.setPen(outline);
+        painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    }
 }
 
-void CSettingDlg::showEvent(QShowEvent* event)
-{
+void CSettingDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     update();
 }
 
-bool ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameColors& colours,
-                      const std::function<void()>& updateTotals)
-{
+int ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameColors& colours,
+                     const std::function<void()>& updateTotals) {
     const TextLookup& text = window.Lookup();
+    // The buttons come back as they were: editing may be off for an album that was not read whole.
+    QMap<QWidget*, bool> enabled;
+    for (int id : {ids::kAdd, ids::kDelete, ids::kSynchronize, ids::kSetting})
+        enabled.insert(window.Button(id), window.Button(id)->isEnabled());
     window.EnableCommands(false);
     window.ShowTotalsText(text("WARN_TIPS", "Don't pullout USB cable \nwhile reading or writing!"));
-    bool written = false;
+    int code = album::ErrTransfer;
     if (store) {
         try {
             store->SetColors(ToRgb565(colours.font), ToRgb565(colours.background));
-            written = true;
-        } catch (const album::CAlbumError&) {
-            written = false;
+            code = 0;
+        } catch (const album::CAlbumError& error) {
+            code = error.Code();
         }
     }
     window.Progress()->SetPos(0);
@@ -177,31 +150,28 @@ bool ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameCo
         window.SetTotals(totals);
     }
     window.EnableCommands(true);
-    if (QPushButton* setting = window.Button(ids::kSetting))
-        setting->setFocus(Qt::OtherFocusReason);
-    if (!written)
+    for (auto it = enabled.constBegin(); it != enabled.constEnd(); ++it) it.key()->setEnabled(it.value());
+    if (QPushButton* setting = window.Button(ids::kSetting)) setting->setFocus(Qt::OtherFocusReason);
+    if (code == album::ErrLayout)
+        window.Prompt().Message(text("LAYOUT_TIPS",
+                                     "The memory layout of this DPF is not one that can be "
+                                     "written safely; its album can only be read."));
+    else if (code != 0)
         window.Prompt().Message(text("SETCOLOR_FAIL_TIPS", "Writing the colors to the DPF failed!"));
-    return written;
+    return code;
 }
 
-bool RunSettingDialog(CMainDlg& window, album::CAlbumStore* store, FrameColors& colours,
-                      const std::function<void()>& updateTotals)
-{
+std::optional<FrameColors> AskFrameColors(CMainDlg& window, const FrameColors& colours) {
     auto* dialog = new CSettingDlg(colours, window.Prompt(), window.Lookup(), &window);
     const bool accepted = dialog->exec() == QDialog::Accepted;
     const FrameColors chosen = dialog->Colors();
     delete dialog;
-    if (!accepted)
-        return false;
-    colours = chosen;
-    ApplyFrameColors(window, store, colours, updateTotals);
-    return true;
+    if (!accepted) return std::nullopt;
+    return chosen;
 }
 
-bool CancelSettingDialog(QWidget* window)
-{
-    if (!window)
-        return false;
+bool CancelSettingDialog(QWidget* window) {
+    if (!window) return false;
     bool found = false;
     for (CSettingDlg* dialog : window->findChildren<CSettingDlg*>()) {
         if (dialog->isVisible()) {
@@ -212,4 +182,4 @@ bool CancelSettingDialog(QWidget* window)
     return found;
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,14 +1,15 @@
+// The settings dialog (the frame's two text colours), the colour conversions and the colour write.
 #pragma once
-
-#include "prompt.h"
-#include "text_lookup.h"
 
 #include <QColor>
 #include <QDialog>
 #include <QRect>
-
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+#include "prompt.h"
+#include "text_lookup.h"
 
 class QPushButton;
 
@@ -44,7 +45,7 @@ constexpr int kFontColor = 1058;
 constexpr int kBackground = 1059;
 constexpr int kFontSwatch = 1060;
 constexpr int kBackgroundSwatch = 1061;
-} // namespace setting_ids
+}  // namespace setting_ids
 
 // The "Setting" dialog: chooses the font and background colours of the frame.
 // It works on copies; the caller takes them with Colors() after OK.
@@ -64,9 +65,10 @@ public:
     // confirmed choice becomes the working colour and is shown at once.
     void ChooseFontColor();
     void ChooseBackgroundColor();
+    // Repaints both swatches.
+    void ShowColor();
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -81,22 +83,22 @@ private:
     QWidget* m_backgroundSwatch = nullptr;
 };
 
-// Runs the settings dialog over the window; on OK the chosen colours become
-// `colours` and go to the frame (ApplyFrameColors). True for OK.
-bool RunSettingDialog(CMainDlg& window, album::CAlbumStore* store, FrameColors& colours,
-                      const std::function<void()>& updateTotals = {});
+// Runs the settings dialog over the window: the chosen colours on OK,
+// nothing on Cancel.
+std::optional<FrameColors> AskFrameColors(CMainDlg& window, const FrameColors& colours);
 
 // The window's sequence after OK: commands off, the cable warning, both
-// colours written to the frame, progress 0, totals, commands on and the focus
-// on "Setting". A failed write keeps the new colours in the window (the album
-// in memory has them too, so the next synchronize stores them) and says so.
-// Without updateTotals the totals keep their values with the current
-// thumbnail count. True when the frame took the colours.
-bool ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameColors& colours,
-                      const std::function<void()>& updateTotals = {});
+// colours written to the frame, progress 0, totals, commands back as they
+// were and the focus on "Setting". A failed write keeps the new colours in
+// the window (the album in memory has them too, so the next synchronize
+// stores them) and says so in one message. Without updateTotals the totals
+// keep their values with the current thumbnail count. Returns 0 when the
+// frame took the colours, else the album error code.
+int ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameColors& colours,
+                     const std::function<void()>& updateTotals = {});
 
 // Ends an open settings dialog of the window as cancelled (the frame went
 // away). True when one was open.
 bool CancelSettingDialog(QWidget* window);
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

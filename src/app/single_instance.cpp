@@ -12,30 +12,24 @@ namespace {
 constexpr int kConnectTimeoutMs = 2000;
 const char kRaise[] = "raise\n";
 
-} // namespace
+}  // namespace
 
-CSingleInstance::CSingleInstance(const QString& key, const QString& folder, QObject* parent) : QObject(parent)
-{
+CSingleInstance::CSingleInstance(const QString& key, const QString& folder, QObject* parent) : QObject(parent) {
     QString dir = folder;
-    if (dir.isEmpty())
-        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
+    if (dir.isEmpty()) dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty()) dir = QDir::tempPath();
     m_lockPath = dir + QLatin1Char('/') + key + QStringLiteral(".lock");
     m_socketPath = dir + QLatin1Char('/') + key + QStringLiteral(".sock");
 }
 
 CSingleInstance::~CSingleInstance() = default;
 
-bool CSingleInstance::Acquire()
-{
-    if (m_lock && m_lock->isLocked())
-        return true;
+bool CSingleInstance::Acquire() {
+    if (m_lock && m_lock->isLocked()) return true;
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     // A live holder's lock never ages out; a dead holder's lock is taken over.
     m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0))
-        return false;
+    if (!m_lock->tryLock(0)) return false;
 
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -46,8 +40,7 @@ bool CSingleInstance::Acquire()
             while (QLocalSocket* peer = m_server->nextPendingConnection()) {
                 connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
                 connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-                    if (peer->readAll().contains('\n'))
-                        Q_EMIT raiseRequested();
+                    if (peer->readAll().contains('\n')) Q_EMIT raiseRequested();
                 });
             }
         });
@@ -55,16 +48,14 @@ bool CSingleInstance::Acquire()
     return true;
 }
 
-bool CSingleInstance::SignalFirst()
-{
+bool CSingleInstance::SignalFirst() {
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(kConnectTimeoutMs))
-        return false;
+    if (!socket.waitForConnected(kConnectTimeoutMs)) return false;
     socket.write(kRaise);
     const bool written = socket.waitForBytesWritten(kConnectTimeoutMs);
     socket.disconnectFromServer();
     return written;
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,9 +1,9 @@
+// CSingleInstance: one running copy per user, and bringing its window to the front.
 #pragma once
 
 #include <QLockFile>
 #include <QObject>
 #include <QString>
-
 #include <memory>
 
 class QLocalServer;
@@ -36,4 +36,4 @@ private:
     QLocalServer* m_server = nullptr;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

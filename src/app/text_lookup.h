@@ -1,7 +1,7 @@
+// TextLookup: how the window looks up a user-visible text by key, with its English default.
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 namespace fotolume::app {
@@ -11,9 +11,6 @@ namespace fotolume::app {
 using TextLookup = std::function<QString(const char* key, const char* def)>;
 
 // The lookup used until a language file is read: every text is its default.
-inline QString DefaultText(const char* /*key*/, const char* def)
-{
-    return QString::fromUtf8(def);
-}
+inline QString DefaultText(const char* /*key*/, const char* def) { return QString::fromUtf8(def); }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

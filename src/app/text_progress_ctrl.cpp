@@ -4,22 +4,17 @@
 #include <QPainter>
 #include <QPalette>
 #include <QThread>
-
 #include <cmath>
 
 namespace fotolume::app {
 
 namespace {
 
-bool OnOwnThread(const QObject* object)
-{
-    return QThread::currentThread() == object->thread();
-}
+bool OnOwnThread(const QObject* object) { return QThread::currentThread() == object->thread(); }
 
-} // namespace
+}  // namespace
 
-CTextProgressCtrl::CTextProgressCtrl(QWidget* parent) : QWidget(parent)
-{
+CTextProgressCtrl::CTextProgressCtrl(QWidget* parent) : QWidget(parent) {
     const QPalette pal = palette();
     m_barColor = pal.color(QPalette::Highlight);
     m_bgColor = pal.color(QPalette::Base);
@@ -29,14 +24,12 @@ CTextProgressCtrl::CTextProgressCtrl(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-int CTextProgressCtrl::FilledWidth(int pos) const
-{
+int CTextProgressCtrl::FilledWidth(int pos) const {
     const double fraction = static_cast<double>(pos - m_lower) / static_cast<double>(m_upper - m_lower);
     return static_cast<int>(std::trunc(fraction * width()));
 }
 
-int CTextProgressCtrl::SetPos(int value)
-{
+int CTextProgressCtrl::SetPos(int value) {
     const int previous = m_pos.exchange(value);
     if (!OnOwnThread(this)) {
         QMetaObject::invokeMethod(
@@ -52,77 +45,60 @@ int CTextProgressCtrl::SetPos(int value)
     return previous;
 }
 
-int CTextProgressCtrl::SetStep(int step)
-{
+int CTextProgressCtrl::SetStep(int step) {
     const int previous = m_step;
     m_step = step;
     return previous;
 }
 
-int CTextProgressCtrl::StepIt()
-{
+int CTextProgressCtrl::StepIt() {
     int next = m_pos.load() + m_step;
-    if (next > m_upper)
-        next = m_lower;
+    if (next > m_upper) next = m_lower;
     return SetPos(next);
 }
 
-void CTextProgressCtrl::SetText(const QString& text)
-{
+void CTextProgressCtrl::SetText(const QString& text) {
     if (!OnOwnThread(this)) {
         QMetaObject::invokeMethod(
             this, [this, text] { SetText(text); }, Qt::QueuedConnection);
         return;
     }
-    if (text == m_text)
-        return;
+    if (text == m_text) return;
     m_text = text;
     update();
 }
 
-QString CTextProgressCtrl::GetText() const
-{
-    return m_text;
-}
+QString CTextProgressCtrl::GetText() const { return m_text; }
 
-void CTextProgressCtrl::SetShowText(bool show)
-{
-    if (show == m_showText)
-        return;
+void CTextProgressCtrl::SetShowText(bool show) {
+    if (show == m_showText) return;
     m_showText = show;
     update();
 }
 
-void CTextProgressCtrl::SetBarColor(const QColor& colour)
-{
+void CTextProgressCtrl::SetBarColor(const QColor& colour) {
     m_barColor = colour;
     update();
 }
 
-void CTextProgressCtrl::SetBgColor(const QColor& colour)
-{
+void CTextProgressCtrl::SetBgColor(const QColor& colour) {
     m_bgColor = colour;
     update();
 }
 
-void CTextProgressCtrl::SetTextColors(const QColor& onBackground, const QColor& onBar)
-{
+void CTextProgressCtrl::SetTextColors(const QColor& onBackground, const QColor& onBar) {
     m_textOnBg = onBackground;
     m_textOnBar = onBar;
     update();
 }
 
-QString CTextProgressCtrl::DisplayText() const
-{
-    if (!m_text.isEmpty())
-        return m_text;
-    const double fraction =
-        static_cast<double>(m_pos.load() - m_lower) / static_cast<double>(m_upper - m_lower);
+QString CTextProgressCtrl::DisplayText() const {
+    if (!m_text.isEmpty()) return m_text;
+    const double fraction = static_cast<double>(m_pos.load() - m_lower) / static_cast<double>(m_upper - m_lower);
     return QStringLiteral("%1%").arg(static_cast<int>(std::trunc(fraction * 100.0)));
 }
 
-void CTextProgressCtrl::paintEvent(QPaintEvent* /*event*/)
-{
+void CTextProgressCtrl::paintEvent(QPaintEvent* /*event*/) {
     // The widget's backing store already gives the off-screen buffer that
     // keeps the bar from flickering.
     QPainter painter(this);
@@ -133,8 +109,7 @@ void CTextProgressCtrl::paintEvent(QPaintEvent* /*event*/)
 
     painter.fillRect(done, m_barColor);
     painter.fillRect(rest, m_bgColor);
-    if (!m_showText)
-        return;
+    if (!m_showText) return;
 
     const QString text = DisplayText();
     const int flags = Qt::AlignCenter | Qt::TextSingleLine;
@@ -148,10 +123,9 @@ void CTextProgressCtrl::paintEvent(QPaintEvent* /*event*/)
     painter.drawText(client, flags, text);
 }
 
-void CTextProgressCtrl::resizeEvent(QResizeEvent* event)
-{
+void CTextProgressCtrl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_drawnWidth = -1;
 }
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

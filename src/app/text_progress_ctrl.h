@@ -1,9 +1,9 @@
+// CTextProgressCtrl: the progress bar that writes its percentage on itself.
 #pragma once
 
 #include <QColor>
 #include <QString>
 #include <QWidget>
-
 #include <atomic>
 
 namespace fotolume::app {
@@ -66,4 +66,4 @@ private:
     QColor m_textOnBar;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

@@ -1,3 +1,4 @@
+// CThumbListCtrl: the album as a grid of thumbnails, and the grid's geometry.
 #pragma once
 
 #include <QImage>
@@ -6,7 +7,6 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
 #include <vector>
 
@@ -22,12 +22,13 @@ struct ThumbGeometry {
     int columns = 2;
 };
 
-// Thumbnail geometry for ThumbWidth and ThumbColumn on a panel. A missing
-// ThumbWidth (0 or less) falls back to the widest cells that fit the list's
-// width; a missing column count falls back to 5; the height keeps the panel's
-// aspect and is never below 1.
-ThumbGeometry ComputeThumbGeometry(int thumbWidth, int thumbColumn, int panelWidth, int panelHeight,
-                                   int listWidth);
+// Thumbnail geometry for ThumbWidth and ThumbColumn on a panel, for a list
+// whose rows are gridWidth pixels wide. Cells never grow past what fits
+// every column with its gap into that width, so no column is cut off; a
+// missing ThumbWidth (0 or less) takes the widest cells that fit; a missing
+// column count falls back to 5; the height keeps the panel's aspect and is
+// never below 1.
+ThumbGeometry ComputeThumbGeometry(int thumbWidth, int thumbColumn, int panelWidth, int panelHeight, int gridWidth);
 
 // The album as a grid of thumbnails. Item i is album position i. The control
 // places every item itself and recycles the image slots of deleted items,
@@ -48,6 +49,10 @@ public:
 
     // Appends one item showing the bitmap stretched to the cell. Window thread only.
     bool AddBitmap(const QImage& bitmap, const QString& caption);
+    // Appends an item for an album picture that cannot be shown: a crossed-out tile.
+    bool AddUnreadable(const QString& caption);
+    // The room a row of cells has: the list's inside less a vertical scroll bar.
+    int GridWidth() const;
     // Loads a picture file stretched to the cell and appends it. Safe from a
     // worker: the file is read on the caller's thread and the item is added
     // on the window thread, in call order. False when the file cannot be read
@@ -80,8 +85,12 @@ public:
 Q_SIGNALS:
     // Local files and folders dropped on the list.
     void filesDropped(const QStringList& paths);
+    // The user picked pictures: once per click, whether or not it changed
+    // the selection, and once per selection change from the keyboard.
+    void pictureChosen();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -95,6 +104,10 @@ private:
     std::atomic<int> m_cellHeight{128};
     std::vector<QPixmap> m_images;
     std::vector<int> m_freeSlots;
+    // Selection changes so far, and their count when the mouse went down:
+    // a click that changed the selection was reported by that change.
+    unsigned m_selectionChanges = 0;
+    unsigned m_changesAtPress = 0;
 };
 
-} // namespace fotolume::app
+}  // namespace fotolume::app

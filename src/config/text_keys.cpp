@@ -90,6 +90,15 @@ constexpr TextKey kFullTexts[] = {
      "Some pictures were damaged by the interruption; only the undamaged pictures can be restored."},
     {"RECOVER_TIPS_3", "Album restored!"},
     {"RECOVER_TIPS_4", "The album could not be restored!"},
+    // What failed, when a read, a write or a colour write goes wrong, and the questions that follow.
+    {"READFAIL_TIPS", "Reading the album from the DPF failed! Read it again?"},
+    {"READPICFAIL_TIPS", "Reading picture %1 of %2 from the DPF failed! Read the album again?"},
+    {"DISCARD_TIPS",
+     "The album of the interrupted synchronize can still be restored from this DPF. Give it up and write over it?"},
+    {"SETCOLOR_FAIL_TIPS", "Writing the colors to the DPF failed!"},
+    {"STOP_TIPS_2", "The DPF keeps its old album, or the new one if it is already written."},
+    {"LAYOUT_TIPS",
+     "The memory layout of this DPF is not one that can be written safely; its album can only be read."},
 };
 
 constexpr TextKey kCompactTexts[] = {

@@ -1,6 +1,9 @@
 #include "app_harness.h"
 
+#include "album/album_error.h"
 #include "album/album_store.h"
+#include "album/recovery_record.h"
+#include "device/process_flash.h"
 #include "codec/kv318_encoder.h"
 #include "device/comm_usb.h"
 #include "panel_bitmap.h"
@@ -15,6 +18,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <filesystem>
 
 namespace fotolume::apptest {
 
@@ -118,6 +122,8 @@ AppHarness::AppHarness(const sim::NewFrame& frame, bool attached)
     : layout(frame), emulator(EmulatorOptions(frame)), attachedAtStart(attached)
 {
     emulator.Flash() = sim::BuildFrameImage(frame);
+    // Every message and question runs an event loop of its own, as a modal box does.
+    prompt.SetModalLoop(true);
     // The shipped settings and language files, built beside the test program.
     for (const char* name : {"StartInfoUnicode.ini", "LanguageUnicode.ini"}) {
         const QString shipped = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
@@ -141,7 +147,7 @@ int AppHarness::Start()
     options.backend = std::move(owned);
     options.window.prompt = &prompt;
     options.screenDepth = screenDepth;
-    options.window.screenSize = QSize(1280, 1024);
+    options.window.screenSize = screen;
     options.window.computerRoots = {files.path()};
     options.window.desktopFolder = files.path();
     options.window.picturesFolder = files.path();
@@ -169,6 +175,24 @@ bool AppHarness::StartAndRead()
 void AppHarness::Plug(bool attached)
 {
     backend->SetAttached(0, attached);
+}
+
+bool AppHarness::WaitSettled(int timeoutMs)
+{
+    return WaitFor(
+        [&] { return !controller->WorkerRunning() && !Flags().isReading && !Flags().isSending; }, timeoutMs);
+}
+
+bool AppHarness::Replug()
+{
+    emulator.SetFaults({});
+    Plug(false);
+    if (!WaitFor([&] { return !Flags().isConnected && !controller->WorkerRunning(); }))
+        return false;
+    emulator.PowerCycle();
+    const int reads = controller->ReadsFinished();
+    Plug(true);
+    return WaitForRead(reads) && WaitSettled();
 }
 
 sim::NewFrame WideFrame()
@@ -203,9 +227,36 @@ std::vector<Bytes> AlbumInMemory(app::CMainController& controller)
     return album;
 }
 
-// Which command of the commit writes the middle one of its program pieces: found by running the same
-// commit on a twin of the frame, as the commands depend only on the flash and the album.
-static uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album)
+std::vector<sim::CEmulatorBackend::Sent> ReadCommands(const sim::NewFrame& frame, const std::vector<uint8_t>& flash)
+{
+    AppHarness twin(frame);
+    twin.emulator.Flash() = flash;
+    if (twin.Start() != -1 || !twin.WaitForRead(0))
+        return {};
+    return twin.backend->SentCommands();
+}
+
+int ReadCommandAt(const std::vector<sim::CEmulatorBackend::Sent>& sent, uint32_t address)
+{
+    // Flash reads carry the address big-endian in bytes 11 to 13.
+    for (size_t i = 0; i < sent.size(); ++i) {
+        const auto& c = sent[i].cdb;
+        const uint32_t at = static_cast<uint32_t>(c[11]) << 16 | static_cast<uint32_t>(c[12]) << 8 | c[13];
+        if (c[0] == 0xCD && c[5] == 0 && c[6] == 4 && at == address)
+            return static_cast<int>(i + 1);
+    }
+    return 0;
+}
+
+uint32_t SeededPictureAddress(const std::vector<Bytes>& album, int index)
+{
+    uint32_t address = 0x10000 + 4096;
+    for (int i = 0; i < index; ++i)
+        address += static_cast<uint32_t>(album[static_cast<size_t>(i)].size());
+    return address;
+}
+
+std::vector<sim::CEmulatorBackend::Sent> CommitCommands(AppHarness& h, const std::vector<Bytes>& album)
 {
     sim::CFlashEmulator twin(sim::CFlashEmulator::Options{});
     twin.Flash() = h.emulator.Flash();
@@ -218,12 +269,32 @@ static uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album
     store.SetRecoveryFolder(records.path().toStdString());
     store.GetInformation();
     store.ReadPictureList();
-    for (const Bytes& picture : album)
-        store.AddPictureData(picture.data(), static_cast<uint32_t>(picture.size()));
+    // The same album: what the window's store holds is kept, the rest is dropped and added again.
+    int kept = 0;
+    while (kept < store.GetPictureCount() && kept < static_cast<int>(album.size())) {
+        album::PicEntry entry;
+        store.GetPictureEntry(kept, entry);
+        store.LoadPicture(kept);
+        if (!std::equal(album[static_cast<size_t>(kept)].begin(), album[static_cast<size_t>(kept)].end(),
+                        store.PictureData(kept)) ||
+            entry.length != album[static_cast<size_t>(kept)].size())
+            break;
+        ++kept;
+    }
+    while (store.GetPictureCount() > kept)
+        store.DeletePicture(store.GetPictureCount() - 1);
+    for (size_t i = static_cast<size_t>(kept); i < album.size(); ++i)
+        store.AddPictureData(album[i].data(), static_cast<uint32_t>(album[i].size()));
     backend->ClearSent();
     store.CommitAlbum();
+    return backend->SentCommands();
+}
+
+// Which command of the commit writes the middle one of its program pieces.
+static uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album)
+{
     std::vector<uint64_t> programs;
-    const auto& sent = backend->SentCommands();
+    const auto sent = CommitCommands(h, album);
     for (size_t i = 0; i < sent.size(); ++i) {
         if (sent[i].cdb[0] == 0xCB && sent[i].direction == 1)
             programs.push_back(i + 1);
@@ -245,5 +316,63 @@ bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before)
     return WaitFor([&] { return done.count() > before && !h.Controller().WorkerRunning(); }, 60000);
 }
 
+
+std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator, const QString& folder)
+{
+    auto store = std::make_unique<album::CAlbumStore>();
+    store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
+    store->Flash().SetPollInterval(std::chrono::milliseconds(0));
+    store->SetRecoveryFolder(folder.toStdString());
+    store->GetInformation();
+    store->ReadPictureList();
+    return store;
+}
+
+album::RecoveryResult Findable(sim::CFlashEmulator& emulator, const QString& folder)
+{
+    auto store = RecordingStore(emulator, folder);
+    return store->RecoveryPending() ? store->FindRecovery() : album::RecoveryResult{};
+}
+
+size_t RecordCount(const QString& folder)
+{
+    return album::ListRecordFiles(folder.toStdString()).size();
+}
+
+bool CutCommitLeaving(AppHarness& h, const std::vector<Bytes>& old, const std::vector<Bytes>& added,
+                      album::RecoveryKind wanted, bool fromEnd)
+{
+    SeedAlbum(h.emulator, old);
+    const std::vector<uint8_t> before = h.emulator.Flash();
+    const QString folder = h.temp.path();
+    auto commitCut = [&](uint64_t k) {
+        h.emulator.Flash() = before;
+        h.emulator.PowerCycle();
+        for (const auto& record : album::ListRecordFiles(folder.toStdString()))
+            std::filesystem::remove(record);
+        auto store = RecordingStore(h.emulator, folder);
+        for (const Bytes& picture : added)
+            store->AddPictureData(picture.data(), static_cast<uint32_t>(picture.size()));
+        const uint64_t start = h.emulator.CommandCount();
+        if (k != 0)
+            h.emulator.SetFaults({.vanishAfter = start + k});
+        try {
+            store->CommitAlbum();
+        } catch (const album::CAlbumError&) {
+        }
+        const uint64_t used = h.emulator.CommandCount() - start;
+        store.reset();
+        h.emulator.SetFaults({});
+        h.emulator.PowerCycle();
+        return used;
+    };
+    const uint64_t total = commitCut(0);
+    for (uint64_t i = 1; i < total; ++i) {
+        commitCut(fromEnd ? total - i : i);
+        if (Findable(h.emulator, folder).kind == wanted)
+            return true;
+    }
+    return false;
+}
 
 } // namespace fotolume::apptest

@@ -5,6 +5,7 @@
 #include "controller.h"
 #include "scripted_prompt.h"
 
+#include "album/recovery.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
@@ -52,12 +53,33 @@ std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator);
 
 class AppHarness;
 
+// A store of its own on the frame that keeps records in folder, as the window's store does.
+std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator, const QString& folder);
+// What a read of the frame would offer to restore from the records in folder.
+album::RecoveryResult Findable(sim::CFlashEmulator& emulator, const QString& folder);
+size_t RecordCount(const QString& folder);
+// The frame holds old; a commit appending added is cut by a power loss after command k, for the first k
+// (from the start, or from the end) whose cut leaves `wanted` to find. The records live in the
+// harness's private folder, where the window's store finds them.
+bool CutCommitLeaving(AppHarness& h, const std::vector<Bytes>& old, const std::vector<Bytes>& added,
+                      album::RecoveryKind wanted, bool fromEnd);
+
 // A 240x180 frame: pictures big enough to span blocks.
 sim::NewFrame WideFrame();
 // Drops count picture files on the window and waits until they are added.
 bool DropPictures(AppHarness& h, int count);
 // The album the controller's store holds in memory.
 std::vector<Bytes> AlbumInMemory(app::CMainController& controller);
+// The commands the window's first read of a frame with this layout and flash sends, in order, from a
+// clean run on a twin.
+std::vector<sim::CEmulatorBackend::Sent> ReadCommands(const sim::NewFrame& frame, const std::vector<uint8_t>& flash);
+// The first command of such a read that reads the flash at address; 0 when none does.
+int ReadCommandAt(const std::vector<sim::CEmulatorBackend::Sent>& sent, uint32_t address);
+// Where SeedAlbum puts picture `index`: the pictures lie back to back behind the list block at 64 KB.
+uint32_t SeededPictureAddress(const std::vector<Bytes>& album, int index);
+// The commands a commit of album onto the harness's frame as it is now sends, in order: found by running
+// the same commit on a twin of the frame, as the commands depend only on the flash and the album.
+std::vector<sim::CEmulatorBackend::Sent> CommitCommands(AppHarness& h, const std::vector<Bytes>& album);
 // Makes the next commit of the album in memory fail in the middle of its picture data (after the list
 // was invalidated); returns that album.
 std::vector<Bytes> FailCommitInPictureData(AppHarness& h);
@@ -76,6 +98,11 @@ public:
     bool WaitForRead(int readsBefore);
 
     void Plug(bool attached);
+    // Unplugs the frame (a vanished one comes back powered up again, without faults), plugs it in and
+    // waits for the read; answers queued before are kept for it.
+    bool Replug();
+    // Waits until no worker runs and nothing is being read or sent.
+    bool WaitSettled(int timeoutMs = 60000);
 
     app::CMainController& Controller() { return *controller; }
     app::CMainDlg& Window() { return controller->Window(); }
@@ -92,6 +119,7 @@ public:
     QStringList statuses;
     QList<int> progress;
     int screenDepth = 32;
+    QSize screen{1280, 1024};
     bool attachedAtStart = true;
 };
 

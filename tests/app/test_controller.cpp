@@ -1,8 +1,10 @@
 // Start-up, arrival, removal and leaving of the controller on a simulated frame.
 #include "app_harness.h"
 
+#include "about_dlg.h"
 #include "folder_tree_ctrl.h"
 #include "preview.h"
+#include "setting_dlg.h"
 #include "text_progress_ctrl.h"
 #include "thumb_list_ctrl.h"
 
@@ -11,6 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -174,11 +181,10 @@ TEST(Controller, LeavingWhileReadingIsRefused)
     AppHarness h;
     SeedAlbum(h.emulator, ThreePictures(h.files.path()));
     ASSERT_EQ(h.Start(), -1);
-    // Asked right after "DPFAttach" started the read: "FinishThread" cannot
-    // have been handled yet.
+    // Asked while the read reports its first picture: its end cannot have been handled yet.
     bool asked = false;
-    QObject::connect(&h.Window(), &app::CMainDlg::appMessage, [&](const QString& name, qintptr, qintptr) {
-        if (name == QLatin1String("DPFAttach") && !asked) {
+    QObject::connect(&h.Window(), &app::CMainDlg::statusShown, [&](const QString& text) {
+        if (text.startsWith(QStringLiteral("Reading Pictures:")) && !asked) {
             asked = true;
             EXPECT_TRUE(h.Flags().isReading);
             h.Window().RequestLeave();
@@ -228,4 +234,103 @@ TEST(Controller, TheLanguageMenuSwitchesTheTextsAndRemembersTheChoice)
     const auto working = h.Controller().Settings().WorkingFile();
     EXPECT_EQ(config::ReadSetting(working, "LangIndex", -1), 1);
     EXPECT_EQ(config::ReadSetting(working, "Language", ""), "German");
+}
+
+TEST(Controller, OnAn800By600ScreenEveryAlbumColumnShowsWhole)
+{
+    AppHarness h;
+    h.screen = QSize(800, 600);
+    std::vector<Bytes> pictures = ThreePictures(h.files.path());
+    pictures.push_back(pictures[0]);
+    SeedAlbum(h.emulator, pictures);
+    ASSERT_EQ(h.Start(), -1);
+    h.Window().StartOpening();
+    h.Window().show();
+    ASSERT_TRUE(WaitFor([&] { return h.Window().IsLayoutDone(); }));
+    ASSERT_TRUE(h.WaitForRead(0));
+    app::CThumbListCtrl* list = h.Window().AlbumList();
+    ASSERT_EQ(list->count(), 4);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    for (int i = 0; i < list->count(); ++i) {
+        const QRect place = list->visualItemRect(list->item(i));
+        EXPECT_LE(place.right(), list->viewport()->width()) << i;
+    }
+    // The second column is there at all: pictures 1 and 2 share a row.
+    EXPECT_EQ(list->visualItemRect(list->item(1)).top(), list->visualItemRect(list->item(0)).top());
+    EXPECT_GE(list->visualItemRect(list->item(1)).left(), list->Geometry().gapX + list->Geometry().width);
+    EXPECT_EQ(h.Window().StatusText(), QStringLiteral("Reading Finished!"));
+}
+
+TEST(Controller, TheLanguageMenuOpensOnlyWhileNeitherReadingNorSending)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.StartAndRead());
+    QMenu* menu = h.Window().ContextMenu();
+    for (bool* busy : {&h.Flags().isReading, &h.Flags().isSending}) {
+        *busy = true;
+        h.Controller().OnContextMenuRequested(QPoint(10, 10));
+        EXPECT_FALSE(menu->isVisible());
+        *busy = false;
+    }
+    h.Controller().OnContextMenuRequested(QPoint(10, 10));
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+}
+
+TEST(Controller, SaveSettingAndAboutRunFromTheWindowsCommands)
+{
+    AppHarness h;
+    SeedAlbum(h.emulator, ThreePictures(h.files.path()));
+    ASSERT_TRUE(h.StartAndRead());
+    app::CMainDlg& dlg = h.Window();
+    app::CThumbListCtrl* list = dlg.AlbumList();
+    QTemporaryDir out;
+    list->clearSelection();
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    h.prompt.Clear();
+    h.prompt.QueueYes();
+    h.prompt.QueueFolder(out.path());
+    dlg.Button(1033)->click();
+    EXPECT_TRUE(QFile::exists(out.filePath(QStringLiteral("0001.bmp"))));
+    EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("0002.bmp"))));
+    EXPECT_TRUE(QFile::exists(out.filePath(QStringLiteral("0003.bmp"))));
+
+    // Ignored while a batch add runs; SaveAll also while reading.
+    h.prompt.Clear();
+    h.Flags().isAddingBatch = true;
+    h.Controller().OnSave();
+    h.Controller().OnSaveAll();
+    h.Flags().isAddingBatch = false;
+    h.Flags().isReading = true;
+    h.Controller().OnSaveAll();
+    h.Flags().isReading = false;
+    EXPECT_TRUE(h.prompt.History().isEmpty());
+
+    // Setting: the chosen colour goes to the frame and stays in the window, without a message.
+    QTimer::singleShot(0, &dlg, [&] {
+        auto* dialog = dlg.findChild<app::CSettingDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        h.prompt.QueueColor(QColor(0, 128, 0));
+        dialog->Button(app::setting_ids::kBackground)->click();
+        dialog->Button(app::setting_ids::kOk)->click();
+    });
+    dlg.Button(1048)->click();
+    EXPECT_EQ(h.Controller().BackgroundColour(), QColor(0, 128, 0));
+    EXPECT_EQ(h.prompt.CountOf(app::CScriptedPrompt::Kind::Message), 0);
+    uint16_t font = 0;
+    uint16_t background = 0;
+    h.Controller().Store()->GetColors(font, background);
+    EXPECT_EQ(background, app::ToRgb565(QColor(0, 128, 0)));
+
+    QString aboutFlash;
+    QTimer::singleShot(0, &dlg, [&] {
+        auto* about = qobject_cast<app::CAboutDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        aboutFlash = about->Label(app::about_ids::kFlashSize)->text();
+        about->accept();
+    });
+    dlg.AboutAction()->trigger();
+    EXPECT_EQ(aboutFlash, QStringLiteral("Flash Size: 2048 KB"));
 }

@@ -99,7 +99,9 @@ TEST(Edit, AFolderDropAddsItsPicturesOnTheAddWorker)
     EXPECT_EQ(h.Window().AlbumList()->count(), 2);
     EXPECT_EQ(h.Window().AlbumList()->GetItemCaption(1), QStringLiteral("0002.bmp"));
     EXPECT_EQ(h.Controller().CachePaths().size(), 2);
-    EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!")});
+    // One message at the end, naming the file that could not be read.
+    EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!\n") + folder +
+                                            QStringLiteral("/broken.jpg")});
     EXPECT_FALSE(h.Flags().isAddingBatch);
     EXPECT_TRUE(h.Flags().isModified);
     EXPECT_TRUE(h.Window().Button(1001)->isEnabled());
@@ -281,4 +283,55 @@ TEST(Edit, SelectAllAndAnAlbumClickPreviewTheCachedPicture)
     h.Flags().isAddingBatch = false;
     h.Controller().OnSelectAll();
     EXPECT_EQ(list->SelectedIndices().size(), 3);
+}
+
+TEST(Edit, AClickOnTheAlbumPreviewsOncePerClickAndAnUnreadableTileShowsNothing)
+{
+    AppHarness h;
+    std::vector<Bytes> pictures = Seeds(3, h.files.path());
+    pictures[2] = Bytes(2000, 0x5A);
+    SeedAlbum(h.emulator, pictures);
+    ASSERT_TRUE(h.StartAndRead());
+    h.Window().show();
+    h.prompt.Clear();
+    app::CThumbListCtrl* list = h.Window().AlbumList();
+    list->clearSelection();
+    QSignalSpy clicked(&h.Window(), &app::CMainDlg::albumClicked);
+    auto click = [&](int row) {
+        const QRect place = list->visualItemRect(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
+    };
+    click(1);
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_EQ(h.Window().CurrentPreviewFile(), h.Controller().CachePaths()[1]);
+    // The tree's picture replaces it; a click on the still selected item brings it back, once.
+    const QString tree = WritePicture(h.files.path(), QStringLiteral("t.jpg"), 200, 200, 4);
+    h.Controller().OnTreePictureChosen(tree);
+    click(1);
+    EXPECT_EQ(clicked.count(), 2);
+    EXPECT_EQ(h.Window().CurrentPreviewFile(), h.Controller().CachePaths()[1]);
+    // The damaged picture has no file: the preview empties without a message.
+    click(2);
+    EXPECT_EQ(clicked.count(), 3);
+    EXPECT_TRUE(h.Window().CurrentPreviewFile().isEmpty());
+    EXPECT_TRUE(h.prompt.History().isEmpty());
+}
+
+TEST(Edit, TheTreeMovingOnToAFileThatIsNoPictureNamesIt)
+{
+    AppHarness h;
+    ASSERT_TRUE(h.StartAndRead());
+    WritePicture(h.files.path(), QStringLiteral("a.jpg"), 300, 200, 1);
+    const QString broken = Touch(h.files.filePath(QStringLiteral("b.jpg")));
+    app::CFolderTreeCtrl* tree = h.Window().Tree();
+    QTreeWidgetItem* folder = tree->DesktopRoot();
+    tree->expandItem(folder);
+    tree->setCurrentItem(app::CFolderTreeCtrl::FindChild(folder, QStringLiteral("a.jpg")));
+    ASSERT_TRUE(h.Controller().SingleAdd());
+    ASSERT_EQ(tree->currentItem()->text(0), QStringLiteral("b.jpg"));
+    EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!\n") + broken});
+    EXPECT_TRUE(h.Window().CurrentPreviewFile().isEmpty());
+    // Nothing previewed, nothing to add.
+    EXPECT_FALSE(h.Controller().SingleAdd());
+    EXPECT_EQ(h.Window().AlbumList()->count(), 1);
 }

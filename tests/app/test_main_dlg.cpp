@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 using namespace fotolume::app;
@@ -50,8 +51,9 @@ void OpenAndWaitForLayout(CMainDlg& dlg)
 TEST(MainLayout, WideScreenUsesPixelsWithTheTextHeightRule)
 {
     const int t = 48;
-    const MainLayout layout = ComputeMainLayout(QSize(1280, 1024), t);
-    EXPECT_EQ(layout.window, QSize(920, 630));
+    const MainLayout layout = ComputeMainLayout(QSize(1280, 1024), t, 20);
+    // The preview's frame ends lowest, at 555; the status bar follows after a small gap.
+    EXPECT_EQ(layout.window, QSize(920, 555 + kStatusGap + 20));
     EXPECT_EQ(layout.controls.value(ids::kPreview), QRect(17, 180, 505, 355));
     EXPECT_EQ(layout.controls.value(ids::kAlbumList), QRect(647, 98, 246, 430 - t));
     EXPECT_EQ(layout.controls.value(ids::kTotals), QRect(650, 528 - t, 243, t));
@@ -64,8 +66,9 @@ TEST(MainLayout, WideScreenUsesPixelsWithTheTextHeightRule)
 TEST(MainLayout, NarrowScreenScalesTheSecondTable)
 {
     const int t = 45;
-    const MainLayout layout = ComputeMainLayout(QSize(800, 600), t);
-    EXPECT_EQ(layout.window, QSize(800, 572));
+    const MainLayout layout = ComputeMainLayout(QSize(800, 600), t, 22);
+    // 156 x 600 / 660 = 141 and 399 x 600 / 660 = 362: the preview's frame ends at 503.
+    EXPECT_EQ(layout.window, QSize(800, 503 + kStatusGap + 22));
     // 540 x 800 / 920 = 469.6, 99 x 600 / 660 = 90, 105 x 800 / 920 = 91.3, 23 x 600 / 660 = 20.9
     EXPECT_EQ(layout.controls.value(ids::kZoomIn), QRect(469, 90, 91, 20));
     EXPECT_EQ(layout.controls.value(ids::kSetting), QRect(469, 240, 91, 20));
@@ -79,6 +82,21 @@ TEST(MainLayout, NarrowScreenScalesTheSecondTable)
     EXPECT_EQ(ComputeLayoutPosition(QSize(700, 600), QSize(800, 572), true), QPoint(0, 0));
 }
 
+// The status bar spans the bottom edge, just below the lowest control: no blank band between.
+void ExpectStatusBarCloses(CMainDlg& dlg)
+{
+    QWidget* status = dlg.findChild<QWidget*>(QStringLiteral("1013"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->geometry().bottom(), dlg.height() - 1);
+    EXPECT_EQ(status->width(), dlg.width());
+    int lowest = 0;
+    for (QWidget* child : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!child->isWindow() && child != status && !child->objectName().isEmpty() && child->isVisible())
+            lowest = std::max(lowest, child->geometry().bottom() + 1);
+    }
+    EXPECT_EQ(status->geometry().top() - lowest, kStatusGap);
+}
+
 TEST(MainWindow, OpensAnimatedAndLaysOutForA1280By1024Screen)
 {
     CScriptedPrompt prompt;
@@ -88,19 +106,15 @@ TEST(MainWindow, OpensAnimatedAndLaysOutForA1280By1024Screen)
     EXPECT_LT(dlg.width(), 920);
     OpenAndWaitForLayout(dlg);
     EXPECT_TRUE(dlg.IsAnimationFinished());
-    EXPECT_EQ(dlg.size(), QSize(920, 630));
-    EXPECT_EQ(dlg.pos(), QPoint(180, 197));
+    EXPECT_EQ(dlg.width(), 920);
+    EXPECT_EQ(dlg.pos(), QPoint(180, (1024 - dlg.height()) / 2));
     const int t = dlg.TextHeightT();
     EXPECT_EQ(dlg.Control(ids::kAlbumList)->geometry(), QRect(647, 98, 246, 430 - t));
     EXPECT_EQ(dlg.Control(ids::kTotals)->geometry(), QRect(650, 528 - t, 243, t));
     EXPECT_EQ(dlg.Control(ids::kPreview)->geometry(), QRect(17, 180, 505, 355));
     EXPECT_EQ(dlg.Control(ids::kFolderTree)->geometry(), QRect(2, 11, 535, 138));
     EXPECT_EQ(dlg.RestoreRect(), dlg.geometry());
-    // The status bar spans the bottom edge.
-    QWidget* status = dlg.findChild<QWidget*>(QStringLiteral("1013"));
-    ASSERT_NE(status, nullptr);
-    EXPECT_EQ(status->geometry().bottom(), dlg.height() - 1);
-    EXPECT_EQ(status->width(), 920);
+    ExpectStatusBarCloses(dlg);
     EXPECT_EQ(prompt.History().size(), 0);
 }
 
@@ -109,8 +123,8 @@ TEST(MainWindow, LaysOutScaledOnAn800By600Screen)
     CScriptedPrompt prompt;
     CMainDlg dlg(Options(QSize(800, 600), &prompt));
     OpenAndWaitForLayout(dlg);
-    EXPECT_EQ(dlg.size(), QSize(800, 572));
-    EXPECT_EQ(dlg.pos(), QPoint(0, 14));
+    EXPECT_EQ(dlg.width(), 800);
+    EXPECT_EQ(dlg.pos(), QPoint(0, (600 - dlg.height()) / 2));
     EXPECT_EQ(dlg.Control(ids::kZoomIn)->geometry(), QRect(469, 90, 91, 20));
     EXPECT_EQ(dlg.Control(ids::kPreview)->geometry(), QRect(14, 163, 439, 322));
     const int t = dlg.TextHeightT();
@@ -122,6 +136,17 @@ TEST(MainWindow, LaysOutScaledOnAn800By600Screen)
         EXPECT_TRUE(QRect(QPoint(0, 0), dlg.size()).contains(child->geometry()))
             << child->objectName().toStdString();
     }
+    ExpectStatusBarCloses(dlg);
+}
+
+TEST(MainWindow, TheLayoutKeepsTheStatusTheReadLeft)
+{
+    CScriptedPrompt prompt;
+    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    dlg.ShowStatus(QStringLiteral("Reading Finished!"));
+    OpenAndWaitForLayout(dlg);
+    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Reading Finished!"));
+    EXPECT_EQ(dlg.StatusLeftText(), QStringLiteral("Info:"));
 }
 
 TEST(MainWindow, ControlsCarryTheirIdsAndTemplateTexts)
@@ -210,7 +235,7 @@ TEST(MainWindow, ReTextingUsesTheLanguageAndFallsBackToDefaults)
     EXPECT_EQ(dlg.Tree()->ComputerRoot()->text(0), QStringLiteral("My Computer"));
 
     dlg.ShowStatus(QStringLiteral("Reading Finished!"));
-    dlg.Flags().isConnected = true;
+    dlg.SetStatusIcon(true);
     dlg.ApplyTexts();
     EXPECT_EQ(dlg.StatusText(), QStringLiteral("Rahmen da"));
 }
@@ -267,7 +292,7 @@ TEST(MainWindow, StatusIconAndStatusTextFromAWorker)
     EXPECT_EQ(dlg.TotalsText(), QStringLiteral("warn"));
 }
 
-TEST(MainWindow, LanguageMenuOpensOnlyWhileIdleAndReportsTheChoice)
+TEST(MainWindow, LanguageMenuReportsTheChoice)
 {
     CScriptedPrompt prompt;
     CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
@@ -289,14 +314,7 @@ TEST(MainWindow, LanguageMenuOpensOnlyWhileIdleAndReportsTheChoice)
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen.at(0).at(0).toInt(), 9003);
 
-    dlg.Flags().isReading = true;
-    EXPECT_FALSE(dlg.ShowContextMenu(QPoint(10, 10)));
-    EXPECT_FALSE(menu->isVisible());
-    dlg.Flags().isReading = false;
-    dlg.Flags().isSending = true;
-    EXPECT_FALSE(dlg.ShowContextMenu(QPoint(10, 10)));
-    dlg.Flags().isSending = false;
-    EXPECT_TRUE(dlg.ShowContextMenu(QPoint(10, 10)));
+    dlg.PopupContextMenu(QPoint(10, 10));
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
 
@@ -345,13 +363,11 @@ TEST(MainWindow, DeviceMissingEmptiesTheAlbumAndDisablesCommands)
 {
     CScriptedPrompt prompt;
     CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
-    dlg.Flags().isConnected = true;
     CThumbListCtrl& list = *dlg.AlbumList();
     list.SetUp(ComputeThumbGeometry(64, 3, 128, 128, 246));
     ASSERT_TRUE(list.AddBitmap(QImage(64, 64, QImage::Format_RGB32), QStringLiteral("0001.bmp")));
 
     dlg.ShowDeviceMissing(false);
-    EXPECT_FALSE(dlg.Flags().isConnected);
     EXPECT_EQ(list.GetItemCount(), 0);
     EXPECT_FALSE(dlg.Button(ids::kSynchronize)->isEnabled());
     EXPECT_TRUE(dlg.Button(ids::kExit)->isEnabled());

@@ -1,5 +1,6 @@
 // Keys, the crop-rectangle toggle and the leaving rules of the main window.
 #include "folder_tree_ctrl.h"
+#include "leave_rule.h"
 #include "main_dlg.h"
 #include "scripted_prompt.h"
 #include "thumb_list_ctrl.h"
@@ -134,66 +135,57 @@ TEST_F(MainWindowKeys, RectToggleNeedsAPictureAndGatesTheZoom)
     EXPECT_EQ(zoom.count(), 1);
 }
 
-TEST_F(MainWindowKeys, CtrlEAsksTheExitQuestionAndNoKeepsTheWindow)
+TEST_F(MainWindowKeys, CtrlEExitAndCloseAskToLeaveAndOnlyTheAnswerClosesTheWindow)
 {
-    QSignalSpy leaving(m_dlg.get(), &CMainDlg::leaving);
-    m_prompt.QueueNo();
+    QSignalSpy leave(m_dlg.get(), &CMainDlg::leaveRequested);
     Key(m_dlg->Tree(), Qt::Key_E, Qt::ControlModifier);
-    EXPECT_EQ(m_prompt.Texts(), QStringList{kExitPlain});
-    EXPECT_TRUE(m_dlg->isVisible());
-    EXPECT_EQ(leaving.count(), 0);
-
-    // Closing the window asks the same question; Yes closes it as accepted.
-    m_prompt.QueueYes();
+    m_dlg->Button(ids::kExit)->click();
     m_dlg->close();
-    EXPECT_EQ(m_prompt.Texts().size(), 2);
+    EXPECT_EQ(leave.count(), 3);
+    EXPECT_TRUE(m_dlg->isVisible());
+
+    m_dlg->CloseAccepted();
     EXPECT_FALSE(m_dlg->isVisible());
     EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
-    EXPECT_EQ(leaving.count(), 1);
+    EXPECT_EQ(leave.count(), 3);
 }
 
-TEST_F(MainWindowKeys, LeavingAsksTheRightQuestionInEachState)
+TEST(LeaveRule, EachStateAsksItsQuestion)
 {
-    QSignalSpy stop(m_dlg.get(), &CMainDlg::stopRequested);
-    AppFlags& flags = m_dlg->Flags();
-
-    flags.isAddingBatch = true;
-    m_dlg->RequestLeave();
-    EXPECT_TRUE(m_prompt.History().isEmpty());
-    EXPECT_TRUE(m_dlg->isVisible());
-    flags.isAddingBatch = false;
-
-    flags.isReading = true;
-    m_dlg->Button(ids::kExit)->click();
-    ASSERT_EQ(m_prompt.History().size(), 1);
-    EXPECT_EQ(m_prompt.History().last().kind, CScriptedPrompt::Kind::Message);
-    EXPECT_EQ(m_prompt.History().last().text,
-              QStringLiteral("Sending data, Please operate after sending finished!"));
-    EXPECT_TRUE(m_dlg->isVisible());
-    flags.isReading = false;
-
-    flags.isModified = true;
-    m_prompt.QueueNo();
-    m_dlg->RequestLeave();
-    EXPECT_TRUE(m_prompt.History().last().text.startsWith(
-        QStringLiteral("The pictures in the Preview Album are not synchronized with the Watch.")));
-    EXPECT_TRUE(m_dlg->isVisible());
-
-    flags.isSending = true;
-    m_prompt.QueueNo();
-    m_dlg->RequestLeave();
-    EXPECT_EQ(m_prompt.History().last().text, QStringLiteral("Stop download and quit?"));
-    EXPECT_EQ(stop.count(), 0);
-    EXPECT_FALSE(flags.isQuitPending);
-    EXPECT_TRUE(m_dlg->isVisible());
-
-    m_prompt.QueueYes();
-    m_dlg->RequestLeave();
-    EXPECT_EQ(stop.count(), 1);
-    EXPECT_TRUE(flags.isQuitPending);
-    EXPECT_EQ(m_dlg->StatusText(), QStringLiteral("Stopping……"));
-    EXPECT_FALSE(m_dlg->isVisible());
-    EXPECT_EQ(m_prompt.Unanswered(), 0);
+    struct Case {
+        AppFlags flags;
+        bool answerYes;
+        LeaveDecision expected;
+        const char* asked; // the start of what the user was asked or told; null: nothing
+    };
+    AppFlags batch;
+    batch.isAddingBatch = true;
+    AppFlags reading;
+    reading.isReading = true;
+    AppFlags modified;
+    modified.isModified = true;
+    AppFlags sending;
+    sending.isSending = true;
+    const Case cases[] = {
+        {batch, true, LeaveDecision::Ignore, nullptr},
+        {reading, true, LeaveDecision::Stay, "Sending data, Please operate after sending finished!"},
+        {modified, false, LeaveDecision::Stay, "The pictures in the Preview Album are not synchronized"},
+        {modified, true, LeaveDecision::Close, "The pictures in the Preview Album are not synchronized"},
+        {AppFlags{}, true, LeaveDecision::Close, "Really want to quit?"},
+        {sending, false, LeaveDecision::Stay, "Stop download and quit?\nThe DPF keeps its old album"},
+        {sending, true, LeaveDecision::StopAndClose, "Stop download and quit?\nThe DPF keeps its old album"},
+    };
+    for (const Case& c : cases) {
+        CScriptedPrompt prompt;
+        c.answerYes ? prompt.QueueYes() : prompt.QueueNo();
+        AppFlags flags = c.flags;
+        EXPECT_EQ(DecideLeave(flags, prompt, &DefaultText), c.expected) << c.asked;
+        if (c.asked)
+            EXPECT_TRUE(prompt.Texts().value(0).startsWith(QString::fromUtf8(c.asked))) << c.asked;
+        else
+            EXPECT_TRUE(prompt.History().isEmpty());
+        EXPECT_EQ(flags.isQuitPending, c.expected == LeaveDecision::StopAndClose);
+    }
 }
 
 TEST_F(MainWindowKeys, DropsReturnTheWindowToItsRectangleAndReportThePaths)
@@ -218,22 +210,18 @@ TEST_F(MainWindowKeys, RightClickOnTheWindowSurfaceOpensTheLanguageMenu)
     m_dlg->SetLanguageMenu(QStringLiteral("Language"), {{9002, QStringLiteral("English"), true}});
     QMenu* menu = m_dlg->ContextMenu();
 
-    // Over a button: no menu.
+    // Over a button: no menu, and nobody is asked.
     const QPoint onButton = m_dlg->Button(ids::kSave)->geometry().center();
     QContextMenuEvent overButton(QContextMenuEvent::Mouse, onButton, m_dlg->mapToGlobal(onButton));
     QCoreApplication::sendEvent(m_dlg.get(), &overButton);
     EXPECT_FALSE(menu->isVisible());
 
-    // Over the preview's frame, while reading: no menu either.
+    // Over the preview's frame: the controller is asked, which opens it unless reading or sending.
+    QSignalSpy asked(m_dlg.get(), &CMainDlg::contextMenuRequested);
     const QPoint onFrame = m_dlg->Control(ids::kPreviewGroup)->geometry().topLeft() + QPoint(5, 30);
-    m_dlg->Flags().isReading = true;
-    QContextMenuEvent whileReading(QContextMenuEvent::Mouse, onFrame, m_dlg->mapToGlobal(onFrame));
-    QCoreApplication::sendEvent(m_dlg.get(), &whileReading);
-    EXPECT_FALSE(menu->isVisible());
-
-    m_dlg->Flags().isReading = false;
     QContextMenuEvent idle(QContextMenuEvent::Mouse, onFrame, m_dlg->mapToGlobal(onFrame));
     QCoreApplication::sendEvent(m_dlg.get(), &idle);
-    EXPECT_TRUE(menu->isVisible());
-    menu->hide();
+    ASSERT_EQ(asked.count(), 1);
+    EXPECT_EQ(asked.at(0).at(0).toPoint(), m_dlg->mapToGlobal(onFrame));
+    EXPECT_FALSE(menu->isVisible());
 }

@@ -8,6 +8,7 @@
 #include "sim/frame_image.h"
 
 #include <QDir>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -71,7 +72,7 @@ TEST(ReadAlbum, ProgressRunsFromTwentyToAHundredWithOneStatusPerPicture)
     EXPECT_EQ(QImage(cache[2]).size(), QSize(128, 128));
 }
 
-TEST(ReadAlbum, ADamagedPictureIsDroppedAndReportedOnce)
+TEST(ReadAlbum, ADamagedPictureKeepsItsPlaceIsNamedOnceAndGoesOnlyWhenDeleted)
 {
     AppHarness h;
     const Bytes first = EncodeStream(NoisePicture(128, 128, 1), 50, h.files.path());
@@ -82,22 +83,28 @@ TEST(ReadAlbum, ADamagedPictureIsDroppedAndReportedOnce)
     QSignalSpy finished(&h.Controller(), &app::CMainController::readFinished);
     ASSERT_TRUE(h.WaitForRead(0));
 
-    EXPECT_EQ(FinishCode(finished), app::kReadPictureDropped);
-    EXPECT_EQ(Captions(h.Window().AlbumList()), (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.bmp")}));
-    EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!")});
-    EXPECT_TRUE(h.Flags().isModified);
+    EXPECT_EQ(FinishCode(finished), app::kReadPictureUnreadable);
+    EXPECT_EQ(Captions(h.Window().AlbumList()),
+              (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.bmp"), QStringLiteral("0003.bmp")}));
+    EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!\n0002.bmp")});
+    EXPECT_FALSE(h.Flags().isModified);
+    EXPECT_TRUE(h.Controller().AlbumComplete());
     EXPECT_EQ(h.statuses.constLast(), QStringLiteral("Reading Finished!"));
-    album::CAlbumStore* store = h.Controller().Store();
-    ASSERT_NE(store, nullptr);
-    ASSERT_EQ(store->GetPictureCount(), 2);
-    {
-        album::PicEntry entry;
-        ASSERT_TRUE(store->GetPictureEntry(1, entry));
-        EXPECT_EQ(entry.length, third.size());
-        EXPECT_TRUE(std::equal(third.begin(), third.end(), store->PictureData(1)));
-    }
-    // The cache holds exactly the two pictures listed.
+    // The cache holds the two pictures that decode; the damaged one has no file to save.
+    const QStringList cache = h.Controller().CachePaths();
+    ASSERT_EQ(cache.size(), 3);
+    EXPECT_TRUE(cache[1].isEmpty());
     EXPECT_EQ(QDir(h.Controller().CacheFolder()).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(h.Controller().Store()->GetPictureCount(), 3);
+
+    // Deleting the first picture and synchronizing keeps the damaged one's bytes as they were.
+    h.Window().AlbumList()->item(0)->setSelected(true);
+    h.prompt.QueueYes();
+    h.Controller().OnDelete();
+    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
+    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
+    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    EXPECT_EQ(ReadBackAlbum(h.emulator), (std::vector<Bytes>{damaged, third}));
 }
 
 TEST(ReadAlbum, AStreamLongerThanARawPanelCountsAsDamaged)
@@ -108,11 +115,12 @@ TEST(ReadAlbum, AStreamLongerThanARawPanelCountsAsDamaged)
     huge.resize(128 * 128 * 3 + 1, 0);
     SeedAlbum(h.emulator, {huge, good});
     ASSERT_TRUE(h.StartAndRead());
-    EXPECT_EQ(h.Window().AlbumList()->count(), 1);
-    EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!")});
+    EXPECT_EQ(h.Window().AlbumList()->count(), 2);
+    EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!\n0001.bmp")});
+    EXPECT_EQ(AlbumInMemory(h.Controller()).front(), huge);
 }
 
-TEST(ReadAlbum, AZeroPanelDecodesNothingAndDropsNothing)
+TEST(ReadAlbum, AZeroPanelDecodesNothingDropsNothingAndEditsNothing)
 {
     AppHarness h;
     SeedAlbum(h.emulator, {EncodeStream(NoisePicture(128, 128, 1), 50, h.files.path())});
@@ -121,7 +129,11 @@ TEST(ReadAlbum, AZeroPanelDecodesNothingAndDropsNothing)
     ASSERT_TRUE(h.StartAndRead());
     EXPECT_EQ(h.prompt.Texts(),
               QStringList{QStringLiteral("LCD width is 0, it must have something wrong with your DPF!")});
-    EXPECT_EQ(h.Window().AlbumList()->count(), 0);
+    // The frame's picture keeps its place, unshown; nothing may be added or written.
+    EXPECT_EQ(h.Window().AlbumList()->count(), 1);
+    EXPECT_FALSE(h.Controller().AlbumComplete());
+    EXPECT_FALSE(h.Window().Button(1019)->isEnabled());
+    EXPECT_FALSE(h.Window().Button(1001)->isEnabled());
     EXPECT_FALSE(h.Flags().isModified);
     EXPECT_EQ(ReadBackAlbum(h.emulator).size(), 1U);
 }
@@ -135,8 +147,8 @@ TEST(ReadAlbum, UnpluggingDuringTheReadEmptiesTheViewAndAnArrivalRereads)
     SeedAlbum(h.emulator, pictures);
     ASSERT_EQ(h.Start(), -1);
     bool unplugged = false;
-    QObject::connect(&h.Window(), &app::CMainDlg::appMessage, [&](const QString& name, qintptr, qintptr) {
-        if (name == QLatin1String("DPFAttach") && !unplugged) {
+    QObject::connect(&h.Window(), &app::CMainDlg::statusShown, [&](const QString& text) {
+        if (text.startsWith(QStringLiteral("Reading Pictures:")) && !unplugged) {
             unplugged = true;
             h.Plug(false);
         }
@@ -172,4 +184,69 @@ TEST(ReadAlbum, ColoursOfTheListBecomeTwentyFourBitAndEqualOnesFallBack)
     ASSERT_TRUE(same.StartAndRead());
     EXPECT_EQ(same.Controller().FontColour(), QColor(0, 0, 0));
     EXPECT_EQ(same.Controller().BackgroundColour(), QColor(255, 255, 255));
+}
+
+TEST(ReadAlbum, AReadStoppedPartWayKeepsEveryPlaceEditsNothingAndDeleteLaterTakesOnlyTheSelectedPicture)
+{
+    AppHarness h;
+    std::vector<Bytes> album;
+    for (unsigned seed = 1; seed <= 6; ++seed)
+        album.push_back(EncodeStream(NoisePicture(128, 128, seed), 50, h.files.path()));
+    SeedAlbum(h.emulator, album);
+    // Picture 2's read fails once; the frame stays attached (it is powered up when plugged in at the start).
+    const int step = ReadCommandAt(ReadCommands({}, h.emulator.Flash()), SeededPictureAddress(album, 1));
+    ASSERT_GT(step, 0);
+    h.emulator.SetFaults({.failCommand = static_cast<uint64_t>(step)});
+    h.prompt.QueueNo();
+    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.WaitSettled());
+
+    // One message says which picture, and the list keeps a place for every picture of the frame.
+    ASSERT_EQ(h.prompt.History().size(), 1);
+    EXPECT_EQ(h.prompt.Texts()[0],
+              QStringLiteral("Reading picture 2 of 6 from the DPF failed! Read the album again?"));
+    app::CThumbListCtrl* list = h.Window().AlbumList();
+    EXPECT_EQ(Captions(list), (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.bmp"),
+                                           QStringLiteral("0003.bmp"), QStringLiteral("0004.bmp"),
+                                           QStringLiteral("0005.bmp"), QStringLiteral("0006.bmp")}));
+    const QStringList cache = h.Controller().CachePaths();
+    ASSERT_EQ(cache.size(), 6);
+    EXPECT_FALSE(cache[0].isEmpty());
+    for (int i = 1; i < 6; ++i)
+        EXPECT_TRUE(cache[i].isEmpty()) << i;
+    EXPECT_TRUE(h.Window().TotalsText().startsWith(QStringLiteral("Total Pictures:\n 6 \n(")));
+    EXPECT_FALSE(h.Controller().AlbumComplete());
+    for (int id : {1019, 1006, 1001, 1048})
+        EXPECT_FALSE(h.Window().Button(id)->isEnabled()) << id;
+    EXPECT_TRUE(h.Window().Button(1033)->isEnabled());
+
+    // Nothing can be added or deleted: not the previewed picture, not a drop, not the selected item.
+    const QString picture = WritePicture(h.files.path(), QStringLiteral("new.jpg"), 300, 200, 9);
+    h.Controller().OnTreePictureChosen(picture);
+    EXPECT_FALSE(h.Controller().SingleAdd());
+    h.Controller().OnFilesDropped({picture});
+    EXPECT_FALSE(h.Flags().isAddingBatch);
+    list->item(1)->setSelected(true);
+    h.prompt.QueueYes();
+    h.Controller().OnDelete();
+    EXPECT_EQ(list->count(), 6);
+    EXPECT_EQ(h.Controller().Store()->GetPictureCount(), 6);
+    h.Controller().OnSynchronize();
+    EXPECT_FALSE(h.Flags().isSending);
+
+    // Read through once the frame is plugged in again: now the selected picture, and only it, goes.
+    h.prompt.Clear();
+    ASSERT_TRUE(h.Replug());
+    ASSERT_TRUE(h.Controller().AlbumComplete());
+    EXPECT_TRUE(h.prompt.Texts().isEmpty());
+    list->clearSelection();
+    list->item(1)->setSelected(true);
+    h.prompt.QueueYes();
+    h.Controller().OnDelete();
+    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
+    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
+    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    std::vector<Bytes> expected = album;
+    expected.erase(expected.begin() + 1);
+    EXPECT_EQ(ReadBackAlbum(h.emulator), expected);
 }

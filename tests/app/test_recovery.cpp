@@ -1,6 +1,7 @@
 // Reading a frame whose last synchronize was cut: the restore question and what Yes and No do.
 #include "app_harness.h"
 
+#include "setting_dlg.h"
 #include "thumb_list_ctrl.h"
 
 #include "album/album_error.h"
@@ -8,7 +9,9 @@
 #include "album/recovery_record.h"
 #include "device/process_flash.h"
 
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -25,68 +28,6 @@ namespace {
 const QString kAsk = QStringLiteral(
     "The last synchronize with this DPF was interrupted. Restore the album from the pictures still on the DPF?");
 const QString kRestored = QStringLiteral("Album restored!");
-
-// A store of its own on the frame that keeps records in folder, as the window's store does.
-std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator, const QString& folder)
-{
-    auto store = std::make_unique<album::CAlbumStore>();
-    store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
-    store->Flash().SetPollInterval(std::chrono::milliseconds(0));
-    store->SetRecoveryFolder(folder.toStdString());
-    store->GetInformation();
-    store->ReadPictureList();
-    return store;
-}
-
-album::RecoveryResult Findable(sim::CFlashEmulator& emulator, const QString& folder)
-{
-    auto store = RecordingStore(emulator, folder);
-    return store->RecoveryPending() ? store->FindRecovery() : album::RecoveryResult{};
-}
-
-size_t RecordCount(const QString& folder)
-{
-    return album::ListRecordFiles(folder.toStdString()).size();
-}
-
-// The frame holds old; a commit appending added is cut by a power loss after command k, for the first k
-// (from the start, or from the end) whose cut leaves `wanted` to find. The records live in the
-// harness's private folder, where the window's store finds them.
-bool CutCommitLeaving(AppHarness& h, const std::vector<Bytes>& old, const std::vector<Bytes>& added,
-                      RecoveryKind wanted, bool fromEnd)
-{
-    SeedAlbum(h.emulator, old);
-    const std::vector<uint8_t> before = h.emulator.Flash();
-    const QString folder = h.temp.path();
-    auto commitCut = [&](uint64_t k) {
-        h.emulator.Flash() = before;
-        h.emulator.PowerCycle();
-        for (const auto& record : album::ListRecordFiles(folder.toStdString()))
-            std::filesystem::remove(record);
-        auto store = RecordingStore(h.emulator, folder);
-        for (const Bytes& picture : added)
-            store->AddPictureData(picture.data(), static_cast<uint32_t>(picture.size()));
-        const uint64_t start = h.emulator.CommandCount();
-        if (k != 0)
-            h.emulator.SetFaults({.vanishAfter = start + k});
-        try {
-            store->CommitAlbum();
-        } catch (const album::CAlbumError&) {
-        }
-        const uint64_t used = h.emulator.CommandCount() - start;
-        store.reset();
-        h.emulator.SetFaults({});
-        h.emulator.PowerCycle();
-        return used;
-    };
-    const uint64_t total = commitCut(0);
-    for (uint64_t i = 1; i < total; ++i) {
-        commitCut(fromEnd ? total - i : i);
-        if (Findable(h.emulator, folder).kind == wanted)
-            return true;
-    }
-    return false;
-}
 
 // Unplugs the frame and plugs it in again with the answer to the question queued; true once read.
 bool ReplugAnswering(AppHarness& h, bool yes)
@@ -201,5 +142,73 @@ TEST(Recovery, AFrameWithAValidListAsksNothingAndDropsItsStaleRecord)
     ASSERT_TRUE(h.StartAndRead());
     EXPECT_TRUE(h.prompt.Texts().isEmpty());
     EXPECT_EQ(h.Window().AlbumList()->count(), 3);
+    EXPECT_EQ(RecordCount(h.temp.path()), 0U);
+}
+
+TEST(Recovery, AfterAFailedSynchronizeANewStartAsksFirstAndAnEditAsksBeforeWritingOverTheRecord)
+{
+    AppHarness h(WideFrame());
+    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(DropPictures(h, 3));
+    FailCommitInPictureData(h);
+    QSignalSpy failed(&h.Controller(), &app::CMainController::synchronizeFinished);
+    ASSERT_TRUE(SynchronizeAndWait(h, failed, 0));
+    ASSERT_NE(failed.constLast().at(0).toInt(), 0);
+    h.emulator.SetFaults({});
+    ASSERT_EQ(RecordCount(h.temp.path()), 1U);
+    const std::vector<uint8_t> interrupted = h.emulator.Flash();
+
+    // The program ends without a word (as when it is killed) and starts again: the restore question is
+    // the first thing the new window says, and No leaves the frame and the record as they are.
+    h.controller.reset();
+    h.prompt.Clear();
+    h.prompt.QueueNo();
+    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_FALSE(h.prompt.History().isEmpty());
+    EXPECT_EQ(h.prompt.History().constFirst().kind, app::CScriptedPrompt::Kind::YesNo);
+    EXPECT_TRUE(h.prompt.History().constFirst().text.startsWith(kAsk));
+    EXPECT_EQ(h.prompt.History().size(), 1);
+    EXPECT_TRUE(h.emulator.Flash() == interrupted);
+    EXPECT_EQ(RecordCount(h.temp.path()), 1U);
+
+    // An edit is fine; writing it asks first, and No writes nothing.
+    ASSERT_TRUE(DropPictures(h, 1));
+    const std::vector<Bytes> edited = AlbumInMemory(h.Controller());
+    const QString discard = QStringLiteral(
+        "The album of the interrupted synchronize can still be restored from this DPF. Give it up and write over it?");
+    h.prompt.Clear();
+    h.prompt.QueueNo();
+    h.Controller().OnSynchronize();
+    EXPECT_EQ(h.prompt.Texts(), QStringList{discard});
+    EXPECT_FALSE(h.Flags().isSending);
+    EXPECT_TRUE(h.emulator.Flash() == interrupted);
+    EXPECT_EQ(RecordCount(h.temp.path()), 1U);
+
+    // So does a colour change.
+    h.prompt.Clear();
+    bool chosen = false;
+    QTimer::singleShot(0, &h.Window(), [&] {
+        auto* dialog = h.Window().findChild<app::CSettingDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        h.prompt.QueueColor(QColor(0, 0, 248));
+        dialog->Button(app::setting_ids::kFontColor)->click();
+        h.prompt.QueueNo();
+        chosen = true;
+        dialog->accept();
+    });
+    h.Controller().OnSetting();
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(h.prompt.Texts().constLast(), discard);
+    EXPECT_TRUE(h.emulator.Flash() == interrupted);
+    EXPECT_EQ(h.Controller().FontColour(), QColor(0, 0, 0));
+
+    // Yes gives the record up and writes the album the window shows.
+    h.prompt.Clear();
+    h.prompt.QueueYes();
+    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
+    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
+    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    EXPECT_EQ(h.prompt.Texts(), QStringList{discard});
+    EXPECT_EQ(ReadBackAlbum(h.emulator), edited);
     EXPECT_EQ(RecordCount(h.temp.path()), 0U);
 }

@@ -1,6 +1,5 @@
 #include "about_dlg.h"
 #include "main_dlg.h"
-#include "save_settings_wiring.h"
 #include "scripted_prompt.h"
 #include "setting_dlg.h"
 #include "text_progress_ctrl.h"
@@ -168,6 +167,15 @@ TEST(SettingDialog, SwatchesShowTheWorkingColoursAndTheChooserChangesThem)
     shot = dialog.grab().toImage();
     ExpectShown(shot, font.center(), QColor(0x40, 0x80, 0xFF));
     ExpectShown(shot, background.center(), QColor(1, 2, 3));
+
+    // A white swatch on the light dialog still shows its edges.
+    prompt.QueueColor(QColor(255, 255, 255));
+    dialog.Button(setting_ids::kBackground)->click();
+    shot = dialog.grab().toImage();
+    ExpectShown(shot, background.center(), QColor(255, 255, 255));
+    ExpectShown(shot, background.topLeft(), dialog.palette().color(QPalette::WindowText));
+    ExpectShown(shot, background.bottomRight(), dialog.palette().color(QPalette::WindowText));
+    EXPECT_NE(shot.pixelColor(background.topLeft() - QPoint(2, 2)), shot.pixelColor(background.topLeft()));
 }
 
 class SettingOnFrame : public ::testing::Test {
@@ -193,7 +201,7 @@ TEST_F(SettingOnFrame, CancelLeavesFrameAndWindowUnchanged)
         swatchChanged = dialog->Colors().font == QColor(255, 0, 0);
         dialog->Button(setting_ids::kCancel)->click();
     });
-    EXPECT_FALSE(RunSettingDialog(m_window, &m_frame.store, m_colours));
+    EXPECT_FALSE(AskFrameColors(m_window, m_colours).has_value());
     EXPECT_TRUE(swatchChanged);
     EXPECT_EQ(m_colours.font, QColor(0, 0, 0));
     EXPECT_EQ(m_colours.background, QColor(255, 255, 255));
@@ -216,7 +224,10 @@ TEST_F(SettingOnFrame, OkWritesBothColoursToTheListBlock)
         dialog->Button(setting_ids::kBackground)->click();
         dialog->Button(setting_ids::kOk)->click();
     });
-    EXPECT_TRUE(RunSettingDialog(m_window, &m_frame.store, m_colours));
+    const std::optional<FrameColors> chosen = AskFrameColors(m_window, m_colours);
+    ASSERT_TRUE(chosen.has_value());
+    m_colours = *chosen;
+    EXPECT_EQ(ApplyFrameColors(m_window, &m_frame.store, m_colours), 0);
     EXPECT_EQ(m_colours.font, QColor(0x40, 0x80, 0xFF));
     EXPECT_EQ(m_colours.background, QColor(0xF8, 0xFC, 0x00));
 
@@ -248,7 +259,7 @@ TEST_F(SettingOnFrame, AFailedWriteKeepsTheNewColoursAndSaysSo)
     faults.vanishAfter = m_frame.emulator.CommandCount() + 1;
     m_frame.emulator.SetFaults(faults);
     const FrameColors chosen{QColor(0, 0, 248), QColor(248, 248, 0)};
-    EXPECT_FALSE(ApplyFrameColors(m_window, &m_frame.store, chosen));
+    EXPECT_EQ(ApplyFrameColors(m_window, &m_frame.store, chosen), album::ErrTransfer);
     EXPECT_EQ(m_prompt.Texts(), QStringList{QStringLiteral("Writing the colors to the DPF failed!")});
     EXPECT_TRUE(m_window.Button(ids::kSetting)->isEnabled());
     // The album in memory holds the new colours for the next synchronize.
@@ -266,7 +277,7 @@ TEST_F(SettingOnFrame, AFrameRemovedWhileTheDialogIsOpenCancelsIt)
         m_window.findChild<CSettingDlg*>()->Button(setting_ids::kFontColor)->click();
         cancelled = CancelSettingDialog(&m_window);
     });
-    EXPECT_FALSE(RunSettingDialog(m_window, &m_frame.store, m_colours));
+    EXPECT_FALSE(AskFrameColors(m_window, m_colours).has_value());
     EXPECT_TRUE(cancelled);
     EXPECT_EQ(m_colours.font, QColor(0, 0, 0));
     EXPECT_FALSE(CancelSettingDialog(&m_window));
@@ -317,79 +328,4 @@ TEST(AboutBox, EntryLastInTheContextMenuFollowsTitleAndLanguage)
     EXPECT_EQ(window.ContextMenu()->actions().constLast(), entry);
     window.SetLanguageMenu({}, {});
     EXPECT_EQ(window.ContextMenu()->actions(), QList<QAction*>{entry});
-}
-
-TEST(Wiring, CommandsReachSaveSettingAndAbout)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    CScriptedPrompt prompt;
-    CMainDlg window(WindowOptions(&prompt));
-    window.Flags().isConnected = true;
-    CThumbListCtrl* list = window.AlbumList();
-    list->SetUp(ThumbGeometry{});
-    QStringList cache;
-    for (int i = 0; i < 3; ++i) {
-        const QString path = dir.filePath(QStringLiteral("c%1.bmp").arg(i));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(10 + i, static_cast<char>('a' + i)));
-        file.close();
-        cache.append(path);
-        list->AddBitmap(QImage(8, 8, QImage::Format_RGB32), QString::number(i));
-    }
-    FrameColors colours;
-    QString aboutTitle;
-    SaveSettingsContext context;
-    context.cachePaths = [&cache] { return cache; };
-    context.panelSize = [] { return QSize(8, 8); };
-    context.colours = [&colours] { return colours; };
-    context.setColours = [&colours](const FrameColors& chosen) { colours = chosen; };
-    context.aboutInfo = [] {
-        AboutInfo info;
-        info.title = QStringLiteral("Kiwi");
-        return info;
-    };
-    InstallSaveAndSettings(window, context);
-
-    list->item(0)->setSelected(true);
-    list->item(2)->setSelected(true);
-    prompt.QueueYes();
-    prompt.QueueFolder(dir.path());
-    window.Button(ids::kSave)->click();
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("0001.bmp"))));
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("0002.bmp"))));
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("0003.bmp"))));
-
-    // Ignored while a batch add runs; SaveAll also while reading.
-    prompt.Clear();
-    window.Flags().isAddingBatch = true;
-    window.Button(ids::kSave)->click();
-    window.Button(ids::kSaveAll)->click();
-    window.Flags().isAddingBatch = false;
-    window.Flags().isReading = true;
-    window.Button(ids::kSaveAll)->click();
-    window.Flags().isReading = false;
-    EXPECT_TRUE(prompt.History().isEmpty());
-
-    // Setting without a store: the colours change and the failure is told.
-    WhenModal(&window, [&] {
-        auto* dialog = window.findChild<CSettingDlg*>();
-        ASSERT_NE(dialog, nullptr);
-        prompt.QueueColor(QColor(0, 128, 0));
-        dialog->Button(setting_ids::kBackground)->click();
-        dialog->Button(setting_ids::kOk)->click();
-    });
-    window.Button(ids::kSetting)->click();
-    EXPECT_EQ(colours.background, QColor(0, 128, 0));
-    EXPECT_EQ(prompt.Texts().constLast(), QStringLiteral("Writing the colors to the DPF failed!"));
-
-    WhenModal(&window, [&] {
-        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(about, nullptr);
-        aboutTitle = about->windowTitle();
-        about->accept();
-    });
-    window.AboutAction()->trigger();
-    EXPECT_EQ(aboutTitle, QStringLiteral("About Kiwi"));
 }

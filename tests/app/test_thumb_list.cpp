@@ -40,8 +40,8 @@ void AddItems(CThumbListCtrl& list, int n)
 
 TEST(ThumbGeometrySetUp, HeightFollowsThePanelAndMissingValuesFallBack)
 {
-    EXPECT_EQ(ComputeThumbGeometry(96, 3, 128, 160, 246).height, 120);
-    const ThumbGeometry wide = ComputeThumbGeometry(96, 3, 160, 128, 246);
+    EXPECT_EQ(ComputeThumbGeometry(96, 3, 128, 160, 400).height, 120);
+    const ThumbGeometry wide = ComputeThumbGeometry(96, 3, 160, 128, 400);
     EXPECT_EQ(wide.width, 96);
     EXPECT_EQ(wide.height, 76); // 76.8 truncated
     EXPECT_EQ(wide.gapX, 5);
@@ -54,6 +54,17 @@ TEST(ThumbGeometrySetUp, HeightFollowsThePanelAndMissingValuesFallBack)
     EXPECT_GT(fallback.height, 0);
     EXPECT_LE(fallback.columns * (fallback.width + fallback.gapX), 246);
     EXPECT_EQ(fallback.height, fallback.width * 128 / 160);
+
+    // ThumbWidth wider than the list has room for: the cells shrink until every column shows, with its
+    // gap and one to spare, and no narrower (the 800 x 600 layout leaves about 196 pixels).
+    for (const int room : {206, 196, 120}) {
+        const ThumbGeometry narrow = ComputeThumbGeometry(96, 2, 128, 160, room);
+        EXPECT_LE(narrow.columns * narrow.width + (narrow.columns + 1) * narrow.gapX, room) << room;
+        EXPECT_GT(narrow.columns * (narrow.width + 1) + (narrow.columns + 1) * narrow.gapX, room) << room;
+        EXPECT_EQ(narrow.height, narrow.width * 160 / 128) << room;
+    }
+    EXPECT_EQ(ComputeThumbGeometry(96, 2, 128, 128, 196).width, 90);
+    EXPECT_EQ(ComputeThumbGeometry(96, 2, 128, 128, 207).width, 96);
 
     // No column count and a panel of unknown size still give a usable grid.
     const ThumbGeometry odd = ComputeThumbGeometry(-4, 0, 0, 0, 10);
@@ -231,7 +242,7 @@ TEST(ThumbList, ReleaseDropsTheImagesAndSetUpStartsAfresh)
     EXPECT_EQ(list.GetItemCount(), 0);
     EXPECT_FALSE(list.AddBitmap(Solid(96, 76, Qt::red), QStringLiteral("x")));
 
-    list.SetUp(ComputeThumbGeometry(64, 4, 128, 128, 246));
+    list.SetUp(ComputeThumbGeometry(64, 4, 128, 128, 400));
     ASSERT_TRUE(list.AddBitmap(Solid(10, 10, Qt::red), QStringLiteral("0001.bmp")));
     EXPECT_EQ(list.GetSlotImage(0).size(), QSize(64, 64));
     EXPECT_EQ(list.GridPosition(5), QPoint(5 + 1 * 69, 84));
