@@ -1,11 +1,32 @@
 #include "device/clock.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace fotolume::device {
 
-LocalTime CSystemClock::Now() const {
-    std::time_t now = std::time(nullptr);
+namespace {
+
+// The zone's offset east of UTC at noon of month (0-11), day 1, of year.
+long OffsetIn(int year, int month) {
+    std::tm probe{};
+    probe.tm_year = year - 1900;
+    probe.tm_mon = month;
+    probe.tm_mday = 1;
+    probe.tm_hour = 12;
+    probe.tm_isdst = -1;
+    const std::time_t at = std::mktime(&probe);
+    std::tm local{};
+    localtime_r(&at, &local);
+    return local.tm_gmtoff;
+}
+
+}  // namespace
+
+LocalTime CSystemClock::Now() const { return LocalTimeAt(std::time(nullptr)); }
+
+LocalTime LocalTimeAt(long long when) {
+    const std::time_t now = static_cast<std::time_t>(when);
     std::tm tm{};
     tzset();
     localtime_r(&now, &tm);
@@ -16,9 +37,9 @@ LocalTime CSystemClock::Now() const {
     t.hour = tm.tm_hour;
     t.minute = tm.tm_min;
     t.second = tm.tm_sec > 59 ? 59 : tm.tm_sec;  // a leap second is not a value the frame knows
-    t.daylightSaving = tm.tm_isdst > 0;
     t.currentOffsetSeconds = tm.tm_gmtoff;
-    t.standardOffsetSeconds = -timezone;  // timezone: seconds west of UTC, standard time
+    t.standardOffsetSeconds = std::min(OffsetIn(t.year, 0), OffsetIn(t.year, 6));
+    t.daylightSaving = t.currentOffsetSeconds > t.standardOffsetSeconds;
     return t;
 }
 

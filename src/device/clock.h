@@ -25,6 +25,11 @@ public:
     LocalTime Now() const override;
 };
 
+// The local time at `when` in the host's zone. The standard offset is the smaller of the zone's offsets in
+// January and July of that year: zones such as Europe/Dublin name their summer time the standard one and
+// mark winter as the daylight-saving time, yet the frame wants the winter offset as the standard.
+LocalTime LocalTimeAt(long long when);
+
 // The clock command: local date and time, and 12 + the zone offset in whole hours (toward zero).
 // Fotolume sends the standard offset; MacFotolume sends the current one and a daylight-saving byte.
 Cdb ClockCdb(const LocalTime& time, Variant variant);

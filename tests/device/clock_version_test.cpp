@@ -1,7 +1,9 @@
 // The clock command's bytes and the firmware version text.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "device/clock.h"
 #include "flash_fixture.h"
@@ -69,13 +71,42 @@ TEST(Clock, SynchronizeSendsTheClockCommandFromTheInjectedClock) {
     EXPECT_EQ(frame.backend->SentCommands()[0].direction, kDirNone);
 }
 
-TEST(Clock, SystemClockAgreesWithTheTimeZone) {
-    LocalTime now = CSystemClock().Now();
+// The host's zone, whatever the machine's own: TZ is set for each case and put back after.
+TEST(Clock, ZoneBytesFollowTheZoneNotTheMachine) {
+    struct Case {
+        const char* zone;
+        long long when;  // UTC seconds
+        long standard, current;
+        uint8_t fullZone, compactZone, compactDst;
+    } cases[] = {
+        // Europe/Dublin calls summer time standard and marks winter as daylight saving: winter is UTC+0.
+        {"Europe/Dublin", 1800000000, 0, 0, 12, 12, 0},           // 2027-01-15, winter
+        {"Europe/Dublin", 1782000000, 0, 3600, 12, 13, 1},        // 2026-06-21, summer
+        {"Europe/Berlin", 1796000000, 3600, 3600, 13, 13, 0},     // 2026-11-30
+        {"Europe/Berlin", 1782000000, 3600, 7200, 13, 14, 1},
+        {"Australia/Sydney", 1796000000, 36000, 39600, 22, 23, 1},  // southern summer
+        {"America/New_York", 1796000000, -18000, -18000, 7, 7, 0},  // 5 hours west
+        {"Asia/Kolkata", 1782000000, 19800, 19800, 17, 17, 0},      // 5 hours 30 minutes east
+        {"UTC", 1782000000, 0, 0, 12, 12, 0},
+    };
+    const char* saved = std::getenv("TZ");
+    const std::string before = saved ? saved : "";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.zone) + " at " + std::to_string(c.when));
+        ::setenv("TZ", c.zone, 1);
+        const LocalTime t = LocalTimeAt(c.when);
+        EXPECT_EQ(t.standardOffsetSeconds, c.standard);
+        EXPECT_EQ(t.currentOffsetSeconds, c.current);
+        EXPECT_EQ(t.daylightSaving, c.compactDst == 1);
+        EXPECT_EQ(ClockCdb(t, Variant::Full)[15], c.fullZone);
+        EXPECT_EQ(ClockCdb(t, Variant::Compact)[15], c.compactZone);
+        EXPECT_EQ(ClockCdb(t, Variant::Compact)[14], c.compactDst);
+    }
+    if (saved) ::setenv("TZ", before.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+    const LocalTime now = CSystemClock().Now();
     EXPECT_GE(now.year, 2024);
-    EXPECT_GE(now.month, 1);
-    EXPECT_LE(now.month, 12);
-    // Daylight saving moves the current offset an hour ahead of the standard one, else they agree.
-    EXPECT_EQ(now.currentOffsetSeconds - now.standardOffsetSeconds, now.daylightSaving ? 3600 : 0);
 }
 
 std::string Parse(std::initializer_list<int> bytes, bool* ok = nullptr) {
