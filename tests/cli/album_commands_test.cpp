@@ -107,9 +107,20 @@ TEST_F(AlbumCommands, DeleteWritesTheAlbumAndColoursAreSet) {
         RunResult r = Cli({"delete", "2"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_TRUE(r.err.empty()) << "no progress bar unless standard error is a terminal";
-        r = Cli({"colors", "--font", "FF0000", "--background", "0000ff"});
+        const std::string trace = dir.Path() + "/colors.trace";
+        r = Cli({"colors", "--font", "FF0000", "--background", "0000ff", "--trace", trace});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, "Font:       F80000\nBackground: 0000F8\n");
+        // The colours go out with one write of the list block: one erase.
+        std::ifstream lines(trace);
+        int erases = 0;
+        for (std::string line; std::getline(lines, line);) {
+            const size_t at = line.find("\"cdb\":\"");
+            if (at != std::string::npos && line.compare(at + 7, 2, "cb") == 0 && line.compare(at + 7 + 20, 2, "d8") == 0) {
+                ++erases;
+            }
+        }
+        EXPECT_EQ(erases, 1);
         EXPECT_EQ(Cli({"colors", "--font", "red"}).exitCode, 1);
         r = Cli({"colors", "--json"});
         EXPECT_EQ(r.out, "{\"font\": \"F80000\", \"background\": \"0000F8\"}\n");

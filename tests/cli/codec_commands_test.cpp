@@ -89,6 +89,11 @@ TEST(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
 
     r = RunProgram(FOTOLUME_CLI_PATH, {"decode", dir.Path() + "/missing.jpg", back, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 4);
+    // A stream that decodes into a place that cannot be written is a failure, not a success.
+    ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
+    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, dir.Path() + "/no/such/folder/back.bmp", "--size", "40x30"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream}).exitCode, 1) << "--size is required";
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30", "--mode", "16"}).exitCode, 1);
 }

@@ -63,6 +63,10 @@ BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::
 
 BackgroundRun::~BackgroundRun() { Finish(); }
 
+void BackgroundRun::Signal(int number) {
+    if (m_pid > 0) ::kill(m_pid, number);
+}
+
 RunResult BackgroundRun::Finish() {
     RunResult r;
     if (m_pid < 0) return r;

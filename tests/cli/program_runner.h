@@ -49,6 +49,7 @@ public:
                   const std::vector<std::string>& env = {});
     ~BackgroundRun();
     RunResult Finish();  // waits for the program
+    void Signal(int number);
 
 private:
     ScratchDir m_scratch;

@@ -1,7 +1,10 @@
 // fotolume-cli recover against fotolume-sim: synchronizes cut off by a power cut at sampled commands come
 // back as exactly the old or the new album, and a delete whose frame went away while the list was being
 // written comes back as the new one.
+#include <QImage>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <string.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,8 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "album/album_store.h"
+#include "album/recovery_record.h"
 #include "device/process_flash.h"
 #include "program_runner.h"
 #include "sim/emulator_backend.h"
@@ -234,6 +239,78 @@ TEST_F(RecoverCommand, ADeleteCutOffWhileWritingTheListComesBack) {
     frame.Stop();
     EXPECT_EQ(AlbumOnImage(), (Album{oldPictures[0].bytes, oldPictures[2].bytes}));
     EXPECT_TRUE(fs::is_empty(records));
+}
+
+// While an interrupted write waits, every edit refuses with one line naming recover; --discard-recovery sets
+// the record aside and writes.
+TEST_F(RecoverCommand, EditsRefuseWhileAnInterruptedWriteWaitsUnlessItIsDiscarded) {
+    const size_t commands = CutAfter(0);
+    CutAfter(commands / 2);
+    const std::vector<uint8_t> cut = ReadFile(image);
+    const std::string picture = dir.Path() + "/blue.png";
+    QImage blue(64, 48, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    ASSERT_TRUE(blue.save(QString::fromStdString(picture)));
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    for (const std::vector<std::string>& edit :
+         {std::vector<std::string>{"add", picture}, {"delete", "1"}, {"colors", "--font", "FFFFFF"}}) {
+        SCOPED_TRACE(edit[0]);
+        const RunResult r = Cli(edit);
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_NE(r.err.find("last write was interrupted: 'fotolume-cli recover'"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--discard-recovery"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(ReadFile(image), cut) << "nothing was written";
+    EXPECT_EQ(Cli({"colors"}).exitCode, 0) << "reading the colours writes nothing";
+
+    const RunResult r = Cli({"colors", "--font", "FFFFFF", "--discard-recovery"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("given up"), std::string::npos) << r.err;
+    EXPECT_TRUE(album::ListRecordFiles(records).empty());
+    size_t discarded = 0;
+    for (const auto& entry : fs::directory_iterator(records)) discarded += entry.path().extension() == ".discarded";
+    EXPECT_EQ(discarded, 1u);
+    EXPECT_TRUE(Cli({"list"}).err.empty()) << "no interrupted write is named any more";
+}
+
+// SIGINT, SIGTERM or SIGHUP at points of an add on a frame that takes a real frame's time: the program
+// never stops inside a block, the frame holds exactly the old or the new album, and no record is left.
+TEST_F(RecoverCommand, ASignalDuringAWriteEndsWithAWholeAlbum) {
+    const std::string picture = dir.Path() + "/blue.png";
+    QImage blue(64, 48, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    ASSERT_TRUE(blue.save(QString::fromStdString(picture)));
+    Album before;
+    for (const Meant& p : oldPictures) before.push_back(p.bytes);
+    int stopped = 0;
+    const std::pair<int, int> cases[] = {{SIGINT, 300}, {SIGTERM, 700}, {SIGHUP, 1100}, {SIGINT, 1500}};
+    for (const auto& [signal, afterMs] : cases) {
+        SCOPED_TRACE(std::string(::strsignal(signal)) + " after " + std::to_string(afterMs) + " ms");
+        WriteFile(image, initial);
+        ServedFrame frame(image, frames + "/f.sock", {"--real-time"});
+        ASSERT_TRUE(frame.Ready());
+        BackgroundRun add(FOTOLUME_CLI_PATH, {"--frames", frames, "add", picture}, {"XDG_CACHE_HOME=" + cache});
+        std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+        add.Signal(signal);
+        const RunResult r = add.Finish();
+        frame.Stop();
+        const Album now = AlbumOnImage();
+        const bool old = now == before;
+        EXPECT_TRUE(old || (now.size() == 4 && std::equal(before.begin(), before.end(), now.begin())))
+            << now.size() << " pictures";
+        EXPECT_TRUE(fs::is_empty(records) || album::ListRecordFiles(records).empty());
+        if (r.err.find("stopped by") != std::string::npos) {
+            ++stopped;
+            EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
+            EXPECT_NE(r.err.find(old ? "the album it had" : "the new album"), std::string::npos) << r.err;
+        } else if (r.exitCode != 0) {
+            // Ended by the signal before anything was written.
+            EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
+            EXPECT_TRUE(old);
+        }
+    }
+    EXPECT_GT(stopped, 0) << "at least one signal came during the write";
 }
 
 }  // namespace
