@@ -1,5 +1,6 @@
 // Reading the frame: the read worker, the restore question and how the read's end is shown.
 #include <QMetaObject>
+#include <cstdio>
 
 #include "album/album_store.h"
 #include "controller.h"
@@ -118,8 +119,18 @@ void CMainController::ShowReadEnd(int generation, const ReadOutcome& outcome) {
     else if (outcome.restore == ReadOutcome::Restore::Failed)
         lines.append(Text("RECOVER_TIPS_4", "The album could not be restored!"));
     if (outcome.clockFailed) lines.append(Text("SYNCHRONIZETIME_TIPS", "Synchronize time failed!"));
-    if (outcome.panelZero)
+    uint32_t panelWidth = 0, panelHeight = 0;
+    const album::CAlbumStore* store = m_frame.Store();
+    if (store) store->GetLcdSize(panelWidth, panelHeight);
+    if (outcome.panelZero && (panelWidth == 0 || panelHeight == 0)) {
         lines.append(Text("LCDSIZEZERO_TIPS", "LCD width is 0, it must have something wrong with your DPF!"));
+    } else if (outcome.listRead && store && !store->IsLayoutWritable()) {
+        // Said once when the frame is read, with the reason on the standard error.
+        std::fprintf(stderr, "Fotolume: %s\n", store->LayoutProblemText().c_str());
+        lines.append(Text("LAYOUT_TIPS",
+                          "The memory layout of this DPF is not one that can be written safely; "
+                          "its album can only be read."));
+    }
     if (!outcome.unreadable.isEmpty()) {
         QStringList names;
         for (int position : outcome.unreadable) names.append(QString::asprintf("%04d.bmp", position + 1));
@@ -133,6 +144,8 @@ void CMainController::ShowReadEnd(int generation, const ReadOutcome& outcome) {
         return;
     }
     // The frame is still there: a failed command is worth another try.
+    if (outcome.code == album::ErrFrameBusy)
+        lines.append(Text("DPFBUSY_TIPS", "Another program is using the DPF; try again when it has finished."));
     if (!outcome.listRead || outcome.picturesRead >= outcome.pictureCount)
         lines.append(Text("READFAIL_TIPS", "Reading the album from the DPF failed! Read it again?"));
     else

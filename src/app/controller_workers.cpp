@@ -94,6 +94,14 @@ void CMainController::OnSyncFinished(int generation, int code) {
         ShowMessage(Text("LAYOUT_TIPS",
                          "The memory layout of this DPF is not one that can be written safely; "
                          "its album can only be read."));
+    else if (code == album::ErrFrameBusy)
+        ShowMessage(Text("DPFBUSY_TIPS", "Another program is using the DPF; try again when it has finished."));
+    else if (code == album::ErrFrameChanged)
+        ShowMessage(Text("FRAMECHANGED_TIPS",
+                         "Another program changed the album on the DPF since it was read. Read it again first."));
+    else if (code == album::ErrNoRecord)
+        ShowMessage(Text("NORECORD_TIPS",
+                         "No recovery record could be kept in your cache folder, so nothing was written to the DPF."));
     else
         ShowMessage(Text("DOWNLOADFAIL_TIPS",
                          "Download pics failed!If you donot pull out the USB cable, please "

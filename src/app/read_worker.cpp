@@ -146,7 +146,8 @@ ConnectInfo RunConnectChecks(album::CAlbumStore& store, const config::CSettings*
     uint32_t width = 0;
     uint32_t height = 0;
     store.GetLcdSize(width, height);
-    if (width == 0 || height == 0) return info;
+    // A panel no frame has is no size to allocate pictures by either.
+    if (!album::PanelComposable(width, height)) return info;
     info.panelWidth = static_cast<int>(width);
     info.panelHeight = static_cast<int>(height);
     if (settings) {
@@ -163,6 +164,8 @@ ReadOutcome RunReadAlbum(const ReadJob& job, IWorkerReport& report) {
     ReadOutcome outcome;
     report.ShowTotalsText(job.texts.warn);
     try {
+        // No other program writes the frame while it is read.
+        const device::CFrameClaim claim = store.ClaimFrame(device::ClaimMode::Shared);
         if (job.resumed) {
             if (job.restore) RestoreFound(job, outcome);
             outcome.listRead = true;

@@ -134,12 +134,15 @@ int ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameCol
     window.ShowTotalsText(text("WARN_TIPS", "Don't pullout USB cable \nwhile reading or writing!"));
     int code = album::ErrTransfer;
     if (store) {
+        // The write runs on the window thread: another program's claim is waited for only briefly.
+        store->SetClaimWait(std::chrono::milliseconds(500));
         try {
             store->SetColors(ToRgb565(colours.font), ToRgb565(colours.background));
             code = 0;
         } catch (const album::CAlbumError& error) {
             code = error.Code();
         }
+        store->SetClaimWait(device::kClaimWait);
     }
     window.Progress()->SetPos(0);
     if (updateTotals) {
@@ -156,6 +159,8 @@ int ApplyFrameColors(CMainDlg& window, album::CAlbumStore* store, const FrameCol
         window.Prompt().Message(text("LAYOUT_TIPS",
                                      "The memory layout of this DPF is not one that can be "
                                      "written safely; its album can only be read."));
+    else if (code == album::ErrFrameBusy)
+        window.Prompt().Message(text("DPFBUSY_TIPS", "Another program is using the DPF; try again when it has finished."));
     else if (code != 0)
         window.Prompt().Message(text("SETCOLOR_FAIL_TIPS", "Writing the colors to the DPF failed!"));
     return code;

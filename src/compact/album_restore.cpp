@@ -71,6 +71,13 @@ void OfferRecovery(const album::RecoveryResult& found, int session) {
 
 void RestoreAlbum(const album::RecoveryResult& found) {
     gmyIsTransferData = 1;
+    const device::CFrameClaim claim = ClaimFrameFor(device::ClaimMode::Exclusive);
+    if (!claim.Held()) {
+        gmyRecoveryDeclined = true;
+        gmyIsTransferData = 0;
+        InvalidateMyWindow();
+        return;
+    }
     if (!m_PtrPF || !album::compact::ApplyRecovery(*m_PtrPF, G_DeviceInfo, found)) {
         SetNotes(LookupText("RESTORE_FAILED_TIPS", "The album could not be restored!"));
         // The records still hold the album, as after a No.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "album/recovery.h"
+#include "device/frame_claim.h"
 #include "compact_transform.h"
 #include "compact_view.h"
 
@@ -53,6 +54,9 @@ bool SetRecordsAside();
 // "Yes" and "No" in the window's language.
 QString YesText();
 QString NoText();
+// Claims the frame for a worker (shared to read, exclusive to write); when another program keeps it, says
+// so in the information field and on standard error, and gives a claim that is not held.
+device::CFrameClaim ClaimFrameFor(device::ClaimMode mode);
 // Deletes every node's stream, frees the list and empties the album list view.
 void ReleaseAllFiles();
 

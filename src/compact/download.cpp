@@ -60,6 +60,13 @@ void MyDownLoadButtonHandler() {
 }
 
 bool TranspotPic() {
+    const device::CFrameClaim claim = ClaimFrameFor(device::ClaimMode::Exclusive);
+    if (!claim.Held()) {
+        SetDownLoadPrcess(0);
+        gmyIsTransferData = 0;
+        InvalidateMyWindow();
+        return false;
+    }
     album::compact::DownloadRequest request;
     std::vector<std::string> names;
     for (FileData* node = gmyPictureData->sentinel.next.get(); node; node = node->next.get()) {

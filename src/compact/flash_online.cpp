@@ -114,6 +114,12 @@ void SetFlashOnline() {
         return;
     }
     TakeHeader(info);
+    // No other program writes the frame while it is read.
+    const device::CFrameClaim claim = ClaimFrameFor(device::ClaimMode::Shared);
+    if (!claim.Held()) {
+        gmyIsTransferData = 0;
+        return;
+    }
     // A frame that may not be written keeps DownLoad off for as long as it is attached.
     const std::string problem = album::LayoutProblem(info);
     const std::string problemText = problem.empty() ? std::string() : LayoutProblemText(problem);
@@ -139,6 +145,16 @@ void SetFlashOnline() {
     if (!problemText.empty()) TellLayoutProblem(problemText);
     InvalidateMyWindow();
     gmyIsTransferData = 0;
+}
+
+device::CFrameClaim ClaimFrameFor(device::ClaimMode mode) {
+    if (!device) return {};
+    device::CFrameClaim claim = device->ClaimFrame(mode);
+    if (!claim.Held()) {
+        ReportProblem(claim.RefusalText());
+        SetNotes(LookupText("DPF_BUSY_TIPS", "Another program is using the DPF; try again when it has finished."));
+    }
+    return claim;
 }
 
 void ReleaseAllFiles() {

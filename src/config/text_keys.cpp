@@ -99,6 +99,9 @@ constexpr TextKey kFullTexts[] = {
     {"STOP_TIPS_2", "The DPF keeps its old album, or the new one if it is already written."},
     {"LAYOUT_TIPS",
      "The memory layout of this DPF is not one that can be written safely; its album can only be read."},
+    {"DPFBUSY_TIPS", "Another program is using the DPF; try again when it has finished."},
+    {"FRAMECHANGED_TIPS", "Another program changed the album on the DPF since it was read. Read it again first."},
+    {"NORECORD_TIPS", "No recovery record could be kept in your cache folder, so nothing was written to the DPF."},
 };
 
 constexpr TextKey kCompactTexts[] = {
@@ -163,6 +166,7 @@ constexpr TextKey kCompactTexts[] = {
     // Asked before a download writes over an album the user chose not to restore.
     {"GIVE_UP_RESTORE_TIPS",
      "The album of the interrupted synchronize can still be restored. DownLoad anyway and give it up for good?"},
+    {"DPF_BUSY_TIPS", "Another program is using the DPF; try again when it has finished."},
 };
 
 }  // namespace

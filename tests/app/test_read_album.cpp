@@ -138,6 +138,30 @@ TEST(ReadAlbum, AZeroPanelDecodesNothingDropsNothingAndEditsNothing)
     EXPECT_EQ(ReadBackAlbum(h.emulator).size(), 1U);
 }
 
+// A frame that may not be written is said to be so once, when it is read; a panel no frame has is not
+// decoded into.
+TEST(ReadAlbum, AFrameThatMayNotBeWrittenIsSaidSoWhenRead)
+{
+    for (int variant = 0; variant < 2; ++variant) {
+        SCOPED_TRACE(variant == 0 ? "chip-erase opcode" : "panel of 65535 x 65535");
+        AppHarness h;
+        SeedAlbum(h.emulator, {EncodeStream(NoisePicture(128, 128, 1), 50, h.files.path())});
+        if (variant == 0) {
+            h.emulator.Flash()[sim::kHeaderEraseOpcode] = 0xC7;
+        } else {
+            for (uint32_t at : {sim::kHeaderWidth, sim::kHeaderHeight}) {
+                h.emulator.Flash()[at] = 0xFF;
+                h.emulator.Flash()[at + 1] = 0xFF;
+            }
+        }
+        ASSERT_TRUE(h.StartAndRead());
+        ASSERT_EQ(h.prompt.Texts().size(), 1);
+        EXPECT_TRUE(h.prompt.Texts()[0].startsWith(QStringLiteral("The memory layout of this DPF"))) << h.prompt.Texts()[0].toStdString();
+        EXPECT_EQ(h.Window().AlbumList()->count(), 1);
+        EXPECT_EQ(h.Controller().AlbumComplete(), variant == 0);
+    }
+}
+
 TEST(ReadAlbum, UnpluggingDuringTheReadEmptiesTheViewAndAnArrivalRereads)
 {
     AppHarness h;
