@@ -203,6 +203,20 @@ RecoveryResult FindBestRecovery(FrameAccess& access, const fs::path& folder, con
     return best;
 }
 
+int SetRecordsAside(const fs::path& folder, const FrameIdentity& identity, std::vector<std::string>& problems) {
+    int count = 0;
+    for (const fs::path& file : ListRecordFiles(folder, identity)) {
+        std::error_code ec;
+        fs::rename(file, fs::path(file).concat(".discarded"), ec);
+        if (ec) {
+            problems.push_back("cannot set aside " + file.string() + ": " + ec.message());
+        } else {
+            ++count;
+        }
+    }
+    return count;
+}
+
 bool ApplyRecoveryResult(CPlanWriter& writer, FrameAccess& access, const RecoveryResult& result) {
     const uint32_t listBlock = access.info.listAddress;
     if (result.fromJournal) {

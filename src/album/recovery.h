@@ -97,6 +97,12 @@ std::vector<std::filesystem::path> RemoveStaleRecords(const std::filesystem::pat
 // CAlbumError when the frame keeps failing.
 bool ApplyRecoveryResult(CPlanWriter& writer, FrameAccess& access, const RecoveryResult& result);
 
+// Gives up the interrupted writes of this frame (identity): its records in folder are renamed "*.discarded",
+// so that nothing offers them again and the next write may go over them. Returns how many were set aside;
+// problems gets one line for each that could not be.
+int SetRecordsAside(const std::filesystem::path& folder, const FrameIdentity& identity,
+                    std::vector<std::string>& problems);
+
 // The store's bookkeeping for records; reset by every header read.
 struct RecoveryState {
     std::filesystem::path folder;  // empty: records are off

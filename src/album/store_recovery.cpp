@@ -82,16 +82,11 @@ int CAlbumStore::DiscardRecovery() {
         m_recovery.pending = false;
         return 0;
     }
-    int count = 0;
-    for (const fs::path& file : ListRecordFiles(m_recovery.folder, m_recovery.identity)) {
-        std::error_code ec;
-        fs::rename(file, fs::path(file).concat(".discarded"), ec);
-        if (!ec) ++count;
-        if (file == m_recovery.ownRecord) {
-            m_recovery.ownRecord.clear();
-            m_recovery.unfinished = false;
-        }
-    }
+    const int count = SetRecordsAside(m_recovery.folder, m_recovery.identity, m_recovery.warnings);
+    // This store's own unfinished write was among them: nothing is carried on from it.
+    m_recovery.ownRecord.clear();
+    m_recovery.unfinished = false;
+    m_recovery.ownContent = RecoveryRecord{};
     m_recovery.pending = false;
     return count;
 }

@@ -121,19 +121,11 @@ bool SetRecordsAside() {
     } catch (const album::CAlbumError&) {
         return false;
     }
-    bool all = true;
-    if (!gmyRecoveryFolder.empty()) {
-        for (const std::filesystem::path& record : album::ListRecordFiles(gmyRecoveryFolder, identity)) {
-            std::error_code ec;
-            std::filesystem::rename(record, std::filesystem::path(record).concat(".discarded"), ec);
-            if (ec) {
-                ReportProblem("cannot set aside " + record.string() + ": " + ec.message());
-                all = false;
-            }
-        }
-    }
-    if (all) gmyRecoveryDeclined = false;
-    return all;
+    std::vector<std::string> problems;
+    if (!gmyRecoveryFolder.empty()) album::SetRecordsAside(gmyRecoveryFolder, identity, problems);
+    for (const std::string& problem : problems) ReportProblem(problem);
+    if (problems.empty()) gmyRecoveryDeclined = false;
+    return problems.empty();
 }
 
 }  // namespace fotolume::compact
