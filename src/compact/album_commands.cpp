@@ -113,9 +113,11 @@ bool QuitApplication() {
     const QString question = QString::fromStdString(LookupText("EXIT_APPLICATION_TIPS", "Really want to quit?", ""));
     const QString ok = QString::fromStdString(LookupText("OK_BUTTON", "OK", ""));
     const QString cancel = QString::fromStdString(LookupText("CANCLE_BUTTON", "Canle", ""));
+    const int session = gmyFrameSession;
     if (!gmyPrompt->AskOkCancel(title, question, ok, cancel)) return false;
-    // A frame that arrived while the question was open is being read now.
-    if (gmyIsTransferData) {
+    // A frame that arrived while the question was open is being read now, or was read meanwhile: the
+    // answer was given about another state of the window.
+    if (gmyIsTransferData || session != gmyFrameSession) {
         SetNotes(LookupText("CANNOT_QUIT_TIPS", "Can not quit application,during transfering data!"));
         return false;
     }
