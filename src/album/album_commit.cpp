@@ -154,6 +154,12 @@ WriteOutcome CAlbumStore::RunPlan(const std::function<CommitPlan()>& make, bool 
             m_flash->FlashWakeUp();
             if (!plan) {
                 plan = make();
+                if (plan->write.steps.empty()) {
+                    // The frame holds it already: nothing to record, nothing to erase.
+                    m_lastWriteBlocks = 0;
+                    if (written) *written = plan->record.newList;
+                    return WriteOutcome::Written;
+                }
                 KeepRecoveryRecord(plan->record, plan->write.journal);
                 if (recorded) recorded();
             }

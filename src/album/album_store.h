@@ -16,6 +16,7 @@
 #include "album/flash_layout.h"
 #include "album/picture_list.h"
 #include "album/recovery.h"
+#include "album/restore_plan.h"
 #include "album/write_plan.h"
 #include "device/frame_claim.h"
 
@@ -154,12 +155,25 @@ public:
     // Problems met with records (a damaged record, a folder that cannot be written); one line each.
     std::vector<std::string> TakeRecoveryWarnings();
 
+    // --- Restoring a backup (restore_plan.h) -------------------------------------------------------------
+    // How a backup differs from this frame: the header's flash size, list address and panel, and the own
+    // region below the list (the frame's sums, then a verified read where they agree). Throws CAlbumError.
+    BackupMismatch CompareWithBackup(const BackupImage& backup);
+    // Writes target (MakeRestoreTarget for this frame) as CommitAlbum writes an album: only the blocks that
+    // differ, the list emptied first and written last, the record and journal kept before anything is erased,
+    // a failed block tried again. True when the frame holds target (the album in memory is then dropped:
+    // ReadPictureList comes next); false when no album is loaded or a stop request ended the write (the
+    // frame holds the album it had). Throws CAlbumError as CommitAlbum does.
+    bool RestoreAlbum(const RestoreTarget& target);
+
 private:
     struct CommitPlan;
     bool PlacePicture(uint32_t size, const std::function<bool(uint8_t*, uint32_t)>& fill);
     // album_commit.cpp
     CommitPlan PlanCommit();
     CommitPlan PlanColors(uint16_t font, uint16_t background);
+    // restore_plan.cpp
+    CommitPlan PlanRestore(const RestoreTarget& target);
     // Plans, records and writes, up to kWriteAttempts runs; written receives the list the frame ends with.
     WriteOutcome RunPlan(const std::function<CommitPlan()>& make, bool stoppable, const std::function<void()>& recorded,
                          std::vector<uint8_t>* written);

@@ -18,6 +18,12 @@ namespace fotolume::cli {
 
 using album::CAlbumError;
 
+std::string ColorText(uint16_t c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", (c >> 11 & 0x1F) << 3, (c >> 5 & 0x3F) << 2, (c & 0x1F) << 3);
+    return text;
+}
+
 int AlbumFailure(const std::string& what, const CAlbumError& e) {
     if (const auto* busy = dynamic_cast<const album::CFrameBusyError*>(&e)) {
         PrintError(what + ": " + busy->Text());
@@ -170,6 +176,26 @@ int OpenAlbum::Commit() {
     }
     PrintRecoveryWarnings(*store);
     if (result == kExitOk && signal != 0) return StoppedBy(signal, committed);
+    return result;
+}
+
+int OpenAlbum::Restore(const album::RestoreTarget& target) {
+    int result = kExitOk;
+    bool restored = false;
+    int signal = 0;
+    {
+        ProgressBar progress("Restoring");
+        bar = &progress;
+        try {
+            signal = WithSignalsHeld(*store, [&] { restored = store->RestoreAlbum(target); });
+            if (restored) progress.Set(100);
+        } catch (const CAlbumError& e) {
+            result = AlbumFailure("writing the backup to the frame failed", e);
+        }
+        bar = nullptr;
+    }
+    PrintRecoveryWarnings(*store);
+    if (result == kExitOk && signal != 0) return StoppedBy(signal, restored);
     return result;
 }
 

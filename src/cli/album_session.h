@@ -12,6 +12,9 @@
 
 namespace fotolume::cli {
 
+// RGB565 as the six hex digits of its 24-bit colour (low bits of each channel 0).
+std::string ColorText(uint16_t rgb565);
+
 // One line per album failure, with the album's error code named; returns kExitFailed.
 int AlbumFailure(const std::string& what, const album::CAlbumError& e);
 
@@ -58,6 +61,8 @@ struct OpenAlbum {
     int Commit();
     // Writes the two colours. kExitOk, kExitFailed or 128 + the number of a signal that came meanwhile.
     int SetColors(uint16_t font, uint16_t background);
+    // Writes a backup's list and picture area with a progress bar; exits as Commit does.
+    int Restore(const album::RestoreTarget& target);
 };
 
 // Runs a write with SIGINT, SIGTERM and SIGHUP held off: a signal asks store to stop between two blocks

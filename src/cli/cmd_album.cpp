@@ -23,13 +23,6 @@ namespace {
 using album::CAlbumError;
 using album::CAlbumStore;
 
-// RGB565 as the six hex digits of its 24-bit colour (low bits of each channel 0).
-std::string ColorText(uint16_t c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X%02X%02X", (c >> 11 & 0x1F) << 3, (c >> 5 & 0x3F) << 2, (c & 0x1F) << 3);
-    return text;
-}
-
 bool ParseColor(const std::string& text, uint16_t& out) {
     std::string digits = text;
     if (!digits.empty() && digits[0] == '#') digits.erase(0, 1);

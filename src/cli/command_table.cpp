@@ -14,6 +14,8 @@ int RunColors(const GlobalOptions& options, const std::vector<std::string>& args
 int RunBackup(const GlobalOptions& options, const std::vector<std::string>& args);
 // cmd_recover.cpp
 int RunRecover(const GlobalOptions& options, const std::vector<std::string>& args);
+// cmd_restore.cpp
+int RunRestore(const GlobalOptions& options, const std::vector<std::string>& args);
 // cmd_codec.cpp
 int RunEncode(const GlobalOptions&, const std::vector<std::string>&);
 int RunDecode(const GlobalOptions&, const std::vector<std::string>&);
@@ -32,6 +34,9 @@ const std::vector<Command>& AllCommands() {
         {"colors", RunColors, "[--font RRGGBB] [--background RRGGBB]",
          "print the frame's text colours, or set them"},
         {"backup", RunBackup, "FILE", "save the whole flash, read with verification, into FILE"},
+        {"restore", RunRestore, "FILE [--dry-run] [--force]",
+         "write the album of a backup (its picture list and pictures) back to the frame it was taken from\n"
+         "      (--dry-run: only show that album; --force: even to another frame)"},
         {"recover", RunRecover, "[--dry-run]",
          "restore the album of an interrupted synchronize from the flash (--dry-run: only show it)"},
         {"encode", RunEncode, "IN.bmp OUT --size WxH [--quality 90] [--mode 3] [--jfif]",

@@ -1,8 +1,9 @@
 // Every write the programs make (an append whose first pictures share the list block, a delete from the
-// middle, a colour change, a compacting edit, and the compact download's append and full rewrite), with
-// the 64 KB and the 4 KB erase opcode, interrupted at every command: the power goes after the command (the
-// frame must come back as exactly the old or exactly the new album after at most one recovery), or the
-// command fails once with the frame attached (the write must end with exactly the new album, no recovery).
+// middle, a colour change, a compacting edit, the compact download's append and full rewrite, and a backup
+// of another album restored over the frame's), with the 64 KB and the 4 KB erase opcode, interrupted at
+// every command: the power goes after the command (the frame must come back as exactly the old or exactly
+// the new album after at most one recovery), or the command fails once with the frame attached (the write
+// must end with exactly the new album, no recovery).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,6 +57,8 @@ struct Edit {
     // The compact download: which old pictures stay (in order) and the sizes appended (seeds 100, 101, ...).
     std::vector<int> compactKeep;
     std::vector<uint32_t> compactAdd;
+    // A restore: `edit`, committed on a copy of the frame, makes the backup that is then written back.
+    bool restore = false;
 };
 
 const Edit kEdits[] = {
@@ -77,6 +80,14 @@ const Edit kEdits[] = {
      false, {}, {}},
     {"CompactDownloadAppend", {30000, 20000, 60000}, nullptr, false, {0, 1, 2}, {45000, 25000}},
     {"CompactDownloadRewrite", {100000, 150000, 150000}, nullptr, false, {1, 2}, {80000}},
+    {"RestoreBackup", {30000, 50000, 20000, 40000},
+     [](CAlbumStore& s) {
+         s.DeletePicture(2);
+         s.AddPictureData(Picture(60000, 100).data(), 60000);
+         s.AddPictureData(Picture(45000, 101).data(), 45000);
+         s.SetColors(0x0F0F, 0xF0F0);
+     },
+     false, {}, {}, true},
 };
 
 enum class Fault { PowerCut, FailedCommand };
@@ -102,11 +113,17 @@ public:
         m_initial = m_frame.emulator.Flash();
         m_old = Show();
         EXPECT_EQ(m_old.pictures.size(), edit.oldSizes.size());
+        if (edit.restore) m_backup = MakeBackup();
         // Undisturbed, the write gives the new album and sends this many commands.
         EXPECT_EQ(Write({}), 0);
         m_commands = m_frame.emulator.CommandCount();
         m_new = Show();
         EXPECT_NE(m_new, m_old);
+        if (edit.restore) {
+            // From the list on, the frame is the backup, byte for byte.
+            const auto& flash = m_frame.emulator.Flash();
+            EXPECT_TRUE(std::equal(flash.begin() + kL, flash.end(), m_backup.begin() + kL));
+        }
         EXPECT_TRUE(m_folder.Records().empty());
     }
 
@@ -125,7 +142,9 @@ public:
         m_frame.emulator.Flash() = m_initial;
         m_frame.emulator.PowerCycle();
         int code = 0;
-        if (m_edit.compactKeep.empty()) {
+        if (m_edit.restore) {
+            code = Restore(faults);
+        } else if (m_edit.compactKeep.empty()) {
             auto a = Bound(true);
             a->store.GetInformation();
             a->store.ReadPictureList();
@@ -147,6 +166,38 @@ public:
         }
         m_frame.emulator.SetFaults({});
         return code;
+    }
+
+    // The frame after the edit, committed on a copy; the frame itself is left as it was.
+    std::vector<uint8_t> MakeBackup() {
+        auto a = Bound(false);
+        a->store.GetInformation();
+        a->store.ReadPictureList();
+        for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+        m_edit.edit(a->store);
+        EXPECT_TRUE(a->store.CommitAlbum());
+        std::vector<uint8_t> backup = m_frame.emulator.Flash();
+        m_frame.emulator.Flash() = m_initial;
+        return backup;
+    }
+
+    // The backup written back over the old album, as the restore command writes it.
+    int Restore(const sim::FlashFaults& faults) {
+        auto a = Bound(true);
+        a->store.GetInformation();
+        a->store.ReadPictureList();
+        BackupImage backup;
+        std::string problem;
+        EXPECT_TRUE(ParseBackup(m_backup, backup, problem)) << problem;
+        EXPECT_FALSE(a->store.CompareWithBackup(backup).Any());
+        const RestoreTarget target = MakeRestoreTarget(backup, a->store.Info());
+        m_frame.emulator.PowerCycle();
+        m_frame.emulator.SetFaults(faults);
+        try {
+            return a->store.RestoreAlbum(target) ? 0 : -1;
+        } catch (const CAlbumError& e) {
+            return e.Code();
+        }
     }
 
     // The compact download of the kept pictures (still on the frame) and the appended ones.
@@ -250,6 +301,7 @@ private:
     AlbumFrame m_frame;
     TempFolder m_folder;
     std::vector<uint8_t> m_initial;
+    std::vector<uint8_t> m_backup;
     Shown m_old, m_new;
     uint64_t m_commands = 0;
 };

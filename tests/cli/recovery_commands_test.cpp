@@ -1,6 +1,8 @@
-// fotolume-cli recover against fotolume-sim: synchronizes cut off by a power cut at sampled commands come
-// back as exactly the old or the new album, and a delete whose frame went away while the list was being
-// written comes back as the new one.
+// fotolume-cli recover and restore against fotolume-sim: synchronizes and restores cut off by a power cut
+// at sampled commands come back as exactly the old or the new album, a delete whose frame went away while
+// the list was being written comes back as the new one, a backup is written back only to its own frame
+// (unless forced) from the list address on, edits wait for a pending recovery, and signals wait for a whole
+// album.
 #include <QImage>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -311,6 +314,252 @@ TEST_F(RecoverCommand, ASignalDuringAWriteEndsWithAWholeAlbum) {
         }
     }
     EXPECT_GT(stopped, 0) << "at least one signal came during the write";
+}
+
+// restore: the frame holds the edited album, the backup the album it had before the edit.
+class RestoreCommand : public RecoverCommand {
+protected:
+    void SetUp() override {
+        RecoverCommand::SetUp();
+        backup = dir.Path() + "/backup.bin";
+        {
+            ServedFrame frame(image, frames + "/f.sock");
+            ASSERT_TRUE(frame.Ready());
+            ASSERT_EQ(Cli({"backup", backup}).exitCode, 0);
+        }
+        ASSERT_EQ(ReadFile(backup), initial);
+        CutAfter(0);
+        edited = ReadFile(image);
+        WriteFile(dir.Path() + "/edited.bin", edited);
+    }
+
+    // The album a fresh read of an image (a frame's or a backup's) shows.
+    static Album AlbumIn(const std::string& file) {
+        ImageStore s(file, {});
+        Album out;
+        for (const Meant& p : s.Listed()) out.push_back(p.bytes);
+        return out;
+    }
+
+    // The album `writing` when every one of its pictures is whole on the flash, else `had`.
+    Album ExpectedOf(const std::vector<Meant>& writing, const std::vector<Meant>& had) const {
+        const std::vector<uint8_t> flash = ReadFile(image);
+        const bool whole = std::all_of(writing.begin(), writing.end(), [&](const Meant& p) { return Whole(flash, p); });
+        Album out;
+        for (const Meant& p : whole ? writing : had) out.push_back(p.bytes);
+        return out;
+    }
+
+    static bool SameFrom(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t from, size_t to) {
+        return a.size() >= to && b.size() >= to && std::equal(a.begin() + from, a.begin() + to, b.begin() + from);
+    }
+
+    static constexpr size_t kL = 0x10000;
+    std::string backup;
+    std::vector<uint8_t> edited;
+};
+
+TEST_F(RestoreCommand, WritesTheBackupFromTheListOnAndNothingBelowIt) {
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    RunResult dry = Cli({"restore", backup, "--dry-run"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_NE(dry.out.find("Album to write: 3 picture(s)"), std::string::npos) << dry.out;
+    for (size_t i = 0; i < oldPictures.size(); ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%4zu  0x%06X  %zu\n", i + 1, oldPictures[i].address,
+                      oldPictures[i].bytes.size());
+        EXPECT_NE(dry.out.find(line), std::string::npos) << line << dry.out;
+    }
+    EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
+    EXPECT_EQ(ReadFile(image), edited);
+
+    RunResult r = Cli({"restore", backup});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    EXPECT_NE(r.out.find("the frame holds 3 picture(s)"), std::string::npos) << r.out;
+    std::vector<uint8_t> now = ReadFile(image);
+    EXPECT_TRUE(SameFrom(now, initial, kL, initial.size()));
+    EXPECT_TRUE(SameFrom(now, edited, 0, kL));
+    EXPECT_TRUE(fs::is_empty(records));
+    // Again: every block already matches, so nothing is erased.
+    r = Cli({"restore", backup});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("(0 block(s) written)"), std::string::npos) << r.out;
+
+    // A backup without a valid list (a new frame's) gives an empty album, and says so.
+    const std::string fresh = dir.Path() + "/fresh.bin";
+    ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", fresh}).exitCode, 0);
+    r = Cli({"restore", fresh});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("holds no valid picture list: the frame gets an empty album"), std::string::npos) << r.out;
+    frame.Stop();
+    now = ReadFile(image);
+    EXPECT_EQ(std::string(now.begin() + kL, now.begin() + kL + 4), "ABFS");
+    EXPECT_TRUE(AlbumOnImage().empty());
+    EXPECT_TRUE(SameFrom(now, ReadFile(fresh), kL + 4096, now.size()));
+    EXPECT_TRUE(SameFrom(now, edited, 0, kL));
+}
+
+TEST_F(RestoreCommand, RefusesAFileThatIsNotABackupBeforeLookingForAFrame) {
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<uint8_t>&)> spoil;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"empty", [](auto& b) { b.clear(); }, "it holds 0 bytes, fewer than a frame's header"},
+        {"cut short", [](auto& b) { b.resize(b.size() - 65536); },
+         "its header names a flash of 2097152 bytes, but the file holds 2031616 bytes"},
+        {"list off a block boundary", [](auto& b) { b[33] = 0x80; },
+         "its header is not a frame's: the picture list at 0x018000 is not on a 64 KB boundary above the header"},
+        {"layout record past the end",
+         [](auto& b) {
+             const uint8_t dpfh[8] = {'D', 'P', 'F', 'H', 0xDE, 0xF0, 0xFF, 0xFF};
+             std::copy(dpfh, dpfh + 8, b.begin() + 256);
+         },
+         "its header points at a layout record past the end of the file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = initial;
+        c.spoil(bytes);
+        const std::string file = dir.Path() + "/spoilt.bin";
+        WriteFile(file, bytes);
+        // No frame is served: the file is refused first.
+        RunResult r = Cli({"restore", file});
+        EXPECT_EQ(r.exitCode, 4);
+        EXPECT_EQ(r.err, "fotolume-cli: " + file + " is not a backup of a frame: " + c.said + "; nothing written\n");
+    }
+    RunResult folder = Cli({"restore", dir.Path()});
+    EXPECT_EQ(folder.exitCode, 4);
+    EXPECT_NE(folder.err.find("cannot read " + dir.Path() + ": not a regular file"), std::string::npos) << folder.err;
+    EXPECT_EQ(Cli({"restore"}).exitCode, 1);
+    EXPECT_EQ(Cli({"restore", backup, backup}).exitCode, 1);
+    EXPECT_EQ(ReadFile(image), edited);
+}
+
+// Backups of other frames: what `fotolume-sim create` is given for the backup's frame, a byte below its
+// list changed afterwards (0: none), and what the refusal names.
+struct OtherFrame {
+    const char* name;
+    std::vector<std::string> create;
+    uint32_t changedByte;
+    std::vector<std::string> named;
+};
+
+class RestoreOtherFrame : public RestoreCommand, public ::testing::WithParamInterface<OtherFrame> {};
+
+TEST_P(RestoreOtherFrame, IsRefusedWithEveryDifferenceNamedAndWrittenWithForce) {
+    const OtherFrame& c = GetParam();
+    const std::string other = dir.Path() + "/other.bin";
+    std::vector<std::string> create{"create", other};
+    create.insert(create.end(), c.create.begin(), c.create.end());
+    ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, create).exitCode, 0);
+    {
+        ImageStore s(other, {});
+        ASSERT_TRUE(s.store.AddPictureData(Bytes(25000, 20).data(), 25000));
+        ASSERT_TRUE(s.store.AddPictureData(Bytes(35000, 21).data(), 35000));
+        ASSERT_TRUE(s.store.CommitAlbum());
+    }
+    if (c.changedByte != 0) {
+        std::vector<uint8_t> bytes = ReadFile(other);
+        bytes[c.changedByte] ^= 0x5A;
+        WriteFile(other, bytes);
+    }
+    const Album backupAlbum = AlbumIn(other);
+    ASSERT_EQ(backupAlbum.size(), 2u);
+
+    ServedFrame frame(image, frames + "/f.sock");
+    ASSERT_TRUE(frame.Ready());
+    RunResult r = Cli({"restore", other});
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find(other + " is a backup of another frame: "), std::string::npos) << r.err;
+    for (const std::string& field : c.named) EXPECT_NE(r.err.find(field), std::string::npos) << field << "\n" << r.err;
+    EXPECT_NE(r.err.find("; nothing written (--force writes it anyway)"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(image), edited);
+
+    r = Cli({"restore", other, "--force"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("going on (--force)"), std::string::npos) << r.err;
+    frame.Stop();
+    EXPECT_EQ(AlbumOnImage(), backupAlbum);
+    EXPECT_TRUE(SameFrom(ReadFile(image), edited, 0, kL));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Backups, RestoreOtherFrame,
+    ::testing::Values(
+        OtherFrame{"OwnRegion", {}, 0x1234, {"the frame's own region (bytes 0 to 0x00FFFF) differs"}},
+        OtherFrame{"Panel", {"--panel", "160x120"}, 0, {"panel 160x120, not 128x128", "own region"}},
+        OtherFrame{"Layout",
+                   {"--flash-size", "4M", "--list-address", "0x20000"},
+                   0,
+                   {"flash size 4194304 bytes, not 2097152", "list address 0x020000, not 0x010000", "own region"}}),
+    [](const ::testing::TestParamInfo<OtherFrame>& info) { return std::string(info.param.name); });
+
+TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
+    // The commands of an undisturbed restore, sent in process as the command sends them, and the first
+    // erase among them: the cuts fall between it and the end.
+    size_t commands = 0, firstErase = 0;
+    {
+        ImageStore s(image, records, false);
+        album::BackupImage parsed;
+        std::string problem;
+        ASSERT_TRUE(album::ParseBackup(ReadFile(backup), parsed, problem)) << problem;
+        ASSERT_FALSE(s.store.CompareWithBackup(parsed).Any());
+        ASSERT_TRUE(s.store.RestoreAlbum(album::MakeRestoreTarget(parsed, s.store.Info())));
+        commands = s.VendorCommands();
+        size_t index = 0;
+        for (const auto& c : s.backend->SentCommands()) {
+            if (c.cdb[0] != 0xCB && c.cdb[0] != 0xCD) continue;
+            ++index;
+            if (firstErase == 0 && c.cdb[0] == 0xCB && (c.cdb[10] == 0xD8 || c.cdb[10] == 0x20)) firstErase = index;
+        }
+    }
+    ASSERT_GT(firstErase, 0u);
+    ASSERT_GT(commands, firstErase + 100);
+    const Album editedAlbum = AlbumIn(dir.Path() + "/edited.bin"), backupAlbum = AlbumIn(backup);
+    int recovered = 0, toBackup = 0, toEdited = 0;
+    const size_t step = (commands - firstErase) / 8;
+    for (size_t k = firstErase - 1 + step / 2; k < commands; k += step) {
+        SCOPED_TRACE("power cut after command " + std::to_string(k));
+        WriteFile(image, edited);
+        {
+            ServedFrame frame(image, frames + "/f.sock", {"--vanish-after", std::to_string(k)});
+            ASSERT_TRUE(frame.Ready());
+            EXPECT_EQ(Cli({"restore", backup}).exitCode, 3);
+        }
+        const Album expected = ExpectedOf(oldPictures, newPictures);
+        ServedFrame frame(image, frames + "/f.sock");
+        ASSERT_TRUE(frame.Ready());
+        RunResult list = Cli({"list"});
+        ASSERT_EQ(list.exitCode, 0) << list.err;
+        if (!list.out.empty()) {
+            // Cut before the list was emptied, or after the new one was written.
+            frame.Stop();
+            const Album shown = AlbumOnImage();
+            EXPECT_TRUE(shown == editedAlbum || shown == backupAlbum) << shown.size() << " pictures";
+        } else {
+            // Nothing is written over the interrupted album before it is recovered.
+            RunResult again = Cli({"restore", backup});
+            EXPECT_EQ(again.exitCode, 3);
+            EXPECT_NE(again.err.find("'fotolume-cli recover'"), std::string::npos) << again.err;
+            RunResult r = Cli({"recover"});
+            ASSERT_EQ(r.exitCode, 0) << r.err;
+            ++recovered;
+            frame.Stop();
+            EXPECT_EQ(AlbumOnImage(), expected);
+            (expected == backupAlbum ? toBackup : toEdited) += 1;
+        }
+        EXPECT_TRUE(SameFrom(ReadFile(image), edited, 0, kL));
+        EXPECT_TRUE(fs::is_empty(records));
+    }
+    EXPECT_GE(recovered, 6);
+    // Both ways back were taken: the journal's old album and the finished backup.
+    EXPECT_GT(toBackup, 0);
+    EXPECT_GT(toEdited, 0);
 }
 
 }  // namespace
