@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "album/flash_layout.h"
-#include "frame_fixture.h"
+#include "fuzz/frame_fixture.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <string>
 
-#include "compact_language.h"
-#include "ini_file.h"
-#include "ini_writer.h"
-#include "language.h"
-#include "unicode_file.h"
+#include "config/compact_language.h"
+#include "config/ini_file.h"
+#include "config/ini_writer.h"
+#include "config/language.h"
+#include "config/unicode_file.h"
 
 namespace {
 

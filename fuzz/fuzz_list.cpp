@@ -9,7 +9,7 @@
 
 #include "album/compact_store.h"
 #include "album/picture_list.h"
-#include "frame_fixture.h"
+#include "fuzz/frame_fixture.h"
 #include "sim/frame_image.h"
 
 namespace {

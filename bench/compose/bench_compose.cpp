@@ -5,10 +5,10 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "compact_transform.h"
-#include "composition.h"
-#include "picture_loader.h"
-#include "quarter_turn.h"
+#include "compose/compact_transform.h"
+#include "compose/composition.h"
+#include "compose/picture_loader.h"
+#include "compose/quarter_turn.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "about_dlg.h"
+#include "app/about_dlg.h"
 
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 
-#include "dialog_units.h"
+#include "app/dialog_units.h"
 
 namespace fotolume::app {
 

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "text_lookup.h"
+#include "app/text_lookup.h"
 
 class QLabel;
 

@@ -1,11 +1,11 @@
-#include "add_worker.h"
+#include "app/add_worker.h"
 
 #include <QFile>
 
 #include "album/album_store.h"
-#include "album_add.h"
-#include "app_folders.h"
-#include "composition.h"
+#include "app/album_add.h"
+#include "app/app_folders.h"
+#include "compose/composition.h"
 
 namespace fotolume::app {
 

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <atomic>
 
-#include "worker_report.h"
+#include "app/worker_report.h"
 
 namespace fotolume::album {
 class CAlbumStore;

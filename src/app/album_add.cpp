@@ -1,4 +1,4 @@
-#include "album_add.h"
+#include "app/album_add.h"
 
 #include <algorithm>
 

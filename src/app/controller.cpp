@@ -1,5 +1,5 @@
 // Start-up, presence, leaving and the window's shared helpers.
-#include "controller.h"
+#include "app/controller.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,14 +8,14 @@
 #include <QSocketNotifier>
 
 #include "album/album_store.h"
-#include "app_folders.h"
+#include "app/app_folders.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/setting_dlg.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
+#include "compose/preview.h"
 #include "device/comm_usb.h"
 #include "device/drive_backend.h"
-#include "folder_tree_ctrl.h"
-#include "preview.h"
-#include "setting_dlg.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
 
 namespace fotolume::app {
 

@@ -13,12 +13,12 @@
 #include <memory>
 #include <thread>
 
+#include "app/frame_owner.h"
+#include "app/leave_rule.h"
+#include "app/main_dlg.h"
+#include "app/worker_report.h"
 #include "config/language.h"
 #include "config/settings.h"
-#include "frame_owner.h"
-#include "leave_rule.h"
-#include "main_dlg.h"
-#include "worker_report.h"
 
 class QSocketNotifier;
 

@@ -1,10 +1,10 @@
 // Save, SaveAll, Setting and About: the commands that run a dialog over the window.
-#include "about_dlg.h"
 #include "album/album_store.h"
-#include "controller.h"
-#include "save_export.h"
-#include "setting_dlg.h"
-#include "thumb_list_ctrl.h"
+#include "app/about_dlg.h"
+#include "app/controller.h"
+#include "app/save_export.h"
+#include "app/setting_dlg.h"
+#include "app/thumb_list_ctrl.h"
 
 namespace fotolume::app {
 

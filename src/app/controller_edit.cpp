@@ -7,13 +7,13 @@
 #include <algorithm>
 
 #include "album/album_store.h"
-#include "album_add.h"
-#include "app_folders.h"
-#include "controller.h"
-#include "drop_queue.h"
-#include "folder_tree_ctrl.h"
-#include "preview.h"
-#include "thumb_list_ctrl.h"
+#include "app/album_add.h"
+#include "app/app_folders.h"
+#include "app/controller.h"
+#include "app/drop_queue.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/thumb_list_ctrl.h"
+#include "compose/preview.h"
 
 namespace fotolume::app {
 

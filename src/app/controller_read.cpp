@@ -3,11 +3,11 @@
 #include <cstdio>
 
 #include "album/album_store.h"
-#include "controller.h"
-#include "read_worker.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
-#include "window_report.h"
+#include "app/controller.h"
+#include "app/read_worker.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
+#include "app/window_report.h"
 
 namespace fotolume::app {
 

@@ -1,11 +1,11 @@
 // How a worker's reports reach the window: queued calls on the controller, never a wait.
 #include <QMetaObject>
 
-#include "controller.h"
-#include "preview.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
-#include "window_report.h"
+#include "app/controller.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
+#include "app/window_report.h"
+#include "compose/preview.h"
 
 namespace fotolume::app {
 

@@ -2,16 +2,16 @@
 #include <QMetaObject>
 #include <cstdio>
 
-#include "add_worker.h"
 #include "album/album_error.h"
 #include "album/album_store.h"
-#include "app_folders.h"
-#include "controller.h"
-#include "preview.h"
-#include "sync_worker.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
-#include "window_report.h"
+#include "app/add_worker.h"
+#include "app/app_folders.h"
+#include "app/controller.h"
+#include "app/sync_worker.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
+#include "app/window_report.h"
+#include "compose/preview.h"
 
 namespace fotolume::app {
 

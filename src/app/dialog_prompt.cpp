@@ -1,4 +1,4 @@
-#include "dialog_prompt.h"
+#include "app/dialog_prompt.h"
 
 #include <QColorDialog>
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "prompt.h"
+#include "app/prompt.h"
 
 namespace fotolume::app {
 

@@ -1,4 +1,4 @@
-#include "drop_queue.h"
+#include "app/drop_queue.h"
 
 #include <QDir>
 #include <QFileInfo>

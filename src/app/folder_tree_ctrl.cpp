@@ -1,4 +1,4 @@
-#include "folder_tree_ctrl.h"
+#include "app/folder_tree_ctrl.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QTreeWidget>
 
-#include "text_lookup.h"
+#include "app/text_lookup.h"
 
 namespace fotolume::app {
 

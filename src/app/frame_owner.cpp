@@ -1,4 +1,4 @@
-#include "frame_owner.h"
+#include "app/frame_owner.h"
 
 namespace fotolume::app {
 

@@ -1,4 +1,4 @@
-#include "leave_rule.h"
+#include "app/leave_rule.h"
 
 namespace fotolume::app {
 

@@ -1,8 +1,8 @@
 // The controller's state flags and the rule that decides a request to leave the program.
 #pragma once
 
-#include "prompt.h"
-#include "text_lookup.h"
+#include "app/prompt.h"
+#include "app/text_lookup.h"
 
 namespace fotolume::app {
 

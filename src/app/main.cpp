@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/controller.h"
+#include "app/main_dlg.h"
+#include "app/single_instance.h"
 #include "config/folders.h"
-#include "controller.h"
 #include "device/backend_select.h"
 #include "device/traced_backend.h"
-#include "main_dlg.h"
-#include "single_instance.h"
 
 using fotolume::app::CMainController;
 using fotolume::app::CMainDlg;

@@ -1,4 +1,4 @@
-#include "main_dlg.h"
+#include "app/main_dlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,12 +16,12 @@
 #include <QStatusBar>
 #include <QUrl>
 
-#include "about_dlg.h"
-#include "dialog_prompt.h"
-#include "drop_queue.h"
-#include "folder_tree_ctrl.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
+#include "app/about_dlg.h"
+#include "app/dialog_prompt.h"
+#include "app/drop_queue.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
 
 static void InitAppResources() { Q_INIT_RESOURCE(app_icons); }
 

@@ -12,9 +12,9 @@
 #include <QStringList>
 #include <memory>
 
-#include "main_dlg_layout.h"
-#include "prompt.h"
-#include "text_lookup.h"
+#include "app/main_dlg_layout.h"
+#include "app/prompt.h"
+#include "app/text_lookup.h"
 
 class QAction;
 class QGroupBox;

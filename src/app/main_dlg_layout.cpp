@@ -1,4 +1,4 @@
-#include "main_dlg_layout.h"
+#include "app/main_dlg_layout.h"
 
 #include <algorithm>
 

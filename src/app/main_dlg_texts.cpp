@@ -9,10 +9,10 @@
 #include <QStatusBar>
 #include <QThread>
 
-#include "about_dlg.h"
-#include "folder_tree_ctrl.h"
-#include "main_dlg.h"
-#include "thumb_list_ctrl.h"
+#include "app/about_dlg.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/main_dlg.h"
+#include "app/thumb_list_ctrl.h"
 
 namespace fotolume::app {
 

@@ -1,4 +1,4 @@
-#include "read_worker.h"
+#include "app/read_worker.h"
 
 #include <QFile>
 #include <cstdio>
@@ -7,7 +7,7 @@
 
 #include "album/album_error.h"
 #include "album/album_store.h"
-#include "app_folders.h"
+#include "app/app_folders.h"
 #include "codec/kv318_encoder.h"
 #include "config/settings.h"
 #include "device/process_flash.h"

@@ -7,7 +7,7 @@
 #include <atomic>
 
 #include "album/recovery.h"
-#include "worker_report.h"
+#include "app/worker_report.h"
 
 namespace fotolume::album {
 class CAlbumStore;

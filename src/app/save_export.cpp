@@ -1,4 +1,4 @@
-#include "save_export.h"
+#include "app/save_export.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 
-#include "app_folders.h"
+#include "app/app_folders.h"
 #include "codec/kv318_encoder.h"
 
 namespace fotolume::app {

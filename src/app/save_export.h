@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <functional>
 
-#include "prompt.h"
-#include "text_lookup.h"
+#include "app/prompt.h"
+#include "app/text_lookup.h"
 
 namespace fotolume::app {
 

@@ -1,4 +1,4 @@
-#include "scripted_prompt.h"
+#include "app/scripted_prompt.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <deque>
 
-#include "prompt.h"
+#include "app/prompt.h"
 
 namespace fotolume::app {
 

@@ -1,4 +1,4 @@
-#include "setting_dlg.h"
+#include "app/setting_dlg.h"
 
 #include <QGroupBox>
 #include <QMap>
@@ -8,10 +8,10 @@
 
 #include "album/album_error.h"
 #include "album/album_store.h"
-#include "dialog_units.h"
-#include "main_dlg.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
+#include "app/dialog_units.h"
+#include "app/main_dlg.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
 
 namespace fotolume::app {
 

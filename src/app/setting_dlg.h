@@ -8,8 +8,8 @@
 #include <functional>
 #include <optional>
 
-#include "prompt.h"
-#include "text_lookup.h"
+#include "app/prompt.h"
+#include "app/text_lookup.h"
 
 class QPushButton;
 

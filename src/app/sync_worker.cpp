@@ -1,4 +1,4 @@
-#include "sync_worker.h"
+#include "app/sync_worker.h"
 
 #include "album/album_error.h"
 #include "album/album_store.h"

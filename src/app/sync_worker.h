@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "worker_report.h"
+#include "app/worker_report.h"
 
 namespace fotolume::album {
 class CAlbumStore;

@@ -1,4 +1,4 @@
-#include "thumb_list_ctrl.h"
+#include "app/thumb_list_ctrl.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,7 +13,7 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "drop_queue.h"
+#include "app/drop_queue.h"
 
 namespace fotolume::app {
 

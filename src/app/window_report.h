@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "controller.h"
-#include "worker_report.h"
+#include "app/controller.h"
+#include "app/worker_report.h"
 
 namespace fotolume::app {
 

@@ -1,7 +1,7 @@
-#include "album_recovery.h"
+#include "cli/album_recovery.h"
 
-#include "commands.h"
-#include "folders.h"
+#include "cli/commands.h"
+#include "config/folders.h"
 
 namespace fotolume::cli {
 

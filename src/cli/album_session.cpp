@@ -1,4 +1,4 @@
-#include "album_session.h"
+#include "cli/album_session.h"
 
 #include <signal.h>
 #include <string.h>
@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "album_recovery.h"
-#include "frame_open.h"
+#include "cli/album_recovery.h"
+#include "cli/frame_open.h"
 
 namespace fotolume::cli {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "album/album_store.h"
-#include "commands.h"
+#include "cli/commands.h"
 #include "device/frame_claim.h"
 
 namespace fotolume::cli {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "album/album_store.h"
-#include "album_recovery.h"
-#include "album_session.h"
-#include "commands.h"
-#include "frame_open.h"
+#include "cli/album_recovery.h"
+#include "cli/album_session.h"
+#include "cli/commands.h"
+#include "cli/frame_open.h"
 
 namespace fotolume::cli {
 

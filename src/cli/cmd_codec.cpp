@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "codec/input_file.h"
 #include "codec/jpg_encode.h"
 #include "codec/kv318_encoder.h"
-#include "commands.h"
 
 namespace fotolume::cli {
 

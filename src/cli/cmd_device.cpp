@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
+#include "cli/commands.h"
+#include "cli/frame_open.h"
 #include "device/process_flash.h"
-#include "frame_open.h"
 
 namespace fotolume::cli {
 

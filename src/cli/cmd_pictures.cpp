@@ -13,18 +13,18 @@
 #include <system_error>
 #include <vector>
 
-#include "add_picture.h"
-#include "album_session.h"
+#include "cli/album_session.h"
+#include "cli/commands.h"
+#include "cli/frame_open.h"
 #include "codec/bmp_file.h"
 #include "codec/input_file.h"
 #include "codec/jpg_encode.h"
 #include "codec/kv318_encoder.h"
-#include "commands.h"
-#include "composition.h"
-#include "folders.h"
-#include "frame_open.h"
-#include "picture_loader.h"
-#include "settings.h"
+#include "compose/add_picture.h"
+#include "compose/composition.h"
+#include "compose/picture_loader.h"
+#include "config/folders.h"
+#include "config/settings.h"
 
 namespace fotolume::cli {
 

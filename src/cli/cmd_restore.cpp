@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "album/album_store.h"
-#include "album_session.h"
+#include "cli/album_session.h"
+#include "cli/commands.h"
 #include "codec/input_file.h"
-#include "commands.h"
 
 namespace fotolume::cli {
 

@@ -1,5 +1,5 @@
 // The command table: each command group adds its rows here.
-#include "commands.h"
+#include "cli/commands.h"
 
 namespace fotolume::cli {
 

@@ -1,4 +1,4 @@
-#include "frame_open.h"
+#include "cli/frame_open.h"
 
 #include <cstdio>
 

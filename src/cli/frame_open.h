@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "device/comm_usb.h"
 #include "device/drive_backend.h"
 

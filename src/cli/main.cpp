@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "device/traced_backend.h"
 
 namespace fotolume::cli {

@@ -1,5 +1,5 @@
 // BMP writing and reading.
-#include "bmp_file.h"
+#include "codec/bmp_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 #include <cstring>
 #include <new>
 
-#include "byte_order.h"
-#include "input_file.h"
-#include "jpg_encode.h"
+#include "codec/byte_order.h"
+#include "codec/input_file.h"
+#include "codec/jpg_encode.h"
 
 namespace fotolume::codec {
 

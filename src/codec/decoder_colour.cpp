@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "codec_tables.h"
-#include "jpg_encode.h"
+#include "codec/codec_tables.h"
+#include "codec/jpg_encode.h"
 
 namespace fotolume::codec {
 

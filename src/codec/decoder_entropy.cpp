@@ -5,8 +5,8 @@
 // of the stream the reader sees 1-bits; using any of them marks the picture damaged.
 #include <algorithm>
 
-#include "codec_tables.h"
-#include "jpg_encode.h"
+#include "codec/codec_tables.h"
+#include "codec/jpg_encode.h"
 
 namespace fotolume::codec {
 

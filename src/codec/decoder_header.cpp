@@ -1,10 +1,10 @@
 // Decoder front: reading the stream file, the 16-byte header and the marker-less tables.
 #include <new>
 
-#include "byte_order.h"
-#include "codec_tables.h"
-#include "input_file.h"
-#include "jpg_encode.h"
+#include "codec/byte_order.h"
+#include "codec/codec_tables.h"
+#include "codec/input_file.h"
+#include "codec/jpg_encode.h"
 
 namespace fotolume::codec {
 

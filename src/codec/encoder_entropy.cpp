@@ -1,8 +1,8 @@
 // Entropy coding of the encoder: baseline Huffman coding of an MCU's blocks and the bit writer.
 #include <bit>
 
-#include "codec_tables.h"
-#include "quill_jpeg_encoder.h"
+#include "codec/codec_tables.h"
+#include "codec/quill_jpeg_encoder.h"
 
 namespace fotolume::codec {
 

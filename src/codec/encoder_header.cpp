@@ -1,8 +1,8 @@
 // Stream headers: the 16-byte frame stream header with its MCU offset table, or the JFIF markers; and the
 // quantization and Huffman segments that both carry (without markers in a frame stream).
-#include "byte_order.h"
-#include "codec_tables.h"
-#include "quill_jpeg_encoder.h"
+#include "codec/byte_order.h"
+#include "codec/codec_tables.h"
+#include "codec/quill_jpeg_encoder.h"
 
 namespace fotolume::codec {
 

@@ -1,6 +1,6 @@
 // Encoder set-up: colour conversion tables, quality-scaled quantization tables and Huffman codes.
-#include "codec_tables.h"
-#include "quill_jpeg_encoder.h"
+#include "codec/codec_tables.h"
+#include "codec/quill_jpeg_encoder.h"
 
 namespace fotolume::codec {
 

@@ -1,7 +1,7 @@
 // Tile gathering of the encoder: the pixel rows of one MCU, with the picture's edges repeated.
 #include <cstring>
 
-#include "quill_jpeg_encoder.h"
+#include "codec/quill_jpeg_encoder.h"
 
 namespace fotolume::codec {
 

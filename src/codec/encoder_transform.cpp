@@ -1,12 +1,12 @@
 // Colour conversion, forward DCT and quantization of one MCU, written as fixed-length loops that the
 // compiler turns into vector code. Everything inlines into one function per instruction set; the
 // program picks the best one its processor runs, once.
-#include "encoder_transform.h"
+#include "codec/encoder_transform.h"
 
 #include <bit>
 #include <cstring>
 
-#include "codec_tables.h"
+#include "codec/codec_tables.h"
 
 // Everything below is compiled into each build of TransformMcu, for that build's instruction set.
 #if defined(__GNUC__) || defined(__clang__)

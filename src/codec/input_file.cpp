@@ -1,4 +1,4 @@
-#include "input_file.h"
+#include "codec/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "byte_order.h"
+#include "codec/byte_order.h"
 
 namespace fotolume::codec {
 

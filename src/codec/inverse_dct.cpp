@@ -5,7 +5,7 @@
 // into vector code; the results are those of the one-column-at-a-time formulation.
 #include <algorithm>
 
-#include "jpg_encode.h"
+#include "codec/jpg_encode.h"
 
 namespace fotolume::codec {
 

@@ -1,14 +1,14 @@
 // File-level conversion: BMP to frame picture stream or JFIF file, and frame picture stream to BMP.
-#include "kv318_encoder.h"
+#include "codec/kv318_encoder.h"
 
 #include <cstdint>
 #include <new>
 #include <span>
 #include <vector>
 
-#include "bmp_file.h"
-#include "jpg_encode.h"
-#include "quill_jpeg_encoder.h"
+#include "codec/bmp_file.h"
+#include "codec/jpg_encode.h"
+#include "codec/quill_jpeg_encoder.h"
 
 namespace fotolume::codec {
 

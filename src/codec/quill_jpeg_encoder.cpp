@@ -1,8 +1,8 @@
 // CompressImage: walks the picture MCU by MCU, writing a frame picture stream or a JFIF file.
-#include "quill_jpeg_encoder.h"
+#include "codec/quill_jpeg_encoder.h"
 
-#include "byte_order.h"
-#include "codec_tables.h"
+#include "codec/byte_order.h"
+#include "codec/codec_tables.h"
 
 namespace fotolume::codec {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-#include "encoder_transform.h"
+#include "codec/encoder_transform.h"
 
 namespace fotolume::codec {
 

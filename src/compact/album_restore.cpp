@@ -12,11 +12,11 @@
 #include "album/album_error.h"
 #include "album/compact_store.h"
 #include "album/recovery_compact.h"
-#include "compact_globals.h"
-#include "compact_view.h"
-#include "controller.h"
+#include "compact/compact_globals.h"
+#include "compact/compact_view.h"
+#include "compact/controller.h"
+#include "compact/mac_prompt.h"
 #include "device/process_flash.h"
-#include "mac_prompt.h"
 
 namespace fotolume::compact {
 

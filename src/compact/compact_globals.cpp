@@ -1,4 +1,4 @@
-#include "compact_globals.h"
+#include "compact/compact_globals.h"
 
 #include <cstdio>
 #include <cstring>

@@ -15,8 +15,8 @@
 
 #include "album/flash_layout.h"
 #include "album/picture_list.h"
-#include "compact_language.h"
-#include "file_data_list.h"
+#include "compact/file_data_list.h"
+#include "config/compact_language.h"
 
 namespace fotolume::device {
 class CCommUSB;

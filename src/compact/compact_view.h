@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "compact_transform.h"
+#include "compose/compact_transform.h"
 
 namespace fotolume::compact {
 

@@ -1,10 +1,10 @@
-#include "compact_widgets.h"
+#include "compact/compact_widgets.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
 
-#include "compact_globals.h"
+#include "compact/compact_globals.h"
 
 namespace fotolume::compact {
 

@@ -6,7 +6,7 @@
 #include <QSpinBox>
 #include <QWidget>
 
-#include "compact_transform.h"
+#include "compose/compact_transform.h"
 
 namespace fotolume::compact {
 

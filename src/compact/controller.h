@@ -7,9 +7,9 @@
 #include <string>
 
 #include "album/recovery.h"
+#include "compact/compact_view.h"
+#include "compose/compact_transform.h"
 #include "device/frame_claim.h"
-#include "compact_transform.h"
-#include "compact_view.h"
 
 namespace fotolume::compact {
 

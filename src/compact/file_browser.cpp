@@ -1,4 +1,4 @@
-#include "file_browser.h"
+#include "compact/file_browser.h"
 
 #include <QDir>
 #include <QFileIconProvider>

@@ -1,4 +1,4 @@
-#include "file_data_list.h"
+#include "compact/file_data_list.h"
 
 namespace fotolume::compact {
 

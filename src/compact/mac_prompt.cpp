@@ -1,4 +1,4 @@
-#include "mac_prompt.h"
+#include "compact/mac_prompt.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "compact_globals.h"
+#include "compact/compact_globals.h"
 
 namespace fotolume::compact {
 

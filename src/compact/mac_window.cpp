@@ -1,4 +1,4 @@
-#include "mac_window.h"
+#include "compact/mac_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,14 +10,14 @@
 #include <QThread>
 #include <QTreeWidget>
 
-#include "compact_globals.h"
-#include "compact_widgets.h"
-#include "controller.h"
+#include "compact/compact_globals.h"
+#include "compact/compact_widgets.h"
+#include "compact/controller.h"
+#include "compact/file_browser.h"
+#include "compact/mac_prompt.h"
+#include "compose/picture_loader.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"
-#include "file_browser.h"
-#include "mac_prompt.h"
-#include "picture_loader.h"
 
 namespace fotolume::compact {
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "compact_view.h"
+#include "compact/compact_view.h"
 
 class QCheckBox;
 class QLabel;

@@ -11,10 +11,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "compact_globals.h"
-#include "compact_widgets.h"
-#include "file_browser.h"
-#include "mac_window.h"
+#include "compact/compact_globals.h"
+#include "compact/compact_widgets.h"
+#include "compact/file_browser.h"
+#include "compact/mac_window.h"
 
 namespace fotolume::compact {
 

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "compact_globals.h"
+#include "compact/compact_globals.h"
+#include "compact/mac_prompt.h"
+#include "compact/mac_window.h"
+#include "compact/screenshot.h"
+#include "compact/start_up.h"
 #include "device/traced_backend.h"
-#include "mac_prompt.h"
-#include "mac_window.h"
-#include "screenshot.h"
-#include "start_up.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <system_error>
 
 #include "codec/bmp_file.h"
-#include "compact_globals.h"
-#include "compact_view.h"
-#include "controller.h"
-#include "picture_loader.h"
+#include "compact/compact_globals.h"
+#include "compact/compact_view.h"
+#include "compact/controller.h"
+#include "compose/picture_loader.h"
 
 namespace fotolume::compact {
 

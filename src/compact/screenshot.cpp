@@ -1,4 +1,4 @@
-#include "screenshot.h"
+#include "compact/screenshot.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -7,11 +7,11 @@
 
 #include <cstdio>
 
-#include "compact_globals.h"
-#include "controller.h"
-#include "file_browser.h"
-#include "mac_window.h"
-#include "picture_loader.h"
+#include "compact/compact_globals.h"
+#include "compact/controller.h"
+#include "compact/file_browser.h"
+#include "compact/mac_window.h"
+#include "compose/picture_loader.h"
 
 namespace fotolume::compact {
 

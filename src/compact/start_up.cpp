@@ -1,15 +1,15 @@
-#include "start_up.h"
+#include "compact/start_up.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "compact_globals.h"
-#include "controller.h"
+#include "compact/compact_globals.h"
+#include "compact/controller.h"
+#include "compact/file_browser.h"
+#include "compact/mac_window.h"
+#include "config/folders.h"
 #include "device/backend_select.h"
 #include "device/comm_usb.h"
-#include "file_browser.h"
-#include "folders.h"
-#include "mac_window.h"
 
 namespace fotolume::compact {
 

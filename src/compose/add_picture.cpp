@@ -1,4 +1,4 @@
-#include "add_picture.h"
+#include "compose/add_picture.h"
 
 #include <QFile>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 
 #include "album/album_store.h"
 #include "codec/kv318_encoder.h"
-#include "panel_bitmap.h"
+#include "compose/panel_bitmap.h"
 
 namespace fotolume::compose {
 

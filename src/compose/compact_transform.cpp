@@ -1,4 +1,4 @@
-#include "compact_transform.h"
+#include "compose/compact_transform.h"
 
 #include <QPainterPath>
 #include <algorithm>

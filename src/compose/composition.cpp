@@ -1,4 +1,4 @@
-#include "composition.h"
+#include "compose/composition.h"
 
 #include <QPainter>
 #include <QPen>
@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "album/flash_layout.h"
-#include "picture_loader.h"
-#include "quarter_turn.h"
+#include "compose/picture_loader.h"
+#include "compose/quarter_turn.h"
 
 namespace fotolume::compose {
 

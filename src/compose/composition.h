@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QString>
 
-#include "geometry.h"
+#include "compose/geometry.h"
 
 namespace fotolume::compose {
 

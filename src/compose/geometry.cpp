@@ -1,4 +1,4 @@
-#include "geometry.h"
+#include "compose/geometry.h"
 
 #include <algorithm>
 #include <cmath>

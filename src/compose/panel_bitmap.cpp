@@ -1,4 +1,4 @@
-#include "panel_bitmap.h"
+#include "compose/panel_bitmap.h"
 
 #include <QFile>
 

@@ -1,10 +1,10 @@
-#include "picture_loader.h"
+#include "compose/picture_loader.h"
 
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QPainter>
 
-#include "geometry.h"
+#include "compose/geometry.h"
 
 namespace fotolume::compose {
 

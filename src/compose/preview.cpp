@@ -1,4 +1,4 @@
-#include "preview.h"
+#include "compose/preview.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -7,7 +7,7 @@
 #include <QPoint>
 #include <QWidget>
 
-#include "composition.h"
+#include "compose/composition.h"
 
 namespace fotolume::compose {
 

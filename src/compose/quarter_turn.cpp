@@ -1,4 +1,4 @@
-#include "quarter_turn.h"
+#include "compose/quarter_turn.h"
 
 namespace fotolume::compose {
 

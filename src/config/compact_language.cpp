@@ -1,9 +1,9 @@
-#include "compact_language.h"
+#include "config/compact_language.h"
 
 #include <utility>
 
-#include "ini_file.h"
-#include "utf.h"
+#include "config/ini_file.h"
+#include "config/utf.h"
 
 namespace fotolume::config {
 

@@ -1,4 +1,4 @@
-#include "file_ops.h"
+#include "config/file_ops.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "folders.h"
+#include "config/folders.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

@@ -1,10 +1,10 @@
-#include "ini_file.h"
+#include "config/ini_file.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "unicode_file.h"
-#include "utf.h"
+#include "config/unicode_file.h"
+#include "config/utf.h"
 
 namespace fotolume::config {
 

@@ -1,4 +1,4 @@
-#include "ini_writer.h"
+#include "config/ini_writer.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "file_ops.h"
-#include "ini_file.h"
-#include "unicode_file.h"
-#include "utf.h"
+#include "config/file_ops.h"
+#include "config/ini_file.h"
+#include "config/unicode_file.h"
+#include "config/utf.h"
 
 namespace fotolume::config {
 

@@ -1,9 +1,9 @@
-#include "language.h"
+#include "config/language.h"
 
 #include <utility>
 
-#include "profile.h"
-#include "settings.h"
+#include "config/profile.h"
+#include "config/settings.h"
 
 namespace fotolume::config {
 

@@ -1,11 +1,11 @@
-#include "profile.h"
+#include "config/profile.h"
 
 #include <climits>
 #include <cstdint>
 
-#include "ini_file.h"
-#include "unicode_file.h"
-#include "utf.h"
+#include "config/ini_file.h"
+#include "config/unicode_file.h"
+#include "config/utf.h"
 
 namespace fotolume::config {
 

@@ -1,14 +1,14 @@
-#include "settings.h"
+#include "config/settings.h"
 
 #include <array>
 #include <utility>
 
-#include "file_ops.h"
-#include "folders.h"
-#include "ini_file.h"
-#include "unicode_file.h"
-#include "ini_writer.h"
-#include "profile.h"
+#include "config/file_ops.h"
+#include "config/folders.h"
+#include "config/ini_file.h"
+#include "config/ini_writer.h"
+#include "config/profile.h"
+#include "config/unicode_file.h"
 
 namespace fotolume::config {
 

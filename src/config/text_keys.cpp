@@ -1,4 +1,4 @@
-#include "text_keys.h"
+#include "config/text_keys.h"
 
 namespace fotolume::config {
 

@@ -1,4 +1,4 @@
-#include "unicode_file.h"
+#include "config/unicode_file.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "utf.h"
+#include "config/utf.h"
 
 #include <cstdint>
 

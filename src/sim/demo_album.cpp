@@ -1,4 +1,4 @@
-#include "demo_album.h"
+#include "sim/demo_album.h"
 
 #include <QColor>
 #include <QPainter>
@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "add_picture.h"
 #include "album/album_store.h"
+#include "compose/add_picture.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 

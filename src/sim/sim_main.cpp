@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "device/traced_backend.h"
 #include "device/frame_claim.h"
+#include "device/traced_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
 #include "sim/frame_server.h"
 #include "sim/sim_args.h"
 #ifdef FOTOLUME_SIM_DEMO
-#include "demo_album.h"
+#include "sim/demo_album.h"
 #endif
 
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "album/add_picture.h"
-#include "album_fixture.h"
+#include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

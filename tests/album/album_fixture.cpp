@@ -1,4 +1,4 @@
-#include "album_fixture.h"
+#include "tests/album/album_fixture.h"
 
 #include <chrono>
 

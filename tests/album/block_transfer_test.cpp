@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "album_fixture.h"
+#include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "album_fixture.h"
 #include "device/bytes.h"
+#include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "album/compact_store.h"
-#include "album_fixture.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"
+#include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "album/picture_list.h"
-#include "album_fixture.h"
 #include "device/bytes.h"
+#include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

@@ -14,8 +14,8 @@
 #include <chrono>
 #include <set>
 
-#include "recovery_fixture.h"
 #include "device/process_flash.h"
+#include "tests/album/recovery_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "album/picture_list.h"
-#include "album_fixture.h"
+#include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "recovery_fixture.h"
+#include "tests/album/recovery_fixture.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "album_fixture.h"
+#include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "device/checksum.h"
-#include "recovery_fixture.h"
+#include "tests/album/recovery_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

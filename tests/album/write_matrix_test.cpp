@@ -17,7 +17,7 @@
 #include "album/recovery_compact.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"
-#include "recovery_fixture.h"
+#include "tests/album/recovery_fixture.h"
 
 namespace fotolume::album::testing {
 namespace {

@@ -1,14 +1,14 @@
-#include "app_harness.h"
+#include "tests/app/app_harness.h"
 
 #include "album/album_error.h"
 #include "album/album_store.h"
 #include "album/recovery_record.h"
-#include "device/process_flash.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
 #include "codec/kv318_encoder.h"
+#include "compose/panel_bitmap.h"
 #include "device/comm_usb.h"
-#include "panel_bitmap.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
+#include "device/process_flash.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 // program folder, scratch folder and scripted answers.
 #pragma once
 
-#include "controller.h"
-#include "scripted_prompt.h"
+#include "app/controller.h"
+#include "app/scripted_prompt.h"
 
 #include "album/recovery.h"
 #include "sim/emulator_backend.h"

@@ -1,4 +1,4 @@
-#include "app_folders.h"
+#include "app/app_folders.h"
 
 #include <QDir>
 #include <QFile>

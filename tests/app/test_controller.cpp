@@ -1,12 +1,12 @@
 // Start-up, arrival, removal and leaving of the controller on a simulated frame.
-#include "app_harness.h"
+#include "tests/app/app_harness.h"
 
-#include "about_dlg.h"
-#include "folder_tree_ctrl.h"
-#include "preview.h"
-#include "setting_dlg.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
+#include "app/about_dlg.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/setting_dlg.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
+#include "compose/preview.h"
 
 #include "config/settings.h"
 

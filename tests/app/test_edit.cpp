@@ -1,11 +1,11 @@
 // Editing the album: drops, the single add at falling quality, Delete and the limits.
-#include "app_harness.h"
+#include "tests/app/app_harness.h"
 
-#include "album_add.h"
-#include "drop_queue.h"
-#include "folder_tree_ctrl.h"
-#include "preview.h"
-#include "thumb_list_ctrl.h"
+#include "app/album_add.h"
+#include "app/drop_queue.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/thumb_list_ctrl.h"
+#include "compose/preview.h"
 
 #include "album/album_store.h"
 #include "codec/kv318_encoder.h"

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <functional>
 
-#include "app_harness.h"
-#include "preview.h"
-#include "read_worker.h"
-#include "thumb_list_ctrl.h"
+#include "app/read_worker.h"
+#include "app/thumb_list_ctrl.h"
+#include "compose/preview.h"
+#include "tests/app/app_harness.h"
 
 using namespace fotolume;
 using namespace fotolume::apptest;

@@ -1,8 +1,8 @@
-#include "folder_tree_ctrl.h"
-#include "main_dlg.h"
-#include "scripted_prompt.h"
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/main_dlg.h"
+#include "app/scripted_prompt.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
 
 #include <QAction>
 #include <QGroupBox>

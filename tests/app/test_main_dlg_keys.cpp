@@ -1,9 +1,9 @@
 // Keys, the crop-rectangle toggle and the leaving rules of the main window.
-#include "folder_tree_ctrl.h"
-#include "leave_rule.h"
-#include "main_dlg.h"
-#include "scripted_prompt.h"
-#include "thumb_list_ctrl.h"
+#include "app/folder_tree_ctrl.h"
+#include "app/leave_rule.h"
+#include "app/main_dlg.h"
+#include "app/scripted_prompt.h"
+#include "app/thumb_list_ctrl.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>

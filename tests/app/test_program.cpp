@@ -1,5 +1,5 @@
 // The Fotolume program itself on a frame served by fotolume-sim, as the run command starts it.
-#include "app_harness.h"
+#include "tests/app/app_harness.h"
 
 #include <QCoreApplication>
 #include <QDir>

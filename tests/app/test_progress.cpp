@@ -1,4 +1,4 @@
-#include "text_progress_ctrl.h"
+#include "app/text_progress_ctrl.h"
 
 #include <QImage>
 #include <QTest>

@@ -1,8 +1,8 @@
 // The read-album worker on a simulated frame.
-#include "app_harness.h"
+#include "tests/app/app_harness.h"
 
-#include "read_worker.h"
-#include "thumb_list_ctrl.h"
+#include "app/read_worker.h"
+#include "app/thumb_list_ctrl.h"
 
 #include "album/album_store.h"
 #include "sim/frame_image.h"

@@ -1,8 +1,8 @@
 // Reading a frame whose last synchronize was cut: the restore question and what Yes and No do.
-#include "app_harness.h"
+#include "tests/app/app_harness.h"
 
-#include "setting_dlg.h"
-#include "thumb_list_ctrl.h"
+#include "app/setting_dlg.h"
+#include "app/thumb_list_ctrl.h"
 
 #include "album/album_error.h"
 #include "album/album_store.h"

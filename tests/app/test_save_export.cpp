@@ -1,6 +1,6 @@
-#include "dialog_prompt.h"
-#include "save_export.h"
-#include "scripted_prompt.h"
+#include "app/dialog_prompt.h"
+#include "app/save_export.h"
+#include "app/scripted_prompt.h"
 
 #include "codec/bmp_file.h"
 

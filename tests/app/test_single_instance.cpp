@@ -1,5 +1,5 @@
 // One running copy per user: the lock and the call that brings the first window to the front.
-#include "single_instance.h"
+#include "app/single_instance.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

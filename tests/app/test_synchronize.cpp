@@ -1,8 +1,8 @@
 // The synchronize worker: writing the album to the simulated frame.
-#include "app_harness.h"
+#include "tests/app/app_harness.h"
 
-#include "text_progress_ctrl.h"
-#include "thumb_list_ctrl.h"
+#include "app/text_progress_ctrl.h"
+#include "app/thumb_list_ctrl.h"
 
 #include "album/album_error.h"
 #include "album/album_store.h"

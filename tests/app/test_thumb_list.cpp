@@ -1,4 +1,4 @@
-#include "thumb_list_ctrl.h"
+#include "app/thumb_list_ctrl.h"
 
 #include <QImage>
 #include <QTemporaryDir>

@@ -11,9 +11,9 @@
 
 #include "album/album_store.h"
 #include "device/frame_claim.h"
-#include "program_runner.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
+#include "tests/cli/program_runner.h"
 
 namespace fotolume::cli::testing {
 namespace {

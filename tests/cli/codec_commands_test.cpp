@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "codec/bmp_file.h"
-#include "program_runner.h"
+#include "tests/cli/program_runner.h"
 
 namespace fotolume::cli::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <regex>
 
-#include "program_runner.h"
+#include "tests/cli/program_runner.h"
 
 namespace fotolume::cli::testing {
 namespace {

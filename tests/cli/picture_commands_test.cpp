@@ -16,11 +16,11 @@
 
 #include "album/album_store.h"
 #include "codec/jpg_encode.h"
-#include "composition.h"
-#include "program_runner.h"
+#include "compose/composition.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
+#include "tests/cli/program_runner.h"
 
 namespace fotolume::cli::testing {
 namespace {

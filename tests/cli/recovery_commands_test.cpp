@@ -20,9 +20,9 @@
 #include "album/album_store.h"
 #include "album/recovery_record.h"
 #include "device/process_flash.h"
-#include "program_runner.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
+#include "tests/cli/program_runner.h"
 
 namespace fotolume::cli::testing {
 namespace {

@@ -15,7 +15,7 @@
 #include "codec/input_file.h"
 #include "codec/jpg_encode.h"
 #include "codec/kv318_encoder.h"
-#include "codec_test_util.h"
+#include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "codec_test_util.h"
+#include "tests/codec/codec_test_util.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

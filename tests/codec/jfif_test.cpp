@@ -9,7 +9,7 @@
 
 #include "codec/codec_tables.h"
 #include "codec/quill_jpeg_encoder.h"
-#include "codec_test_util.h"
+#include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "codec/bmp_file.h"
 #include "codec/kv318_encoder.h"
-#include "codec_test_util.h"
+#include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {
 namespace {

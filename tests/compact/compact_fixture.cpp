@@ -1,4 +1,4 @@
-#include "compact_fixture.h"
+#include "tests/compact/compact_fixture.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -13,12 +13,12 @@
 
 #include "codec/bmp_file.h"
 #include "codec/kv318_encoder.h"
+#include "compact/file_browser.h"
+#include "compact/start_up.h"
+#include "config/folders.h"
 #include "device/bytes.h"
 #include "device/comm_usb.h"
 #include "device/flash_cdb.h"
-#include "file_browser.h"
-#include "folders.h"
-#include "start_up.h"
 
 namespace fotolume::compact::testing {
 

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "album/picture_list.h"
-#include "compact_globals.h"
-#include "mac_prompt.h"
-#include "mac_window.h"
+#include "compact/compact_globals.h"
+#include "compact/mac_prompt.h"
+#include "compact/mac_window.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"

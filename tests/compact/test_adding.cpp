@@ -6,10 +6,10 @@
 
 #include <filesystem>
 
-#include "compact_fixture.h"
-#include "compact_widgets.h"
-#include "controller.h"
-#include "file_browser.h"
+#include "compact/compact_widgets.h"
+#include "compact/controller.h"
+#include "compact/file_browser.h"
+#include "tests/compact/compact_fixture.h"
 
 namespace fotolume::compact::testing {
 namespace {

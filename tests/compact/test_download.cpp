@@ -14,12 +14,12 @@
 #include <thread>
 
 #include "album/compact_store.h"
-#include "compact_fixture.h"
-#include "compact_widgets.h"
-#include "controller.h"
+#include "compact/compact_widgets.h"
+#include "compact/controller.h"
 #include "device/bytes.h"
 #include "device/comm_usb.h"
 #include "device/flash_cdb.h"
+#include "tests/compact/compact_fixture.h"
 
 namespace fotolume::compact::testing {
 namespace {

@@ -1,9 +1,9 @@
 // The picture file list and the totals fields.
 #include <gtest/gtest.h>
 
-#include "compact_fixture.h"
-#include "controller.h"
-#include "file_data_list.h"
+#include "compact/controller.h"
+#include "compact/file_data_list.h"
+#include "tests/compact/compact_fixture.h"
 
 namespace fotolume::compact::testing {
 namespace {

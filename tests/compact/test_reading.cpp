@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "album/compact_store.h"
-#include "compact_fixture.h"
-#include "controller.h"
+#include "compact/controller.h"
 #include "device/comm_usb.h"
+#include "tests/compact/compact_fixture.h"
 
 namespace fotolume::compact::testing {
 namespace {

@@ -11,11 +11,11 @@
 #include "album/commit_record.h"
 #include "album/flash_layout.h"
 #include "album/recovery_compact.h"
-#include "compact_fixture.h"
-#include "controller.h"
+#include "compact/controller.h"
 #include "device/comm_usb.h"
 #include "device/flash_cdb.h"
 #include "device/process_flash.h"
+#include "tests/compact/compact_fixture.h"
 
 namespace fotolume::compact::testing {
 namespace {

@@ -13,12 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include "compact_fixture.h"
-#include "compact_widgets.h"
-#include "controller.h"
-#include "file_browser.h"
-#include "folders.h"
-#include "ini_writer.h"
+#include "compact/compact_widgets.h"
+#include "compact/controller.h"
+#include "compact/file_browser.h"
+#include "config/folders.h"
+#include "config/ini_writer.h"
+#include "tests/compact/compact_fixture.h"
 
 namespace fotolume::compact::testing {
 namespace {

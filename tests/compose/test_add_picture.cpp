@@ -7,15 +7,15 @@
 #include <fstream>
 #include <iterator>
 
-#include "add_picture.h"
 #include "album/album_store.h"
 #include "codec/bmp_file.h"
 #include "codec/jpg_encode.h"
-#include "panel_bitmap.h"
+#include "compose/add_picture.h"
+#include "compose/panel_bitmap.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
-#include "test_helpers.h"
+#include "tests/compose/test_helpers.h"
 
 namespace fotolume::compose {
 namespace {

@@ -2,8 +2,8 @@
 // panel bitmap, and the frame handling.
 #include <gtest/gtest.h>
 
-#include "compact_transform.h"
-#include "test_helpers.h"
+#include "compose/compact_transform.h"
+#include "tests/compose/test_helpers.h"
 
 namespace fotolume::compose {
 namespace {

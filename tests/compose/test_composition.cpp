@@ -1,8 +1,8 @@
 // Fit, placement, zoom, rotation and crop of the full window's preview (505 x 355 client).
 #include <gtest/gtest.h>
 
-#include "composition.h"
-#include "test_helpers.h"
+#include "compose/composition.h"
+#include "tests/compose/test_helpers.h"
 
 namespace fotolume::compose {
 namespace {

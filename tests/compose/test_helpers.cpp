@@ -1,4 +1,4 @@
-#include "test_helpers.h"
+#include "tests/compose/test_helpers.h"
 
 #include <QBuffer>
 #include <QFile>

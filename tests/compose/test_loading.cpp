@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <algorithm>
 
-#include "composition.h"
-#include "picture_loader.h"
-#include "test_helpers.h"
+#include "compose/composition.h"
+#include "compose/picture_loader.h"
+#include "tests/compose/test_helpers.h"
 
 namespace fotolume::compose {
 namespace {

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 
 #include "codec/bmp_file.h"
-#include "panel_bitmap.h"
-#include "test_helpers.h"
+#include "compose/panel_bitmap.h"
+#include "tests/compose/test_helpers.h"
 
 namespace fotolume::compose {
 namespace {

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "preview.h"
-#include "test_helpers.h"
+#include "compose/preview.h"
+#include "tests/compose/test_helpers.h"
 
 namespace fotolume::compose {
 namespace {

@@ -1,12 +1,12 @@
-#include "support.h"
+#include "tests/config/support.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
-#include "ini_file.h"
-#include "utf.h"
+#include "config/ini_file.h"
+#include "config/utf.h"
 
 namespace fotolume::config::test {
 

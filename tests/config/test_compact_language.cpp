@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "compact_language.h"
-#include "support.h"
+#include "config/compact_language.h"
+#include "tests/config/support.h"
 
 namespace fotolume::config {
 namespace {

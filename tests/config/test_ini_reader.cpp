@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "ini_file.h"
-#include "support.h"
-#include "unicode_file.h"
+#include "config/ini_file.h"
+#include "config/unicode_file.h"
+#include "tests/config/support.h"
 
 namespace fotolume::config {
 namespace {

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "ini_writer.h"
-#include "support.h"
-#include "unicode_file.h"
+#include "config/ini_writer.h"
+#include "config/unicode_file.h"
+#include "tests/config/support.h"
 
 namespace fotolume::config {
 namespace {

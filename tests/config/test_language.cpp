@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <string>
 
-#include "language.h"
-#include "settings.h"
-#include "support.h"
+#include "config/language.h"
+#include "config/settings.h"
+#include "tests/config/support.h"
 
 namespace fotolume::config {
 namespace {

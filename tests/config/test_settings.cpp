@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <string>
 
-#include "folders.h"
-#include "language.h"
-#include "profile.h"
-#include "settings.h"
-#include "support.h"
+#include "config/folders.h"
+#include "config/language.h"
+#include "config/profile.h"
+#include "config/settings.h"
+#include "tests/config/support.h"
 
 namespace fotolume::config {
 namespace {

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <string>
 
-#include "compact_language.h"
-#include "ini_file.h"
-#include "language.h"
-#include "settings.h"
-#include "support.h"
-#include "text_keys.h"
-#include "utf.h"
+#include "config/compact_language.h"
+#include "config/ini_file.h"
+#include "config/language.h"
+#include "config/settings.h"
+#include "config/text_keys.h"
+#include "config/utf.h"
+#include "tests/config/support.h"
 
 namespace fotolume::config {
 namespace {

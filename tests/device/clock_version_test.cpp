@@ -6,7 +6,7 @@
 #include <string>
 
 #include "device/clock.h"
-#include "flash_fixture.h"
+#include "tests/device/flash_fixture.h"
 
 namespace fotolume::device {
 namespace {

@@ -13,8 +13,8 @@
 
 #include "device/checksum.h"
 #include "device/traced_backend.h"
-#include "drive_rigs.h"
-#include "flash_fixture.h"
+#include "tests/device/drive_rigs.h"
+#include "tests/device/flash_fixture.h"
 
 namespace fotolume::device {
 namespace {

@@ -1,4 +1,4 @@
-#include "drive_rigs.h"
+#include "tests/device/drive_rigs.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

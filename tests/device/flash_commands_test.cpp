@@ -8,7 +8,7 @@
 #include "device/bytes.h"
 #include "device/checksum.h"
 #include "device/flash_cdb.h"
-#include "flash_fixture.h"
+#include "tests/device/flash_fixture.h"
 
 namespace fotolume::device {
 namespace {

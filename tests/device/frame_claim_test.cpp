@@ -17,7 +17,7 @@
 #include "device/frame_claim.h"
 #include "device/frames_backend.h"
 #include "device/sg_backend.h"
-#include "drive_rigs.h"
+#include "tests/device/drive_rigs.h"
 
 namespace fotolume::device {
 namespace {

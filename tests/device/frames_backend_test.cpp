@@ -13,7 +13,7 @@
 #include "device/frames_backend.h"
 #include "device/inquiry.h"
 #include "device/wire_protocol.h"
-#include "drive_rigs.h"
+#include "tests/device/drive_rigs.h"
 
 namespace fotolume::device {
 namespace {

@@ -7,7 +7,7 @@
 #include "device/comm_usb.h"
 #include "device/flash_cdb.h"
 #include "device/process_flash.h"
-#include "drive_rigs.h"
+#include "tests/device/drive_rigs.h"
 
 namespace fotolume::device {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "device/comm_usb.h"
 #include "device/sg_backend.h"
-#include "drive_rigs.h"
+#include "tests/device/drive_rigs.h"
 
 namespace fotolume::device {
 namespace {
