@@ -15,8 +15,8 @@
 // clang-format on
 
 #include "codec/bmp_file.h"
-#include "codec/jpg_encode.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_decoder.h"
+#include "codec/stream_encoder.h"
 
 namespace {
 

@@ -29,8 +29,8 @@
 
 #include "album/album_store.h"
 #include "codec/bmp_file.h"
-#include "codec/jpg_encode.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_decoder.h"
+#include "codec/stream_encoder.h"
 #include "device/comm_usb.h"
 #include "device/frames_backend.h"
 #include "sim/emulator_backend.h"

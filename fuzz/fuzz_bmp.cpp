@@ -11,7 +11,7 @@
 
 #include "codec/bmp_file.h"
 #include "codec/input_file.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 
 namespace {
 

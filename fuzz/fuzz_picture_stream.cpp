@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "codec/bmp_file.h"
-#include "codec/jpg_encode.h"
+#include "codec/stream_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace fotolume::codec;

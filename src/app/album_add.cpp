@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "album/album_store.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 #include "compose/add_picture.h"
 
 namespace fotolume::app {

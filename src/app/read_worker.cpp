@@ -8,7 +8,7 @@
 #include "album/album_error.h"
 #include "album/album_store.h"
 #include "app/app_folders.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 #include "config/settings.h"
 #include "device/process_flash.h"
 

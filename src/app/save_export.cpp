@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "app/app_folders.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 
 namespace fotolume::app {
 

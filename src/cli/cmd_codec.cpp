@@ -7,8 +7,8 @@
 
 #include "cli/commands.h"
 #include "codec/input_file.h"
-#include "codec/jpg_encode.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
+#include "codec/stream_decoder.h"
 
 namespace fotolume::cli {
 

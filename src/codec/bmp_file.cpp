@@ -14,7 +14,7 @@
 
 #include "codec/byte_order.h"
 #include "codec/input_file.h"
-#include "codec/jpg_encode.h"
+#include "codec/stream_decoder.h"
 
 namespace fotolume::codec {
 

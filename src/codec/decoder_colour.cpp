@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "codec/codec_tables.h"
-#include "codec/jpg_encode.h"
+#include "codec/inverse_dct.h"
+#include "codec/stream_decoder.h"
 
 namespace fotolume::codec {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "codec/codec_tables.h"
-#include "codec/jpg_encode.h"
+#include "codec/stream_decoder.h"
 
 namespace fotolume::codec {
 

@@ -4,7 +4,7 @@
 #include "codec/byte_order.h"
 #include "codec/codec_tables.h"
 #include "codec/input_file.h"
-#include "codec/jpg_encode.h"
+#include "codec/stream_decoder.h"
 
 namespace fotolume::codec {
 

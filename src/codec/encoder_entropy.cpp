@@ -2,7 +2,7 @@
 #include <bit>
 
 #include "codec/codec_tables.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 
 namespace fotolume::codec {
 

@@ -2,7 +2,7 @@
 // quantization and Huffman segments that both carry (without markers in a frame stream).
 #include "codec/byte_order.h"
 #include "codec/codec_tables.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 
 namespace fotolume::codec {
 

@@ -1,6 +1,6 @@
 // Encoder set-up: colour conversion tables, quality-scaled quantization tables and Huffman codes.
 #include "codec/codec_tables.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 
 namespace fotolume::codec {
 

@@ -1,7 +1,7 @@
 // Tile gathering of the encoder: the pixel rows of one MCU, with the picture's edges repeated.
 #include <cstring>
 
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 
 namespace fotolume::codec {
 

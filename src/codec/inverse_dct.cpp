@@ -5,7 +5,7 @@
 // into vector code; the results are those of the one-column-at-a-time formulation.
 #include <algorithm>
 
-#include "codec/jpg_encode.h"
+#include "codec/inverse_dct.h"
 
 namespace fotolume::codec {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "album/album_store.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 #include "compose/panel_bitmap.h"
 
 namespace fotolume::compose {

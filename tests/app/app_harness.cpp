@@ -5,7 +5,7 @@
 #include "album/recovery_record.h"
 #include "app/text_progress_ctrl.h"
 #include "app/thumb_list_ctrl.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 #include "compose/panel_bitmap.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"

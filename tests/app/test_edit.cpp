@@ -8,7 +8,7 @@
 #include "compose/preview.h"
 
 #include "album/album_store.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 
 #include <QDir>
 #include <QFile>

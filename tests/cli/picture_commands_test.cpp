@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "album/album_store.h"
-#include "codec/jpg_encode.h"
+#include "codec/stream_decoder.h"
 #include "compose/composition.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"

@@ -13,8 +13,8 @@
 
 #include "codec/bmp_file.h"
 #include "codec/input_file.h"
-#include "codec/jpg_encode.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
+#include "codec/stream_decoder.h"
 #include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {

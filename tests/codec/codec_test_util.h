@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/jpg_encode.h"
+#include "codec/stream_decoder.h"
 
 namespace fotolume::codec::test {
 

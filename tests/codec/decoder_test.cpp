@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "codec/jpg_encode.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
+#include "codec/stream_decoder.h"
 #include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 #include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "codec/codec_tables.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 #include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {

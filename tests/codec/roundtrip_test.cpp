@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/bmp_file.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 #include "tests/codec/codec_test_util.h"
 
 namespace fotolume::codec::test {

@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "codec/bmp_file.h"
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 #include "compact/file_browser.h"
 #include "compact/start_up.h"
 #include "config/folders.h"

@@ -9,7 +9,7 @@
 
 #include "album/album_store.h"
 #include "codec/bmp_file.h"
-#include "codec/jpg_encode.h"
+#include "codec/stream_decoder.h"
 #include "compose/add_picture.h"
 #include "compose/panel_bitmap.h"
 #include "sim/emulator_backend.h"

@@ -1,5 +1,5 @@
 // File-level conversion: BMP to frame picture stream or JFIF file, and frame picture stream to BMP.
-#include "codec/kv318_encoder.h"
+#include "codec/picture_files.h"
 
 #include <cstdint>
 #include <new>
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "codec/bmp_file.h"
-#include "codec/jpg_encode.h"
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_decoder.h"
+#include "codec/stream_encoder.h"
 
 namespace fotolume::codec {
 

@@ -1,5 +1,5 @@
 // CompressImage: walks the picture MCU by MCU, writing a frame picture stream or a JFIF file.
-#include "codec/quill_jpeg_encoder.h"
+#include "codec/stream_encoder.h"
 
 #include "codec/byte_order.h"
 #include "codec/codec_tables.h"

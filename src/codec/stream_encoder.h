@@ -64,7 +64,7 @@ private:
     void WriteQuantSegment();
     void WriteHuffmanSegment();
 
-    // One MCU (quill_jpeg_encoder.cpp, encoder_tile.cpp, encoder_transform.cpp).
+    // One MCU (stream_encoder.cpp, encoder_tile.cpp, encoder_transform.cpp).
     // Points rows[0..MCU height) at the MCU's pixel rows, top first: straight into the input, or into
     // tile (rows 48 bytes apart) where the MCU reaches past an edge.
     void GatherTile(const std::uint8_t* input, std::size_t stride, int mcuX, int mcuY, std::uint8_t* tile,
