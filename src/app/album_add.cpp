@@ -4,7 +4,7 @@
 
 #include "album/album_store.h"
 #include "codec/picture_files.h"
-#include "compose/add_picture.h"
+#include "compose/panel_add.h"
 
 namespace fotolume::app {
 

@@ -10,6 +10,7 @@
 #include "album/album_store.h"
 #include "app/app_folders.h"
 #include "app/folder_tree_ctrl.h"
+#include "app/leave_rule.h"
 #include "app/setting_dlg.h"
 #include "app/text_progress_ctrl.h"
 #include "app/thumb_list_ctrl.h"

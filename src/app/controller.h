@@ -13,8 +13,8 @@
 #include <memory>
 #include <thread>
 
+#include "app/app_flags.h"
 #include "app/frame_owner.h"
-#include "app/leave_rule.h"
 #include "app/main_dlg.h"
 #include "app/worker_report.h"
 #include "config/language.h"

@@ -1,21 +1,11 @@
-// The controller's state flags and the rule that decides a request to leave the program.
+// The rule that decides a request to leave the program.
 #pragma once
 
+#include "app/app_flags.h"
 #include "app/prompt.h"
 #include "app/text_lookup.h"
 
 namespace fotolume::app {
-
-// The controller's state flags.
-struct AppFlags {
-    bool isConnected = false;
-    bool isReading = false;
-    bool isSending = false;
-    bool isAddingBatch = false;
-    bool isModified = false;
-    bool isQuitPending = false;
-    bool autoAdvance = true;
-};
 
 enum class LeaveDecision {
     Ignore,        // a batch add runs: the request is dropped

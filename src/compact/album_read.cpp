@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "album/compact_store.h"
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
 #include "compact/compact_view.h"
-#include "compact/controller.h"
 #include "device/process_flash.h"
 
 namespace fotolume::compact {

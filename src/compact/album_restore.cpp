@@ -12,9 +12,9 @@
 #include "album/album_error.h"
 #include "album/compact_store.h"
 #include "album/recovery_compact.h"
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
 #include "compact/compact_view.h"
-#include "compact/controller.h"
 #include "compact/mac_prompt.h"
 #include "device/process_flash.h"
 

@@ -3,9 +3,9 @@
 #include <fstream>
 
 #include "album/compact_download.h"
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
 #include "compact/compact_view.h"
-#include "compact/controller.h"
 #include "device/process_flash.h"
 
 namespace fotolume::compact {

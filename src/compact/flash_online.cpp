@@ -7,9 +7,9 @@
 #include <system_error>
 
 #include "album/compact_store.h"
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
 #include "compact/compact_view.h"
-#include "compact/controller.h"
 #include "compact/mac_prompt.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"

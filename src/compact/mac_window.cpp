@@ -10,9 +10,9 @@
 #include <QThread>
 #include <QTreeWidget>
 
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
 #include "compact/compact_widgets.h"
-#include "compact/controller.h"
 #include "compact/file_browser.h"
 #include "compact/mac_prompt.h"
 #include "compose/picture_loader.h"

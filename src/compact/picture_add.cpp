@@ -6,9 +6,9 @@
 #include <system_error>
 
 #include "codec/bmp_file.h"
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
 #include "compact/compact_view.h"
-#include "compact/controller.h"
 #include "compose/picture_loader.h"
 
 namespace fotolume::compact {

@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
-#include "compact/controller.h"
 #include "compact/file_browser.h"
 #include "compact/mac_window.h"
 #include "compose/picture_loader.h"

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
-#include "compact/controller.h"
 #include "compact/file_browser.h"
 #include "compact/mac_window.h"
 #include "config/folders.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "album/album_store.h"
-#include "compose/add_picture.h"
+#include "compose/panel_add.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 

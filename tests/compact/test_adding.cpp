@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
+#include "compact/compact_controller.h"
 #include "compact/compact_widgets.h"
-#include "compact/controller.h"
 #include "compact/file_browser.h"
 #include "tests/compact/compact_fixture.h"
 

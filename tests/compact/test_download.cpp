@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "album/compact_store.h"
+#include "compact/compact_controller.h"
 #include "compact/compact_widgets.h"
-#include "compact/controller.h"
 #include "device/bytes.h"
 #include "device/comm_usb.h"
 #include "device/flash_cdb.h"

@@ -1,7 +1,7 @@
 // The picture file list and the totals fields.
 #include <gtest/gtest.h>
 
-#include "compact/controller.h"
+#include "compact/compact_controller.h"
 #include "compact/file_data_list.h"
 #include "tests/compact/compact_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "album/compact_store.h"
-#include "compact/controller.h"
+#include "compact/compact_controller.h"
 #include "device/comm_usb.h"
 #include "tests/compact/compact_fixture.h"
 

@@ -11,7 +11,7 @@
 #include "album/commit_record.h"
 #include "album/flash_layout.h"
 #include "album/recovery_compact.h"
-#include "compact/controller.h"
+#include "compact/compact_controller.h"
 #include "device/comm_usb.h"
 #include "device/flash_cdb.h"
 #include "device/process_flash.h"

@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "compact/compact_controller.h"
 #include "compact/compact_widgets.h"
-#include "compact/controller.h"
 #include "compact/file_browser.h"
 #include "config/folders.h"
 #include "config/ini_writer.h"

@@ -10,7 +10,7 @@
 #include "album/album_store.h"
 #include "codec/bmp_file.h"
 #include "codec/stream_decoder.h"
-#include "compose/add_picture.h"
+#include "compose/panel_add.h"
 #include "compose/panel_bitmap.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"

@@ -1,4 +1,4 @@
-#include "compose/add_picture.h"
+#include "compose/panel_add.h"
 
 #include <QFile>
 #include <cstdlib>
