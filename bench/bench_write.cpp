@@ -60,7 +60,8 @@ void BM_Commit(benchmark::State& state, const Edit& edit, bool records) {
         emulator->PowerCycle();
         auto store = fotolume::bench::OpenStore(*emulator, records ? folder.Path() : std::string());
         for (uint32_t i = 0; i < edit.newCount; ++i) {
-            if (!store->AddPictureData(fotolume::bench::Bytes(edit.newSize, 100 + i).data(), edit.newSize)) std::abort();
+            const std::vector<uint8_t> picture = fotolume::bench::Bytes(edit.newSize, 100 + i);
+            if (!store->AddPictureData(picture.data(), edit.newSize)) std::abort();
         }
         emulator->SetDeviceModel(true);
         const auto before = emulator->GetStats();
