@@ -55,7 +55,9 @@ int WriteSectors(device::CProcessFlash& flash, uint32_t block, const uint8_t* so
     std::vector<uint8_t> target(sectors * kSector, 0xFF);
     std::memcpy(target.data(), source, length);
     std::vector<uint8_t> scratch(kSector);
+    bool eraseFailed = false;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        eraseFailed = false;
         std::vector<uint32_t> changing;
         for (uint32_t offset = kSector; offset < length; offset += kSector) {
             if (!SectorHolds(flash, block + offset, target.data() + offset, scratch.data())) changing.push_back(offset);
@@ -69,14 +71,17 @@ int WriteSectors(device::CProcessFlash& flash, uint32_t block, const uint8_t* so
                 if (erased == 16) return ErrTransfer;
                 if (erased == 0 && ProgramSector(flash, block, source, length, changing[i]) != 0) return ErrTransfer;
             }
-            if (erased != 0) continue;
+            eraseFailed = erased != 0;
+            if (eraseFailed) continue;
             if (ProgramSector(flash, block, source, length, 0) != 0) return ErrTransfer;
         }
         int compared = CompareWithFrame(flash, block, length, source);
         if (compared == 0) return 0;
         if (compared == ErrChecksumQuery) return ErrChecksumQuery;
     }
-    return ErrChecksumMismatch;
+    // An erase that keeps failing is a failed erase sequence (a frame that stopped answering, often), not a
+    // wrong sum: nothing was programmed to compare.
+    return eraseFailed ? ErrTransfer : ErrChecksumMismatch;
 }
 
 }  // namespace
