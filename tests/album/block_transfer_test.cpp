@@ -128,11 +128,10 @@ void Change(std::vector<uint8_t>& bytes, uint32_t sector) {
     for (uint32_t i = 0; i < 4096; i += 97) bytes[sector * 4096 + i] ^= 0x5A;
 }
 
-// The command index of the n-th (from 0) command sent to sector `sector` of the block that `pick` accepts.
-uint64_t AtSector(const std::vector<SentCommand>& sent, uint32_t sector, bool (SentCommand::*pick)() const,
-                  int n = 0) {
+// The command index of the first command to that sector of the block that `pick` accepts.
+uint64_t AtSector(const std::vector<SentCommand>& sent, uint32_t sector, bool (SentCommand::*pick)() const) {
     for (size_t i = 0; i < sent.size(); ++i) {
-        if ((sent[i].*pick)() && sent[i].Address() == kSectorBlock + sector * 4096 && n-- == 0) return i + 1;
+        if ((sent[i].*pick)() && sent[i].Address() == kSectorBlock + sector * 4096) return i + 1;
     }
     ADD_FAILURE() << "no such command";
     return 0;
