@@ -208,11 +208,15 @@ public:
         const RestoreTarget target = MakeRestoreTarget(backup, a->store.Info());
         m_frame.emulator.PowerCycle();
         m_frame.emulator.SetFaults(faults);
+        a->ClearSent();
+        int code = 0;
         try {
-            return a->store.RestoreAlbum(target) ? 0 : -1;
+            if (!a->store.RestoreAlbum(target)) code = -1;
         } catch (const CAlbumError& e) {
-            return e.Code();
+            code = e.Code();
         }
+        if (!faults.vanishAfter && !faults.failCommand) m_firstErase = FirstErase(a->backend->SentCommands());
+        return code;
     }
 
     // The compact download of the kept pictures (still on the frame) and the appended ones.
