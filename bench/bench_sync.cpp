@@ -14,10 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -28,64 +25,28 @@
 #endif
 
 #include "album/album_store.h"
+#include "bench/bench_frame.h"
 #include "codec/bmp_file.h"
 #include "codec/stream_decoder.h"
 #include "codec/stream_encoder.h"
-#include "device/comm_usb.h"
 #include "device/frames_backend.h"
-#include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
-#include "sim/frame_image.h"
 #include "sim/frame_server.h"
 
 namespace {
 
 using fotolume::album::CAlbumStore;
+using fotolume::bench::Bytes;
+using fotolume::bench::MakeFrame;
+using fotolume::bench::OpenStore;
+using fotolume::bench::Record;
 using fotolume::sim::CFlashEmulator;
-
-std::map<std::string, std::string> g_record;
-
-void Record(const std::string& key, double value, const char* format) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    g_record[key] = text;
-}
-
-std::unique_ptr<CFlashEmulator> MakeFrame(uint32_t flashSize, uint16_t width, uint16_t height) {
-    fotolume::sim::NewFrame layout;
-    layout.flashSize = flashSize;
-    layout.width = width;
-    layout.height = height;
-    CFlashEmulator::Options options;
-    options.flashSize = flashSize;
-    auto emulator = std::make_unique<CFlashEmulator>(options);
-    emulator->Flash() = fotolume::sim::BuildFrameImage(layout);
-    return emulator;
-}
-
-// A store that has read the frame's album, as the programs do when a frame arrives.
-std::unique_ptr<CAlbumStore> OpenStore(std::unique_ptr<fotolume::device::IDriveBackend> drives) {
-    auto store = std::make_unique<CAlbumStore>();
-    store->Bind(std::move(drives), "zentaris");
-    store->Link().SetSettleDelay(std::chrono::milliseconds(0));
-    store->GetInformation();
-    store->ReadPictureList();
-    for (int i = 0; i < store->GetPictureCount(); ++i) store->LoadPicture(i);
-    return store;
-}
-
-std::unique_ptr<CAlbumStore> OpenStore(CFlashEmulator& emulator) {
-    return OpenStore(std::make_unique<fotolume::sim::CEmulatorBackend>(std::vector<CFlashEmulator*>{&emulator}));
-}
 
 // The emulator served on a socket of a fresh frames folder, as fotolume-sim serves it, until destroyed.
 class ServedOnSocket {
 public:
     explicit ServedOnSocket(CFlashEmulator& emulator) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fotolume-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        m_folder = pattern;
-        m_server = std::make_unique<fotolume::sim::CFrameServer>(emulator, m_folder + "/frame.sock");
+        m_server = std::make_unique<fotolume::sim::CFrameServer>(emulator, m_folder.Path() + "/frame.sock");
         std::string error;
         if (!m_server->Listen(error)) std::abort();
         m_stop = ::eventfd(0, EFD_CLOEXEC);
@@ -96,12 +57,11 @@ public:
         if (::write(m_stop, &one, sizeof one) != sizeof one) std::abort();
         m_thread.join();
         ::close(m_stop);
-        std::filesystem::remove_all(m_folder);
     }
-    const std::string& Folder() const { return m_folder; }
+    const std::string& Folder() const { return m_folder.Path(); }
 
 private:
-    std::string m_folder;
+    fotolume::bench::ScratchFolder m_folder;
     std::unique_ptr<fotolume::sim::CFrameServer> m_server;
     int m_stop = -1;
     std::thread m_thread;
@@ -111,18 +71,6 @@ double ThreadCpuSeconds() {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed) {
-    std::vector<uint8_t> bytes(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
-    return bytes;
 }
 
 void BM_Synchronize1MB(benchmark::State& state) {
@@ -268,9 +216,9 @@ void BM_ReadAndShow200(benchmark::State& state) {
     Record("album200_read_host_share_pct", hostShare * 100 / modelled, "%.1f");
     Record("album200_show_ms", showWall * 1000 / n, "%.1f");
 #ifdef FOTOLUME_BENCH_QT
-    g_record["album200_show_what"] = "decode + BMP + 96x96 smooth thumbnail";
+    fotolume::bench::RecordText("album200_show_what", "decode + BMP + 96x96 smooth thumbnail");
 #else
-    g_record["album200_show_what"] = "decode + BMP (no Qt: no thumbnail scaling)";
+    fotolume::bench::RecordText("album200_show_what", "decode + BMP (no Qt: no thumbnail scaling)");
 #endif
 }
 BENCHMARK(BM_ReadAndShow200)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -282,6 +230,6 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (const auto& [key, value] : g_record) std::printf("record: %s: %s\n", key.c_str(), value.c_str());
+    fotolume::bench::PrintRecords();
     return 0;
 }

@@ -8,14 +8,16 @@ build=${1:-$top/build-bench}
 # An empty build type lets the project choose its default, also in a folder configured otherwise before.
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE= -DFOTOLUME_BENCH=ON >/dev/null
 type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
-cmake --build "$build" -j "$(nproc)" --target bench_codec bench_sync >/dev/null
+cmake --build "$build" -j "$(nproc)" --target bench_codec bench_sync bench_write >/dev/null
 
 codec_simd="$build/bench-codec-simd.txt"
 codec_plain="$build/bench-codec-nosimd.txt"
 sync="$build/bench-sync.txt"
+write="$build/bench-write.txt"
 "$build/bin/bench_codec" --benchmark_min_time=0.5 >"$codec_simd" 2>&1
 JSIMD_FORCENONE=1 "$build/bin/bench_codec" --benchmark_min_time=0.5 >"$codec_plain" 2>&1
 "$build/bin/bench_sync" >"$sync" 2>&1
+"$build/bin/bench_write" >"$write" 2>&1
 
 # "  Encode 320/240   ours X  libjpeg Y  ratio Z" lines of the codec benchmark.
 rate() {  # file op size field(ours|libjpeg|ratio)
@@ -23,6 +25,11 @@ rate() {  # file op size field(ours|libjpeg|ratio)
       for (i = 3; i < NF; ++i) if ($i == f) { print $(i + 1); exit } }' "$1"
 }
 record() { sed -n "s/^record: $1: //p" "$sync"; }
+wrote() { sed -n "s/^record: $1: //p" "$write"; }
+# What a recovery record adds to the commit named by $1 (sync or small).
+records() {
+  echo "$(wrote records_$1_commands) commands ($(wrote records_$1_checksums) checksum queries, $(wrote records_$1_reads) reads), $(wrote records_$1_ms) ms modelled device time ($(wrote records_$1_pct) % of $(wrote records_$1_off_s) s), $(wrote records_$1_disk_KB) KB written to disk"
+}
 
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 cores=$(nproc)
@@ -40,5 +47,7 @@ for op in Encode Decode; do
 done
 echo "| Synchronize 1 MB of new pictures (8 x 128 KB onto a frame holding 10) | $(record sync_commands) commands, $(record sync_erases) block erases, $(record sync_modelled_s) s modelled device time |"
 echo "| Host CPU time of that synchronize | $(record sync_cpu_ms_per_mb) ms per MB |"
+echo "| A small edit on a 4 KB-erase frame: one 30 KB picture appended to an album of 10, recovery record kept | $(wrote small4k_erases) sector erases, $(wrote small4k_commands) commands, $(wrote small4k_modelled_s) s modelled device time; before sector-by-sector writing 64 sector erases, 594 commands, 4.65 s (measured once, on 5bed2c8) |"
+echo "| What a recovery record adds to a commit, against the same commit with records off | 1 MB synchronize (as above): $(records sync); one 30 KB picture appended to an album of 10 on a 64 KB-erase frame: $(records small) |"
 echo "| Read an album of 200 pictures ($(record album200_KB) KB, 128x128) from a frame served on a socket that takes the modelled time | $(record album200_read_modelled_s) s modelled device time; on the host $(record album200_read_host_ms) ms wall ($(record album200_read_over_pct) %), $(record album200_read_cpu_ms) ms CPU; from a frame that answers at once $(record album200_read_host_share_ms) ms ($(record album200_read_host_share_pct) % of the device time) |"
 echo "| Show those 200 pictures: $(record album200_show_what) | $(record album200_show_ms) ms |"

@@ -28,6 +28,9 @@ int ReadVerifiedPiece(device::CProcessFlash& flash, FlashStyle style, uint32_t a
 
 // Erases the block at `block` (every erase unit of its first `length` bytes), programs `length` bytes
 // (at most 65536) from source and compares the frame's checksum; up to three attempts from the erase.
+// With the 4 KB erase opcode the full style goes sector by sector instead: a sector that does not hold its
+// bytes yet is erased and programmed in turn, one that does is left alone, and the block's first sector is
+// erased first and programmed last; each attempt looks again at what is left to write.
 // Refuses with ErrLayout, before any command, a block that does not lie inside the window, and an erase
 // opcode that would clear the whole chip.
 int WriteVerifiedBlock(device::CProcessFlash& flash, FlashStyle style, const WriteWindow& window,

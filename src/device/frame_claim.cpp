@@ -121,6 +121,9 @@ CFrameClaim CFrameClaim::Take(const std::string& path, ClaimMode mode, std::chro
         return claim;
     }
     const Clock::time_point deadline = Clock::now() + wait;
+    // A holder that cannot be named at the deadline is most likely letting go that moment: a few more
+    // tries before the refusal, which then names it whenever it can.
+    int graceLeft = 5;
     for (;;) {
         std::string holder;
         {
@@ -169,6 +172,10 @@ CFrameClaim CFrameClaim::Take(const std::string& path, ClaimMode mode, std::chro
         }
         const Clock::time_point now = Clock::now();
         if (now >= deadline) {
+            if (holder.empty() && graceLeft-- > 0) {
+                std::this_thread::sleep_for(kPollInterval);
+                continue;
+            }
             claim.m_holder = holder.empty() ? "another program" : holder;
             return claim;
         }

@@ -198,17 +198,58 @@ TEST(CommitTest, ProgressRunsFromTheListPhasesThroughThePicturesToTheList) {
     EXPECT_EQ(started, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
 }
 
+sim::NewFrame WithEraseOpcode(uint8_t opcode) {
+    sim::NewFrame layout;
+    layout.eraseOpcode = opcode;
+    return layout;
+}
+
+// Swapped colours keep the list's byte sum: with the 4 KB erase opcode, which leaves out a sector that
+// already holds its bytes, the swap must still reach the frame.
 TEST(CommitTest, ColoursAreWrittenAtOnceAndKeepTheListedPictures) {
-    AlbumFrame frame;
-    AlbumWith(frame, {5000, 6000});
-    auto a = frame.Open();
-    a->store.SetColors(0x07E0, 0x001F);
-    auto b = frame.Open();
-    uint16_t font = 0, background = 0;
-    b->store.GetColors(font, background);
-    EXPECT_EQ(font, 0x07E0);
-    EXPECT_EQ(background, 0x001F);
-    EXPECT_EQ(PicturesInMemory(b->store), (std::vector<std::vector<uint8_t>>{Picture(5000, 0), Picture(6000, 1)}));
+    for (uint8_t opcode : {uint8_t{0xD8}, uint8_t{0x20}}) {
+        SCOPED_TRACE(static_cast<int>(opcode));
+        AlbumFrame frame(WithEraseOpcode(opcode));
+        AlbumWith(frame, {5000, 6000});
+        for (auto [setFont, setBackground] : {std::pair<uint16_t, uint16_t>{0x07E0, 0x001F}, {0x001F, 0x07E0}}) {
+            auto a = frame.Open();
+            a->store.SetColors(setFont, setBackground);
+            auto b = frame.Open();
+            uint16_t font = 0, background = 0;
+            b->store.GetColors(font, background);
+            EXPECT_EQ(font, setFont);
+            EXPECT_EQ(background, setBackground);
+            EXPECT_EQ(PicturesInMemory(b->store),
+                      (std::vector<std::vector<uint8_t>>{Picture(5000, 0), Picture(6000, 1)}));
+        }
+    }
+}
+
+// On a frame whose header names the 4 KB erase opcode, appending a picture erases the sectors its bytes
+// go to, the list's sector and the first sector of each block written; the old pictures' sectors stay.
+TEST(CommitTest, ASmallEditOnASectorEraseFrameErasesOnlyTheSectorsItChanges) {
+    AlbumFrame frame(WithEraseOpcode(0x20));
+    const std::vector<uint32_t> sizes(10, 30000);
+    auto a = AlbumWith(frame, sizes);
+    ASSERT_TRUE(a->store.AddPictureData(Picture(30000, 10).data(), 30000));
+    const uint32_t from = kL + kListSize + 300000, to = from + 30000;
+    const uint64_t erasesBefore = frame.emulator.GetStats().erases;
+    ASSERT_TRUE(a->store.CommitAlbum());
+    std::vector<uint32_t> erased = ErasedBlocks(a->Sent());
+    EXPECT_EQ(frame.emulator.GetStats().erases - erasesBefore, erased.size());
+    // The list's sector twice (emptied first, written last), each other sector at most once. Whole blocks
+    // would have been 64 sector erases: the list block twice and the two blocks the new bytes span.
+    EXPECT_EQ(std::count(erased.begin(), erased.end(), kL), 2);
+    std::sort(erased.begin(), erased.end());
+    EXPECT_EQ(std::unique(erased.begin(), erased.end()) - erased.begin(), static_cast<long>(erased.size()) - 1);
+    for (uint32_t address : erased) {
+        EXPECT_TRUE(address % kBlockSize == 0 || (address + 4096 > from && address < to)) << std::hex << address;
+    }
+    EXPECT_LT(erased.size(), 16u);
+    auto expected = std::vector<std::vector<uint8_t>>();
+    for (uint32_t i = 0; i < 10; ++i) expected.push_back(Picture(30000, i));
+    expected.push_back(Picture(30000, 10));
+    EXPECT_EQ(frame.ReadBack(), expected);
 }
 
 TEST(CommitTest, ColoursOnANewFrameMakeACleanEmptyList) {

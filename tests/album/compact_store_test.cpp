@@ -1,6 +1,8 @@
 // The compact application's album operations.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "album/compact_store.h"
 #include "device/comm_usb.h"
 #include "device/process_flash.h"
@@ -89,6 +91,26 @@ TEST(CompactStoreTest, VerifiedReadAndBlockWrites) {
     EXPECT_FALSE(compact::WriteDataToFlash(*c.flash, info, block.data(), kBlockSize, 0));
     EXPECT_FALSE(compact::WriteDataToFlash(*c.flash, info, piece.data(), 1000, kL - 500));
     EXPECT_TRUE(std::equal(below.begin(), below.end(), c.frame.emulator.Flash().begin()));
+}
+
+// The compact program keeps its one program command per block with the 4 KB erase opcode too: every sector
+// of the block is erased first, whatever it holds.
+TEST(CompactStoreTest, TheSectorEraseOpcodeErasesTheWholeBlockBeforeOneProgram) {
+    CompactFrame c;
+    c.frame.emulator.Flash()[sim::kHeaderEraseOpcode] = 0x20;
+    DeviceInfo info;
+    ASSERT_TRUE(compact::GetInformation(*c.flash, info));
+    const auto block = Picture(kBlockSize, 4);
+    std::copy(block.begin(), block.end(), c.frame.emulator.Flash().begin() + 0x30000);
+    c.backend->ClearSent();
+    ASSERT_TRUE(compact::WriteDataToFlash(*c.flash, info, block.data(), kBlockSize, 0x30000));
+    std::string writes;
+    for (const auto& s : c.backend->SentCommands()) {
+        const uint32_t address = uint32_t{s.cdb[11]} << 16 | uint32_t{s.cdb[12]} << 8 | s.cdb[13];
+        if (s.cdb[0] == 0xCB && s.cdb[10] == 0x20) writes += "E" + std::to_string((address - 0x30000) / 4096) + " ";
+        if (s.cdb[0] == 0xCB && s.cdb[10] == 0x02) writes += "P" + std::to_string(s.length) + " ";
+    }
+    EXPECT_EQ(writes, "E0 E1 E2 E3 E4 E5 E6 E7 E8 E9 E10 E11 E12 E13 E14 E15 P65536 ");
 }
 
 TEST(CompactStoreTest, AFailedChecksumQueryCountsAsAMismatch) {
