@@ -12,21 +12,19 @@ AddResult AddPictureFile(CAlbumStore& store, const std::string& streamPath, int 
         result.status = AddStatus::AlbumFull;
         return result;
     }
-    for (int q = firstQuality; q > 0; q -= 10) {
-        const std::size_t size = encode(q);
-        if (size == 0) {
-            result.status = AddStatus::EncodeFailed;
-            return result;
-        }
-        result.quality = q;
-        result.bytes = size;
-        if (size <= result.freeSpace) break;
-    }
-    if (result.bytes == 0) {
+    // No quality step to try: a stream file left from an earlier add must not be taken for this one.
+    if (firstQuality < 1) {
         result.status = AddStatus::EncodeFailed;
         return result;
     }
-    if (result.bytes > result.freeSpace) {
+    const BudgetFit fit = FitToBudget(result.freeSpace, firstQuality, encode);
+    result.quality = fit.quality;
+    result.bytes = fit.bytes;
+    if (fit.bytes == 0) {
+        result.status = AddStatus::EncodeFailed;
+        return result;
+    }
+    if (!fit.fits) {
         result.status = AddStatus::TooLarge;
         return result;
     }

@@ -4,16 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "album/budget_fit.h"
 
 namespace fotolume::album {
 
 class CAlbumStore;
-
-// Encodes the picture at quality into the stream file the caller gave AddPictureFile; returns the
-// stream's size in bytes, 0 when encoding failed.
-using EncodeAtQuality = std::function<std::size_t(int quality)>;
 
 enum class AddStatus {
     Added,
@@ -31,8 +28,8 @@ struct AddResult {
     bool Added() const { return status == AddStatus::Added; }
 };
 
-// The first quality step tried, then 10 lower per try while the stream is larger than the free space
-// (90, 80, ... 10 from 90); the first stream that fits is appended from streamPath. Nothing is encoded
+// FitToBudget with the free space of one picture as the budget (90, 80, ... 10 from 90); the stream
+// that fits is appended from streamPath. Nothing is encoded
 // when the album cannot take any picture. A first quality below 1 tries nothing: a stream file left
 // from an earlier add must never be appended as this picture.
 AddResult AddPictureFile(CAlbumStore& store, const std::string& streamPath, int firstQuality,

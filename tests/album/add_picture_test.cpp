@@ -31,6 +31,42 @@ struct FakeEncoder {
     }
 };
 
+// The quality steps against a budget, as every program walks them: stream sizes of 1000 bytes per
+// quality point plus 500, an encoder that fails at failAt.
+struct BudgetCase {
+    const char* what;
+    std::size_t budget;
+    int first;
+    int failAt;
+    std::vector<int> asked;
+    bool fits;
+};
+
+TEST(FitToBudget, WalksDownInStepsOfTenUntilTheStreamFits) {
+    const BudgetCase cases[] = {
+        {"fits at once", 90500, 90, -1, {90}, true},
+        {"a stream exactly the budget fits", 60500, 90, -1, {90, 80, 70, 60}, true},
+        {"one byte short takes the next step", 60499, 90, -1, {90, 80, 70, 60, 50}, true},
+        {"from 85 down to 5, then gives up", 5499, 85, -1, {85, 75, 65, 55, 45, 35, 25, 15, 5}, false},
+        {"the last step above 0 fits", 5500, 85, -1, {85, 75, 65, 55, 45, 35, 25, 15, 5}, true},
+        {"no budget at all", 0, 10, -1, {10}, false},
+        {"the first quality is tried even below 1", 1000, 0, -1, {0}, true},
+        {"a failed encoding stops the steps", 1000, 90, 70, {90, 80, 70}, false},
+    };
+    for (const BudgetCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<int> asked;
+        const BudgetFit fit = FitToBudget(c.budget, c.first, [&](int q) -> std::size_t {
+            asked.push_back(q);
+            return q == c.failAt ? 0 : static_cast<std::size_t>(q) * 1000 + 500;
+        });
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(fit.fits, c.fits);
+        EXPECT_EQ(fit.quality, c.asked.back());
+        EXPECT_EQ(fit.bytes, c.asked.back() == c.failAt ? 0u : static_cast<std::size_t>(c.asked.back()) * 1000 + 500);
+    }
+}
+
 class AddPictureFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
