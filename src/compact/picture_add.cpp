@@ -1,14 +1,17 @@
 // Adding pictures: the picture view's composed picture, or a batch of selected files on the worker,
 // each under the album's limits and with the quality search for frames that cap the picture count.
+#include <QFile>
 #include <QRectF>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "codec/bmp_file.h"
+#include "album/budget_fit.h"
 #include "compact/compact_controller.h"
 #include "compact/compact_globals.h"
 #include "compact/compact_view.h"
+#include "compose/panel_bitmap.h"
 #include "compose/picture_loader.h"
 
 namespace fotolume::compact {
@@ -19,14 +22,6 @@ namespace {
 
 constexpr int kAlbumLimit = 509;       // entries the picture list holds
 constexpr int kCountedAlbumLimit = 513;
-
-// The composed bitmap as the encoder reads it: 24-bit, bottom-up, no resolution.
-bool SaveComposedBmp(const QImage& composed, const std::string& path) {
-    const QImage bgr = composed.convertToFormat(QImage::Format_BGR888);
-    if (bgr.isNull()) return false;
-    return codec::SaveBmpFile(path, bgr.constBits(), static_cast<std::size_t>(bgr.bytesPerLine()), bgr.width(),
-                              bgr.height(), 0);
-}
 
 void RemoveFiles(const std::string& bmp, const std::string& stream) {
     std::error_code ec;
@@ -61,7 +56,7 @@ bool AddComposedPicture(const QImage& composed, bool batch) {
         RemoveFiles(bmp, stream);
         return false;
     }
-    if (!SaveComposedBmp(composed, bmp)) {
+    if (!compose::SavePanelBmp(composed, QFile::decodeName(QByteArray::fromStdString(bmp)))) {
         SetNotes(LookupText("CANOT_PROCESS_PICS_TIPS", "Couldn't Process the picture!"));
         undoCounters();
         RemoveFiles(bmp, stream);
@@ -78,15 +73,14 @@ bool AddComposedPicture(const QImage& composed, bool batch) {
         // An equal share of the free space for each picture the frame still takes.
         const int budget = G_TotalPicNum > count ? TotolFlashSizeForPic / (G_TotalPicNum - count)
                                                  : TotolFlashSizeForPic;
-        int quality = G_PicQuality;
-        G_CurQuanlity = quality;
-        size = MyJPG->EnCode(bmp, stream, width, height, quality, G_YValue);
-        while (size > budget) {
-            quality -= 10;
-            if (quality <= 0) break;
-            G_CurQuanlity = quality;
-            size = MyJPG->EnCode(bmp, stream, width, height, quality, G_YValue);
-        }
+        const auto encode = [&](int quality) {
+            const int bytes = MyJPG->EnCode(bmp, stream, width, height, quality, G_YValue);
+            return static_cast<std::size_t>(std::max(bytes, 0));
+        };
+        const album::BudgetFit fit =
+            album::FitToBudget(static_cast<std::size_t>(std::max(budget, 0)), G_PicQuality, encode);
+        G_CurQuanlity = fit.quality;
+        size = static_cast<int>(fit.bytes);
         if (size > budget) {
             SetNotes(LookupText("CANOT_PROCESS_PICS_TIPS", "Couldn't Process the Picture!"));
             undoCounters();
