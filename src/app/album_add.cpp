@@ -4,7 +4,7 @@
 
 #include "album/album_store.h"
 #include "codec/picture_files.h"
-#include "compose/panel_add.h"
+#include "pictures/panel_add.h"
 
 namespace fotolume::app {
 
@@ -13,8 +13,8 @@ AddPictureOutcome AddPanelToAlbum(album::CAlbumStore& store, const QImage& panel
     AddPictureOutcome outcome;
     if (panel.isNull()) return outcome;
     // A quality setting outside 1..100 would leave no step to try.
-    const album::AddResult added = compose::AddPanelPicture(store, panel, bmpPath.toStdString(),
-                                                            streamPath.toStdString(), std::clamp(firstQuality, 1, 100));
+    const album::AddResult added = pictures::AddPanelPicture(store, panel, bmpPath.toStdString(),
+                                                             streamPath.toStdString(), std::clamp(firstQuality, 1, 100));
     if (!added.Added()) return outcome;
     uint32_t width = 0;
     uint32_t height = 0;

@@ -21,10 +21,11 @@
 #include "codec/picture_files.h"
 #include "codec/stream_decoder.h"
 #include "compose/composition.h"
-#include "compose/panel_add.h"
 #include "compose/picture_loader.h"
+#include "config/file_ops.h"
 #include "config/folders.h"
 #include "config/settings.h"
+#include "pictures/panel_add.h"
 
 namespace fotolume::cli {
 
@@ -176,7 +177,7 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
         PrintError("no private folder for scratch files: " + error);
         return kExitFailed;
     }
-    compose::CScratchFolder scratch(cache, "add-");
+    config::CScratchFolder scratch(cache, "add-");
     if (!scratch.Ok()) {
         PrintError("cannot make a scratch folder in " + cache.string());
         return kExitFailed;
@@ -203,8 +204,8 @@ int RunAdd(const GlobalOptions& options, const std::vector<std::string>& args) {
         if (composed.isNull()) {
             if (why.empty()) why = "cannot be read as a picture";
         } else {
-            r = compose::AddPanelPicture(store, composed, scratch.File("panel.bmp"), scratch.File("picture.stream"),
-                                         quality);
+            r = pictures::AddPanelPicture(store, composed, scratch.File("panel.bmp"), scratch.File("picture.stream"),
+                                          quality);
             if (!r.Added()) why = RefusalText(r);
         }
         if (why.empty()) {
@@ -288,11 +289,11 @@ int RunPull(const GlobalOptions& options, const std::vector<std::string>& args) 
         PrintError("cannot make the folder " + folder.string());
         return kExitFailed;
     }
-    std::unique_ptr<compose::CScratchFolder> scratch;
+    std::unique_ptr<config::CScratchFolder> scratch;
     if (jpeg) {
         std::string error;
         const fs::path cache = config::PrivateCacheFolder("fotolume", &error);
-        if (!cache.empty()) scratch = std::make_unique<compose::CScratchFolder>(cache, "pull-");
+        if (!cache.empty()) scratch = std::make_unique<config::CScratchFolder>(cache, "pull-");
         if (!scratch || !scratch->Ok()) {
             PrintError("no private folder for scratch files: " + (error.empty() ? cache.string() : error));
             return kExitFailed;

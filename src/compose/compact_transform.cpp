@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "album/flash_layout.h"
+#include "compose/geometry.h"
 
 namespace fotolume::compose {
 
@@ -19,8 +19,7 @@ int ControlValueOf(double scale) {
 }  // namespace
 
 void CCompactTransform::SetPanelSize(int width, int height) {
-    m_panelUsable = width > 0 && height > 0 &&
-                    album::PanelComposable(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    m_panelUsable = PanelComposable(width, height);
     if (!m_panelUsable) {
         return;
     }

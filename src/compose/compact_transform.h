@@ -19,7 +19,7 @@ public:
     static constexpr int kMaxScaleValue = 999;  // the scale control's largest accepted value, in percent
     static constexpr int kScaleValueCap = 1000;
 
-    // The panel size; recentres the frame. A size no frame has (album::PanelComposable) is kept out:
+    // The panel size; recentres the frame. A size no frame has (PanelComposable) is kept out:
     // the frame stays as it was and PanelUsable turns false, so no panel bitmap is made for it.
     void SetPanelSize(int width, int height);
     QSize PanelSize() const { return m_panel; }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "album/flash_layout.h"
 #include "compose/picture_loader.h"
 #include "compose/quarter_turn.h"
 
@@ -19,7 +18,7 @@ CComposition::CComposition(QSize client) : m_client(client) {
 QSize CComposition::ClientSizeFor(QSize panel) {
     // A squeezed picture ends 10 pixels short of the client's right edge, and the centred rectangle
     // must still end on it: client width - 10 >= (client width + panel width) / 2.
-    const int side = static_cast<int>(album::kMaxPanelSide);
+    const int side = kMaxPanelSide;
     return {std::max(kClientWidth, std::min(panel.width(), side) + 20),
             std::max(kClientHeight, std::min(panel.height(), side))};
 }
@@ -34,8 +33,7 @@ void CComposition::SetClientSize(QSize client) {
 }
 
 void CComposition::SetRectSize(int width, int height) {
-    m_panelUsable = width > 0 && height > 0 &&
-                    album::PanelComposable(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    m_panelUsable = PanelComposable(width, height);
     if (!m_panelUsable) {
         ClearPicture();
         return;

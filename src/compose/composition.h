@@ -30,7 +30,7 @@ public:
     QSize ClientSize() const { return m_client; }
 
     // The panel size. Recentres the rectangle; a picture already shown is placed again for it, so the
-    // rectangle never reaches past the picture. A size no frame has (album::PanelComposable) clears the
+    // rectangle never reaches past the picture. A size no frame has (PanelComposable) clears the
     // picture and refuses every picture until a usable size comes: nothing is composed for it.
     void SetRectSize(int width, int height);
     bool PanelUsable() const { return m_panelUsable; }

@@ -24,6 +24,16 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// The widest and tallest panel composed for. A frame's header that names more is refused when it is
+// read; composing for it would take gigabytes.
+inline constexpr int kMaxPanelSide = 2048;
+
+// Whether pictures are composed for a panel of this size: neither side below 1 nor above kMaxPanelSide.
+// Nothing is allocated by a panel's size before this holds.
+constexpr bool PanelComposable(int width, int height) {
+    return width >= 1 && height >= 1 && width <= kMaxPanelSide && height <= kMaxPanelSide;
+}
+
 // Cover fit: the picture scaled so that its relatively shorter side just fills the box and the other side
 // overflows it. Never smaller than the box; (0, 0) for an empty picture or box.
 QSize FitSize(int pictureWidth, int pictureHeight, const Rect& box);

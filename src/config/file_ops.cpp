@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
+#include <system_error>
 
 namespace fotolume::config {
 
@@ -95,6 +97,19 @@ bool MakeWritable(const std::filesystem::path& file) {
         return true;
     }
     return ::chmod(file.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+CScratchFolder::CScratchFolder(const std::filesystem::path& parent, const std::string& prefix) {
+    std::string pattern = (parent / (prefix + "XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (::mkdtemp(name.data()) != nullptr) m_path = name.data();  // mkdtemp makes it 0700
+}
+
+CScratchFolder::~CScratchFolder() {
+    if (m_path.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
 }
 
 }  // namespace fotolume::config

@@ -1,4 +1,5 @@
-// Small file operations the settings need: crash-safe writes and copies that leave a writable file.
+// Small file operations: crash-safe writes, copies that leave a writable file, and private scratch
+// folders.
 #pragma once
 
 #include <sys/types.h>
@@ -6,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace fotolume::config {
@@ -23,5 +25,23 @@ bool CopyFileWritable(const std::filesystem::path& from, const std::filesystem::
 
 // Makes an existing file writable by its owner. False when it does not exist or cannot be changed.
 bool MakeWritable(const std::filesystem::path& file);
+
+// A private folder (mode 0700) for the scratch files of adds and exports, removed with its contents
+// when the object goes.
+class CScratchFolder {
+public:
+    // A new folder "<prefix>XXXXXX" inside parent. Ok() is false when it cannot be made.
+    CScratchFolder(const std::filesystem::path& parent, const std::string& prefix);
+    ~CScratchFolder();
+    CScratchFolder(const CScratchFolder&) = delete;
+    CScratchFolder& operator=(const CScratchFolder&) = delete;
+
+    bool Ok() const { return !m_path.empty(); }
+    const std::filesystem::path& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
 
 }  // namespace fotolume::config

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QImage>
-#include <filesystem>
 #include <string>
 
 #include "album/add_picture.h"
@@ -13,7 +12,7 @@ namespace fotolume::album {
 class CAlbumStore;
 }
 
-namespace fotolume::compose {
+namespace fotolume::pictures {
 
 // Stream sampling of added pictures: H2V2.
 inline constexpr int kAddMode = 3;
@@ -25,22 +24,4 @@ inline constexpr int kAddMode = 3;
 album::AddResult AddPanelPicture(album::CAlbumStore& store, const QImage& panel, const std::string& bmpPath,
                                  const std::string& streamPath, int firstQuality);
 
-// A private folder (mode 0700) for the scratch files of adds and exports, removed with its contents
-// when the object goes.
-class CScratchFolder {
-public:
-    // A new folder "<prefix>XXXXXX" inside parent. Ok() is false when it cannot be made.
-    CScratchFolder(const std::filesystem::path& parent, const std::string& prefix);
-    ~CScratchFolder();
-    CScratchFolder(const CScratchFolder&) = delete;
-    CScratchFolder& operator=(const CScratchFolder&) = delete;
-
-    bool Ok() const { return !m_path.empty(); }
-    const std::filesystem::path& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-}  // namespace fotolume::compose
+}  // namespace fotolume::pictures

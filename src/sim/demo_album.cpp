@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "album/album_store.h"
-#include "compose/panel_add.h"
+#include "config/file_ops.h"
+#include "pictures/panel_add.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 
@@ -95,16 +96,16 @@ std::string FillDemoAlbum(const std::string& imagePath, int count) {
     album::CAlbumStore store;
     store.Bind(MakeEmulatorBackend({emulator.get()}), emulator->GetOptions().vendor);
     const std::filesystem::path folder = std::filesystem::absolute(imagePath).parent_path();
-    compose::CScratchFolder scratch(folder, ".demo-");
+    config::CScratchFolder scratch(folder, ".demo-");
     if (!scratch.Ok()) return "cannot make a scratch folder in " + folder.string();
     try {
         store.GetInformation();
         store.ReadPictureList();
         const QSize panel(static_cast<int>(store.Info().lcdWidth), static_cast<int>(store.Info().lcdHeight));
         for (int i = 1; i <= count; ++i) {
-            const album::AddResult r = compose::AddPanelPicture(store, DrawTestCard(i, count, panel),
-                                                                scratch.File("card.bmp"), scratch.File("card.stream"),
-                                                                kDemoQuality);
+            const album::AddResult r = pictures::AddPanelPicture(store, DrawTestCard(i, count, panel),
+                                                                 scratch.File("card.bmp"), scratch.File("card.stream"),
+                                                                 kDemoQuality);
             if (!r.Added()) {
                 return "the frame has room for " + std::to_string(i - 1) + " demo pictures, not " +
                        std::to_string(count);

@@ -3,21 +3,22 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "album/album_store.h"
 #include "codec/bmp_file.h"
 #include "codec/stream_decoder.h"
-#include "compose/panel_add.h"
+#include "album/flash_layout.h"
+#include "compose/geometry.h"
 #include "compose/panel_bitmap.h"
+#include "pictures/panel_add.h"
 #include "sim/emulator_backend.h"
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
 #include "tests/compose/test_helpers.h"
 
-namespace fotolume::compose {
+namespace fotolume::pictures {
 namespace {
 
 struct EmulatedAlbum {
@@ -39,7 +40,7 @@ TEST(AddPanelPicture, SavesTheBitmapAndAppendsItsStream) {
     QTemporaryDir dir;
     const std::string bmp = dir.filePath(QStringLiteral("panel.bmp")).toStdString();
     const std::string stream = dir.filePath(QStringLiteral("panel.stream")).toStdString();
-    const QImage panel = test::SplitPicture(160, 120);
+    const QImage panel = compose::test::SplitPicture(160, 120);
 
     const album::AddResult r = AddPanelPicture(album.store, panel, bmp, stream, 90);
     ASSERT_EQ(r.status, album::AddStatus::Added);
@@ -49,7 +50,7 @@ TEST(AddPanelPicture, SavesTheBitmapAndAppendsItsStream) {
     // The encoder's input is exactly the panel's pixels.
     std::vector<std::uint8_t> pixels;
     ASSERT_EQ(codec::LoadPicFromDir(bmp, pixels, 160, 120), 1);
-    EXPECT_EQ(pixels, ToBgrBottomUp(panel));
+    EXPECT_EQ(pixels, compose::ToBgrBottomUp(panel));
 
     // The album holds the stream file's bytes, and they decode to the panel: red left, blue right.
     album::PicEntry entry;
@@ -71,7 +72,7 @@ TEST(AddPanelPicture, ABitmapOfAnotherSizeIsNotEncoded) {
     EmulatedAlbum album(sim::NewFrame{});
     QTemporaryDir dir;
     const std::string bmp = dir.filePath(QStringLiteral("panel.bmp")).toStdString();
-    const album::AddResult r = AddPanelPicture(album.store, test::SplitPicture(128, 127), bmp,
+    const album::AddResult r = AddPanelPicture(album.store, compose::test::SplitPicture(128, 127), bmp,
                                                dir.filePath(QStringLiteral("s")).toStdString(), 90);
     EXPECT_EQ(r.status, album::AddStatus::EncodeFailed);
     EXPECT_EQ(r.bytes, 0u);
@@ -79,21 +80,16 @@ TEST(AddPanelPicture, ABitmapOfAnotherSizeIsNotEncoded) {
     EXPECT_EQ(album.store.GetPictureCount(), 0);
 }
 
-TEST(ScratchFolder, IsPrivateAndGoesWithItsFiles) {
-    QTemporaryDir parent;
-    std::filesystem::path made;
-    {
-        CScratchFolder scratch(parent.path().toStdString(), "add-");
-        ASSERT_TRUE(scratch.Ok());
-        made = scratch.Path();
-        EXPECT_EQ(made.parent_path(), std::filesystem::path(parent.path().toStdString()));
-        EXPECT_EQ(std::filesystem::status(made).permissions() & std::filesystem::perms::all,
-                  std::filesystem::perms::owner_all);
-        std::ofstream(scratch.File("x.bmp")) << "x";
+// A panel the album takes from a header is one the composition draws for, and the other way round.
+TEST(AddPanelPicture, TheAlbumAndTheCompositionTakeTheSamePanels) {
+    const int sizes[][2] = {{0, 0},       {0, 1},    {1, 0},    {1, 1},        {128, 128},
+                            {2048, 2048}, {2049, 1}, {1, 2049}, {65535, 65535}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
+        EXPECT_EQ(compose::PanelComposable(size[0], size[1]),
+                  album::PanelComposable(static_cast<uint32_t>(size[0]), static_cast<uint32_t>(size[1])));
     }
-    EXPECT_FALSE(std::filesystem::exists(made));
-    EXPECT_FALSE(CScratchFolder("/nonexistent-folder-of-fotolume", "add-").Ok());
 }
 
 }  // namespace
-}  // namespace fotolume::compose
+}  // namespace fotolume::pictures
