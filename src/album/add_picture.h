@@ -1,5 +1,6 @@
 // Adding one picture to the album at the highest quality step whose stream fits the free space. The
-// caller encodes; the store takes the stream file. Shared by every program that adds pictures.
+// caller encodes; the store takes the stream file. Fotolume, the command line and the demo frame add
+// through here; MacFotolume sets budgets of its own and walks them with FitToBudget.
 #pragma once
 
 #include <cstddef>
