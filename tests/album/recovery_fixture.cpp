@@ -75,7 +75,7 @@ RecoveryScenario::RecoveryScenario() : frame(Layout()) {
 std::unique_ptr<BoundStore> RecoveryScenario::Store() {
     auto bound = std::make_unique<BoundStore>(frame.emulator);
     bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-    bound->store.SetRecoveryFolder(folder.Path());
+    bound->store.Recovery().SetRecoveryFolder(folder.Path());
     return bound;
 }
 

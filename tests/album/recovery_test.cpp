@@ -211,7 +211,7 @@ TEST(RecoveryRecords, TheCommitRecordsBothAlbumsBeforeTheListIsErasedAndRemovesT
 TEST(RecoveryRecords, WithoutAFolderNothingIsWrittenAndNothingIsAsked) {
     RecoveryScenario s;
     auto a = s.Edited();
-    a->store.SetRecoveryFolder({});
+    a->store.Recovery().SetRecoveryFolder({});
     ASSERT_TRUE(a->store.CommitAlbum());
     // The commit without records sends exactly what it always did: one checksum query per block
     // written or read, and no query of the frame's first block.
@@ -248,8 +248,8 @@ TEST(RecoveryRecords, ARetryAfterACutKeepsTheOldAlbumAndItsJournal) {
     }
 
     auto reader = s.Reader();
-    ASSERT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     EXPECT_TRUE(found.fromJournal);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
@@ -286,18 +286,18 @@ TEST(RecoveryRecords, ARecordOfAnotherFrameIsNeverApplied) {
         fs::copy_file(record, renamed, fs::copy_options::overwrite_existing);
 
         auto reader = std::make_unique<BoundStore>(other.emulator);
-        reader->store.SetRecoveryFolder(s.folder.Path());
+        reader->store.Recovery().SetRecoveryFolder(s.folder.Path());
         reader->store.GetInformation();
         reader->store.ReadPictureList();
-        EXPECT_FALSE(reader->store.RecoveryPending());
-        const RecoveryResult found = reader->store.FindRecovery();
+        EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
+        const RecoveryResult found = reader->store.Recovery().FindRecovery();
         EXPECT_EQ(found.kind, RecoveryKind::None);
         EXPECT_FALSE(reader->store.ApplyRecovery(found));
         EXPECT_EQ(other.emulator.Flash(), before);
         fs::remove(renamed);
     }
     // The frame it belongs to still takes it.
-    EXPECT_TRUE(s.Reader()->store.RecoveryPending());
+    EXPECT_TRUE(s.Reader()->store.Recovery().RecoveryPending());
 }
 
 TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWholePictures) {
@@ -313,15 +313,15 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
         }
         WriteFile(record, bytes);
         auto reader = s.Reader();
-        EXPECT_FALSE(reader->store.RecoveryPending());
-        EXPECT_EQ(reader->store.FindRecovery().kind, RecoveryKind::None);
-        const auto warnings = reader->store.TakeRecoveryWarnings();
+        EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
+        EXPECT_EQ(reader->store.Recovery().FindRecovery().kind, RecoveryKind::None);
+        const auto warnings = reader->store.Recovery().TakeRecoveryWarnings();
         ASSERT_EQ(warnings.size(), 1u);
         EXPECT_NE(warnings[0].find(variant == 0 ? "is truncated" : "is damaged"), std::string::npos) << warnings[0];
         // Kept aside, so that the warning comes once.
         EXPECT_TRUE(s.folder.Records().empty());
         EXPECT_TRUE(fs::exists(fs::path(record).concat(".damaged")));
-        EXPECT_TRUE(s.Reader()->store.TakeRecoveryWarnings().empty());
+        EXPECT_TRUE(s.Reader()->store.Recovery().TakeRecoveryWarnings().empty());
         fs::remove(fs::path(record).concat(".damaged"));
     }
     // A damaged journal: the lists and sums still tell which pictures are whole, and the result says so.
@@ -331,8 +331,8 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
     bytes[bytes.size() - 10] ^= 0x01;
     WriteFile(record, bytes);
     auto reader = s.Reader();
-    ASSERT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     EXPECT_FALSE(found.fromJournal);
     EXPECT_EQ(found.note, "its journal is damaged");
@@ -361,9 +361,9 @@ TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
     ASSERT_TRUE(WriteRecordFile(kept, foreign, error));
 
     auto reader = s.Reader();
-    EXPECT_FALSE(reader->store.RecoveryPending());
+    EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
     EXPECT_EQ(reader->store.GetPictureCount(), 4);
-    EXPECT_EQ(reader->store.FindRecovery().kind, RecoveryKind::None);
+    EXPECT_EQ(reader->store.Recovery().FindRecovery().kind, RecoveryKind::None);
     EXPECT_EQ(s.folder.Records(), std::vector<fs::path>{kept});
 }
 
@@ -385,7 +385,7 @@ TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefus
             ASSERT_TRUE(WriteRecordFile(OnlyRecord(s), r, error));
         }
         auto reader = s.Reader();
-        const RecoveryResult found = reader->store.FindRecovery();
+        const RecoveryResult found = reader->store.Recovery().FindRecovery();
         ASSERT_EQ(found.kind, RecoveryKind::OldAlbum);
         EXPECT_EQ(found.fromJournal, journal);
         EXPECT_EQ(found.oldCount, 3);
@@ -405,7 +405,7 @@ TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefus
         EXPECT_FALSE(reader->store.ApplyRecovery(found));
         EXPECT_EQ(s.frame.emulator.Flash(), before);
         // Checked again, the album that is left is the two whole old pictures.
-        const RecoveryResult again = reader->store.FindRecovery();
+        const RecoveryResult again = reader->store.Recovery().FindRecovery();
         EXPECT_EQ(again.kind, RecoveryKind::IntactPictures);
         EXPECT_EQ(again.note, "it keeps no journal");
         ASSERT_TRUE(reader->store.ApplyRecovery(again));
@@ -427,8 +427,8 @@ TEST(RecoveryRecords, APictureWhoseBytesMovedButKeepTheirSumIsNotWhole) {
     ASSERT_NE(flash[at], flash[at + 1]);
     std::swap(flash[at], flash[at + 1]);  // the byte sum stays, the picture is not what was written
     auto reader = s.Reader();
-    EXPECT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    EXPECT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     ASSERT_EQ(found.checked.size(), 5u);
     EXPECT_FALSE(found.checked[2].intact);
@@ -459,9 +459,9 @@ TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
         s.frame.emulator.PowerCycle();
     }
     auto reader = s.Reader();
-    ASSERT_FALSE(reader->store.ListValidOnFrame());
-    ASSERT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    ASSERT_FALSE(reader->store.Recovery().ListValidOnFrame());
+    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
     uint16_t font = 0, background = 0;
