@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "album/recovery_keeper.h"
 #include "device/checksum.h"
 #include "tests/album/recovery_fixture.h"
 
@@ -471,6 +472,105 @@ TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
     Album old;
     for (const auto& p : s.oldPictures) old.push_back(p.bytes);
     EXPECT_EQ(s.ReadBack(), old);
+}
+
+// A write that drops the second picture, recorded by keeper on frame: the list block is its only step.
+void KeepListWrite(CRecoveryKeeper& keeper, MemoryFrame& frame) {
+    const std::vector<uint8_t> before = frame.ListBlock();
+    std::vector<uint8_t> after = before;
+    ClearEntry(after.data(), 1);
+    RecoveryRecord record;
+    WritePlan write;
+    keeper.DescribeOldAlbum(record, write, before.data());
+    keeper.DescribeNewAlbum(record, after.data(), {{MemoryFrame::kL, after}});
+    keeper.KeepRecord(record, {{MemoryFrame::kL, before}});
+}
+
+TEST(RecoveryKeeper, FindsAndDiscardsFromAFrameAccessAloneAndOnlyForTheListItChecked) {
+    MemoryFrame frame;
+    TempFolder folder;
+    CRecoveryKeeper writer([&] { return frame.Access(); });
+    writer.SetRecoveryFolder(folder.Path());
+    KeepListWrite(writer, frame);
+    ASSERT_EQ(folder.Records().size(), 1u);
+    EXPECT_TRUE(writer.Unfinished());
+    EXPECT_GT(writer.LastRecordBytes(), 0u);
+    // The power goes once the list is erased.
+    std::fill_n(frame.flash.begin() + MemoryFrame::kL, kListSize, 0xFF);
+
+    CRecoveryKeeper reader([&] { return frame.Access(); });
+    reader.SetRecoveryFolder(folder.Path());
+    EXPECT_EQ(reader.FindRecovery().kind, RecoveryKind::None) << "no list was read yet";
+    reader.CheckListRead(frame.flash.data() + MemoryFrame::kL);
+    EXPECT_TRUE(reader.RecoveryPending());
+    EXPECT_FALSE(reader.ListValidOnFrame());
+    // A read that broke off after the check leaves no album to recover into.
+    reader.AlbumDropped();
+    EXPECT_FALSE(reader.RecoveryPending());
+    EXPECT_EQ(reader.FindRecovery().kind, RecoveryKind::None);
+    reader.CheckListRead(frame.flash.data() + MemoryFrame::kL);
+    const RecoveryResult found = reader.FindRecovery();
+    EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
+    EXPECT_EQ(found.newCount, 1);
+    EXPECT_EQ(found.oldCount, 2);
+    EXPECT_TRUE(reader.BelongsToFrame(found));
+
+    EXPECT_EQ(reader.DiscardRecovery(), 1);
+    EXPECT_FALSE(reader.RecoveryPending());
+    EXPECT_TRUE(folder.Records().empty());
+    // A header read forgets the write the writer began: the frame may be another one now.
+    writer.FrameChanged();
+    EXPECT_FALSE(writer.Unfinished());
+    EXPECT_TRUE(reader.TakeRecoveryWarnings().empty());
+}
+
+TEST(RecoveryKeeper, AWriteThatBrokeOffIsCarriedOnOnlyWhenItsRecordWasKept) {
+    struct Case {
+        const char* name;
+        bool folderIsAFile;  // no record can be written into it
+        bool folderOff;
+    };
+    for (const Case& c : {Case{"records off", false, true}, Case{"folder not writable", true, false}}) {
+        SCOPED_TRACE(c.name);
+        MemoryFrame frame;
+        TempFolder folder;
+        const fs::path file = folder.Path() / "not-a-folder";
+        WriteFile(file, {1});
+        CRecoveryKeeper keeper([&] { return frame.Access(); });
+        if (!c.folderOff) keeper.SetRecoveryFolder(c.folderIsAFile ? file : folder.Path());
+        if (c.folderIsAFile) {
+            try {
+                KeepListWrite(keeper, frame);
+                ADD_FAILURE() << "a record that cannot be kept must stop the write";
+            } catch (const CAlbumError& e) {
+                EXPECT_EQ(e.Code(), ErrNoRecord);
+            }
+            EXPECT_FALSE(keeper.Unfinished());
+            EXPECT_EQ(keeper.LastRecordBytes(), 0u);
+            const auto warnings = keeper.TakeRecoveryWarnings();
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_EQ(warnings[0].rfind("no recovery record could be kept: ", 0), 0u) << warnings[0];
+        } else {
+            KeepListWrite(keeper, frame);
+            EXPECT_TRUE(keeper.Unfinished());
+        }
+        // The next write describes the frame as it is, or carries on the journal of the one that broke off.
+        std::vector<uint8_t> damaged = frame.ListBlock();
+        std::fill_n(damaged.begin(), kListSize, 0xFF);
+        RecoveryRecord next;
+        WritePlan write;
+        keeper.DescribeOldAlbum(next, write, damaged.data());
+        EXPECT_EQ(write.disturbed, keeper.Unfinished());
+        if (keeper.Unfinished()) {
+            EXPECT_EQ(write.journal.at(MemoryFrame::kL), frame.ListBlock());
+            EXPECT_TRUE(IsListValid(next.oldList.data())) << "the album the frame held before it";
+            keeper.FinishRecord();
+            EXPECT_FALSE(keeper.Unfinished());
+        } else {
+            EXPECT_TRUE(write.journal.empty());
+            EXPECT_FALSE(IsListValid(next.oldList.data()));
+        }
+    }
 }
 
 }  // namespace
