@@ -70,14 +70,14 @@ void BM_Commit(benchmark::State& state, const Edit& edit, bool records) {
         const bool written = store->CommitAlbum();
 
         state.PauseTiming();
-        if (!written || (records && store->LastRecordBytes() == 0)) std::abort();
+        if (!written || (records && store->Recovery().LastRecordBytes() == 0)) std::abort();
         const auto& after = emulator->GetStats();
         sum.commands += static_cast<double>(after.commands - before.commands);
         sum.erases += static_cast<double>(after.erases - before.erases);
         sum.reads += static_cast<double>(after.reads - before.reads);
         sum.checksums += static_cast<double>(after.checksums - before.checksums);
         sum.modelledSeconds += after.modelledSeconds - before.modelledSeconds;
-        sum.recordBytes += static_cast<double>(store->LastRecordBytes());
+        sum.recordBytes += static_cast<double>(store->Recovery().LastRecordBytes());
         emulator->SetDeviceModel(false);
         state.ResumeTiming();
     }

@@ -1,5 +1,6 @@
 // The commit: planned in full from the album in memory and the blocks it merges into, recorded with its
-// journal, then written with the frame's list emptied first and the new list written last.
+// journal, then written with the frame's list emptied first and the new list written last. Also the colour
+// write, and the write of what a recovery record gives back.
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -70,11 +71,11 @@ CAlbumStore::CommitPlan CAlbumStore::PlanCommit() {
     };
     const std::vector<uint8_t> frameBlock = baseOf(listAddress);
     // Another program's commit since this store read the frame would be lost under this one.
-    if (!m_recovery.unfinished && m_frameList.size() == kListSize &&
+    if (!m_recovery.Unfinished() && m_frameList.size() == kListSize &&
         !std::equal(m_frameList.begin(), m_frameList.end(), frameBlock.begin())) {
         throw CAlbumError(ErrFrameChanged);
     }
-    DescribeOldAlbum(plan, frameBlock.data());
+    m_recovery.DescribeOldAlbum(plan.record, plan.write, frameBlock.data());
 
     std::map<uint32_t, std::vector<uint8_t>> finalBytes;
     for (uint32_t block = dataStart - dataStart % kBlockSize; block < dataEnd; block += kBlockSize) {
@@ -120,7 +121,7 @@ CAlbumStore::CommitPlan CAlbumStore::PlanCommit() {
     std::memcpy(listBlock.data(), m_pictureList.data(), kListSize);
     plan.write.steps.push_back({listAddress, listBlock});
     plan.progress.push_back({{m_pictureCount, 99, 100}});
-    DescribeNewAlbum(plan, finalBytes);
+    m_recovery.DescribeNewAlbum(plan.record, listBlock.data(), finalBytes);
     return plan;
 }
 
@@ -129,7 +130,7 @@ CAlbumStore::CommitPlan CAlbumStore::PlanColors(uint16_t font, uint16_t backgrou
     CommitPlan plan;
     plan.write.listBlock = listAddress;
     const std::vector<uint8_t> frameBlock = BlockBase(listAddress);
-    DescribeOldAlbum(plan, frameBlock.data());
+    m_recovery.DescribeOldAlbum(plan.record, plan.write, frameBlock.data());
     std::vector<uint8_t> block = frameBlock;
     if (IsListValid(block.data())) {
         SetListColors(block.data(), font, background);  // the entries stay as they are on the frame
@@ -140,7 +141,7 @@ CAlbumStore::CommitPlan CAlbumStore::PlanColors(uint16_t font, uint16_t backgrou
                   [&](uint32_t) { return frameBlock; });
     plan.write.steps.push_back({listAddress, block});
     plan.progress.emplace_back();
-    DescribeNewAlbum(plan, {{listAddress, block}});
+    m_recovery.DescribeNewAlbum(plan.record, block.data(), {{listAddress, block}});
     return plan;
 }
 
@@ -160,7 +161,7 @@ WriteOutcome CAlbumStore::RunPlan(const std::function<CommitPlan()>& make, bool 
                     if (written) *written = plan->record.newList;
                     return WriteOutcome::Written;
                 }
-                KeepRecoveryRecord(plan->record, plan->write.journal);
+                m_recovery.KeepRecord(plan->record, plan->write.journal);
                 if (recorded) recorded();
             }
             const WriteOutcome outcome =
@@ -171,7 +172,7 @@ WriteOutcome CAlbumStore::RunPlan(const std::function<CommitPlan()>& make, bool 
             for (const BlockWrite& step : plan->write.steps) m_unknownBlocks.erase(step.address);
             if (written) *written = plan->record.newList;
             // Old or new, the frame holds a whole album again.
-            FinishRecoveryRecord();
+            m_recovery.FinishRecord();
             return outcome;
         } catch (const CAlbumError& e) {
             m_lastWriteBlocks = writer.BlocksWritten();
@@ -194,7 +195,7 @@ bool CAlbumStore::CommitAlbum() {
     if (!m_listLoaded) return false;
     // Checked before anything is read or erased: the list block must lie above the frame's own region.
     RequireWritableLayout();
-    if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);
+    if (m_recovery.RecoveryPending()) throw CAlbumError(ErrRecoveryPending);
     const bool data = m_usedLength != m_committedLength;
     if (data) Report(m_pictureCount, 1, 100);
     std::vector<uint8_t> written;
@@ -213,19 +214,37 @@ void CAlbumStore::SetColors(uint16_t font, uint16_t background) {
     const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     RequireWritableLayout();
-    if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);
+    if (m_recovery.RecoveryPending()) throw CAlbumError(ErrRecoveryPending);
     SetListColors(m_pictureList.data(), font, background);
     m_font = font;
     m_background = background;
     // An unfinished commit of this store left the frame without a valid list: finishing it writes the
     // colours too, where writing them alone would make an empty album of the pictures it was writing.
-    if (m_recovery.unfinished && m_listLoaded) {
+    if (m_recovery.Unfinished() && m_listLoaded) {
         CommitAlbum();
         return;
     }
     std::vector<uint8_t> written;
     RunPlan([&] { return PlanColors(font, background); }, false, nullptr, &written);
     m_frameList = written;
+}
+
+bool CAlbumStore::ApplyRecovery(const RecoveryResult& result) {
+    const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
+    if (!m_flash) throw CAlbumError(ErrTransfer);
+    if (result.kind == RecoveryKind::None || !m_listLoaded || result.list.size() != kListSize ||
+        (!result.fromJournal && !IsListValid(result.list.data()))) {
+        return false;
+    }
+    RequireWritableLayout();
+    if (!m_recovery.BelongsToFrame(result)) return false;
+    CPlanWriter writer(*m_flash, FlashStyle::Full, Window());
+    const bool applied = m_recovery.Apply(writer, result);
+    m_lastWriteBlocks = writer.BlocksWritten();
+    if (!applied) return false;
+    m_unknownBlocks.clear();
+    ReadPictureList();
+    return true;
 }
 
 }  // namespace fotolume::album

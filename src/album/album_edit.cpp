@@ -24,7 +24,7 @@ void CAlbumStore::ReadPictureList() {
     uint8_t* list = m_pictureList.data();
     ReadFlashData(listAddress, kListSize, list);
     m_frameList.assign(list, list + kListSize);
-    CheckRecoveryOnLoad(list);
+    m_recovery.CheckListRead(list);
     if (!IsListValid(list)) {
         InitEmptyList(list, kDefaultBackground, kDefaultFont);
         m_listLoaded = true;

@@ -23,7 +23,7 @@ const char* AlbumErrorName(int code) {
 }
 
 CAlbumStore::CAlbumStore()
-    : m_pictureList(kListSize, 0), m_tailBuffer(kBlockSize, 0) {}
+    : m_pictureList(kListSize, 0), m_tailBuffer(kBlockSize, 0), m_recovery([this] { return Access(); }) {}
 
 // The flash access goes before the link it is bound to; the link ends presence monitoring.
 CAlbumStore::~CAlbumStore() {
@@ -69,14 +69,7 @@ void CAlbumStore::GetInformation() {
     }
     info.capacity = PictureAreaCapacity(info.listAddress, info.flashTotalSize);
     m_info = info;
-    // Another frame may be attached now: its identity is asked again, and records written by this store
-    // before belong to the earlier one.
-    m_recovery.identityKnown = false;
-    m_recovery.unfinished = false;
-    m_recovery.ownRecord.clear();
-    m_recovery.ownContent = RecoveryRecord{};
-    m_recovery.pending = false;
-    m_recovery.frameListValid = true;
+    m_recovery.FrameChanged();
     ResetAlbum();
     m_freeBytes = info.capacity;
     m_flash->SetFlashCommand(info.eraseOpcode, info.programFlag ? 1 : 0);
@@ -111,11 +104,7 @@ void CAlbumStore::ResetAlbum() {
     m_freeBytes = m_info.capacity;
     m_listLoaded = false;
     m_changedOnLoad = false;
-    m_recovery.pending = false;
-    // The album in memory is the frame's again: an earlier write that broke off is the records' business.
-    m_recovery.unfinished = false;
-    m_recovery.ownRecord.clear();
-    m_recovery.ownContent = RecoveryRecord{};
+    m_recovery.AlbumDropped();
     m_background = kDefaultBackground;
     m_font = kDefaultFont;
 }

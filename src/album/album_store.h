@@ -15,7 +15,7 @@
 #include "album/album_error.h"
 #include "album/flash_layout.h"
 #include "album/picture_list.h"
-#include "album/recovery.h"
+#include "album/recovery_keeper.h"
 #include "album/restore_plan.h"
 #include "album/write_plan.h"
 #include "device/frame_claim.h"
@@ -128,32 +128,16 @@ public:
     bool StopRequested() const { return m_stopRequested.load(); }
     // Block writes of the last commit, colour write or restore (for measurements).
     uint64_t LastWriteBlocks() const { return m_lastWriteBlocks; }
-    // Bytes of the last recovery record written (0 without records).
-    uint64_t LastRecordBytes() const { return m_lastRecordBytes; }
 
-    // --- Recovery records (recovery.h) -------------------------------------------------------------
-    // The private folder the records live in; empty (the default) turns them off.
-    void SetRecoveryFolder(const std::filesystem::path& folder);
-    const std::filesystem::path& GetRecoveryFolder() const { return m_recovery.folder; }
-    // After ReadPictureList: the frame has no valid list and a record of it names pictures the flash
-    // still holds. The album in memory is then empty, as before; FindRecovery says what can come back.
-    // While it is, CommitAlbum and SetColors refuse with ErrRecoveryPending: restore first, or discard.
-    bool RecoveryPending() const { return m_recovery.pending; }
-    // Sets this frame's records aside (renamed "*.discarded"), so that the next edit may write over the
-    // interrupted one. Returns how many were set aside.
-    int DiscardRecovery();
-    // Whether the last ReadPictureList found a valid list on the frame (false: it read as empty).
-    bool ListValidOnFrame() const { return m_recovery.frameListValid; }
-    // Checks every picture of the frame's records against the flash (checksum, then a verified read) and
-    // returns the best album found; kind None when there is none. Throws CAlbumError.
-    RecoveryResult FindRecovery();
-    // Writes the found album's list through the verified list write (no picture data is written), removes
-    // the record and reads the list again, so the album reads as usual (load its pictures next). False,
-    // with nothing written, when the result does not fit this frame or its pictures changed since.
-    // Throws CAlbumError.
+    // --- Recovery records (recovery_keeper.h) ---------------------------------------------------------
+    // The records' folder, whether a recovery is pending, finding what they give back, discarding them.
+    CRecoveryKeeper& Recovery() { return m_recovery; }
+    const CRecoveryKeeper& Recovery() const { return m_recovery; }
+    // Writes the album Recovery().FindRecovery() found through the verified list write (no picture data is
+    // written), removes the record and reads the list again, so the album reads as usual (load its pictures
+    // next). False, with nothing written, when the result does not fit this frame or its pictures changed
+    // since. Throws CAlbumError.
     bool ApplyRecovery(const RecoveryResult& result);
-    // Problems met with records (a damaged record, a folder that cannot be written); one line each.
-    std::vector<std::string> TakeRecoveryWarnings();
 
     // --- Restoring a backup (restore_plan.h) -------------------------------------------------------------
     // How a backup differs from this frame: the header's flash size, list address and panel, and the own
@@ -183,19 +167,9 @@ private:
     void CompactImage();
     void ResetAlbum();
     void Report(int pictureNumber, int done, int total);
-    // recovery.cpp
-    FrameIdentity CurrentIdentity();
+    // block_transfer.cpp: the frame as the recovery records see it.
     uint16_t FrameRangeSum(uint32_t address, uint32_t length);
     FrameAccess Access();
-    void CheckRecoveryOnLoad(const uint8_t* frameList);
-    // commit_record.cpp. The record's identity, time and old album: the frame's list, or the album an
-    // unfinished commit of this store started from, whose journal the plan carries on.
-    void DescribeOldAlbum(CommitPlan& plan, const uint8_t* frameList);
-    // The record's new list and pictures as the plan's blocks (finalBytes) and the frame will hold them.
-    void DescribeNewAlbum(CommitPlan& plan, const std::map<uint32_t, std::vector<uint8_t>>& finalBytes);
-    void KeepRecoveryRecord(RecoveryRecord record, const std::map<uint32_t, std::vector<uint8_t>>& journal);
-    void FinishRecoveryRecord();
-    void Warn(std::string text);
 
     ProgressCallback m_progress;
     std::chrono::milliseconds m_claimWait = device::kClaimWait;
@@ -219,10 +193,9 @@ private:
     std::map<uint32_t, std::vector<uint8_t>> m_unknownBlocks;
     std::vector<uint8_t> m_tailBuffer;  // reads of a length that is not a multiple of 64 land here first
     uint64_t m_lastWriteBlocks = 0;
-    uint64_t m_lastRecordBytes = 0;
     std::unique_ptr<device::CCommUSB> m_link;
     std::unique_ptr<device::CProcessFlash> m_flash;
-    RecoveryState m_recovery;
+    CRecoveryKeeper m_recovery;
 };
 
 }  // namespace fotolume::album

@@ -1,5 +1,6 @@
 // The verified block layer: reads confirmed by the frame's checksum, writes as whole 64 KB blocks with
-// three attempts, partial blocks read, merged and written again.
+// three attempts, partial blocks read, merged and written again; the frame's sums and verified reads as the
+// recovery records reach them.
 #include <algorithm>
 #include <cstring>
 
@@ -56,6 +57,36 @@ void CAlbumStore::WriteFlashRange(uint32_t address, uint32_t length, const uint8
         }
         at = to;
     }
+}
+
+FrameAccess CAlbumStore::Access() {
+    FrameAccess access;
+    access.info = m_info;
+    access.sum = [this](uint32_t address, uint32_t length) { return FrameRangeSum(address, length); };
+    access.read = [this](uint32_t address, uint32_t length, uint8_t* out) {
+        try {
+            ReadFlashData(address, length, out);
+        } catch (const CAlbumError& e) {
+            if (e.Code() == ErrChecksumMismatch) return false;
+            throw;
+        }
+        return true;
+    };
+    return access;
+}
+
+// The frame's byte sum of any range, asked 64 KB at a time (byte sums add up modulo 65536).
+uint16_t CAlbumStore::FrameRangeSum(uint32_t address, uint32_t length) {
+    if (!m_flash) throw CAlbumError(ErrTransfer);
+    uint32_t sum = 0;
+    for (uint32_t done = 0; done < length;) {
+        const uint32_t piece = std::min(length - done, kBlockSize - (address + done) % kBlockSize);
+        uint8_t high = 0, low = 0;
+        if (!m_flash->GetVerifyValue(high, low, address + done, piece)) throw CAlbumError(ErrChecksumQuery);
+        sum += uint32_t{high} << 8 | low;
+        done += piece;
+    }
+    return static_cast<uint16_t>(sum);
 }
 
 }  // namespace fotolume::album

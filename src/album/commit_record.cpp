@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <system_error>
 
-#include "album/album_store.h"
-#include "album/commit_plan.h"
 #include "device/checksum.h"
 
 namespace fotolume::album {
@@ -85,65 +83,6 @@ fs::path StoreRecord(const fs::path& folder, const fs::path& reuse, const Recove
     }
     if (!WriteRecordFile(file, record, error)) return {};
     return file;
-}
-
-void CAlbumStore::DescribeOldAlbum(CommitPlan& plan, const uint8_t* frameList) {
-    if (m_recovery.unfinished) {
-        // An earlier write of this store broke off: the album the frame last held is the one it recorded,
-        // and the blocks it may have erased are in its journal, which this write carries on.
-        plan.record = m_recovery.ownContent;
-        plan.record.journal.clear();
-        plan.write.journal = m_recovery.ownContent.journal;
-        plan.write.disturbed = true;
-        return;
-    }
-    if (m_recovery.folder.empty()) {
-        // No record is kept: the old list alone tells the journal which blocks a stop must put back.
-        plan.record.oldList.assign(frameList, frameList + kListSize);
-        return;
-    }
-    FrameAccess access = Access();
-    album::DescribeOldAlbum(plan.record, access, CurrentIdentity(), frameList);
-}
-
-void CAlbumStore::DescribeNewAlbum(CommitPlan& plan, const std::map<uint32_t, std::vector<uint8_t>>& finalBytes) {
-    const uint8_t* newList = finalBytes.at(m_info.listAddress).data();
-    if (m_recovery.folder.empty()) {
-        plan.record.newList.assign(newList, newList + kListSize);
-        return;
-    }
-    FrameAccess access = Access();
-    album::DescribeNewAlbum(plan.record, access, newList, finalBytes);
-}
-
-void CAlbumStore::KeepRecoveryRecord(RecoveryRecord record, const std::map<uint32_t, std::vector<uint8_t>>& journal) {
-    m_lastRecordBytes = 0;
-    record.journal = journal;
-    if (m_recovery.folder.empty()) {
-        m_recovery.unfinished = true;
-        m_recovery.ownContent = std::move(record);
-        return;
-    }
-    std::string error;
-    const fs::path file = StoreRecord(m_recovery.folder, m_recovery.ownRecord, record, error);
-    if (file.empty()) {
-        // Without the record an interruption could cost pictures: nothing is erased.
-        Warn("no recovery record could be kept: " + error);
-        throw CAlbumError(ErrNoRecord);
-    }
-    std::error_code ec;
-    m_lastRecordBytes = fs::file_size(file, ec);
-    m_recovery.unfinished = true;
-    m_recovery.ownRecord = file;
-    m_recovery.ownContent = std::move(record);
-}
-
-void CAlbumStore::FinishRecoveryRecord() {
-    std::error_code ec;
-    if (!m_recovery.ownRecord.empty()) fs::remove(m_recovery.ownRecord, ec);
-    m_recovery.unfinished = false;
-    m_recovery.ownRecord.clear();
-    m_recovery.ownContent = RecoveryRecord{};
 }
 
 }  // namespace fotolume::album

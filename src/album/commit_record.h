@@ -1,6 +1,6 @@
 // What a write's recovery record says, built from the frame and the blocks a plan writes: the frame's
 // identity, the album it held, the album being written, and the journal of the blocks the write erases
-// that hold the old album. Shared by the store's commit and the compact download.
+// that hold the old album. Shared by the album store's recovery keeper and the compact download.
 #pragma once
 
 #include <cstdint>

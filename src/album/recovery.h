@@ -103,19 +103,4 @@ bool ApplyRecoveryResult(CPlanWriter& writer, FrameAccess& access, const Recover
 int SetRecordsAside(const std::filesystem::path& folder, const FrameIdentity& identity,
                     std::vector<std::string>& problems);
 
-// The store's bookkeeping for records; reset by every header read.
-struct RecoveryState {
-    std::filesystem::path folder;  // empty: records are off
-    bool identityKnown = false;
-    FrameIdentity identity;
-    bool frameListValid = true;  // as the last list read found it
-    bool pending = false;
-    // A write of this store broke off: ownContent says what it was doing (the old album and the journal, kept
-    // in memory even without a folder), ownRecord is its file (empty without a folder).
-    bool unfinished = false;
-    std::filesystem::path ownRecord;
-    RecoveryRecord ownContent;
-    std::vector<std::string> warnings;
-};
-
 }  // namespace fotolume::album

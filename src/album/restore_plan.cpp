@@ -101,7 +101,7 @@ CAlbumStore::CommitPlan CAlbumStore::PlanRestore(const RestoreTarget& target) {
     // Whatever changes, the list goes first and comes back last.
     finalBytes.try_emplace(listAddress, wanted(listAddress));
     const std::vector<uint8_t> frameBlock = baseOf(listAddress);
-    DescribeOldAlbum(plan, frameBlock.data());
+    m_recovery.DescribeOldAlbum(plan.record, plan.write, frameBlock.data());
     std::vector<uint32_t> erased;
     for (const auto& entry : finalBytes) erased.push_back(entry.first);
     JournalBlocks(plan.write.journal, plan.record.oldList.data(), m_info, erased,
@@ -120,7 +120,7 @@ CAlbumStore::CommitPlan CAlbumStore::PlanRestore(const RestoreTarget& target) {
     const int count = static_cast<int>(UsablePictures(listBlock.data(), listAddress, m_info.flashTotalSize).size());
     const int total = static_cast<int>(plan.write.steps.size());
     for (int step = 0; step < total; ++step) plan.progress.push_back({{count, step, total}});
-    DescribeNewAlbum(plan, finalBytes);
+    m_recovery.DescribeNewAlbum(plan.record, listBlock.data(), finalBytes);
     return plan;
 }
 
@@ -129,7 +129,7 @@ bool CAlbumStore::RestoreAlbum(const RestoreTarget& target) {
     if (!m_flash) throw CAlbumError(ErrTransfer);
     if (!m_listLoaded) return false;
     RequireWritableLayout();
-    if (m_recovery.pending) throw CAlbumError(ErrRecoveryPending);
+    if (m_recovery.RecoveryPending()) throw CAlbumError(ErrRecoveryPending);
     if (target.area.size() != uint64_t{m_info.flashTotalSize} - m_info.listAddress) throw CAlbumError(ErrLayout);
     const WriteOutcome outcome = RunPlan([&] { return PlanRestore(target); }, true, nullptr, nullptr);
     if (outcome != WriteOutcome::Written) return false;

@@ -87,11 +87,11 @@ int RunRecover(const GlobalOptions& options, const std::vector<std::string>& arg
         store->GetInformation();
         store->ReadPictureList();
         PrintRecoveryWarnings(*store);
-        if (store->ListValidOnFrame()) {
+        if (store->Recovery().ListValidOnFrame()) {
             std::printf("The frame's picture list is intact: nothing to recover.\n");
             return kExitOk;
         }
-        found = store->FindRecovery();
+        found = store->Recovery().FindRecovery();
         PrintRecoveryWarnings(*store);
     } catch (const CAlbumError& e) {
         return Failure("reading the frame failed", e);

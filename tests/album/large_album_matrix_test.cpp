@@ -69,7 +69,7 @@ struct LargeScenario {
     std::unique_ptr<BoundStore> Open(bool records = true) {
         auto a = std::make_unique<BoundStore>(frame.emulator);
         a->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-        if (records) a->store.SetRecoveryFolder(folder.Path());
+        if (records) a->store.Recovery().SetRecoveryFolder(folder.Path());
         a->store.GetInformation();
         a->store.ReadPictureList();
         for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
@@ -132,9 +132,9 @@ struct LargeScenario {
         frame.emulator.SetFaults({});
         frame.emulator.PowerCycle();
         auto reader = Open();
-        if (!reader->store.ListValidOnFrame()) {
-            ASSERT_TRUE(reader->store.RecoveryPending());
-            ASSERT_TRUE(reader->store.ApplyRecovery(reader->store.FindRecovery()));
+        if (!reader->store.Recovery().ListValidOnFrame()) {
+            ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
+            ASSERT_TRUE(reader->store.ApplyRecovery(reader->store.Recovery().FindRecovery()));
         }
         EXPECT_TRUE(folder.Records().empty());
         const Album seen = PicturesInMemory(Open(false)->store);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "device/checksum.h"
 #include "device/process_flash.h"
 
 namespace fotolume::album::testing {
@@ -37,6 +38,36 @@ int CommitCode(CAlbumStore& store) {
     } catch (const CAlbumError& e) {
         return e.Code();
     }
+}
+
+MemoryFrame::MemoryFrame() : flash(512 * 1024, 0xFF) {
+    info.listAddress = kL;
+    info.flashTotalSize = static_cast<uint32_t>(flash.size());
+    info.capacity = PictureAreaCapacity(kL, info.flashTotalSize);
+    uint8_t* list = flash.data() + kL;
+    InitEmptyList(list, kDefaultBackground, kDefaultFont);
+    uint32_t address = kL + kListSize;
+    for (uint32_t i = 0; i < 2; ++i) {
+        const std::vector<uint8_t> bytes = Picture(kSizes[i], i);
+        std::copy(bytes.begin(), bytes.end(), flash.begin() + address);
+        WriteEntry(list, static_cast<int>(i), PicEntry{1, address, kSizes[i]});
+        address += kSizes[i];
+    }
+}
+
+FrameAccess MemoryFrame::Access() {
+    FrameAccess access;
+    access.info = info;
+    access.sum = [this](uint32_t address, uint32_t length) { return device::ByteSum16(flash.data() + address, length); };
+    access.read = [this](uint32_t address, uint32_t length, uint8_t* out) {
+        std::copy_n(flash.begin() + address, length, out);
+        return true;
+    };
+    return access;
+}
+
+std::vector<uint8_t> MemoryFrame::ListBlock() const {
+    return std::vector<uint8_t>(flash.begin() + kL, flash.begin() + kL + kBlockSize);
 }
 
 sim::NewFrame RecoveryScenario::Layout() {
@@ -75,7 +106,7 @@ RecoveryScenario::RecoveryScenario() : frame(Layout()) {
 std::unique_ptr<BoundStore> RecoveryScenario::Store() {
     auto bound = std::make_unique<BoundStore>(frame.emulator);
     bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-    bound->store.SetRecoveryFolder(folder.Path());
+    bound->store.Recovery().SetRecoveryFolder(folder.Path());
     return bound;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "album/recovery.h"
 #include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
@@ -64,5 +65,19 @@ struct RecoveryScenario {
 };
 
 int CommitCode(CAlbumStore& store);
+
+// A frame held in memory, reached only as a FrameAccess: the recovery records without a store. Its list
+// at kL names two pictures of its picture area.
+struct MemoryFrame {
+    static constexpr uint32_t kL = 0x10000;
+    static constexpr uint32_t kSizes[2] = {30000, 20000};
+
+    MemoryFrame();
+    FrameAccess Access();
+    std::vector<uint8_t> ListBlock() const;  // the 64 KB block at kL
+
+    DeviceInfo info;
+    std::vector<uint8_t> flash;
+};
 
 }  // namespace fotolume::album::testing

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "album/recovery_keeper.h"
 #include "device/checksum.h"
 #include "tests/album/recovery_fixture.h"
 
@@ -211,7 +212,7 @@ TEST(RecoveryRecords, TheCommitRecordsBothAlbumsBeforeTheListIsErasedAndRemovesT
 TEST(RecoveryRecords, WithoutAFolderNothingIsWrittenAndNothingIsAsked) {
     RecoveryScenario s;
     auto a = s.Edited();
-    a->store.SetRecoveryFolder({});
+    a->store.Recovery().SetRecoveryFolder({});
     ASSERT_TRUE(a->store.CommitAlbum());
     // The commit without records sends exactly what it always did: one checksum query per block
     // written or read, and no query of the frame's first block.
@@ -248,8 +249,8 @@ TEST(RecoveryRecords, ARetryAfterACutKeepsTheOldAlbumAndItsJournal) {
     }
 
     auto reader = s.Reader();
-    ASSERT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     EXPECT_TRUE(found.fromJournal);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
@@ -286,18 +287,18 @@ TEST(RecoveryRecords, ARecordOfAnotherFrameIsNeverApplied) {
         fs::copy_file(record, renamed, fs::copy_options::overwrite_existing);
 
         auto reader = std::make_unique<BoundStore>(other.emulator);
-        reader->store.SetRecoveryFolder(s.folder.Path());
+        reader->store.Recovery().SetRecoveryFolder(s.folder.Path());
         reader->store.GetInformation();
         reader->store.ReadPictureList();
-        EXPECT_FALSE(reader->store.RecoveryPending());
-        const RecoveryResult found = reader->store.FindRecovery();
+        EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
+        const RecoveryResult found = reader->store.Recovery().FindRecovery();
         EXPECT_EQ(found.kind, RecoveryKind::None);
         EXPECT_FALSE(reader->store.ApplyRecovery(found));
         EXPECT_EQ(other.emulator.Flash(), before);
         fs::remove(renamed);
     }
     // The frame it belongs to still takes it.
-    EXPECT_TRUE(s.Reader()->store.RecoveryPending());
+    EXPECT_TRUE(s.Reader()->store.Recovery().RecoveryPending());
 }
 
 TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWholePictures) {
@@ -313,15 +314,15 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
         }
         WriteFile(record, bytes);
         auto reader = s.Reader();
-        EXPECT_FALSE(reader->store.RecoveryPending());
-        EXPECT_EQ(reader->store.FindRecovery().kind, RecoveryKind::None);
-        const auto warnings = reader->store.TakeRecoveryWarnings();
+        EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
+        EXPECT_EQ(reader->store.Recovery().FindRecovery().kind, RecoveryKind::None);
+        const auto warnings = reader->store.Recovery().TakeRecoveryWarnings();
         ASSERT_EQ(warnings.size(), 1u);
         EXPECT_NE(warnings[0].find(variant == 0 ? "is truncated" : "is damaged"), std::string::npos) << warnings[0];
         // Kept aside, so that the warning comes once.
         EXPECT_TRUE(s.folder.Records().empty());
         EXPECT_TRUE(fs::exists(fs::path(record).concat(".damaged")));
-        EXPECT_TRUE(s.Reader()->store.TakeRecoveryWarnings().empty());
+        EXPECT_TRUE(s.Reader()->store.Recovery().TakeRecoveryWarnings().empty());
         fs::remove(fs::path(record).concat(".damaged"));
     }
     // A damaged journal: the lists and sums still tell which pictures are whole, and the result says so.
@@ -331,8 +332,8 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
     bytes[bytes.size() - 10] ^= 0x01;
     WriteFile(record, bytes);
     auto reader = s.Reader();
-    ASSERT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     EXPECT_FALSE(found.fromJournal);
     EXPECT_EQ(found.note, "its journal is damaged");
@@ -361,9 +362,9 @@ TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
     ASSERT_TRUE(WriteRecordFile(kept, foreign, error));
 
     auto reader = s.Reader();
-    EXPECT_FALSE(reader->store.RecoveryPending());
+    EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
     EXPECT_EQ(reader->store.GetPictureCount(), 4);
-    EXPECT_EQ(reader->store.FindRecovery().kind, RecoveryKind::None);
+    EXPECT_EQ(reader->store.Recovery().FindRecovery().kind, RecoveryKind::None);
     EXPECT_EQ(s.folder.Records(), std::vector<fs::path>{kept});
 }
 
@@ -385,7 +386,7 @@ TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefus
             ASSERT_TRUE(WriteRecordFile(OnlyRecord(s), r, error));
         }
         auto reader = s.Reader();
-        const RecoveryResult found = reader->store.FindRecovery();
+        const RecoveryResult found = reader->store.Recovery().FindRecovery();
         ASSERT_EQ(found.kind, RecoveryKind::OldAlbum);
         EXPECT_EQ(found.fromJournal, journal);
         EXPECT_EQ(found.oldCount, 3);
@@ -405,7 +406,7 @@ TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefus
         EXPECT_FALSE(reader->store.ApplyRecovery(found));
         EXPECT_EQ(s.frame.emulator.Flash(), before);
         // Checked again, the album that is left is the two whole old pictures.
-        const RecoveryResult again = reader->store.FindRecovery();
+        const RecoveryResult again = reader->store.Recovery().FindRecovery();
         EXPECT_EQ(again.kind, RecoveryKind::IntactPictures);
         EXPECT_EQ(again.note, "it keeps no journal");
         ASSERT_TRUE(reader->store.ApplyRecovery(again));
@@ -427,8 +428,8 @@ TEST(RecoveryRecords, APictureWhoseBytesMovedButKeepTheirSumIsNotWhole) {
     ASSERT_NE(flash[at], flash[at + 1]);
     std::swap(flash[at], flash[at + 1]);  // the byte sum stays, the picture is not what was written
     auto reader = s.Reader();
-    EXPECT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    EXPECT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     ASSERT_EQ(found.checked.size(), 5u);
     EXPECT_FALSE(found.checked[2].intact);
@@ -459,9 +460,9 @@ TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
         s.frame.emulator.PowerCycle();
     }
     auto reader = s.Reader();
-    ASSERT_FALSE(reader->store.ListValidOnFrame());
-    ASSERT_TRUE(reader->store.RecoveryPending());
-    const RecoveryResult found = reader->store.FindRecovery();
+    ASSERT_FALSE(reader->store.Recovery().ListValidOnFrame());
+    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
+    const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
     uint16_t font = 0, background = 0;
@@ -471,6 +472,105 @@ TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
     Album old;
     for (const auto& p : s.oldPictures) old.push_back(p.bytes);
     EXPECT_EQ(s.ReadBack(), old);
+}
+
+// A write that drops the second picture, recorded by keeper on frame: the list block is its only step.
+void KeepListWrite(CRecoveryKeeper& keeper, MemoryFrame& frame) {
+    const std::vector<uint8_t> before = frame.ListBlock();
+    std::vector<uint8_t> after = before;
+    ClearEntry(after.data(), 1);
+    RecoveryRecord record;
+    WritePlan write;
+    keeper.DescribeOldAlbum(record, write, before.data());
+    keeper.DescribeNewAlbum(record, after.data(), {{MemoryFrame::kL, after}});
+    keeper.KeepRecord(record, {{MemoryFrame::kL, before}});
+}
+
+TEST(RecoveryKeeper, FindsAndDiscardsFromAFrameAccessAloneAndOnlyForTheListItChecked) {
+    MemoryFrame frame;
+    TempFolder folder;
+    CRecoveryKeeper writer([&] { return frame.Access(); });
+    writer.SetRecoveryFolder(folder.Path());
+    KeepListWrite(writer, frame);
+    ASSERT_EQ(folder.Records().size(), 1u);
+    EXPECT_TRUE(writer.Unfinished());
+    EXPECT_GT(writer.LastRecordBytes(), 0u);
+    // The power goes once the list is erased.
+    std::fill_n(frame.flash.begin() + MemoryFrame::kL, kListSize, 0xFF);
+
+    CRecoveryKeeper reader([&] { return frame.Access(); });
+    reader.SetRecoveryFolder(folder.Path());
+    EXPECT_EQ(reader.FindRecovery().kind, RecoveryKind::None) << "no list was read yet";
+    reader.CheckListRead(frame.flash.data() + MemoryFrame::kL);
+    EXPECT_TRUE(reader.RecoveryPending());
+    EXPECT_FALSE(reader.ListValidOnFrame());
+    // A read that broke off after the check leaves no album to recover into.
+    reader.AlbumDropped();
+    EXPECT_FALSE(reader.RecoveryPending());
+    EXPECT_EQ(reader.FindRecovery().kind, RecoveryKind::None);
+    reader.CheckListRead(frame.flash.data() + MemoryFrame::kL);
+    const RecoveryResult found = reader.FindRecovery();
+    EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
+    EXPECT_EQ(found.newCount, 1);
+    EXPECT_EQ(found.oldCount, 2);
+    EXPECT_TRUE(reader.BelongsToFrame(found));
+
+    EXPECT_EQ(reader.DiscardRecovery(), 1);
+    EXPECT_FALSE(reader.RecoveryPending());
+    EXPECT_TRUE(folder.Records().empty());
+    // A header read forgets the write the writer began: the frame may be another one now.
+    writer.FrameChanged();
+    EXPECT_FALSE(writer.Unfinished());
+    EXPECT_TRUE(reader.TakeRecoveryWarnings().empty());
+}
+
+TEST(RecoveryKeeper, AWriteThatBrokeOffIsCarriedOnOnlyWhenItsRecordWasKept) {
+    struct Case {
+        const char* name;
+        bool folderIsAFile;  // no record can be written into it
+        bool folderOff;
+    };
+    for (const Case& c : {Case{"records off", false, true}, Case{"folder not writable", true, false}}) {
+        SCOPED_TRACE(c.name);
+        MemoryFrame frame;
+        TempFolder folder;
+        const fs::path file = folder.Path() / "not-a-folder";
+        WriteFile(file, {1});
+        CRecoveryKeeper keeper([&] { return frame.Access(); });
+        if (!c.folderOff) keeper.SetRecoveryFolder(c.folderIsAFile ? file : folder.Path());
+        if (c.folderIsAFile) {
+            try {
+                KeepListWrite(keeper, frame);
+                ADD_FAILURE() << "a record that cannot be kept must stop the write";
+            } catch (const CAlbumError& e) {
+                EXPECT_EQ(e.Code(), ErrNoRecord);
+            }
+            EXPECT_FALSE(keeper.Unfinished());
+            EXPECT_EQ(keeper.LastRecordBytes(), 0u);
+            const auto warnings = keeper.TakeRecoveryWarnings();
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_EQ(warnings[0].rfind("no recovery record could be kept: ", 0), 0u) << warnings[0];
+        } else {
+            KeepListWrite(keeper, frame);
+            EXPECT_TRUE(keeper.Unfinished());
+        }
+        // The next write describes the frame as it is, or carries on the journal of the one that broke off.
+        std::vector<uint8_t> damaged = frame.ListBlock();
+        std::fill_n(damaged.begin(), kListSize, 0xFF);
+        RecoveryRecord next;
+        WritePlan write;
+        keeper.DescribeOldAlbum(next, write, damaged.data());
+        EXPECT_EQ(write.disturbed, keeper.Unfinished());
+        if (keeper.Unfinished()) {
+            EXPECT_EQ(write.journal.at(MemoryFrame::kL), frame.ListBlock());
+            EXPECT_TRUE(IsListValid(next.oldList.data())) << "the album the frame held before it";
+            keeper.FinishRecord();
+            EXPECT_FALSE(keeper.Unfinished());
+        } else {
+            EXPECT_TRUE(write.journal.empty());
+            EXPECT_FALSE(IsListValid(next.oldList.data()));
+        }
+    }
 }
 
 }  // namespace

@@ -262,12 +262,12 @@ public:
             auto reader = Bound(true);
             reader->store.GetInformation();
             reader->store.ReadPictureList();
-            if (reader->store.ListValidOnFrame()) {
-                EXPECT_FALSE(reader->store.RecoveryPending());
+            if (reader->store.Recovery().ListValidOnFrame()) {
+                EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
                 return Show();
             }
-            EXPECT_TRUE(reader->store.RecoveryPending());
-            const RecoveryResult found = reader->store.FindRecovery();
+            EXPECT_TRUE(reader->store.Recovery().RecoveryPending());
+            const RecoveryResult found = reader->store.Recovery().FindRecovery();
             EXPECT_TRUE(found.kind == RecoveryKind::NewAlbum || found.kind == RecoveryKind::OldAlbum)
                 << RecoveryKindName(found.kind);
             recovered = reader->store.ApplyRecovery(found);
@@ -293,7 +293,7 @@ public:
         a->store.GetInformation();
         a->store.ReadPictureList();
         Shown shown;
-        shown.valid = a->store.ListValidOnFrame();
+        shown.valid = a->store.Recovery().ListValidOnFrame();
         a->store.GetColors(shown.font, shown.background);
         for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
         shown.pictures = PicturesInMemory(a->store);
@@ -316,7 +316,7 @@ private:
     std::unique_ptr<BoundStore> Bound(bool records) {
         auto bound = std::make_unique<BoundStore>(m_frame.emulator);
         bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-        if (records) bound->store.SetRecoveryFolder(m_folder.Path());
+        if (records) bound->store.Recovery().SetRecoveryFolder(m_folder.Path());
         return bound;
     }
 

@@ -266,7 +266,7 @@ std::vector<sim::CEmulatorBackend::Sent> CommitCommands(AppHarness& h, const std
     store.Bind(std::move(owned), "zentaris");
     // The window's store keeps a recovery record, which takes commands of its own.
     QTemporaryDir records;
-    store.SetRecoveryFolder(records.path().toStdString());
+    store.Recovery().SetRecoveryFolder(records.path().toStdString());
     store.GetInformation();
     store.ReadPictureList();
     // The same album: what the window's store holds is kept, the rest is dropped and added again.
@@ -322,7 +322,7 @@ std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator
     auto store = std::make_unique<album::CAlbumStore>();
     store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
     store->Flash().SetPollInterval(std::chrono::milliseconds(0));
-    store->SetRecoveryFolder(folder.toStdString());
+    store->Recovery().SetRecoveryFolder(folder.toStdString());
     store->GetInformation();
     store->ReadPictureList();
     return store;
@@ -331,7 +331,7 @@ std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator
 album::RecoveryResult Findable(sim::CFlashEmulator& emulator, const QString& folder)
 {
     auto store = RecordingStore(emulator, folder);
-    return store->RecoveryPending() ? store->FindRecovery() : album::RecoveryResult{};
+    return store->Recovery().RecoveryPending() ? store->Recovery().FindRecovery() : album::RecoveryResult{};
 }
 
 size_t RecordCount(const QString& folder)

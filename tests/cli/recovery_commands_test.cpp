@@ -62,7 +62,7 @@ struct ImageStore {
         backend = owned.get();
         store.Bind(std::move(owned), "zentaris");
         store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-        store.SetRecoveryFolder(records);
+        store.Recovery().SetRecoveryFolder(records);
         store.GetInformation();
         store.ReadPictureList();
         for (int i = 0; load && i < store.GetPictureCount(); ++i) store.LoadPicture(i);
