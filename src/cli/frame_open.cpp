@@ -1,8 +1,7 @@
 #include "cli/frame_open.h"
 
-#include <cstdio>
-
 #include "device/backend_select.h"
+#include "device/command_trace.h"
 
 namespace fotolume::cli {
 
@@ -34,21 +33,6 @@ int OpenFrame(const GlobalOptions& options, std::unique_ptr<device::CCommUSB>& l
     return OpenFrame(options, *link);
 }
 
-std::string JsonQuote(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char u[8];
-            std::snprintf(u, sizeof u, "\\u%04x", c);
-            out += u;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
+std::string JsonQuote(const std::string& text) { return device::TraceJsonString(text); }
 
 }  // namespace fotolume::cli

@@ -38,7 +38,8 @@ inline constexpr uint32_t kTraceFullData = 64;
 std::string FormatTracedCommand(const TracedCommand& command);
 // The current time as the trace writes it.
 std::string TraceTimeNow();
-// text as a JSON string, quotes included.
+// text as a JSON string, quotes included. Bytes outside printable ASCII are escaped one by one, so that
+// a frame's names, which may hold any bytes, still make valid JSON.
 std::string TraceJsonString(const std::string& text);
 
 class CCommandTrace {

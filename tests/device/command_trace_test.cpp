@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "device/checksum.h"
+#include "device/command_trace.h"
 #include "device/traced_backend.h"
 #include "tests/device/drive_rigs.h"
 #include "tests/device/flash_fixture.h"
@@ -47,6 +48,11 @@ std::vector<std::string> CommandLines(const std::string& path) {
     for (const std::string& line : ReadLines(path))
         if (!Field(line, "cdb").empty()) commands.push_back(line);
     return commands;
+}
+
+// A frame's names may hold any bytes: the trace (and the command line's JSON) must stay valid JSON.
+TEST(CommandTrace, StringsEscapeQuotesControlAndNonAsciiBytes) {
+    EXPECT_EQ(TraceJsonString(std::string("a\"b\\c\x01\x7f\xe9")), R"("a\"b\\c\u0001\u007f\u00e9")");
 }
 
 TEST(CommandTrace, EachCommandTheFrameReceivedIsOneLineWithItsOutcomeAndData) {
