@@ -17,8 +17,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <vector>
 #include <thread>
+#include <vector>
 
 using namespace fotolume::app;
 
@@ -88,6 +88,7 @@ void ExpectPlaces(const std::vector<Place>& table, const std::function<QRect(int
 
 // A screen, how wide the window laid out on it is, where it goes, and where its lowest frame ends.
 struct Screen { const char* name; QSize size; int width, left, lowest; std::vector<Place> (*places)(int t); };
+void PrintTo(const Screen& screen, std::ostream* os) { *os << screen.name; }
 
 const Screen kScreens[] = {
     {"Wide1280x1024", {1280, 1024}, 920, 180, 555, kWidePlaces},
