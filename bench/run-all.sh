@@ -8,16 +8,18 @@ build=${1:-$top/build-bench}
 # An empty build type lets the project choose its default, also in a folder configured otherwise before.
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE= -DFOTOLUME_BENCH=ON >/dev/null
 type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
-cmake --build "$build" -j "$(nproc)" --target bench_codec bench_sync bench_write >/dev/null
+cmake --build "$build" -j "$(nproc)" --target benchmarks >/dev/null
 
-codec_simd="$build/bench-codec-simd.txt"
+# Every benchmark program the build lists, each the same way, bench_NAME's output in bench-NAME.txt; the
+# codec once more with libjpeg-turbo's SIMD off, to compare against.
+while read -r program; do
+  "$build/bin/$program" --benchmark_min_time=0.5 >"$build/bench-${program#bench_}.txt" 2>&1
+done <"$build/bench/benchmarks.txt"
+JSIMD_FORCENONE=1 "$build/bin/bench_codec" --benchmark_min_time=0.5 >"$build/bench-codec-nosimd.txt" 2>&1
+codec_simd="$build/bench-codec.txt"
 codec_plain="$build/bench-codec-nosimd.txt"
 sync="$build/bench-sync.txt"
 write="$build/bench-write.txt"
-"$build/bin/bench_codec" --benchmark_min_time=0.5 >"$codec_simd" 2>&1
-JSIMD_FORCENONE=1 "$build/bin/bench_codec" --benchmark_min_time=0.5 >"$codec_plain" 2>&1
-"$build/bin/bench_sync" >"$sync" 2>&1
-"$build/bin/bench_write" >"$write" 2>&1
 
 # "  Encode 320/240   ours X  libjpeg Y  ratio Z" lines of the codec benchmark.
 rate() {  # file op size field(ours|libjpeg|ratio)

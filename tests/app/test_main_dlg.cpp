@@ -16,9 +16,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <thread>
+#include <vector>
 
 using namespace fotolume::app;
+
+// Rectangles print as numbers in a failure, not as bytes.
+static void PrintTo(const QRect& r, std::ostream* os)
+{
+    *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
+}
 
 namespace {
 
@@ -46,38 +54,67 @@ void OpenAndWaitForLayout(CMainDlg& dlg)
     ASSERT_TRUE(dlg.IsLayoutDone());
 }
 
-} // namespace
+struct Place { const char* name; int id; QRect rect; };
 
-TEST(MainLayout, WideScreenUsesPixelsWithTheTextHeightRule)
+// A screen of 1024 pixels or wider takes the first table in plain pixels; a narrower one scales the second.
+// For a text height T the album list gives up T of its height, and the totals line, T high, sits T above
+// the list's foot, T unscaled on every screen.
+const auto kWidePlaces = [](int t) -> std::vector<Place> {
+    return {{"preview", ids::kPreview, {17, 180, 505, 355}},
+            {"folder tree", ids::kFolderTree, {2, 11, 535, 138}},
+            {"album list", ids::kAlbumList, {647, 98, 246, 430 - t}},
+            {"totals", ids::kTotals, {650, 528 - t, 243, t}},
+            {"setting", ids::kSetting, {540, 338, 105, 23}},
+            {"exit", ids::kExit, {771, 74, 123, 23}}};
+};
+
+// 540 x 800 / 920 = 469.6, 99 x 600 / 660 = 90, 105 x 800 / 920 = 91.3, 23 x 600 / 660 = 20.9,
+// 156 x 600 / 660 = 141, 399 x 600 / 660 = 362; the status icon's height scales with the width.
+const auto kNarrowPlaces = [](int t) -> std::vector<Place> {
+    return {{"zoom in", ids::kZoomIn, {469, 90, 91, 20}},
+            {"setting", ids::kSetting, {469, 240, 91, 20}},
+            {"preview group", ids::kPreviewGroup, {1, 141, 466, 362}},
+            {"preview", ids::kPreview, {14, 163, 439, 322}},
+            {"album list", ids::kAlbumList, {560, 89, 213, 390 - t}},
+            {"totals", ids::kTotals, {565, 480 - t, 211, t}},
+            {"status icon", ids::kStatusIcon, {471, 12, 86, 39}}};
+};
+
+void ExpectPlaces(const std::vector<Place>& table, const std::function<QRect(int)>& placeOf)
 {
-    const int t = 48;
-    const MainLayout layout = ComputeMainLayout(QSize(1280, 1024), t, 20);
-    // The preview's frame ends lowest, at 555; the status bar follows after a small gap.
-    EXPECT_EQ(layout.window, QSize(920, 555 + kStatusGap + 20));
-    EXPECT_EQ(layout.controls.value(ids::kPreview), QRect(17, 180, 505, 355));
-    EXPECT_EQ(layout.controls.value(ids::kAlbumList), QRect(647, 98, 246, 430 - t));
-    EXPECT_EQ(layout.controls.value(ids::kTotals), QRect(650, 528 - t, 243, t));
-    EXPECT_EQ(layout.controls.value(ids::kSetting), QRect(540, 338, 105, 23));
-    EXPECT_EQ(layout.controls.value(ids::kExit), QRect(771, 74, 123, 23));
-    EXPECT_EQ(layout.controls.size(), 21);
-    EXPECT_EQ(ComputeLayoutPosition(QSize(1280, 1024), QSize(920, 630), false), QPoint(180, 197));
+    for (const Place& place : table)
+        EXPECT_EQ(placeOf(place.id), place.rect) << place.name;
 }
 
-TEST(MainLayout, NarrowScreenScalesTheSecondTable)
+// A screen, how wide the window laid out on it is, where it goes, and where its lowest frame ends.
+struct Screen { const char* name; QSize size; int width, left, lowest; std::vector<Place> (*places)(int t); };
+void PrintTo(const Screen& screen, std::ostream* os) { *os << screen.name; }
+
+const Screen kScreens[] = {
+    {"Wide1280x1024", {1280, 1024}, 920, 180, 555, kWidePlaces},
+    {"Narrow800x600", {800, 600}, 800, 0, 141 + 362, kNarrowPlaces},
+};
+
+} // namespace
+
+class LaidOut : public testing::TestWithParam<Screen> {};
+INSTANTIATE_TEST_SUITE_P(MainLayout, LaidOut, testing::ValuesIn(kScreens),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(LaidOut, TheLayoutPlacesEveryControlOfTheTable)
 {
-    const int t = 45;
-    const MainLayout layout = ComputeMainLayout(QSize(800, 600), t, 22);
-    // 156 x 600 / 660 = 141 and 399 x 600 / 660 = 362: the preview's frame ends at 503.
-    EXPECT_EQ(layout.window, QSize(800, 503 + kStatusGap + 22));
-    // 540 x 800 / 920 = 469.6, 99 x 600 / 660 = 90, 105 x 800 / 920 = 91.3, 23 x 600 / 660 = 20.9
-    EXPECT_EQ(layout.controls.value(ids::kZoomIn), QRect(469, 90, 91, 20));
-    EXPECT_EQ(layout.controls.value(ids::kSetting), QRect(469, 240, 91, 20));
-    EXPECT_EQ(layout.controls.value(ids::kPreviewGroup), QRect(1, 141, 466, 362));
-    // The list's height is 528 sy - T - 98 sy; the totals sit T above 528 sy, T high unscaled.
-    EXPECT_EQ(layout.controls.value(ids::kAlbumList), QRect(560, 89, 213, 390 - t));
-    EXPECT_EQ(layout.controls.value(ids::kTotals), QRect(565, 480 - t, 211, t));
-    // The status icon's height scales with the width.
-    EXPECT_EQ(layout.controls.value(ids::kStatusIcon), QRect(471, 12, 86, 39));
+    const Screen& screen = GetParam();
+    for (const auto& [t, statusHeight] : {std::pair{48, 20}, std::pair{45, 22}}) {
+        const MainLayout layout = ComputeMainLayout(screen.size, t, statusHeight);
+        EXPECT_EQ(layout.window, QSize(screen.width, screen.lowest + kStatusGap + statusHeight));
+        EXPECT_EQ(layout.controls.size(), 21);
+        ExpectPlaces(screen.places(t), [&](int id) { return layout.controls.value(id); });
+    }
+}
+
+TEST(MainLayout, TheWindowIsCentredOnScreensItFitsAndPinnedToTheCornerOtherwise)
+{
+    EXPECT_EQ(ComputeLayoutPosition(QSize(1280, 1024), QSize(920, 630), false), QPoint(180, 197));
     EXPECT_EQ(ComputeLayoutPosition(QSize(800, 600), QSize(800, 572), true), QPoint(0, 14));
     EXPECT_EQ(ComputeLayoutPosition(QSize(700, 600), QSize(800, 572), true), QPoint(0, 0));
 }
@@ -97,39 +134,20 @@ void ExpectStatusBarCloses(CMainDlg& dlg)
     EXPECT_EQ(status->geometry().top() - lowest, kStatusGap);
 }
 
-TEST(MainWindow, OpensAnimatedAndLaysOutForA1280By1024Screen)
+TEST_P(LaidOut, TheWindowOpensAnimatedAndPlacesEveryControlInside)
 {
+    const Screen& screen = GetParam();
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(Options(screen.size, &prompt));
     dlg.StartOpening();
     EXPECT_FALSE(dlg.IsAnimationFinished());
-    EXPECT_LT(dlg.width(), 920);
+    EXPECT_LT(dlg.width(), screen.width);
     OpenAndWaitForLayout(dlg);
     EXPECT_TRUE(dlg.IsAnimationFinished());
-    EXPECT_EQ(dlg.width(), 920);
-    EXPECT_EQ(dlg.pos(), QPoint(180, (1024 - dlg.height()) / 2));
-    const int t = dlg.TextHeightT();
-    EXPECT_EQ(dlg.Control(ids::kAlbumList)->geometry(), QRect(647, 98, 246, 430 - t));
-    EXPECT_EQ(dlg.Control(ids::kTotals)->geometry(), QRect(650, 528 - t, 243, t));
-    EXPECT_EQ(dlg.Control(ids::kPreview)->geometry(), QRect(17, 180, 505, 355));
-    EXPECT_EQ(dlg.Control(ids::kFolderTree)->geometry(), QRect(2, 11, 535, 138));
+    EXPECT_EQ(dlg.width(), screen.width);
+    EXPECT_EQ(dlg.pos(), QPoint(screen.left, (screen.size.height() - dlg.height()) / 2));
+    ExpectPlaces(screen.places(dlg.TextHeightT()), [&](int id) { return dlg.Control(id)->geometry(); });
     EXPECT_EQ(dlg.RestoreRect(), dlg.geometry());
-    ExpectStatusBarCloses(dlg);
-    EXPECT_EQ(prompt.History().size(), 0);
-}
-
-TEST(MainWindow, LaysOutScaledOnAn800By600Screen)
-{
-    CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(800, 600), &prompt));
-    OpenAndWaitForLayout(dlg);
-    EXPECT_EQ(dlg.width(), 800);
-    EXPECT_EQ(dlg.pos(), QPoint(0, (600 - dlg.height()) / 2));
-    EXPECT_EQ(dlg.Control(ids::kZoomIn)->geometry(), QRect(469, 90, 91, 20));
-    EXPECT_EQ(dlg.Control(ids::kPreview)->geometry(), QRect(14, 163, 439, 322));
-    const int t = dlg.TextHeightT();
-    EXPECT_EQ(dlg.Control(ids::kTotals)->geometry(), QRect(565, 480 - t, 211, t));
-    // Every control lies inside the window.
     for (QWidget* child : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (child->isWindow() || child->objectName().isEmpty())
             continue;
@@ -137,6 +155,7 @@ TEST(MainWindow, LaysOutScaledOnAn800By600Screen)
             << child->objectName().toStdString();
     }
     ExpectStatusBarCloses(dlg);
+    EXPECT_EQ(prompt.History().size(), 0);
 }
 
 TEST(MainWindow, TheLayoutKeepsTheStatusTheReadLeft)
@@ -248,7 +267,7 @@ TEST(MainWindow, EnableCommandsNeverDisablesExit)
     dlg.SetPreviewWidget(preview);
     EXPECT_EQ(dlg.PreviewWidget(), preview);
     EXPECT_EQ(preview->objectName(), QStringLiteral("123"));
-    EXPECT_EQ(preview->geometry(), QRect(17, 180, 505, 355));
+    EXPECT_EQ(preview->geometry(), kWidePlaces(0).front().rect);
     EXPECT_EQ(dlg.findChildren<QWidget*>(QStringLiteral("123")).size(), 1);
 
     dlg.EnableCommands(false);
