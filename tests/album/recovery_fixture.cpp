@@ -1,11 +1,8 @@
 #include "tests/album/recovery_fixture.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "device/checksum.h"
 #include "device/process_flash.h"
@@ -13,24 +10,6 @@
 namespace fotolume::album::testing {
 
 namespace fs = std::filesystem;
-
-TempFolder::TempFolder() {
-    // Records are flushed to the disk before every write; in memory the thousands of writes of the
-    // matrices do not wait for it.
-    std::error_code ec;
-    const fs::path base = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
-                              ? fs::path("/dev/shm")
-                              : fs::temp_directory_path();
-    std::string pattern = (base / "fotolume-recovery-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    if (!m_path.empty()) fs::remove_all(m_path, ec);
-}
-
-std::vector<fs::path> TempFolder::Records() const { return ListRecordFiles(m_path); }
 
 int CommitCode(CAlbumStore& store) {
     try {
@@ -104,8 +83,7 @@ RecoveryScenario::RecoveryScenario() : frame(Layout()) {
 }
 
 std::unique_ptr<BoundStore> RecoveryScenario::Store() {
-    auto bound = std::make_unique<BoundStore>(frame.emulator);
-    bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
+    auto bound = std::make_unique<BoundStore>(frame.emulator, true);
     bound->store.Recovery().SetRecoveryFolder(folder.Path());
     return bound;
 }
@@ -117,14 +95,7 @@ std::unique_ptr<BoundStore> RecoveryScenario::Reader() {
     return bound;
 }
 
-Album RecoveryScenario::ReadBack() {
-    auto bound = std::make_unique<BoundStore>(frame.emulator);
-    bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-    bound->store.GetInformation();
-    bound->store.ReadPictureList();
-    for (int i = 0; i < bound->store.GetPictureCount(); ++i) bound->store.LoadPicture(i);
-    return PicturesInMemory(bound->store);
-}
+Album RecoveryScenario::ReadBack() { return frame.ReadBack(true); }
 
 std::unique_ptr<BoundStore> RecoveryScenario::Edited() {
     frame.emulator.SetFaults({});

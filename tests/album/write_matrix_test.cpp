@@ -35,28 +35,18 @@ struct Shown {
 
 // The 1-based index, as the frame counts its commands, of the first erase sent; 0 when none was.
 uint64_t FirstErase(const std::vector<sim::CEmulatorBackend::Sent>& sent) {
-    uint64_t index = 0;
-    for (const auto& s : sent) {
-        if (s.cdb[0] != 0xCA && s.cdb[0] != 0xCB && s.cdb[0] != 0xCD) continue;
-        ++index;
-        if (SentCommand{s.cdb, s.length}.IsErase()) return index;
+    const std::vector<SentCommand> vendor = testsupport::VendorCommands(sent);
+    for (size_t i = 0; i < vendor.size(); ++i) {
+        if (vendor[i].IsErase()) return i + 1;
     }
     return 0;
 }
 
 // The compact program's view of a frame: its own link and flash access.
-struct CompactLink {
-    explicit CompactLink(sim::CFlashEmulator& emulator) {
-        auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});
-        backend = owned.get();
-        link = std::make_unique<device::CCommUSB>(std::move(owned), device::Variant::Compact);
-        link->IniUSBDevice();
-        flash = std::make_unique<device::CProcessFlash>(*link, device::Variant::Compact);
+struct CompactLink : testsupport::FrameLink {
+    explicit CompactLink(sim::CFlashEmulator& emulator) : FrameLink(emulator, device::Variant::Compact) {
         EXPECT_TRUE(compact::GetInformation(*flash, info));
     }
-    sim::CEmulatorBackend* backend = nullptr;
-    std::unique_ptr<device::CCommUSB> link;
-    std::unique_ptr<device::CProcessFlash> flash;
     DeviceInfo info;
 };
 
