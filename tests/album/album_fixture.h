@@ -19,8 +19,8 @@ struct ProgressCall {
     bool operator==(const ProgressCall&) const = default;
 };
 
-// Every listed picture of the store, from its image.
-std::vector<std::vector<uint8_t>> PicturesInMemory(const CAlbumStore& store);
+using testsupport::PicturesInMemory;
+using testsupport::ReadAlbum;
 
 // A store bound to its own backend over `emulator`.
 struct BoundStore {
@@ -38,9 +38,9 @@ struct AlbumFrame {
     explicit AlbumFrame(const sim::NewFrame& frame = {}) : layout(frame), emulator(frame) {}
 
     // A store that has read the header, the list and every picture.
-    std::unique_ptr<BoundStore> Open(bool fastPolls = false);
+    std::unique_ptr<BoundStore> Open();
     // The album as a fresh read of the frame sees it: every listed picture's bytes, in list order.
-    std::vector<std::vector<uint8_t>> ReadBack(bool fastPolls = false) { return PicturesInMemory(Open(fastPolls)->store); }
+    std::vector<std::vector<uint8_t>> ReadBack() { return testsupport::ReadBackAlbum(emulator); }
 
     sim::NewFrame layout;
     testsupport::NewFrameEmulator emulator;

@@ -58,8 +58,7 @@ sim::NewFrame RecoveryScenario::Layout() {
 
 RecoveryScenario::RecoveryScenario() : frame(Layout()) {
     auto a = Store();
-    a->store.GetInformation();
-    a->store.ReadPictureList();
+    ReadAlbum(a->store, false);
     for (uint32_t i = 0; i < 3; ++i) a->store.AddPictureData(Picture(kOld[i], i).data(), kOld[i]);
     EXPECT_TRUE(a->store.CommitAlbum());
     for (int i = 0; i < 3; ++i) {
@@ -90,12 +89,11 @@ std::unique_ptr<BoundStore> RecoveryScenario::Store() {
 
 std::unique_ptr<BoundStore> RecoveryScenario::Reader() {
     auto bound = Store();
-    bound->store.GetInformation();
-    bound->store.ReadPictureList();
+    ReadAlbum(bound->store, false);
     return bound;
 }
 
-Album RecoveryScenario::ReadBack() { return frame.ReadBack(true); }
+Album RecoveryScenario::ReadBack() { return frame.ReadBack(); }
 
 std::unique_ptr<BoundStore> RecoveryScenario::Edited() {
     frame.emulator.SetFaults({});

@@ -105,8 +105,7 @@ class WriteScenario {
 public:
     WriteScenario(const Edit& edit, uint8_t opcode) : m_edit(edit), m_frame(Layout(opcode)) {
         auto a = Bound(false);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
+        ReadAlbum(a->store, false);
         for (size_t i = 0; i < edit.oldSizes.size(); ++i) {
             EXPECT_TRUE(a->store.AddPictureData(Picture(edit.oldSizes[i], static_cast<uint32_t>(i)).data(), edit.oldSizes[i]));
         }
@@ -149,9 +148,7 @@ public:
             code = Restore(faults);
         } else if (m_edit.compactKeep.empty()) {
             auto a = Bound(true);
-            a->store.GetInformation();
-            a->store.ReadPictureList();
-            for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+            ReadAlbum(a->store);
             if (m_edit.edit) m_edit.edit(a->store);
             m_frame.emulator.PowerCycle();
             m_frame.emulator.SetFaults(faults);
@@ -176,9 +173,7 @@ public:
     // The frame after the edit, committed on a copy; the frame itself is left as it was.
     std::vector<uint8_t> MakeBackup() {
         auto a = Bound(false);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
-        for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+        ReadAlbum(a->store);
         m_edit.edit(a->store);
         EXPECT_TRUE(a->store.CommitAlbum());
         std::vector<uint8_t> backup = m_frame.emulator.Flash();
@@ -189,8 +184,7 @@ public:
     // The backup written back over the old album, as the restore command writes it.
     int Restore(const sim::FlashFaults& faults) {
         auto a = Bound(true);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
+        ReadAlbum(a->store, false);
         BackupImage backup;
         std::string problem;
         EXPECT_TRUE(ParseBackup(m_backup, backup, problem)) << problem;
@@ -250,8 +244,7 @@ public:
         recovered = false;
         if (m_edit.compactKeep.empty()) {
             auto reader = Bound(true);
-            reader->store.GetInformation();
-            reader->store.ReadPictureList();
+            ReadAlbum(reader->store, false);
             if (reader->store.Recovery().ListValidOnFrame()) {
                 EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
                 return Show();
@@ -280,8 +273,7 @@ public:
     Shown Show() {
         m_frame.emulator.PowerCycle();
         auto a = Bound(false);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
+        ReadAlbum(a->store, false);
         Shown shown;
         shown.valid = a->store.Recovery().ListValidOnFrame();
         a->store.GetColors(shown.font, shown.background);

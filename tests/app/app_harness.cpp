@@ -24,19 +24,11 @@ namespace fotolume::apptest {
 
 namespace {
 
-sim::CFlashEmulator::Options EmulatorOptions(const sim::NewFrame& frame)
-{
-    sim::CFlashEmulator::Options options;
-    options.flashSize = frame.flashSize;
-    return options;
-}
-
 std::unique_ptr<album::CAlbumStore> OwnStore(sim::CFlashEmulator& emulator)
 {
     auto store = std::make_unique<album::CAlbumStore>();
-    store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
-    store->GetInformation();
-    store->ReadPictureList();
+    testsupport::BindStore(*store, emulator);
+    testsupport::ReadAlbum(*store, false);
     return store;
 }
 
@@ -106,22 +98,9 @@ void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t back
     store->SetColors(font, background);
 }
 
-std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator)
-{
-    auto store = OwnStore(emulator);
-    std::vector<Bytes> album;
-    for (int i = 0; i < store->GetPictureCount(); ++i) {
-        const uint32_t length = store->LoadPicture(i);
-        const uint8_t* data = store->PictureData(i);
-        album.emplace_back(data, data + length);
-    }
-    return album;
-}
-
 AppHarness::AppHarness(const sim::NewFrame& frame, bool attached)
-    : layout(frame), emulator(EmulatorOptions(frame)), attachedAtStart(attached)
+    : layout(frame), emulator(frame), attachedAtStart(attached)
 {
-    emulator.Flash() = sim::BuildFrameImage(frame);
     // Every message and question runs an event loop of its own, as a modal box does.
     prompt.SetModalLoop(true);
     // The shipped settings and language files, built beside the test program.
@@ -260,15 +239,12 @@ std::vector<sim::CEmulatorBackend::Sent> CommitCommands(AppHarness& h, const std
 {
     sim::CFlashEmulator twin(sim::CFlashEmulator::Options{});
     twin.Flash() = h.emulator.Flash();
-    auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&twin});
-    sim::CEmulatorBackend* backend = owned.get();
     album::CAlbumStore store;
-    store.Bind(std::move(owned), "zentaris");
+    sim::CEmulatorBackend* backend = testsupport::BindStore(store, twin);
     // The window's store keeps a recovery record, which takes commands of its own.
     QTemporaryDir records;
     store.Recovery().SetRecoveryFolder(records.path().toStdString());
-    store.GetInformation();
-    store.ReadPictureList();
+    testsupport::ReadAlbum(store, false);
     // The same album: what the window's store holds is kept, the rest is dropped and added again.
     int kept = 0;
     while (kept < store.GetPictureCount() && kept < static_cast<int>(album.size())) {
@@ -320,11 +296,9 @@ bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before)
 std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator, const QString& folder)
 {
     auto store = std::make_unique<album::CAlbumStore>();
-    store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
-    store->Flash().SetPollInterval(std::chrono::milliseconds(0));
+    testsupport::BindStore(*store, emulator, nullptr, true);
     store->Recovery().SetRecoveryFolder(folder.toStdString());
-    store->GetInformation();
-    store->ReadPictureList();
+    testsupport::ReadAlbum(*store, false);
     return store;
 }
 

@@ -6,9 +6,7 @@
 #include "app/scripted_prompt.h"
 
 #include "album/recovery.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
-#include "sim/frame_image.h"
+#include "tests/support/emulated_frame.h"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -48,8 +46,7 @@ void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures
 // Stores both colours of the frame's list.
 void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t background);
 
-// The album the frame holds now, read back through a fresh store.
-std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator);
+using testsupport::ReadBackAlbum;
 
 class AppHarness;
 
@@ -112,7 +109,7 @@ public:
     QTemporaryDir temp;
     QTemporaryDir files; // pictures to add
     sim::NewFrame layout;
-    sim::CFlashEmulator emulator;
+    testsupport::NewFrameEmulator emulator;
     sim::CEmulatorBackend* backend = nullptr; // owned by the store
     app::CScriptedPrompt prompt;
     std::unique_ptr<app::CMainController> controller;

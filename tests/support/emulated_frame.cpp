@@ -34,6 +34,30 @@ sim::CEmulatorBackend* BindStore(album::CAlbumStore& store, sim::CFlashEmulator&
     return backend;
 }
 
+void ReadAlbum(album::CAlbumStore& store, bool pictures) {
+    store.GetInformation();
+    store.ReadPictureList();
+    for (int i = 0; pictures && i < store.GetPictureCount(); ++i) store.LoadPicture(i);
+}
+
+Album PicturesInMemory(const album::CAlbumStore& store) {
+    Album out;
+    for (int i = 0; i < store.GetPictureCount(); ++i) {
+        album::PicEntry entry;
+        store.GetPictureEntry(i, entry);
+        const uint8_t* data = store.PictureData(i);
+        out.emplace_back(data, data + entry.length);
+    }
+    return out;
+}
+
+Album ReadBackAlbum(sim::CFlashEmulator& emulator) {
+    album::CAlbumStore store;
+    BindStore(store, emulator, nullptr, true);
+    ReadAlbum(store);
+    return PicturesInMemory(store);
+}
+
 FrameLink::FrameLink(sim::CFlashEmulator& emulator, device::Variant variant,
                      std::shared_ptr<device::CCommandTrace> trace) {
     auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});

@@ -43,6 +43,15 @@ std::vector<SentCommand> VendorCommands(const std::vector<sim::CEmulatorBackend:
 sim::CEmulatorBackend* BindStore(album::CAlbumStore& store, sim::CFlashEmulator& emulator,
                                  album::ProgressCallback progress = nullptr, bool fastPolls = false);
 
+using Album = std::vector<std::vector<uint8_t>>;
+
+// Reads the header and the list, and with pictures every listed picture too, as the programs read a frame.
+void ReadAlbum(album::CAlbumStore& store, bool pictures = true);
+// Every listed picture's bytes as the store holds them, in list order.
+Album PicturesInMemory(const album::CAlbumStore& store);
+// The album on the frame as a fresh store reads it.
+Album ReadBackAlbum(sim::CFlashEmulator& emulator);
+
 // A link and flash access of one program variant over emulator, connected, without the settle wait.
 struct FrameLink {
     // trace: every command the link sends goes into it as well.
