@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -47,18 +46,6 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
-QImage NoisePicture(int width, int height, unsigned seed)
-{
-    QImage picture(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = random.generate() | 0xFF000000U;
-    }
-    return picture;
-}
-
 QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed)
 {
     const QString path = folder + QLatin1Char('/') + name;
@@ -82,6 +69,15 @@ Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFol
         return {};
     const QByteArray bytes = file.readAll();
     return Bytes(bytes.begin(), bytes.end());
+}
+
+std::vector<Bytes> NoiseStreams(AppHarness& h, unsigned firstSeed, int count, QSize panel, int quality)
+{
+    std::vector<Bytes> streams;
+    for (int i = 0; i < count; ++i)
+        streams.push_back(EncodeStream(NoisePicture(panel.width(), panel.height(), firstSeed + static_cast<unsigned>(i)),
+                                       quality, h.files.path()));
+    return streams;
 }
 
 void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures)

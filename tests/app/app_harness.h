@@ -7,6 +7,7 @@
 
 #include "album/recovery.h"
 #include "tests/support/emulated_frame.h"
+#include "tests/support/qt_pictures.h"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -33,12 +34,16 @@ using Bytes = std::vector<uint8_t>;
 // Waits, serving events, until done() holds or the time is up.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000);
 
-// A picture with detail everywhere, so it encodes large and shrinks with quality.
-QImage NoisePicture(int width, int height, unsigned seed);
+using testsupport::NoisePicture;
 // A picture file in folder: a BMP when the name ends in .bmp, else by Qt's writer.
 QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed);
 // The frame picture stream of a panel-size picture at a quality.
 Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFolder);
+
+class AppHarness;
+
+// Streams of count noise pictures of the panel size at a quality, seeds from firstSeed on.
+std::vector<Bytes> NoiseStreams(AppHarness& h, unsigned firstSeed, int count, QSize panel = {128, 128}, int quality = 60);
 
 // Writes an album onto the emulator's flash through a store of its own.
 void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures);
@@ -48,7 +53,6 @@ void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t back
 
 using testsupport::ReadBackAlbum;
 
-class AppHarness;
 
 // A store of its own on the frame that keeps records in folder, as the window's store does.
 std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator, const QString& folder);

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -21,6 +20,7 @@
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
 #include "tests/cli/program_runner.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::cli::testing {
 namespace {
@@ -64,15 +64,6 @@ QImage Scene(int width, int height, int seed) {
 }
 
 // A picture no quality step can make small: every pixel random.
-QImage Noise(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(42);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) row[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
-    }
-    return image;
-}
 
 // The panel bitmap as the preview shows the file right after loading, turned and zoomed as asked.
 QImage Composed(const std::string& file, QSize panel, bool stretch = false, std::vector<bool> turns = {},
@@ -185,7 +176,7 @@ TEST_F(PictureCommands, PictureTooLargeForTheFreeSpaceIsSkippedAndTheRestCommitt
     // while the smooth pictures below fit at quality 90.
     Serve({"--panel", "640x480", "--max-pictures", "60"});
     const std::string first = Save(Scene(800, 600, 4), "first.png");
-    const std::string noise = Save(Noise(640, 480), "noise.png");
+    const std::string noise = Save(testsupport::NoisePicture(640, 480, 42), "noise.png");
     const std::string broken = dir.String() + "/broken.jpg";
     std::ofstream(broken) << "not a picture";
     const std::string last = Save(Scene(640, 480, 5), "last.png");
