@@ -120,42 +120,4 @@ int RecoveryScenario::CutAfter(uint64_t k) {
     return code;
 }
 
-bool RecoveryScenario::InsideBlockWrite(uint64_t k) const {
-    bool inside = false;
-    for (uint64_t i = 0; i < k && i < commitCommands.size(); ++i) {
-        if (commitCommands[i].IsErase()) inside = true;
-        if (commitCommands[i].IsChecksum()) inside = false;
-    }
-    return inside;
-}
-
-bool RecoveryScenario::Whole(const MeantPicture& picture) const {
-    const auto& flash = frame.emulator.Flash();
-    return std::equal(picture.bytes.begin(), picture.bytes.end(), flash.begin() + picture.address);
-}
-
-Album RecoveryScenario::ExpectedRecovery() const {
-    auto allWhole = [&](const std::vector<MeantPicture>& list) {
-        return std::all_of(list.begin(), list.end(), [&](const MeantPicture& p) { return Whole(p); });
-    };
-    Album out;
-    if (allWhole(newPictures)) {
-        for (const auto& p : newPictures) out.push_back(p.bytes);
-        return out;
-    }
-    if (allWhole(oldPictures)) {
-        for (const auto& p : oldPictures) out.push_back(p.bytes);
-        return out;
-    }
-    for (const auto& p : newPictures) {
-        if (Whole(p)) out.push_back(p.bytes);
-    }
-    for (const auto& p : oldPictures) {
-        const bool alsoNew = std::any_of(newPictures.begin(), newPictures.end(),
-                                         [&](const MeantPicture& n) { return n.address == p.address; });
-        if (!alsoNew && Whole(p)) out.push_back(p.bytes);
-    }
-    return out;
-}
-
 }  // namespace fotolume::album::testing

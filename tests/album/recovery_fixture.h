@@ -46,14 +46,7 @@ struct RecoveryScenario {
     // Edited, committed with the power going after command k; 0 when the commit completed, else the code.
     int CutAfter(uint64_t k);
 
-    // Whether command k of the commit falls between a block's erase and its checksum.
-    bool InsideBlockWrite(uint64_t k) const;
-    // What a recovery must give for the flash as it is now: the new album when all of its pictures are
-    // whole, else the old one when all of its are, else every whole picture (new order, then old).
-    Album ExpectedRecovery() const;
-    bool Whole(const MeantPicture& picture) const;
-
-    mutable AlbumFrame frame;  // Flash() of the emulator is not const
+    AlbumFrame frame;
     TempFolder folder;
     std::vector<uint8_t> initial;
     std::vector<MeantPicture> oldPictures, newPictures;

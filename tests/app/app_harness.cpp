@@ -142,8 +142,10 @@ bool AppHarness::WaitForRead(int readsBefore)
     return WaitFor([&] { return controller->ReadsFinished() > readsBefore && !controller->WorkerRunning(); });
 }
 
-bool AppHarness::StartAndRead()
+bool AppHarness::StartAndRead(const std::vector<Bytes>& album)
 {
+    if (!album.empty())
+        SeedAlbum(emulator, album);
     return Start() == -1 && WaitForRead(0);
 }
 

@@ -94,8 +94,8 @@ public:
 
     // Builds the controller and runs its start; returns what Start returned.
     int Start();
-    // Start, then wait for the first read to end.
-    bool StartAndRead();
+    // Start, then wait for the first read to end; with an album, the frame holds it first.
+    bool StartAndRead(const std::vector<Bytes>& album = {});
     bool WaitForRead(int readsBefore);
 
     void Plug(bool attached);

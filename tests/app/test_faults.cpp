@@ -182,8 +182,7 @@ TEST_P(SyncFaults, EndInAUsableWindowAndLoseNothing) {
     SCOPED_TRACE(std::string(FaultName(fault)) + " at " + point.name);
     AppHarness h(WideFrame());
     const std::vector<Bytes> oldAlbum = NoiseStreams(h, 1, 3, QSize(240, 180), 50);
-    SeedAlbum(h.emulator, oldAlbum);
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(oldAlbum));
     // The edit: the last picture goes, a dropped one comes.
     app::CThumbListCtrl* list = h.Window().AlbumList();
     list->item(2)->setSelected(true);
