@@ -1,39 +1,31 @@
 // An album store bound to one in-process emulated frame, and helpers shared by the album tests.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "album/album_store.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
-#include "sim/frame_image.h"
+#include "tests/support/emulated_frame.h"
+#include "tests/support/pictures.h"
 
 namespace fotolume::album::testing {
+
+using testsupport::SentCommand;
 
 struct ProgressCall {
     int picture, done, total;
     bool operator==(const ProgressCall&) const = default;
 };
 
-// One vendor command as the frame received it.
-struct SentCommand {
-    std::array<uint8_t, 16> cdb;
-    uint32_t length;
-    bool IsRead() const { return cdb[0] == 0xCD && cdb[5] == 0 && cdb[10] == 0x03; }
-    bool IsProgram() const { return cdb[0] == 0xCB && cdb[10] == 0x02; }
-    bool IsErase() const { return cdb[0] == 0xCB && (cdb[10] == 0xD8 || cdb[10] == 0x20 || cdb[10] == 0x52); }
-    bool IsChecksum() const { return cdb[0] == 0xCD && cdb[5] == 5; }
-    uint32_t Address() const { return uint32_t{cdb[11]} << 16 | uint32_t{cdb[12]} << 8 | cdb[13]; }
-};
+using testsupport::PicturesInMemory;
+using testsupport::ReadAlbum;
 
 // A store bound to its own backend over `emulator`.
 struct BoundStore {
-    explicit BoundStore(sim::CFlashEmulator& emulator);
-    std::vector<SentCommand> Sent() const;  // vendor commands since the last ClearSent
+    explicit BoundStore(sim::CFlashEmulator& emulator, bool fastPolls = false);
+    std::vector<SentCommand> Sent() const { return testsupport::VendorCommands(backend->SentCommands()); }
     void ClearSent() { backend->ClearSent(); }
 
     sim::CEmulatorBackend* backend = nullptr;
@@ -43,21 +35,17 @@ struct BoundStore {
 };
 
 struct AlbumFrame {
-    explicit AlbumFrame(const sim::NewFrame& frame = {});
+    explicit AlbumFrame(const sim::NewFrame& frame = {}) : layout(frame), emulator(frame) {}
 
     // A store that has read the header, the list and every picture.
     std::unique_ptr<BoundStore> Open();
     // The album as a fresh read of the frame sees it: every listed picture's bytes, in list order.
-    std::vector<std::vector<uint8_t>> ReadBack();
+    std::vector<std::vector<uint8_t>> ReadBack() { return testsupport::ReadBackAlbum(emulator); }
 
     sim::NewFrame layout;
-    sim::CFlashEmulator emulator;
+    testsupport::NewFrameEmulator emulator;
 };
 
-// Deterministic bytes of a picture stream; different seeds give different bytes.
-std::vector<uint8_t> Picture(uint32_t size, uint32_t seed);
-
-// Every listed picture of the store, from its image.
-std::vector<std::vector<uint8_t>> PicturesInMemory(const CAlbumStore& store);
+inline std::vector<uint8_t> Picture(uint32_t size, uint32_t seed) { return testsupport::PictureBytes(size, seed); }
 
 }  // namespace fotolume::album::testing

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "album/compact_store.h"
-#include "device/comm_usb.h"
-#include "device/process_flash.h"
 #include "tests/album/album_fixture.h"
 
 namespace fotolume::album::testing {
@@ -14,18 +12,9 @@ namespace {
 constexpr uint32_t kL = 0x10000;
 constexpr uint32_t kArea = kL + kListSize;
 
-struct CompactFrame {
-    CompactFrame() {
-        auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&frame.emulator});
-        backend = owned.get();
-        link = std::make_unique<device::CCommUSB>(std::move(owned), device::Variant::Compact);
-        link->IniUSBDevice();
-        flash = std::make_unique<device::CProcessFlash>(*link, device::Variant::Compact);
-    }
-    AlbumFrame frame;
-    sim::CEmulatorBackend* backend;
-    std::unique_ptr<device::CCommUSB> link;
-    std::unique_ptr<device::CProcessFlash> flash;
+// The compact program's view of a new frame: its own link and flash access.
+struct CompactFrame : AlbumFrame, testsupport::FrameLink {
+    CompactFrame() : FrameLink(emulator, device::Variant::Compact) {}
 };
 
 TEST(CompactStoreTest, HeaderAndEmptyListWithZeroColours) {
@@ -85,23 +74,23 @@ TEST(CompactStoreTest, VerifiedReadAndBlockWrites) {
     ASSERT_TRUE(compact::WriteDataToFlash(*c.flash, info, piece.data(), 1000, 0x30000 + 500));
     auto expected = block;
     std::copy(piece.begin(), piece.end(), expected.begin() + 500);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), c.frame.emulator.Flash().begin() + 0x30000));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), c.emulator.Flash().begin() + 0x30000));
     // Below the list block nothing is written.
-    const auto below = std::vector<uint8_t>(c.frame.emulator.Flash().begin(), c.frame.emulator.Flash().begin() + kL);
+    const auto below = std::vector<uint8_t>(c.emulator.Flash().begin(), c.emulator.Flash().begin() + kL);
     EXPECT_FALSE(compact::WriteDataToFlash(*c.flash, info, block.data(), kBlockSize, 0));
     EXPECT_FALSE(compact::WriteDataToFlash(*c.flash, info, piece.data(), 1000, kL - 500));
-    EXPECT_TRUE(std::equal(below.begin(), below.end(), c.frame.emulator.Flash().begin()));
+    EXPECT_TRUE(std::equal(below.begin(), below.end(), c.emulator.Flash().begin()));
 }
 
 // The compact program keeps its one program command per block with the 4 KB erase opcode too: every sector
 // of the block is erased first, whatever it holds.
 TEST(CompactStoreTest, TheSectorEraseOpcodeErasesTheWholeBlockBeforeOneProgram) {
     CompactFrame c;
-    c.frame.emulator.Flash()[sim::kHeaderEraseOpcode] = 0x20;
+    c.emulator.Flash()[sim::kHeaderEraseOpcode] = 0x20;
     DeviceInfo info;
     ASSERT_TRUE(compact::GetInformation(*c.flash, info));
     const auto block = Picture(kBlockSize, 4);
-    std::copy(block.begin(), block.end(), c.frame.emulator.Flash().begin() + 0x30000);
+    std::copy(block.begin(), block.end(), c.emulator.Flash().begin() + 0x30000);
     c.backend->ClearSent();
     ASSERT_TRUE(compact::WriteDataToFlash(*c.flash, info, block.data(), kBlockSize, 0x30000));
     std::string writes;
@@ -118,9 +107,9 @@ TEST(CompactStoreTest, AFailedChecksumQueryCountsAsAMismatch) {
     DeviceInfo info;
     ASSERT_TRUE(compact::GetInformation(*c.flash, info));
     std::vector<uint8_t> out(4096);
-    c.frame.emulator.PowerCycle();
+    c.emulator.PowerCycle();
     // Command 1 reads, command 2 (the query) fails; the second attempt succeeds.
-    c.frame.emulator.SetFaults({.failCommand = 2});
+    c.emulator.SetFaults({.failCommand = 2});
     EXPECT_TRUE(compact::ReadFlashData(*c.flash, out.data(), 4096, kL));
 }
 
@@ -129,7 +118,7 @@ TEST(CompactStoreTest, PictureStreamsAreReadInPiecesWithTheTailRoundedUp) {
     DeviceInfo info;
     ASSERT_TRUE(compact::GetInformation(*c.flash, info));
     const auto bytes = Picture(70001, 3);
-    std::copy(bytes.begin(), bytes.end(), c.frame.emulator.Flash().begin() + kArea);
+    std::copy(bytes.begin(), bytes.end(), c.emulator.Flash().begin() + kArea);
     c.backend->ClearSent();
     std::vector<uint8_t> out;
     ASSERT_TRUE(compact::ReadPictureStream(*c.flash, info, kArea, 70001, out));

@@ -70,9 +70,7 @@ struct LargeScenario {
         auto a = std::make_unique<BoundStore>(frame.emulator);
         a->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
         if (records) a->store.Recovery().SetRecoveryFolder(folder.Path());
-        a->store.GetInformation();
-        a->store.ReadPictureList();
-        for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+        ReadAlbum(a->store);
         a->ClearSent();
         a->progress.clear();
         return a;

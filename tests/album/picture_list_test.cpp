@@ -52,8 +52,7 @@ TEST(PictureListTest, TheFiveHundredTenthPictureIsRefused) {
     // The full list survives a commit and a fresh read.
     ASSERT_TRUE(a->store.CommitAlbum());
     BoundStore b(frame.emulator);
-    b.store.GetInformation();
-    b.store.ReadPictureList();
+    ReadAlbum(b.store, false);
     EXPECT_EQ(b.store.GetPictureCount(), kMaxSlots);
 }
 

@@ -1,11 +1,8 @@
 #include "tests/album/recovery_fixture.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "device/checksum.h"
 #include "device/process_flash.h"
@@ -13,24 +10,6 @@
 namespace fotolume::album::testing {
 
 namespace fs = std::filesystem;
-
-TempFolder::TempFolder() {
-    // Records are flushed to the disk before every write; in memory the thousands of writes of the
-    // matrices do not wait for it.
-    std::error_code ec;
-    const fs::path base = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
-                              ? fs::path("/dev/shm")
-                              : fs::temp_directory_path();
-    std::string pattern = (base / "fotolume-recovery-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    if (!m_path.empty()) fs::remove_all(m_path, ec);
-}
-
-std::vector<fs::path> TempFolder::Records() const { return ListRecordFiles(m_path); }
 
 int CommitCode(CAlbumStore& store) {
     try {
@@ -79,8 +58,7 @@ sim::NewFrame RecoveryScenario::Layout() {
 
 RecoveryScenario::RecoveryScenario() : frame(Layout()) {
     auto a = Store();
-    a->store.GetInformation();
-    a->store.ReadPictureList();
+    ReadAlbum(a->store, false);
     for (uint32_t i = 0; i < 3; ++i) a->store.AddPictureData(Picture(kOld[i], i).data(), kOld[i]);
     EXPECT_TRUE(a->store.CommitAlbum());
     for (int i = 0; i < 3; ++i) {
@@ -104,27 +82,18 @@ RecoveryScenario::RecoveryScenario() : frame(Layout()) {
 }
 
 std::unique_ptr<BoundStore> RecoveryScenario::Store() {
-    auto bound = std::make_unique<BoundStore>(frame.emulator);
-    bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
+    auto bound = std::make_unique<BoundStore>(frame.emulator, true);
     bound->store.Recovery().SetRecoveryFolder(folder.Path());
     return bound;
 }
 
 std::unique_ptr<BoundStore> RecoveryScenario::Reader() {
     auto bound = Store();
-    bound->store.GetInformation();
-    bound->store.ReadPictureList();
+    ReadAlbum(bound->store, false);
     return bound;
 }
 
-Album RecoveryScenario::ReadBack() {
-    auto bound = std::make_unique<BoundStore>(frame.emulator);
-    bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-    bound->store.GetInformation();
-    bound->store.ReadPictureList();
-    for (int i = 0; i < bound->store.GetPictureCount(); ++i) bound->store.LoadPicture(i);
-    return PicturesInMemory(bound->store);
-}
+Album RecoveryScenario::ReadBack() { return frame.ReadBack(); }
 
 std::unique_ptr<BoundStore> RecoveryScenario::Edited() {
     frame.emulator.SetFaults({});
@@ -149,44 +118,6 @@ int RecoveryScenario::CutAfter(uint64_t k) {
     frame.emulator.SetFaults({});
     frame.emulator.PowerCycle();
     return code;
-}
-
-bool RecoveryScenario::InsideBlockWrite(uint64_t k) const {
-    bool inside = false;
-    for (uint64_t i = 0; i < k && i < commitCommands.size(); ++i) {
-        if (commitCommands[i].IsErase()) inside = true;
-        if (commitCommands[i].IsChecksum()) inside = false;
-    }
-    return inside;
-}
-
-bool RecoveryScenario::Whole(const MeantPicture& picture) const {
-    const auto& flash = frame.emulator.Flash();
-    return std::equal(picture.bytes.begin(), picture.bytes.end(), flash.begin() + picture.address);
-}
-
-Album RecoveryScenario::ExpectedRecovery() const {
-    auto allWhole = [&](const std::vector<MeantPicture>& list) {
-        return std::all_of(list.begin(), list.end(), [&](const MeantPicture& p) { return Whole(p); });
-    };
-    Album out;
-    if (allWhole(newPictures)) {
-        for (const auto& p : newPictures) out.push_back(p.bytes);
-        return out;
-    }
-    if (allWhole(oldPictures)) {
-        for (const auto& p : oldPictures) out.push_back(p.bytes);
-        return out;
-    }
-    for (const auto& p : newPictures) {
-        if (Whole(p)) out.push_back(p.bytes);
-    }
-    for (const auto& p : oldPictures) {
-        const bool alsoNew = std::any_of(newPictures.begin(), newPictures.end(),
-                                         [&](const MeantPicture& n) { return n.address == p.address; });
-        if (!alsoNew && Whole(p)) out.push_back(p.bytes);
-    }
-    return out;
 }
 
 }  // namespace fotolume::album::testing

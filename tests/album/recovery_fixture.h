@@ -9,21 +9,17 @@
 
 #include "album/recovery.h"
 #include "tests/album/album_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace fotolume::album::testing {
 
 using Album = std::vector<std::vector<uint8_t>>;
 
-// A fresh private folder, removed with the object.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::filesystem::path& Path() const { return m_path; }
-    std::vector<std::filesystem::path> Records() const;  // record files in it
-
-private:
-    std::filesystem::path m_path;
+// A private folder for recovery records, in memory where it can be: records are flushed to the disk
+// before every write, and the thousands of writes of the matrices do not wait for it there.
+struct TempFolder : testsupport::TempFolder {
+    TempFolder() : testsupport::TempFolder(true) {}
+    std::vector<std::filesystem::path> Records() const { return ListRecordFiles(Path()); }
 };
 
 // A picture as meant: where the list puts it and its bytes.
@@ -50,14 +46,7 @@ struct RecoveryScenario {
     // Edited, committed with the power going after command k; 0 when the commit completed, else the code.
     int CutAfter(uint64_t k);
 
-    // Whether command k of the commit falls between a block's erase and its checksum.
-    bool InsideBlockWrite(uint64_t k) const;
-    // What a recovery must give for the flash as it is now: the new album when all of its pictures are
-    // whole, else the old one when all of its are, else every whole picture (new order, then old).
-    Album ExpectedRecovery() const;
-    bool Whole(const MeantPicture& picture) const;
-
-    mutable AlbumFrame frame;  // Flash() of the emulator is not const
+    AlbumFrame frame;
     TempFolder folder;
     std::vector<uint8_t> initial;
     std::vector<MeantPicture> oldPictures, newPictures;

@@ -288,8 +288,7 @@ TEST(RecoveryRecords, ARecordOfAnotherFrameIsNeverApplied) {
 
         auto reader = std::make_unique<BoundStore>(other.emulator);
         reader->store.Recovery().SetRecoveryFolder(s.folder.Path());
-        reader->store.GetInformation();
-        reader->store.ReadPictureList();
+        ReadAlbum(reader->store, false);
         EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
         const RecoveryResult found = reader->store.Recovery().FindRecovery();
         EXPECT_EQ(found.kind, RecoveryKind::None);

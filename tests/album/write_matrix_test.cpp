@@ -35,28 +35,18 @@ struct Shown {
 
 // The 1-based index, as the frame counts its commands, of the first erase sent; 0 when none was.
 uint64_t FirstErase(const std::vector<sim::CEmulatorBackend::Sent>& sent) {
-    uint64_t index = 0;
-    for (const auto& s : sent) {
-        if (s.cdb[0] != 0xCA && s.cdb[0] != 0xCB && s.cdb[0] != 0xCD) continue;
-        ++index;
-        if (SentCommand{s.cdb, s.length}.IsErase()) return index;
+    const std::vector<SentCommand> vendor = testsupport::VendorCommands(sent);
+    for (size_t i = 0; i < vendor.size(); ++i) {
+        if (vendor[i].IsErase()) return i + 1;
     }
     return 0;
 }
 
 // The compact program's view of a frame: its own link and flash access.
-struct CompactLink {
-    explicit CompactLink(sim::CFlashEmulator& emulator) {
-        auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});
-        backend = owned.get();
-        link = std::make_unique<device::CCommUSB>(std::move(owned), device::Variant::Compact);
-        link->IniUSBDevice();
-        flash = std::make_unique<device::CProcessFlash>(*link, device::Variant::Compact);
+struct CompactLink : testsupport::FrameLink {
+    explicit CompactLink(sim::CFlashEmulator& emulator) : FrameLink(emulator, device::Variant::Compact) {
         EXPECT_TRUE(compact::GetInformation(*flash, info));
     }
-    sim::CEmulatorBackend* backend = nullptr;
-    std::unique_ptr<device::CCommUSB> link;
-    std::unique_ptr<device::CProcessFlash> flash;
     DeviceInfo info;
 };
 
@@ -115,8 +105,7 @@ class WriteScenario {
 public:
     WriteScenario(const Edit& edit, uint8_t opcode) : m_edit(edit), m_frame(Layout(opcode)) {
         auto a = Bound(false);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
+        ReadAlbum(a->store, false);
         for (size_t i = 0; i < edit.oldSizes.size(); ++i) {
             EXPECT_TRUE(a->store.AddPictureData(Picture(edit.oldSizes[i], static_cast<uint32_t>(i)).data(), edit.oldSizes[i]));
         }
@@ -159,9 +148,7 @@ public:
             code = Restore(faults);
         } else if (m_edit.compactKeep.empty()) {
             auto a = Bound(true);
-            a->store.GetInformation();
-            a->store.ReadPictureList();
-            for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+            ReadAlbum(a->store);
             if (m_edit.edit) m_edit.edit(a->store);
             m_frame.emulator.PowerCycle();
             m_frame.emulator.SetFaults(faults);
@@ -186,9 +173,7 @@ public:
     // The frame after the edit, committed on a copy; the frame itself is left as it was.
     std::vector<uint8_t> MakeBackup() {
         auto a = Bound(false);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
-        for (int i = 0; i < a->store.GetPictureCount(); ++i) a->store.LoadPicture(i);
+        ReadAlbum(a->store);
         m_edit.edit(a->store);
         EXPECT_TRUE(a->store.CommitAlbum());
         std::vector<uint8_t> backup = m_frame.emulator.Flash();
@@ -199,8 +184,7 @@ public:
     // The backup written back over the old album, as the restore command writes it.
     int Restore(const sim::FlashFaults& faults) {
         auto a = Bound(true);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
+        ReadAlbum(a->store, false);
         BackupImage backup;
         std::string problem;
         EXPECT_TRUE(ParseBackup(m_backup, backup, problem)) << problem;
@@ -260,8 +244,7 @@ public:
         recovered = false;
         if (m_edit.compactKeep.empty()) {
             auto reader = Bound(true);
-            reader->store.GetInformation();
-            reader->store.ReadPictureList();
+            ReadAlbum(reader->store, false);
             if (reader->store.Recovery().ListValidOnFrame()) {
                 EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
                 return Show();
@@ -290,8 +273,7 @@ public:
     Shown Show() {
         m_frame.emulator.PowerCycle();
         auto a = Bound(false);
-        a->store.GetInformation();
-        a->store.ReadPictureList();
+        ReadAlbum(a->store, false);
         Shown shown;
         shown.valid = a->store.Recovery().ListValidOnFrame();
         a->store.GetColors(shown.font, shown.background);

@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -24,19 +23,11 @@ namespace fotolume::apptest {
 
 namespace {
 
-sim::CFlashEmulator::Options EmulatorOptions(const sim::NewFrame& frame)
-{
-    sim::CFlashEmulator::Options options;
-    options.flashSize = frame.flashSize;
-    return options;
-}
-
 std::unique_ptr<album::CAlbumStore> OwnStore(sim::CFlashEmulator& emulator)
 {
     auto store = std::make_unique<album::CAlbumStore>();
-    store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
-    store->GetInformation();
-    store->ReadPictureList();
+    testsupport::BindStore(*store, emulator);
+    testsupport::ReadAlbum(*store, false);
     return store;
 }
 
@@ -53,18 +44,6 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs)
         QTest::qWait(2);
     }
     return true;
-}
-
-QImage NoisePicture(int width, int height, unsigned seed)
-{
-    QImage picture(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = random.generate() | 0xFF000000U;
-    }
-    return picture;
 }
 
 QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed)
@@ -92,6 +71,15 @@ Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFol
     return Bytes(bytes.begin(), bytes.end());
 }
 
+std::vector<Bytes> NoiseStreams(AppHarness& h, unsigned firstSeed, int count, QSize panel, int quality)
+{
+    std::vector<Bytes> streams;
+    for (int i = 0; i < count; ++i)
+        streams.push_back(EncodeStream(NoisePicture(panel.width(), panel.height(), firstSeed + static_cast<unsigned>(i)),
+                                       quality, h.files.path()));
+    return streams;
+}
+
 void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures)
 {
     auto store = OwnStore(emulator);
@@ -106,22 +94,9 @@ void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t back
     store->SetColors(font, background);
 }
 
-std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator)
-{
-    auto store = OwnStore(emulator);
-    std::vector<Bytes> album;
-    for (int i = 0; i < store->GetPictureCount(); ++i) {
-        const uint32_t length = store->LoadPicture(i);
-        const uint8_t* data = store->PictureData(i);
-        album.emplace_back(data, data + length);
-    }
-    return album;
-}
-
 AppHarness::AppHarness(const sim::NewFrame& frame, bool attached)
-    : layout(frame), emulator(EmulatorOptions(frame)), attachedAtStart(attached)
+    : layout(frame), emulator(frame), attachedAtStart(attached)
 {
-    emulator.Flash() = sim::BuildFrameImage(frame);
     // Every message and question runs an event loop of its own, as a modal box does.
     prompt.SetModalLoop(true);
     // The shipped settings and language files, built beside the test program.
@@ -167,8 +142,10 @@ bool AppHarness::WaitForRead(int readsBefore)
     return WaitFor([&] { return controller->ReadsFinished() > readsBefore && !controller->WorkerRunning(); });
 }
 
-bool AppHarness::StartAndRead()
+bool AppHarness::StartAndRead(const std::vector<Bytes>& album)
 {
+    if (!album.empty())
+        SeedAlbum(emulator, album);
     return Start() == -1 && WaitForRead(0);
 }
 
@@ -260,15 +237,12 @@ std::vector<sim::CEmulatorBackend::Sent> CommitCommands(AppHarness& h, const std
 {
     sim::CFlashEmulator twin(sim::CFlashEmulator::Options{});
     twin.Flash() = h.emulator.Flash();
-    auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&twin});
-    sim::CEmulatorBackend* backend = owned.get();
     album::CAlbumStore store;
-    store.Bind(std::move(owned), "zentaris");
+    sim::CEmulatorBackend* backend = testsupport::BindStore(store, twin);
     // The window's store keeps a recovery record, which takes commands of its own.
     QTemporaryDir records;
     store.Recovery().SetRecoveryFolder(records.path().toStdString());
-    store.GetInformation();
-    store.ReadPictureList();
+    testsupport::ReadAlbum(store, false);
     // The same album: what the window's store holds is kept, the rest is dropped and added again.
     int kept = 0;
     while (kept < store.GetPictureCount() && kept < static_cast<int>(album.size())) {
@@ -320,11 +294,9 @@ bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before)
 std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator, const QString& folder)
 {
     auto store = std::make_unique<album::CAlbumStore>();
-    store->Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
-    store->Flash().SetPollInterval(std::chrono::milliseconds(0));
+    testsupport::BindStore(*store, emulator, nullptr, true);
     store->Recovery().SetRecoveryFolder(folder.toStdString());
-    store->GetInformation();
-    store->ReadPictureList();
+    testsupport::ReadAlbum(*store, false);
     return store;
 }
 

@@ -6,9 +6,8 @@
 #include "app/scripted_prompt.h"
 
 #include "album/recovery.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
-#include "sim/frame_image.h"
+#include "tests/support/emulated_frame.h"
+#include "tests/support/qt_pictures.h"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -35,12 +34,16 @@ using Bytes = std::vector<uint8_t>;
 // Waits, serving events, until done() holds or the time is up.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000);
 
-// A picture with detail everywhere, so it encodes large and shrinks with quality.
-QImage NoisePicture(int width, int height, unsigned seed);
+using testsupport::NoisePicture;
 // A picture file in folder: a BMP when the name ends in .bmp, else by Qt's writer.
 QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed);
 // The frame picture stream of a panel-size picture at a quality.
 Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFolder);
+
+class AppHarness;
+
+// Streams of count noise pictures of the panel size at a quality, seeds from firstSeed on.
+std::vector<Bytes> NoiseStreams(AppHarness& h, unsigned firstSeed, int count, QSize panel = {128, 128}, int quality = 60);
 
 // Writes an album onto the emulator's flash through a store of its own.
 void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures);
@@ -48,10 +51,8 @@ void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures
 // Stores both colours of the frame's list.
 void SetFrameColours(sim::CFlashEmulator& emulator, uint16_t font, uint16_t background);
 
-// The album the frame holds now, read back through a fresh store.
-std::vector<Bytes> ReadBackAlbum(sim::CFlashEmulator& emulator);
+using testsupport::ReadBackAlbum;
 
-class AppHarness;
 
 // A store of its own on the frame that keeps records in folder, as the window's store does.
 std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator, const QString& folder);
@@ -93,8 +94,8 @@ public:
 
     // Builds the controller and runs its start; returns what Start returned.
     int Start();
-    // Start, then wait for the first read to end.
-    bool StartAndRead();
+    // Start, then wait for the first read to end; with an album, the frame holds it first.
+    bool StartAndRead(const std::vector<Bytes>& album = {});
     bool WaitForRead(int readsBefore);
 
     void Plug(bool attached);
@@ -112,7 +113,7 @@ public:
     QTemporaryDir temp;
     QTemporaryDir files; // pictures to add
     sim::NewFrame layout;
-    sim::CFlashEmulator emulator;
+    testsupport::NewFrameEmulator emulator;
     sim::CEmulatorBackend* backend = nullptr; // owned by the store
     app::CScriptedPrompt prompt;
     std::unique_ptr<app::CMainController> controller;

@@ -106,8 +106,7 @@ TEST(Controller, StartWithAFrameReadsItAndEnablesTheCommands)
 TEST(Controller, RemovalEmptiesTheViewAndArrivalReadsAgain)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, ThreePictures(h.files.path()));
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(ThreePictures(h.files.path())));
     app::CMainDlg& dlg = h.Window();
     const QString cache = h.Controller().CacheFolder();
     ASSERT_EQ(QDir(cache).entryList(QDir::Files).size(), 3);
@@ -157,8 +156,7 @@ TEST(Controller, ThumbnailSettingsOfTheMasterTakeEffectAtTheNextConnect)
 TEST(Controller, LeavingEmptiesTheCacheAndEndsOnceNoWorkerRuns)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, ThreePictures(h.files.path()));
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(ThreePictures(h.files.path())));
     QSignalSpy ended(&h.Controller(), &app::CMainController::finished);
     h.Window().show();
 
@@ -281,8 +279,7 @@ TEST(Controller, TheLanguageMenuOpensOnlyWhileNeitherReadingNorSending)
 TEST(Controller, SaveSettingAndAboutRunFromTheWindowsCommands)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, ThreePictures(h.files.path()));
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(ThreePictures(h.files.path())));
     app::CMainDlg& dlg = h.Window();
     app::CThumbListCtrl* list = dlg.AlbumList();
     QTemporaryDir out;

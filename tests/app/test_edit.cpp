@@ -206,8 +206,7 @@ TEST(Edit, AnAlbumAtItsMaximumCountRefusesEveryAdd)
     sim::NewFrame frame;
     frame.maxPictures = 2;
     AppHarness h(frame);
-    SeedAlbum(h.emulator, Seeds(2, h.files.path()));
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(Seeds(2, h.files.path())));
     ASSERT_EQ(h.Window().AlbumList()->count(), 2);
     EXPECT_EQ(h.Window().TotalsText(), QStringLiteral("Total Pictures:\n \n2  / 2 "));
 
@@ -229,8 +228,7 @@ TEST(Edit, DeletingItemsTwoAndFourOfFiveRenumbersAndRemovesTheirCacheFiles)
 {
     AppHarness h;
     const std::vector<Bytes> seeds = Seeds(5, h.files.path());
-    SeedAlbum(h.emulator, seeds);
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(seeds));
     const QStringList cache = h.Controller().CachePaths();
     ASSERT_EQ(cache.size(), 5);
 
@@ -268,8 +266,7 @@ TEST(Edit, DeletingItemsTwoAndFourOfFiveRenumbersAndRemovesTheirCacheFiles)
 TEST(Edit, SelectAllAndAnAlbumClickPreviewTheCachedPicture)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, Seeds(3, h.files.path()));
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(Seeds(3, h.files.path())));
     app::CThumbListCtrl* list = h.Window().AlbumList();
     list->clearSelection();
     list->item(2)->setSelected(true);
@@ -290,8 +287,7 @@ TEST(Edit, AClickOnTheAlbumPreviewsOncePerClickAndAnUnreadableTileShowsNothing)
     AppHarness h;
     std::vector<Bytes> pictures = Seeds(3, h.files.path());
     pictures[2] = Bytes(2000, 0x5A);
-    SeedAlbum(h.emulator, pictures);
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(pictures));
     h.Window().show();
     h.prompt.Clear();
     app::CThumbListCtrl* list = h.Window().AlbumList();

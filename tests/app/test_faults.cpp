@@ -60,14 +60,6 @@ sim::NewFrame TallFrame() {
     return frame;
 }
 
-std::vector<Bytes> Pictures(AppHarness& h, unsigned firstSeed, int count, QSize panel) {
-    std::vector<Bytes> pictures;
-    for (int i = 0; i < count; ++i)
-        pictures.push_back(EncodeStream(NoisePicture(panel.width(), panel.height(), firstSeed + static_cast<unsigned>(i)),
-                                        50, h.files.path()));
-    return pictures;
-}
-
 // --- Read, with the connect checks ---------------------------------------------------------------------
 
 const Point kReadPoints[] = {
@@ -97,7 +89,7 @@ TEST_P(ReadFaults, EndInAUsableWindowThatShowsTheFrameAsItIs) {
     const Point& point = kReadPoints[pointIndex];
     SCOPED_TRACE(std::string(FaultName(fault)) + " at " + point.name);
     AppHarness h(TallFrame());
-    const std::vector<Bytes> album = Pictures(h, 1, 3, QSize(128, 160));
+    const std::vector<Bytes> album = NoiseStreams(h, 1, 3, QSize(128, 160), 50);
     SeedAlbum(h.emulator, album);
     const int step = point.pick(ReadCommands(TallFrame(), h.emulator.Flash()));
     ASSERT_GT(step, 0);
@@ -189,9 +181,8 @@ TEST_P(SyncFaults, EndInAUsableWindowAndLoseNothing) {
     const Point& point = kSyncPoints[pointIndex];
     SCOPED_TRACE(std::string(FaultName(fault)) + " at " + point.name);
     AppHarness h(WideFrame());
-    const std::vector<Bytes> oldAlbum = Pictures(h, 1, 3, QSize(240, 180));
-    SeedAlbum(h.emulator, oldAlbum);
-    ASSERT_TRUE(h.StartAndRead());
+    const std::vector<Bytes> oldAlbum = NoiseStreams(h, 1, 3, QSize(240, 180), 50);
+    ASSERT_TRUE(h.StartAndRead(oldAlbum));
     // The edit: the last picture goes, a dropped one comes.
     app::CThumbListCtrl* list = h.Window().AlbumList();
     list->item(2)->setSelected(true);

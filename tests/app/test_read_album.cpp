@@ -55,8 +55,7 @@ TEST(ReadAlbum, ProgressRunsFromTwentyToAHundredWithOneStatusPerPicture)
     std::vector<Bytes> pictures;
     for (unsigned seed = 1; seed <= 3; ++seed)
         pictures.push_back(EncodeStream(NoisePicture(128, 128, seed), 50, h.files.path()));
-    SeedAlbum(h.emulator, pictures);
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(pictures));
     const int first = static_cast<int>(h.progress.indexOf(20));
     ASSERT_GE(first, 0);
     EXPECT_EQ(h.progress.mid(first), (QList<int>{20, 46, 73, 100, 0}));
@@ -113,8 +112,7 @@ TEST(ReadAlbum, AStreamLongerThanARawPanelCountsAsDamaged)
     const Bytes good = EncodeStream(NoisePicture(128, 128, 1), 50, h.files.path());
     Bytes huge = good;
     huge.resize(128 * 128 * 3 + 1, 0);
-    SeedAlbum(h.emulator, {huge, good});
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead({huge, good}));
     EXPECT_EQ(h.Window().AlbumList()->count(), 2);
     EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!\n0001.bmp")});
     EXPECT_EQ(AlbumInMemory(h.Controller()).front(), huge);

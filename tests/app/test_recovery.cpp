@@ -42,14 +42,6 @@ bool ReplugAnswering(AppHarness& h, bool yes)
     return h.WaitForRead(reads);
 }
 
-std::vector<Bytes> Pictures(AppHarness& h, unsigned firstSeed, int count)
-{
-    std::vector<Bytes> pictures;
-    for (int i = 0; i < count; ++i)
-        pictures.push_back(EncodeStream(NoisePicture(128, 128, firstSeed + static_cast<unsigned>(i)), 60, h.files.path()));
-    return pictures;
-}
-
 std::vector<Bytes> Joined(std::vector<Bytes> a, const std::vector<Bytes>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
@@ -61,8 +53,8 @@ std::vector<Bytes> Joined(std::vector<Bytes> a, const std::vector<Bytes>& b)
 TEST(Recovery, YesBringsBackTheInterruptedAlbumAndReadsItAsUsual)
 {
     AppHarness h;
-    const std::vector<Bytes> old = Pictures(h, 1, 3);
-    const std::vector<Bytes> added = Pictures(h, 10, 2);
+    const std::vector<Bytes> old = NoiseStreams(h, 1, 3);
+    const std::vector<Bytes> added = NoiseStreams(h, 10, 2);
     ASSERT_TRUE(CutCommitLeaving(h, old, added, RecoveryKind::NewAlbum, true));
     ASSERT_TRUE(ReadBackAlbum(h.emulator).empty());
 
@@ -81,8 +73,8 @@ TEST(Recovery, YesBringsBackTheInterruptedAlbumAndReadsItAsUsual)
 TEST(Recovery, WhenTheNewAlbumIsNotWholeTheOldOneComesBackExactly)
 {
     AppHarness h;
-    const std::vector<Bytes> old = Pictures(h, 1, 3);
-    const std::vector<Bytes> added = Pictures(h, 10, 2);
+    const std::vector<Bytes> old = NoiseStreams(h, 1, 3);
+    const std::vector<Bytes> added = NoiseStreams(h, 10, 2);
     // Cut while the list block was being written for the first time: old pictures in it were erased.
     ASSERT_TRUE(CutCommitLeaving(h, old, added, RecoveryKind::OldAlbum, false));
     ASSERT_TRUE(Findable(h.emulator, h.temp.path()).fromJournal);
@@ -127,8 +119,8 @@ TEST(Recovery, NoKeepsTheRecordAndTheNextReadAsksAgainAfterTheWindowsOwnSynchron
 TEST(Recovery, AFrameWithAValidListAsksNothingAndDropsItsStaleRecord)
 {
     AppHarness h;
-    const std::vector<Bytes> old = Pictures(h, 1, 2);
-    const std::vector<Bytes> added = Pictures(h, 10, 1);
+    const std::vector<Bytes> old = NoiseStreams(h, 1, 2);
+    const std::vector<Bytes> added = NoiseStreams(h, 10, 1);
     ASSERT_TRUE(CutCommitLeaving(h, old, added, RecoveryKind::NewAlbum, true));
     const auto records = album::ListRecordFiles(h.temp.path().toStdString());
     ASSERT_EQ(records.size(), 1U);

@@ -6,10 +6,7 @@
 #include "app/thumb_list_ctrl.h"
 
 #include "album/album_store.h"
-#include "device/comm_usb.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
-#include "sim/frame_image.h"
+#include "tests/support/emulated_frame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,15 +58,10 @@ void WhenModal(QObject* context, std::function<void()> step)
 
 // A new frame on the in-process emulator, read as the read worker reads it.
 struct EmulatedFrame {
-    EmulatedFrame() : emulator(sim::CFlashEmulator::Options{})
+    EmulatedFrame()
     {
-        emulator.Flash() = sim::BuildFrameImage(layout);
-        auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{&emulator});
-        backend = owned.get();
-        store.Bind(std::move(owned), "zentaris");
-        store.Link().SetSettleDelay(std::chrono::milliseconds(0));
-        store.GetInformation();
-        store.ReadPictureList();
+        backend = testsupport::BindStore(store, emulator);
+        testsupport::ReadAlbum(store, false);
     }
 
     std::uint16_t FlashWord(std::uint32_t offset)
@@ -80,7 +72,7 @@ struct EmulatedFrame {
     }
 
     sim::NewFrame layout;
-    sim::CFlashEmulator emulator;
+    testsupport::NewFrameEmulator emulator{layout};
     sim::CEmulatorBackend* backend = nullptr;
     album::CAlbumStore store;
 };

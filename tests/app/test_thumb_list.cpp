@@ -1,4 +1,5 @@
 #include "app/thumb_list_ctrl.h"
+#include "tests/support/qt_pictures.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -14,12 +15,7 @@ using fotolume::app::ThumbGeometry;
 
 namespace {
 
-QImage Solid(int w, int h, QColor colour)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
+const auto Solid = fotolume::testsupport::SolidPicture;
 
 // A list set up like the window does for a 160 x 128 panel, ThumbWidth 96, 3 columns.
 void SetUpList(CThumbListCtrl& list)

@@ -6,70 +6,39 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "album/album_store.h"
 #include "device/frame_claim.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
 #include "tests/cli/program_runner.h"
+#include "tests/support/emulated_frame.h"
+#include "tests/support/pictures.h"
 
 namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> Bytes(uint32_t size, uint8_t seed) {
-    std::vector<uint8_t> out(size);
-    for (uint32_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(i * 7 + seed);
-    return out;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 class AlbumCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        frames = dir.Path() + "/frames";
+        frames = dir.String() + "/frames";
         fs::create_directories(frames);
-        image = dir.Path() + "/frame.img";
+        image = dir.String() + "/frame.img";
         ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
         // Three pictures put on the image through the store over a write-through emulator.
         auto emulator = sim::CFlashEmulator::OpenImage(image, {});
         ASSERT_TRUE(emulator);
         album::CAlbumStore store;
-        store.Bind(std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{emulator.get()}),
-                   "zentaris");
-        store.GetInformation();
-        store.ReadPictureList();
-        for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(store.AddPictureData(Bytes(kSizes[i], i).data(), kSizes[i]));
+        testsupport::BindStore(store, *emulator);
+        testsupport::ReadAlbum(store, false);
+        for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(store.AddPictureData(testsupport::PictureBytes(kSizes[i], i).data(), kSizes[i]));
         ASSERT_TRUE(store.CommitAlbum());
     }
     RunResult Cli(std::vector<std::string> args) {
         args.insert(args.begin(), {"--frames", frames});
         return RunProgram(FOTOLUME_CLI_PATH, args);
     }
-    // The album on the image file, as a fresh store reads it.
-    std::vector<std::vector<uint8_t>> AlbumOnImage() {
-        auto emulator = sim::CFlashEmulator::OpenImage(image, {});
-        album::CAlbumStore store;
-        store.Bind(std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{emulator.get()}),
-                   "zentaris");
-        store.GetInformation();
-        store.ReadPictureList();
-        std::vector<std::vector<uint8_t>> out;
-        for (int i = 0; i < store.GetPictureCount(); ++i) {
-            std::vector<uint8_t> bytes(store.LoadPicture(i));
-            store.ReadPicture(i, bytes.data(), static_cast<uint32_t>(bytes.size()));
-            out.push_back(bytes);
-        }
-        return out;
-    }
-
     static constexpr uint32_t kSizes[3] = {30000, 70000, 20000};
     ScratchDir dir;
     std::string frames, image;
@@ -107,7 +76,7 @@ TEST_F(AlbumCommands, DeleteWritesTheAlbumAndColoursAreSet) {
         RunResult r = Cli({"delete", "2"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_TRUE(r.err.empty()) << "no progress bar unless standard error is a terminal";
-        const std::string trace = dir.Path() + "/colors.trace";
+        const std::string trace = dir.String() + "/colors.trace";
         r = Cli({"colors", "--font", "FF0000", "--background", "0000ff", "--trace", trace});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, "Font:       F80000\nBackground: 0000F8\n");
@@ -125,19 +94,19 @@ TEST_F(AlbumCommands, DeleteWritesTheAlbumAndColoursAreSet) {
         r = Cli({"colors", "--json"});
         EXPECT_EQ(r.out, "{\"font\": \"F80000\", \"background\": \"0000F8\"}\n");
     }
-    EXPECT_EQ(AlbumOnImage(), (std::vector<std::vector<uint8_t>>{Bytes(30000, 0), Bytes(20000, 2)}));
+    EXPECT_EQ(AlbumOnImage(image), (std::vector<std::vector<uint8_t>>{testsupport::PictureBytes(30000, 0), testsupport::PictureBytes(20000, 2)}));
 }
 
 TEST_F(AlbumCommands, BackupIsTheWholeFlash) {
     ServedFrame frame(image, frames + "/f.sock");
     ASSERT_TRUE(frame.Ready());
-    const std::string backup = dir.Path() + "/backup.bin";
+    const std::string backup = dir.String() + "/backup.bin";
     RunResult r = Cli({"backup", backup});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ReadFile(backup), ReadFile(image));
+    EXPECT_EQ(ReadBytes(backup), ReadBytes(image));
     EXPECT_FALSE(fs::exists(backup + ".part"));
     EXPECT_EQ(Cli({"backup"}).exitCode, 1);
-    EXPECT_EQ(Cli({"backup", dir.Path() + "/no/such/folder/b.bin"}).exitCode, 3);
+    EXPECT_EQ(Cli({"backup", dir.String() + "/no/such/folder/b.bin"}).exitCode, 3);
 }
 
 TEST_F(AlbumCommands, AlbumErrorsExitThreeAndNameTheCode) {
@@ -168,7 +137,7 @@ TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
     const std::string lock = frames + "/f.sock.lock";
     const std::string refusal = "fotolume-cli: the frame is in use by test_cli (pid " + std::to_string(::getpid()) +
                                 "); try again when it has finished\n";
-    const auto before = ReadFile(image);
+    const auto before = ReadBytes(image);
     using device::ClaimMode;
     struct Case {
         ClaimMode held;
@@ -176,14 +145,14 @@ TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
         bool refused;
     } cases[] = {
         {ClaimMode::Shared, {"list"}, false},
-        {ClaimMode::Shared, {"backup", dir.Path() + "/b.bin"}, false},
+        {ClaimMode::Shared, {"backup", dir.String() + "/b.bin"}, false},
         {ClaimMode::Shared, {"recover", "--dry-run"}, false},
         {ClaimMode::Shared, {"delete", "1"}, true},
         {ClaimMode::Shared, {"colors", "--font", "FF0000"}, true},
         {ClaimMode::Shared, {"recover"}, true},
         {ClaimMode::Exclusive, {"info"}, true},
         {ClaimMode::Exclusive, {"colors"}, true},
-        {ClaimMode::Exclusive, {"backup", dir.Path() + "/c.bin"}, true},
+        {ClaimMode::Exclusive, {"backup", dir.String() + "/c.bin"}, true},
     };
     for (const Case& c : cases) {
         const device::CFrameClaim held = device::CFrameClaim::Take(lock, c.held, std::chrono::milliseconds(0));
@@ -198,8 +167,8 @@ TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
             EXPECT_EQ(r.exitCode, 0) << c.command[0] << ": " << r.err;
         }
     }
-    EXPECT_EQ(ReadFile(image), before);
-    EXPECT_FALSE(fs::exists(dir.Path() + "/c.bin"));
+    EXPECT_EQ(ReadBytes(image), before);
+    EXPECT_FALSE(fs::exists(dir.String() + "/c.bin"));
 
     // A writer that lets go within the wait: the command goes ahead.
     auto held = device::CFrameClaim::Take(lock, ClaimMode::Exclusive, std::chrono::milliseconds(0));
@@ -208,7 +177,7 @@ TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
     held.Release();
     RunResult r = waiting.Finish();
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(AlbumOnImage(), (std::vector<std::vector<uint8_t>>{Bytes(70000, 1), Bytes(20000, 2)}));
+    EXPECT_EQ(AlbumOnImage(image), (std::vector<std::vector<uint8_t>>{testsupport::PictureBytes(70000, 1), testsupport::PictureBytes(20000, 2)}));
     EXPECT_EQ(Cli({"--wait", "x", "list"}).exitCode, 1);
     EXPECT_EQ(Cli({"list", "--wait", "3601"}).exitCode, 1);
 }
@@ -217,7 +186,7 @@ TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
 TEST_F(AlbumCommands, AServedImageIsNeitherServedTwiceNorReplaced) {
     auto frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
     ASSERT_TRUE(frame->Ready());
-    const auto before = ReadFile(image);
+    const auto before = ReadBytes(image);
     RunResult r = RunProgram(FOTOLUME_SIM_PATH, {"serve", image, "--socket", frames + "/g.sock"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find(": in use by fotolume-sim (pid "), std::string::npos) << r.err;
@@ -225,7 +194,7 @@ TEST_F(AlbumCommands, AServedImageIsNeitherServedTwiceNorReplaced) {
     r = RunProgram(FOTOLUME_SIM_PATH, {"create", image, "--demo", "1"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find(": served by fotolume-sim (pid "), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile(image), before);
+    EXPECT_EQ(ReadBytes(image), before);
     frame.reset();
     EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
 }

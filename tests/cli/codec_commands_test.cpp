@@ -18,11 +18,6 @@ namespace fs = std::filesystem;
 
 constexpr int kWidth = 40, kHeight = 30;
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A smooth picture: quality-90 coding keeps it well above 30 dB.
 void WriteGradient(const std::string& path) {
     std::vector<uint8_t> rows(kWidth * 3 * kHeight);
@@ -44,13 +39,13 @@ double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 
 TEST(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
     ScratchDir dir;
-    const std::string bmp = dir.Path() + "/in.bmp", stream = dir.Path() + "/in.jpg", back = dir.Path() + "/back.bmp";
+    const std::string bmp = dir.String() + "/in.bmp", stream = dir.String() + "/in.jpg", back = dir.String() + "/back.bmp";
     WriteGradient(bmp);
 
     RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(std::stoul(r.out), fs::file_size(stream)) << "prints the size written";
-    EXPECT_NE(FileBytes(stream)[0], 0xFF) << "a frame stream carries no markers";
+    EXPECT_NE(ReadBytes(stream)[0], 0xFF) << "a frame stream carries no markers";
 
     r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, back, "--size", "40x30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -61,7 +56,7 @@ TEST(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
 
     r = RunProgram(FOTOLUME_CLI_PATH, {"--json", "encode", bmp, stream, "--size", "40x30", "--jfif"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::vector<uint8_t> jfif = FileBytes(stream);
+    std::vector<uint8_t> jfif = ReadBytes(stream);
     ASSERT_GE(jfif.size(), 4u);
     EXPECT_EQ(jfif[0], 0xFF);
     EXPECT_EQ(jfif[1], 0xD8);
@@ -70,7 +65,7 @@ TEST(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
 
 TEST(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
     ScratchDir dir;
-    const std::string bmp = dir.Path() + "/in.bmp", stream = dir.Path() + "/in.jpg", back = dir.Path() + "/back.bmp";
+    const std::string bmp = dir.String() + "/in.bmp", stream = dir.String() + "/in.jpg", back = dir.String() + "/back.bmp";
     WriteGradient(bmp);
     ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
 
@@ -87,11 +82,11 @@ TEST(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
     EXPECT_FALSE(fs::exists(back));
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 
-    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", dir.Path() + "/missing.jpg", back, "--size", "40x30"});
+    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", dir.String() + "/missing.jpg", back, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 4);
     // A stream that decodes into a place that cannot be written is a failure, not a success.
     ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
-    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, dir.Path() + "/no/such/folder/back.bmp", "--size", "40x30"});
+    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, dir.String() + "/no/such/folder/back.bmp", "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream}).exitCode, 1) << "--size is required";
@@ -100,7 +95,7 @@ TEST(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
 
 TEST(CodecCommands, InputThatIsNoPlainFileIsRefusedAtOnceAndAShortBmpIsEncodedWithAWarning) {
     ScratchDir dir;
-    const std::string fifo = dir.Path() + "/fifo", out = dir.Path() + "/out";
+    const std::string fifo = dir.String() + "/fifo", out = dir.String() + "/out";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"decode", fifo, out, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 4);
@@ -110,9 +105,9 @@ TEST(CodecCommands, InputThatIsNoPlainFileIsRefusedAtOnceAndAShortBmpIsEncodedWi
     EXPECT_EQ(r.err, "fotolume-cli: " + fifo + ": not a regular file but a FIFO\n");
     EXPECT_FALSE(fs::exists(out));
 
-    const std::string bmp = dir.Path() + "/in.bmp", half = dir.Path() + "/half.bmp";
+    const std::string bmp = dir.String() + "/in.bmp", half = dir.String() + "/half.bmp";
     WriteGradient(bmp);
-    const std::vector<uint8_t> whole = FileBytes(bmp);
+    const std::vector<uint8_t> whole = ReadBytes(bmp);
     std::ofstream(half, std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), 54 + 120 * 15);
     r = RunProgram(FOTOLUME_CLI_PATH, {"encode", half, out, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 0) << r.err;

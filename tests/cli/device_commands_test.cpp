@@ -37,9 +37,9 @@ std::string Program(const char* name) { return std::string(FOTOLUME_BIN_DIR) + "
 class DeviceCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        frames = dir.Path() + "/frames";
+        frames = dir.String() + "/frames";
         fs::create_directories(frames);
-        image = dir.Path() + "/frame.img";
+        image = dir.String() + "/frame.img";
         ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image, "--panel", "160x128"}).exitCode, 0);
     }
     RunResult Cli(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
@@ -73,7 +73,7 @@ TEST_F(DeviceCommands, ProbeFindsTheServedFrameAndExitsTwoOnceItStops) {
 }
 
 TEST_F(DeviceCommands, VerboseProbeSaysWhyEachDriveWasTakenOrRefused) {
-    std::string other = dir.Path() + "/other.img";
+    std::string other = dir.String() + "/other.img";
     ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", other}).exitCode, 0);
     ServedFrame foreign(other, frames + "/a.sock", {"--vendor", "Generic", "--product", "Stick"});
     ServedFrame frame(image, frames + "/b.sock", {"--vendor", "ZENTARIS"});
@@ -152,13 +152,13 @@ TEST_F(DeviceCommands, UsageErrorsExitOne) {
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {}).exitCode, 1);
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"--help"}).exitCode, 0);
     EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", image}).exitCode, 1) << "serve needs a socket";
-    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", dir.Path() + "/x.img", "--panel", "0x0"}).exitCode, 1);
-    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", dir.Path() + "/missing.img", "--socket", frames + "/m.sock"}).exitCode, 3);
-    EXPECT_EQ(Cli({"--frames", dir.Path() + "/nowhere", "probe"}).exitCode, 2);
+    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", dir.String() + "/x.img", "--panel", "0x0"}).exitCode, 1);
+    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", dir.String() + "/missing.img", "--socket", frames + "/m.sock"}).exitCode, 3);
+    EXPECT_EQ(Cli({"--frames", dir.String() + "/nowhere", "probe"}).exitCode, 2);
 }
 
 TEST_F(DeviceCommands, TraceOfACommandMatchesWhatTheServedFrameReceivedCommandByCommand) {
-    const std::string served = dir.Path() + "/served.jsonl", sent = dir.Path() + "/sent.jsonl";
+    const std::string served = dir.String() + "/served.jsonl", sent = dir.String() + "/sent.jsonl";
     ServedFrame frame(image, frames + "/one.sock", {"--trace", served});
     ASSERT_TRUE(frame.Ready());
     RunResult r = Cli({"--trace", sent, "info"});
@@ -183,7 +183,7 @@ TEST_F(DeviceCommands, TraceOfACommandMatchesWhatTheServedFrameReceivedCommandBy
 }
 
 TEST_F(DeviceCommands, ATraceThatCannotBeWrittenIsOneLineAtStartInEveryProgram) {
-    const std::string bad = dir.Path() + "/missing/trace.jsonl";
+    const std::string bad = dir.String() + "/missing/trace.jsonl";
     const std::string line = ": cannot write the command trace " + bad + ": No such file or directory\n";
     struct Case {
         std::string program;
@@ -207,16 +207,16 @@ TEST_F(DeviceCommands, ATraceThatCannotBeWrittenIsOneLineAtStartInEveryProgram) 
 TEST_F(DeviceCommands, TheWindowsTraceTheCommandsOfReadingTheFrame) {
     ServedFrame frame(image, frames + "/one.sock");
     ASSERT_TRUE(frame.Ready());
-    const std::string run = dir.Path() + "/run";
+    const std::string run = dir.String() + "/run";
     fs::create_directories(run);
     fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
     const std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + run,
-                                       "XDG_CACHE_HOME=" + dir.Path() + "/cache"};
+                                       "XDG_CACHE_HOME=" + dir.String() + "/cache"};
     for (const char* name : {"Fotolume", "MacFotolume"}) {
         if (!fs::exists(Program(name))) continue;
         SCOPED_TRACE(name);
-        const std::string trace = dir.Path() + "/" + name + ".jsonl";
-        std::vector<std::string> args{"--frames", frames, "--screenshot", dir.Path() + "/" + name + ".png"};
+        const std::string trace = dir.String() + "/" + name + ".jsonl";
+        std::vector<std::string> args{"--frames", frames, "--screenshot", dir.String() + "/" + name + ".png"};
         std::vector<std::string> runEnv = env;
         // Fotolume takes the trace from the environment, MacFotolume from the option.
         if (std::string(name) == "Fotolume") runEnv.push_back("FOTOLUME_TRACE=" + trace);

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -21,6 +20,7 @@
 #include "sim/flash_emulator.h"
 #include "sim/frame_image.h"
 #include "tests/cli/program_runner.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::cli::testing {
 namespace {
@@ -64,20 +64,6 @@ QImage Scene(int width, int height, int seed) {
 }
 
 // A picture no quality step can make small: every pixel random.
-QImage Noise(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(42);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) row[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
-    }
-    return image;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // The panel bitmap as the preview shows the file right after loading, turned and zoomed as asked.
 QImage Composed(const std::string& file, QSize panel, bool stretch = false, std::vector<bool> turns = {},
@@ -91,30 +77,13 @@ QImage Composed(const std::string& file, QSize panel, bool stretch = false, std:
     return c.GetCropBitmap();
 }
 
-// Every picture of the album on the image file, as a fresh store reads it.
-std::vector<std::vector<uint8_t>> AlbumOnImage(const std::string& image) {
-    auto emulator = sim::CFlashEmulator::OpenImage(image, {});
-    album::CAlbumStore store;
-    store.Bind(sim::MakeEmulatorBackend({emulator.get()}), "zentaris");
-    store.GetInformation();
-    store.ReadPictureList();
-    std::vector<std::vector<uint8_t>> out;
-    for (int i = 0; i < store.GetPictureCount(); ++i) {
-        album::PicEntry entry;
-        store.GetPictureEntry(i, entry);
-        out.emplace_back(entry.length);
-        store.ReadPicture(i, out.back().data(), entry.length);
-    }
-    return out;
-}
-
 class PictureCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        frames = dir.Path() + "/frames";
+        frames = dir.String() + "/frames";
         fs::create_directories(frames);
-        fs::create_directories(dir.Path() + "/cache");
-        image = dir.Path() + "/frame.img";
+        fs::create_directories(dir.String() + "/cache");
+        image = dir.String() + "/frame.img";
     }
     // A new frame with these create options, served.
     void Serve(std::vector<std::string> createOptions) {
@@ -131,10 +100,10 @@ protected:
     }
     // Scratch files of the programs stay in the test's folder.
     std::vector<std::string> Env() const {
-        return {"HOME=" + dir.Path(), "XDG_CACHE_HOME=" + dir.Path() + "/cache"};
+        return {"HOME=" + dir.String(), "XDG_CACHE_HOME=" + dir.String() + "/cache"};
     }
     std::string Save(const QImage& picture, const std::string& name, const char* format = nullptr) {
-        const std::string path = dir.Path() + "/" + name;
+        const std::string path = dir.String() + "/" + name;
         EXPECT_TRUE(picture.save(QString::fromStdString(path), format));
         return path;
     }
@@ -162,7 +131,7 @@ TEST_F(PictureCommands, AddedPicturesComeBackAsComposed) {
     EXPECT_NE(r.out.find(small + ": picture 3, quality 90, "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Added 3 of 3 picture(s); the album holds 3"), std::string::npos) << r.out;
 
-    const std::string pulled = dir.Path() + "/pulled";
+    const std::string pulled = dir.String() + "/pulled";
     r = Cli({"pull", pulled});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Pulled 3 of 3 picture(s)"), std::string::npos) << r.out;
@@ -207,8 +176,8 @@ TEST_F(PictureCommands, PictureTooLargeForTheFreeSpaceIsSkippedAndTheRestCommitt
     // while the smooth pictures below fit at quality 90.
     Serve({"--panel", "640x480", "--max-pictures", "60"});
     const std::string first = Save(Scene(800, 600, 4), "first.png");
-    const std::string noise = Save(Noise(640, 480), "noise.png");
-    const std::string broken = dir.Path() + "/broken.jpg";
+    const std::string noise = Save(testsupport::NoisePicture(640, 480, 42), "noise.png");
+    const std::string broken = dir.String() + "/broken.jpg";
     std::ofstream(broken) << "not a picture";
     const std::string last = Save(Scene(640, 480, 5), "last.png");
 
@@ -231,8 +200,7 @@ TEST_F(PictureCommands, AnAddThatCompactsKeepsThePicturesAlreadyThere) {
         auto emulator = sim::CFlashEmulator::OpenImage(image, {});
         album::CAlbumStore store;
         store.Bind(sim::MakeEmulatorBackend({emulator.get()}), "zentaris");
-        store.GetInformation();
-        store.ReadPictureList();
+        testsupport::ReadAlbum(store, false);
         for (uint32_t size : {20000u, 30000u, 10000u}) {
             raw.emplace_back(size);
             for (uint32_t i = 0; i < size; ++i) raw.back()[i] = static_cast<uint8_t>(i * 13 + size);
@@ -273,7 +241,7 @@ TEST_F(PictureCommands, PullKeepsExistingFilesUnlessForcedAndWritesJfif) {
     const std::string a = Save(Scene(320, 240, 8), "a.png");
     const std::string b = Save(Scene(320, 240, 9), "b.png");
     ASSERT_EQ(Cli({"add", a, b}).exitCode, 0);
-    const std::string out = dir.Path() + "/out";
+    const std::string out = dir.String() + "/out";
     fs::create_directories(out);
     std::ofstream(out + "/0002.bmp") << "keep me";
 
@@ -308,7 +276,7 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     RunResult r = Cli({"info"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Pictures:         6"), std::string::npos) << r.out;
-    const std::string out = dir.Path() + "/demo";
+    const std::string out = dir.String() + "/demo";
     r = Cli({"pull", out});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<QImage> cards;
@@ -320,7 +288,7 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
         for (int j = i + 1; j < 6; ++j) EXPECT_LT(Psnr(cards[i], cards[j]), 20) << i + 1 << " and " << j + 1;
     }
     // A demo that cannot fit leaves no frame behind.
-    const std::string tooMany = dir.Path() + "/tiny.img";
+    const std::string tooMany = dir.String() + "/tiny.img";
     r = Sim({"create", tooMany, "--demo", "3", "--max-pictures", "2"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("room for 2 demo pictures, not 3"), std::string::npos) << r.err;
@@ -359,7 +327,7 @@ TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocatio
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_NE(r.out.find(std::string("not writable, edits are refused: ") + c.problem), std::string::npos) << r.out;
         if (c.offset == sim::kHeaderWidth) {
-            r = Cli({"pull", dir.Path() + "/pulled"});
+            r = Cli({"pull", dir.String() + "/pulled"});
             EXPECT_EQ(r.exitCode, 3);
             EXPECT_NE(r.err.find(std::string("no picture can be decoded for this frame: ") + c.problem),
                       std::string::npos) << r.err;
@@ -376,15 +344,15 @@ TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocatio
 // picture shows where the file ends.
 TEST_F(PictureCommands, InputFilesOfEveryKind) {
     Serve({});
-    const std::string fifo = dir.Path() + "/fifo.png";
+    const std::string fifo = dir.String() + "/fifo.png";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string latin1 = dir.Path() + "/caf\xE9.png";
+    const std::string latin1 = dir.String() + "/caf\xE9.png";
     fs::copy_file(Save(Scene(300, 300, 12), "cafe.png"), latin1);
     auto cut = [&](const std::string& whole, const std::string& name) {
         const std::vector<uint8_t> bytes = ReadBytes(whole);
-        std::ofstream(dir.Path() + "/" + name, std::ios::binary)
+        std::ofstream(dir.String() + "/" + name, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
-        return dir.Path() + "/" + name;
+        return dir.String() + "/" + name;
     };
     QImage green(300, 200, QImage::Format_RGB32);
     green.fill(qRgb(20, 220, 20));
@@ -392,10 +360,10 @@ TEST_F(PictureCommands, InputFilesOfEveryKind) {
     const std::string halfJpeg = cut(Save(Scene(640, 480, 13), "scene.jpg", "JPG"), "half.jpg");
     const std::string halfPng = cut(Save(Scene(640, 480, 14), "scene.png"), "half.png");
 
-    RunResult r = Cli({"add", fifo, dir.Path(), latin1, halfBmp, halfJpeg, halfPng});
+    RunResult r = Cli({"add", fifo, dir.String(), latin1, halfBmp, halfJpeg, halfPng});
     EXPECT_EQ(r.exitCode, 4) << r.err;
     EXPECT_NE(r.err.find(fifo + ": not a regular file but a FIFO; skipped"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(dir.Path() + ": not a regular file but a folder; skipped"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir.String() + ": not a regular file but a folder; skipped"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find(latin1 + ": picture 1, "), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("warning: " + halfBmp + ": ends early; its missing part is black\n"), std::string::npos);
     EXPECT_NE(r.out.find(halfBmp + ": picture 2, "), std::string::npos) << r.out;
@@ -412,8 +380,8 @@ TEST_F(PictureCommands, InputFilesOfEveryKind) {
     EXPECT_EQ(PictureCount(), 3);
 
     // The half BMP holds the picture's bottom rows: on the frame its top is black.
-    ASSERT_EQ(Cli({"pull", dir.Path() + "/pulled"}).exitCode, 0);
-    const QImage half(QString::fromStdString(dir.Path() + "/pulled/0002.bmp"));
+    ASSERT_EQ(Cli({"pull", dir.String() + "/pulled"}).exitCode, 0);
+    const QImage half(QString::fromStdString(dir.String() + "/pulled/0002.bmp"));
     ASSERT_EQ(half.size(), QSize(128, 128));
     EXPECT_LT(qGreen(half.pixel(64, 8)), 40);
     EXPECT_GT(qGreen(half.pixel(64, 120)), 180);

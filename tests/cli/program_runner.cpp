@@ -59,7 +59,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 
 BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::string>& args,
                              const std::vector<std::string>& env)
-    : m_pid(Spawn(program, args, env, m_scratch.Path() + "/out", m_scratch.Path() + "/err")) {}
+    : m_pid(Spawn(program, args, env, m_scratch.String() + "/out", m_scratch.String() + "/err")) {}
 
 BackgroundRun::~BackgroundRun() { Finish(); }
 
@@ -72,8 +72,8 @@ RunResult BackgroundRun::Finish() {
     if (m_pid < 0) return r;
     r.exitCode = Wait(m_pid, &r.maxRssKb);
     m_pid = -1;
-    r.out = Slurp(m_scratch.Path() + "/out");
-    r.err = Slurp(m_scratch.Path() + "/err");
+    r.out = Slurp(m_scratch.String() + "/out");
+    r.err = Slurp(m_scratch.String() + "/err");
     return r;
 }
 
@@ -98,14 +98,9 @@ int ServedFrame::Stop() {
     return code;
 }
 
-ScratchDir::ScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "fotolume-cli-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) m_path = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    if (!m_path.empty()) fs::remove_all(m_path, ec);
+testsupport::Album AlbumOnImage(const std::string& image) {
+    const auto emulator = sim::CFlashEmulator::OpenImage(image, {});
+    return emulator ? testsupport::ReadBackAlbum(*emulator) : testsupport::Album{};
 }
 
 }  // namespace fotolume::cli::testing

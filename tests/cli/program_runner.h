@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/emulated_frame.h"
+#include "tests/support/temp_folder.h"
+
 namespace fotolume::cli::testing {
 
 struct RunResult {
@@ -31,16 +34,12 @@ private:
     bool m_ready = false;
 };
 
-// A fresh folder, removed with the object.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    const std::string& Path() const { return m_path; }
+using ScratchDir = testsupport::TempFolder;
 
-private:
-    std::string m_path;
-};
+// Every picture of the album on the image file, as a fresh store reads it; empty when it cannot be opened.
+testsupport::Album AlbumOnImage(const std::string& image);
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 // A program started now and left running, for programs that must run side by side.
 class BackgroundRun {

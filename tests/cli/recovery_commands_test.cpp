@@ -20,35 +20,15 @@
 #include "album/album_store.h"
 #include "album/recovery_record.h"
 #include "device/process_flash.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
 #include "tests/cli/program_runner.h"
+#include "tests/support/emulated_frame.h"
+#include "tests/support/pictures.h"
 
 namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using Album = std::vector<std::vector<uint8_t>>;
-
-std::vector<uint8_t> Bytes(uint32_t size, uint8_t seed) {
-    std::vector<uint8_t> out(size);
-    uint32_t x = seed * 2654435761u + 99u;
-    for (auto& b : out) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(x >> 16);
-    }
-    return out;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 struct Meant {
     uint32_t address;
@@ -58,14 +38,9 @@ struct Meant {
 // A store over its own emulator of the image file (written through).
 struct ImageStore {
     ImageStore(const std::string& image, const fs::path& records, bool load = true) : emulator(sim::CFlashEmulator::OpenImage(image, {})) {
-        auto owned = std::make_unique<sim::CEmulatorBackend>(std::vector<sim::CFlashEmulator*>{emulator.get()});
-        backend = owned.get();
-        store.Bind(std::move(owned), "zentaris");
-        store.Flash().SetPollInterval(std::chrono::milliseconds(0));
+        backend = testsupport::BindStore(store, *emulator, nullptr, true);
         store.Recovery().SetRecoveryFolder(records);
-        store.GetInformation();
-        store.ReadPictureList();
-        for (int i = 0; load && i < store.GetPictureCount(); ++i) store.LoadPicture(i);
+        testsupport::ReadAlbum(store, load);
     }
     std::vector<Meant> Listed() const {
         std::vector<Meant> out;
@@ -89,21 +64,21 @@ struct ImageStore {
 class RecoverCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        frames = dir.Path() + "/frames";
+        frames = dir.String() + "/frames";
         fs::create_directories(frames);
-        cache = dir.Path() + "/cache";
+        cache = dir.String() + "/cache";
         records = fs::path(cache) / "fotolume";
         fs::create_directories(records);
         fs::permissions(records, fs::perms::owner_all, fs::perm_options::replace);
-        image = dir.Path() + "/frame.img";
+        image = dir.String() + "/frame.img";
         ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
         {
             ImageStore s(image, records);
-            for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(s.store.AddPictureData(Bytes(kOld[i], i).data(), kOld[i]));
+            for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(kOld[i], i).data(), kOld[i]));
             ASSERT_TRUE(s.store.CommitAlbum());
             oldPictures = s.Listed();
         }
-        initial = ReadFile(image);
+        initial = ReadBytes(image);
     }
 
     RunResult Cli(std::vector<std::string> args) {
@@ -114,10 +89,10 @@ protected:
     // The edit on the initial image, committed with the power going after command k (0: never).
     // Returns the number of commands of the commit.
     size_t CutAfter(uint64_t k) {
-        WriteFile(image, initial);
+        WriteBytes(image, initial);
         ImageStore s(image, records);
-        EXPECT_TRUE(s.store.AddPictureData(Bytes(40000, 10).data(), 40000));
-        EXPECT_TRUE(s.store.AddPictureData(Bytes(30000, 11).data(), 30000));
+        EXPECT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(40000, 10).data(), 40000));
+        EXPECT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(30000, 11).data(), 30000));
         EXPECT_TRUE(s.store.DeletePicture(1));
         newPictures = s.Listed();
         s.emulator->PowerCycle();
@@ -137,7 +112,7 @@ protected:
     // The new album when every one of its pictures is whole on the flash, else the old one, exactly: the
     // journal puts back whatever the cut left of it.
     Album Expected() const {
-        const std::vector<uint8_t> flash = ReadFile(image);
+        const std::vector<uint8_t> flash = ReadBytes(image);
         const bool newWhole =
             std::all_of(newPictures.begin(), newPictures.end(), [&](const Meant& p) { return Whole(flash, p); });
         Album out;
@@ -169,7 +144,7 @@ TEST_F(RecoverCommand, BringsBackTheAlbumAfterACutAtSampledCommands) {
         SCOPED_TRACE("power cut after command " + std::to_string(k));
         CutAfter(k);
         const Album expected = Expected();
-        const std::vector<uint8_t> cut = ReadFile(image);
+        const std::vector<uint8_t> cut = ReadBytes(image);
         ServedFrame frame(image, frames + "/f.sock");
         ASSERT_TRUE(frame.Ready());
         RunResult list = Cli({"list"});
@@ -189,7 +164,7 @@ TEST_F(RecoverCommand, BringsBackTheAlbumAfterACutAtSampledCommands) {
         RunResult dry = Cli({"recover", "--dry-run"});
         ASSERT_EQ(dry.exitCode, 0) << dry.err;
         EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
-        EXPECT_EQ(ReadFile(image), cut);
+        EXPECT_EQ(ReadBytes(image), cut);
         EXPECT_EQ(Cli({"recover", "--all"}).exitCode, 1);
 
         RunResult r = Cli({"recover"});
@@ -214,9 +189,9 @@ TEST_F(RecoverCommand, ADeleteCutOffWhileWritingTheListComesBack) {
     size_t lastProgram = 0;
     {
         ScratchDir other;
-        const std::string copy = other.Path() + "/copy.img";
-        WriteFile(copy, initial);
-        ImageStore s(copy, other.Path(), false);
+        const std::string copy = other.String() + "/copy.img";
+        WriteBytes(copy, initial);
+        ImageStore s(copy, other.String(), false);
         ASSERT_TRUE(s.store.DeletePicture(1));
         ASSERT_TRUE(s.store.CommitAlbum());
         size_t index = 0;
@@ -249,8 +224,8 @@ TEST_F(RecoverCommand, ADeleteCutOffWhileWritingTheListComesBack) {
 TEST_F(RecoverCommand, EditsRefuseWhileAnInterruptedWriteWaitsUnlessItIsDiscarded) {
     const size_t commands = CutAfter(0);
     CutAfter(commands / 2);
-    const std::vector<uint8_t> cut = ReadFile(image);
-    const std::string picture = dir.Path() + "/blue.png";
+    const std::vector<uint8_t> cut = ReadBytes(image);
+    const std::string picture = dir.String() + "/blue.png";
     QImage blue(64, 48, QImage::Format_RGB32);
     blue.fill(Qt::blue);
     ASSERT_TRUE(blue.save(QString::fromStdString(picture)));
@@ -264,7 +239,7 @@ TEST_F(RecoverCommand, EditsRefuseWhileAnInterruptedWriteWaitsUnlessItIsDiscarde
         EXPECT_NE(r.err.find("last write was interrupted: 'fotolume-cli recover'"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("--discard-recovery"), std::string::npos) << r.err;
     }
-    EXPECT_EQ(ReadFile(image), cut) << "nothing was written";
+    EXPECT_EQ(ReadBytes(image), cut) << "nothing was written";
     EXPECT_EQ(Cli({"colors"}).exitCode, 0) << "reading the colours writes nothing";
 
     const RunResult r = Cli({"colors", "--font", "FFFFFF", "--discard-recovery"});
@@ -280,7 +255,7 @@ TEST_F(RecoverCommand, EditsRefuseWhileAnInterruptedWriteWaitsUnlessItIsDiscarde
 // SIGINT, SIGTERM or SIGHUP at points of an add on a frame that takes a real frame's time: the program
 // never stops inside a block, the frame holds exactly the old or the new album, and no record is left.
 TEST_F(RecoverCommand, ASignalDuringAWriteEndsWithAWholeAlbum) {
-    const std::string picture = dir.Path() + "/blue.png";
+    const std::string picture = dir.String() + "/blue.png";
     QImage blue(64, 48, QImage::Format_RGB32);
     blue.fill(Qt::blue);
     ASSERT_TRUE(blue.save(QString::fromStdString(picture)));
@@ -290,7 +265,7 @@ TEST_F(RecoverCommand, ASignalDuringAWriteEndsWithAWholeAlbum) {
     const std::pair<int, int> cases[] = {{SIGINT, 300}, {SIGTERM, 700}, {SIGHUP, 1100}, {SIGINT, 1500}};
     for (const auto& [signal, afterMs] : cases) {
         SCOPED_TRACE(std::string(::strsignal(signal)) + " after " + std::to_string(afterMs) + " ms");
-        WriteFile(image, initial);
+        WriteBytes(image, initial);
         ServedFrame frame(image, frames + "/f.sock", {"--real-time"});
         ASSERT_TRUE(frame.Ready());
         BackgroundRun add(FOTOLUME_CLI_PATH, {"--frames", frames, "add", picture}, {"XDG_CACHE_HOME=" + cache});
@@ -321,16 +296,16 @@ class RestoreCommand : public RecoverCommand {
 protected:
     void SetUp() override {
         RecoverCommand::SetUp();
-        backup = dir.Path() + "/backup.bin";
+        backup = dir.String() + "/backup.bin";
         {
             ServedFrame frame(image, frames + "/f.sock");
             ASSERT_TRUE(frame.Ready());
             ASSERT_EQ(Cli({"backup", backup}).exitCode, 0);
         }
-        ASSERT_EQ(ReadFile(backup), initial);
+        ASSERT_EQ(ReadBytes(backup), initial);
         CutAfter(0);
-        edited = ReadFile(image);
-        WriteFile(dir.Path() + "/edited.bin", edited);
+        edited = ReadBytes(image);
+        WriteBytes(dir.String() + "/edited.bin", edited);
     }
 
     // The album a fresh read of an image (a frame's or a backup's) shows.
@@ -343,7 +318,7 @@ protected:
 
     // The album `writing` when every one of its pictures is whole on the flash, else `had`.
     Album ExpectedOf(const std::vector<Meant>& writing, const std::vector<Meant>& had) const {
-        const std::vector<uint8_t> flash = ReadFile(image);
+        const std::vector<uint8_t> flash = ReadBytes(image);
         const bool whole = std::all_of(writing.begin(), writing.end(), [&](const Meant& p) { return Whole(flash, p); });
         Album out;
         for (const Meant& p : whole ? writing : had) out.push_back(p.bytes);
@@ -372,13 +347,13 @@ TEST_F(RestoreCommand, WritesTheBackupFromTheListOnAndNothingBelowIt) {
         EXPECT_NE(dry.out.find(line), std::string::npos) << line << dry.out;
     }
     EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
-    EXPECT_EQ(ReadFile(image), edited);
+    EXPECT_EQ(ReadBytes(image), edited);
 
     RunResult r = Cli({"restore", backup});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
     EXPECT_NE(r.out.find("the frame holds 3 picture(s)"), std::string::npos) << r.out;
-    std::vector<uint8_t> now = ReadFile(image);
+    std::vector<uint8_t> now = ReadBytes(image);
     EXPECT_TRUE(SameFrom(now, initial, kL, initial.size()));
     EXPECT_TRUE(SameFrom(now, edited, 0, kL));
     EXPECT_TRUE(fs::is_empty(records));
@@ -388,16 +363,16 @@ TEST_F(RestoreCommand, WritesTheBackupFromTheListOnAndNothingBelowIt) {
     EXPECT_NE(r.out.find("(0 block(s) written)"), std::string::npos) << r.out;
 
     // A backup without a valid list (a new frame's) gives an empty album, and says so.
-    const std::string fresh = dir.Path() + "/fresh.bin";
+    const std::string fresh = dir.String() + "/fresh.bin";
     ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", fresh}).exitCode, 0);
     r = Cli({"restore", fresh});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("holds no valid picture list: the frame gets an empty album"), std::string::npos) << r.out;
     frame.Stop();
-    now = ReadFile(image);
+    now = ReadBytes(image);
     EXPECT_EQ(std::string(now.begin() + kL, now.begin() + kL + 4), "ABFS");
     EXPECT_TRUE(AlbumOnImage().empty());
-    EXPECT_TRUE(SameFrom(now, ReadFile(fresh), kL + 4096, now.size()));
+    EXPECT_TRUE(SameFrom(now, ReadBytes(fresh), kL + 4096, now.size()));
     EXPECT_TRUE(SameFrom(now, edited, 0, kL));
 }
 
@@ -424,19 +399,19 @@ TEST_F(RestoreCommand, RefusesAFileThatIsNotABackupBeforeLookingForAFrame) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> bytes = initial;
         c.spoil(bytes);
-        const std::string file = dir.Path() + "/spoilt.bin";
-        WriteFile(file, bytes);
+        const std::string file = dir.String() + "/spoilt.bin";
+        WriteBytes(file, bytes);
         // No frame is served: the file is refused first.
         RunResult r = Cli({"restore", file});
         EXPECT_EQ(r.exitCode, 4);
         EXPECT_EQ(r.err, "fotolume-cli: " + file + " is not a backup of a frame: " + c.said + "; nothing written\n");
     }
-    RunResult folder = Cli({"restore", dir.Path()});
+    RunResult folder = Cli({"restore", dir.String()});
     EXPECT_EQ(folder.exitCode, 4);
-    EXPECT_NE(folder.err.find("cannot read " + dir.Path() + ": not a regular file"), std::string::npos) << folder.err;
+    EXPECT_NE(folder.err.find("cannot read " + dir.String() + ": not a regular file"), std::string::npos) << folder.err;
     EXPECT_EQ(Cli({"restore"}).exitCode, 1);
     EXPECT_EQ(Cli({"restore", backup, backup}).exitCode, 1);
-    EXPECT_EQ(ReadFile(image), edited);
+    EXPECT_EQ(ReadBytes(image), edited);
 }
 
 // Backups of other frames: what `fotolume-sim create` is given for the backup's frame, a byte below its
@@ -452,20 +427,20 @@ class RestoreOtherFrame : public RestoreCommand, public ::testing::WithParamInte
 
 TEST_P(RestoreOtherFrame, IsRefusedWithEveryDifferenceNamedAndWrittenWithForce) {
     const OtherFrame& c = GetParam();
-    const std::string other = dir.Path() + "/other.bin";
+    const std::string other = dir.String() + "/other.bin";
     std::vector<std::string> create{"create", other};
     create.insert(create.end(), c.create.begin(), c.create.end());
     ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, create).exitCode, 0);
     {
         ImageStore s(other, {});
-        ASSERT_TRUE(s.store.AddPictureData(Bytes(25000, 20).data(), 25000));
-        ASSERT_TRUE(s.store.AddPictureData(Bytes(35000, 21).data(), 35000));
+        ASSERT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(25000, 20).data(), 25000));
+        ASSERT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(35000, 21).data(), 35000));
         ASSERT_TRUE(s.store.CommitAlbum());
     }
     if (c.changedByte != 0) {
-        std::vector<uint8_t> bytes = ReadFile(other);
+        std::vector<uint8_t> bytes = ReadBytes(other);
         bytes[c.changedByte] ^= 0x5A;
-        WriteFile(other, bytes);
+        WriteBytes(other, bytes);
     }
     const Album backupAlbum = AlbumIn(other);
     ASSERT_EQ(backupAlbum.size(), 2u);
@@ -478,14 +453,14 @@ TEST_P(RestoreOtherFrame, IsRefusedWithEveryDifferenceNamedAndWrittenWithForce) 
     EXPECT_NE(r.err.find(other + " is a backup of another frame: "), std::string::npos) << r.err;
     for (const std::string& field : c.named) EXPECT_NE(r.err.find(field), std::string::npos) << field << "\n" << r.err;
     EXPECT_NE(r.err.find("; nothing written (--force writes it anyway)"), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile(image), edited);
+    EXPECT_EQ(ReadBytes(image), edited);
 
     r = Cli({"restore", other, "--force"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("going on (--force)"), std::string::npos) << r.err;
     frame.Stop();
     EXPECT_EQ(AlbumOnImage(), backupAlbum);
-    EXPECT_TRUE(SameFrom(ReadFile(image), edited, 0, kL));
+    EXPECT_TRUE(SameFrom(ReadBytes(image), edited, 0, kL));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -507,7 +482,7 @@ TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
         ImageStore s(image, records, false);
         album::BackupImage parsed;
         std::string problem;
-        ASSERT_TRUE(album::ParseBackup(ReadFile(backup), parsed, problem)) << problem;
+        ASSERT_TRUE(album::ParseBackup(ReadBytes(backup), parsed, problem)) << problem;
         ASSERT_FALSE(s.store.CompareWithBackup(parsed).Any());
         ASSERT_TRUE(s.store.RestoreAlbum(album::MakeRestoreTarget(parsed, s.store.Info())));
         commands = s.VendorCommands();
@@ -520,12 +495,12 @@ TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
     }
     ASSERT_GT(firstErase, 0u);
     ASSERT_GT(commands, firstErase + 100);
-    const Album editedAlbum = AlbumIn(dir.Path() + "/edited.bin"), backupAlbum = AlbumIn(backup);
+    const Album editedAlbum = AlbumIn(dir.String() + "/edited.bin"), backupAlbum = AlbumIn(backup);
     int recovered = 0, toBackup = 0, toEdited = 0;
     const size_t step = (commands - firstErase) / 8;
     for (size_t k = firstErase - 1 + step / 2; k < commands; k += step) {
         SCOPED_TRACE("power cut after command " + std::to_string(k));
-        WriteFile(image, edited);
+        WriteBytes(image, edited);
         {
             ServedFrame frame(image, frames + "/f.sock", {"--vanish-after", std::to_string(k)});
             ASSERT_TRUE(frame.Ready());
@@ -553,7 +528,7 @@ TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
             EXPECT_EQ(AlbumOnImage(), expected);
             (expected == backupAlbum ? toBackup : toEdited) += 1;
         }
-        EXPECT_TRUE(SameFrom(ReadFile(image), edited, 0, kL));
+        EXPECT_TRUE(SameFrom(ReadBytes(image), edited, 0, kL));
         EXPECT_TRUE(fs::is_empty(records));
     }
     EXPECT_GE(recovered, 6);

@@ -52,14 +52,14 @@ TEST(BmpReading, TwentyFourBitRowsOf130PixelsAreNotSheared) {
     const auto rows = ToBmpRows(p);
     ASSERT_EQ(rows.size(), 392u * 20);
     file.insert(file.end(), rows.begin(), rows.end());
-    WriteFile(dir / "a.bmp", file);
+    WriteBytes(dir / "a.bmp", file);
 
     std::vector<std::uint8_t> pixels;
     ASSERT_EQ(LoadPicFromDir((dir / "a.bmp").string(), pixels, 130, 20), 1);
     EXPECT_EQ(pixels, rows);
     const std::size_t size = CKv318Encoder::EnCode((dir / "a.bmp").string(), (dir / "a.dpf").string(), 130, 20, 90, 3, false);
-    EXPECT_EQ(ReadFile(dir / "a.dpf"), Encode(p, 90, 3));
-    EXPECT_EQ(size, ReadFile(dir / "a.dpf").size());
+    EXPECT_EQ(ReadBytes(dir / "a.dpf"), Encode(p, 90, 3));
+    EXPECT_EQ(size, ReadBytes(dir / "a.dpf").size());
 }
 
 TEST(BmpReading, SixteenBitRowsOf130PixelsBecome24BitRows) {
@@ -71,7 +71,7 @@ TEST(BmpReading, SixteenBitRowsOf130PixelsBecome24BitRows) {
             Put16(data, static_cast<std::size_t>(260 * y + 2 * x),
                   static_cast<unsigned>((x % 32) | ((y * 10 % 32) << 5) | (((x + y) % 32) << 10) | 0x8000));
     file.insert(file.end(), data.begin(), data.end());
-    WriteFile(dir / "b.bmp", file);
+    WriteBytes(dir / "b.bmp", file);
 
     std::vector<std::uint8_t> pixels;
     ASSERT_EQ(LoadPicFromDir((dir / "b.bmp").string(), pixels, 130, 3), 1);
@@ -96,7 +96,7 @@ TEST(BmpReading, OtherLayoutsOffsetsTopDownPalettesAndShortFiles) {
     auto file = BmpHeader(13, 6, 24, 138);
     std::fill(file.begin() + 54, file.end(), 0xEE);
     file.insert(file.end(), rows.begin(), rows.end());
-    WriteFile(dir / "offset.bmp", file);
+    WriteBytes(dir / "offset.bmp", file);
     std::vector<std::uint8_t> pixels;
     ASSERT_EQ(LoadPicFromDir((dir / "offset.bmp").string(), pixels, 13, 6), 1);
     EXPECT_EQ(pixels, rows);
@@ -108,7 +108,7 @@ TEST(BmpReading, OtherLayoutsOffsetsTopDownPalettesAndShortFiles) {
             file.insert(file.end(), p.At(x, y), p.At(x, y) + 3);
             file.push_back(0x77);
         }
-    WriteFile(dir / "top.bmp", file);
+    WriteBytes(dir / "top.bmp", file);
     ASSERT_EQ(LoadPicFromDir((dir / "top.bmp").string(), pixels, 13, 6), 1);
     EXPECT_EQ(pixels, rows);
 
@@ -119,7 +119,7 @@ TEST(BmpReading, OtherLayoutsOffsetsTopDownPalettesAndShortFiles) {
         for (int x = 0; x < 13; ++x) file.push_back(static_cast<std::uint8_t>(x * 10 + y));
         file.insert(file.end(), 3, 0);
     }
-    WriteFile(dir / "grey.bmp", file);
+    WriteBytes(dir / "grey.bmp", file);
     ASSERT_EQ(LoadPicFromDir((dir / "grey.bmp").string(), pixels, 13, 6), 1);
     EXPECT_EQ(pixels[40 * 2 + 3 * 4], 255 - (4 * 10 + 2));
 
@@ -131,7 +131,7 @@ TEST(BmpReading, OtherLayoutsOffsetsTopDownPalettesAndShortFiles) {
     // so is anything but a regular file, at once: a FIFO nobody writes to must not hold the reader.
     file = BmpHeader(13, 6, 24, 54);
     file.insert(file.end(), rows.begin(), rows.begin() + 40 * 2 + 5);
-    WriteFile(dir / "short.bmp", file);
+    WriteBytes(dir / "short.bmp", file);
     ASSERT_EQ(LoadPicFromDir((dir / "short.bmp").string(), pixels, 13, 6, &endedEarly), 1);
     EXPECT_TRUE(endedEarly);
     EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + 85, rows.begin()));
@@ -182,7 +182,7 @@ TEST(PictureFileEnd, EveryCutOfAWholeFileIsSeen) {
         std::vector<std::uint8_t> file;
         const char* format;
         std::size_t shortest;  // cuts from here on are recognised as the format
-    } cases[] = {{ReadFile(dir / "p.bmp"), "BMP", 2}, {ReadFile(dir / "p.jpg"), "JPEG", 3}, {png, "PNG", 8}};
+    } cases[] = {{ReadBytes(dir / "p.bmp"), "BMP", 2}, {ReadBytes(dir / "p.jpg"), "JPEG", 3}, {png, "PNG", 8}};
     for (const Case& c : cases) {
         PictureFileCheck whole = CheckPictureFileEnd(c.file);
         EXPECT_EQ(whole.end, PictureFileEnd::Complete) << c.format;
@@ -196,7 +196,7 @@ TEST(PictureFileEnd, EveryCutOfAWholeFileIsSeen) {
         }
     }
     // Compressed BMP rows have no length the header fixes; other formats are not judged.
-    auto rle = ReadFile(dir / "p.bmp");
+    auto rle = ReadBytes(dir / "p.bmp");
     Put32(rle, 30, 1);
     EXPECT_EQ(CheckPictureFileEnd(rle).end, PictureFileEnd::Unknown);
     EXPECT_EQ(CheckPictureFileEnd(std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a'}).end, PictureFileEnd::Unknown);
@@ -207,7 +207,7 @@ TEST(BmpWriting, HeaderFieldsAndRowOrder) {
     ScratchDir dir;
     const Picture p = SharpPicture(101, 7);
     ASSERT_TRUE(SaveBmpFile((dir / "w.bmp").string(), p.bgr.data(), 3 * 101, 101, 7));
-    const auto f = ReadFile(dir / "w.bmp");
+    const auto f = ReadBytes(dir / "w.bmp");
     ASSERT_EQ(f.size(), 54u + 304 * 7);
     EXPECT_EQ(f[0], 'B');
     EXPECT_EQ(f[1], 'M');
@@ -258,7 +258,7 @@ TEST(EnCodeFiles, JfifStartAndFailures) {
     const std::string src = (dir / "p.bmp").string();
 
     ASSERT_GT(CKv318Encoder::EnCode(src, (dir / "p.jpg").string(), 40, 30, 100, 3, true), 0u);
-    const auto jpg = ReadFile(dir / "p.jpg");
+    const auto jpg = ReadBytes(dir / "p.jpg");
     EXPECT_EQ(std::vector<std::uint8_t>(jpg.begin(), jpg.begin() + 4), (std::vector<std::uint8_t>{0xFF, 0xD8, 0xFF, 0xE0}));
 
     EXPECT_EQ(CKv318Encoder::EnCode(src, (dir / "missing" / "p.dpf").string(), 40, 30, 90, 3, false), 0u);
@@ -273,7 +273,7 @@ TEST(EnCodeFiles, JfifStartAndFailures) {
     EXPECT_GT(CKv318Encoder::EnCode((dir / "one.bmp").string(), (dir / "one.dpf").string(), 1, 1, 90, 3, false), 570u);
     // Replacing an existing stream leaves the new one only.
     const std::size_t n = CKv318Encoder::EnCode(src, (dir / "one.dpf").string(), 40, 30, 50, 3, false);
-    EXPECT_EQ(ReadFile(dir / "one.dpf").size(), n);
+    EXPECT_EQ(ReadBytes(dir / "one.dpf").size(), n);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 4);
 }
 

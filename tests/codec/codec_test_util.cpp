@@ -1,13 +1,10 @@
 #include "tests/codec/codec_test_util.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "codec/bmp_file.h"
 #include "codec/codec_tables.h"
@@ -130,27 +127,6 @@ std::uint64_t Fnv1a(const std::vector<std::uint8_t>& bytes) {
         h *= 0x100000001b3ull;
     }
     return h;
-}
-
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fotolume-codec-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    m_path = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
 }
 
 StreamBuilder::StreamBuilder(int width, int height, int mode) {

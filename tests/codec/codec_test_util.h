@@ -1,5 +1,5 @@
-// Shared helpers of the codec tests: synthetic pictures, encoding in memory, quality measures, a
-// stream builder for hand-made entropy data, and a scratch folder.
+// Shared helpers of the codec tests: synthetic pictures, encoding in memory, quality measures and a
+// stream builder for hand-made entropy data.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/stream_decoder.h"
+#include "tests/support/temp_folder.h"
 
 namespace fotolume::codec::test {
 
@@ -38,22 +39,9 @@ Picture DecodeFrame(const std::vector<std::uint8_t>& stream, bool* damaged = nul
 double Psnr(const Picture& a, const Picture& b);
 std::uint64_t Fnv1a(const std::vector<std::uint8_t>& bytes);
 
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-
-// A private folder, removed at the end of the test.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+using ScratchDir = testsupport::TempFolder;
 
 // Builds frame streams symbol by symbol with the Annex K tables.
 class StreamBuilder {

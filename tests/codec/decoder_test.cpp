@@ -24,7 +24,7 @@ TEST(DecoderGeometry, Width100DecodesIntoA104WideBufferAndA300ByteStride) {
 
     ScratchDir dir;
     ASSERT_EQ(decoder.BmpSave((dir / "a.bmp").string(), decoder.VideoBuff().data(), 104, 40, 3), 1);
-    const auto bmp = ReadFile(dir / "a.bmp");
+    const auto bmp = ReadBytes(dir / "a.bmp");
     ASSERT_EQ(bmp.size(), 54u + 300 * 40);
     // File row j is the first 300 bytes of buffer row 39 - j.
     for (int j = 0; j < 40; ++j)
@@ -156,17 +156,17 @@ TEST(DecoderRefusals, WrongPanelSizeJfifFilesAndBadTables) {
 
 TEST(DecoderRefusals, RefusedStreamWritesNoBmp) {
     ScratchDir dir;
-    WriteFile(dir / "s.dpf", Encode(SmoothPicture(48, 32), 90, 3));
+    WriteBytes(dir / "s.dpf", Encode(SmoothPicture(48, 32), 90, 3));
     EXPECT_FALSE(CKv318Encoder::DeCode((dir / "s.dpf").string(), (dir / "s.bmp").string(), 32, 48));
     EXPECT_FALSE(std::filesystem::exists(dir / "s.bmp"));
     EXPECT_FALSE(CKv318Encoder::DeCode((dir / "missing.dpf").string(), (dir / "m.bmp").string(), 48, 32));
     EXPECT_FALSE(std::filesystem::exists(dir / "m.bmp"));
     ASSERT_TRUE(CKv318Encoder::DeCode((dir / "s.dpf").string(), (dir / "s.bmp").string(), 48, 32));
-    const auto bmp = ReadFile(dir / "s.bmp");
+    const auto bmp = ReadBytes(dir / "s.bmp");
     ASSERT_EQ(bmp.size(), 54u + 144 * 32);
     EXPECT_EQ(bmp[38] | (bmp[39] << 8), 300);
     ASSERT_TRUE(CKv318Encoder::DeCode((dir / "s.dpf").string(), (dir / "mac.bmp").string(), 48, 32, 0));
-    const auto mac = ReadFile(dir / "mac.bmp");
+    const auto mac = ReadBytes(dir / "mac.bmp");
     EXPECT_EQ(mac[38] | mac[42], 0);
     EXPECT_TRUE(std::equal(mac.begin() + 54, mac.end(), bmp.begin() + 54));
     // A folder that does not exist: the stream is accepted, no BMP appears.

@@ -38,16 +38,6 @@ std::vector<uint8_t> EncodedPicture(int width, int height, QColor colour) {
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed) {
-    std::vector<uint8_t> out(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (uint8_t& b : out) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(x >> 16);
-    }
-    return out;
-}
-
 namespace {
 
 // The emulated drives, with reads of one flash address damaged on the way back.
@@ -111,9 +101,7 @@ void CompactTest::TearDown() {
 
 std::vector<uint8_t>& CompactTest::NewFlash(const sim::NewFrame& layout) {
     m_layout = layout;
-    sim::CFlashEmulator::Options options;
-    options.flashSize = layout.flashSize;
-    m_emulator = std::make_unique<sim::CFlashEmulator>(options);
+    m_emulator = std::make_unique<sim::CFlashEmulator>(testsupport::OptionsFor(layout));
     m_emulator->Flash() = sim::BuildFrameImage(layout);
     return m_emulator->Flash();
 }

@@ -17,9 +17,8 @@
 #include "compact/compact_globals.h"
 #include "compact/mac_prompt.h"
 #include "compact/mac_window.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
-#include "sim/frame_image.h"
+#include "tests/support/emulated_frame.h"
+#include "tests/support/pictures.h"
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -28,8 +27,7 @@ namespace fotolume::compact::testing {
 
 // A frame picture stream of one plain colour at the panel size.
 std::vector<uint8_t> EncodedPicture(int width, int height, QColor colour);
-// Deterministic bytes; different seeds give different bytes.
-std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed);
+inline std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed) { return testsupport::PictureBytes(size, seed); }
 
 // A list entry as the frame stores it.
 struct Slot {

@@ -3,17 +3,14 @@
 
 #include "compose/composition.h"
 #include "tests/compose/test_helpers.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::compose {
 namespace {
 
 using test::PatternPicture;
 
-QImage Solid(int w, int h, QRgb colour) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
+const auto Solid = testsupport::SolidPicture;
 
 // Four quadrants: red, green / blue, yellow.
 QImage Quadrants(int w, int h) {

@@ -1,4 +1,4 @@
-// Helpers of the configuration tests: a scratch folder and UTF-16 INI files written from UTF-8 text.
+// Helpers of the configuration tests: UTF-16 INI files written from UTF-8 text.
 #pragma once
 
 #include <cstdint>
@@ -7,24 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace fotolume::config::test {
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+using TempDir = testsupport::TempFolder;
+using testsupport::Bytes;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
-    const std::filesystem::path& Path() const { return m_path; }
-    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-using Bytes = std::vector<std::uint8_t>;
 
 // UTF-16 little-endian bytes of UTF-8 text, no byte order mark.
 Bytes Utf16(std::string_view text);
@@ -32,9 +23,6 @@ Bytes Utf16(std::string_view text);
 // The byte order mark followed by every line in UTF-16 LE, each ending in CR LF except, when
 // lastBreak is false, the last one.
 Bytes IniBytes(const std::vector<std::string>& lines, bool lastBreak = true);
-
-void WriteBytes(const std::filesystem::path& file, const Bytes& bytes);
-Bytes ReadBytes(const std::filesystem::path& file);
 
 inline void WriteIni(const std::filesystem::path& file, const std::vector<std::string>& lines,
                      bool lastBreak = true) {

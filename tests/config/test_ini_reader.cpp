@@ -22,9 +22,15 @@ int Lookup(const std::filesystem::path& file, std::string_view section, std::str
     return ini.GetString(section, key, "default", value);
 }
 
-TEST(IniReader, FindsValuesLineByLine) {
+class IniReader : public ::testing::Test {
+protected:
     TempDir dir;
-    const auto file = dir / "a.ini";
+    const std::filesystem::path file = dir / "a.ini";
+};
+
+using UnicodeFile = IniReader;
+
+TEST_F(IniReader, FindsValuesLineByLine) {
     // The last line has no line break and is still read whole.
     WriteIni(file, {"; note", "[info]", "First=1", "", "Second=two words ", "[other]", "Last=end of file"}, false);
     EXPECT_EQ(ValueOrAbsent(file, "info", "First"), "1");
@@ -32,9 +38,7 @@ TEST(IniReader, FindsValuesLineByLine) {
     EXPECT_EQ(ValueOrAbsent(file, "other", "Last"), "end of file");
 }
 
-TEST(IniReader, KeysMatchExactlyAtTheLineStart) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(IniReader, KeysMatchExactlyAtTheLineStart) {
     WriteIni(file, {"[s]", "Key = spaced", " Key=indented", "key=lower", "KeyLonger=no", "Key=value", "[t]",
                     "Key=", "Other = x"});
     EXPECT_EQ(ValueOrAbsent(file, "s", "Key"), "value");
@@ -44,17 +48,14 @@ TEST(IniReader, KeysMatchExactlyAtTheLineStart) {
     EXPECT_EQ(ValueOrAbsent(file, "S", "Key"), "<status 10>");  // sections are case-sensitive too
 }
 
-TEST(IniReader, KeyOnlyInTheNextSectionIsNotFound) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(IniReader, KeyOnlyInTheNextSectionIsNotFound) {
     WriteIni(file, {"[first]", "A=1", "[second]", "Key=2"});
     std::string value;
     EXPECT_EQ(Lookup(file, "first", "Key", value), kIniOk);
     EXPECT_EQ(value, "default");
 }
 
-TEST(IniReader, FailuresLeaveTheDefault) {
-    TempDir dir;
+TEST_F(IniReader, FailuresLeaveTheDefault) {
     std::string value;
 
     const auto noSection = dir / "nosection.ini";
@@ -77,8 +78,7 @@ TEST(IniReader, FailuresLeaveTheDefault) {
     EXPECT_EQ(Lookup(tiny, "s", "Key", value), kIniNoByteOrderMark);
 }
 
-TEST(IniReader, LineBufferHolds2048Bytes) {
-    TempDir dir;
+TEST_F(IniReader, LineBufferHolds2048Bytes) {
     const auto fits = dir / "fits.ini";
     const std::string longest(1024 - 2, 'x');  // "A=" plus 1022 characters: 2048 bytes
     WriteIni(fits, {"[s]", "A=" + longest, "B=after"});
@@ -92,17 +92,13 @@ TEST(IniReader, LineBufferHolds2048Bytes) {
     EXPECT_EQ(value, "default");
 }
 
-TEST(IniReader, TextBeyondAsciiRoundTrips) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(IniReader, TextBeyondAsciiRoundTrips) {
     WriteIni(file, {"[中文]", "标题=图片总数", "Emoji=📷 ok"});
     EXPECT_EQ(ValueOrAbsent(file, "中文", "标题"), "图片总数");
     EXPECT_EQ(ValueOrAbsent(file, "中文", "Emoji"), "📷 ok");
 }
 
-TEST(UnicodeFile, ReadsLinesAndKeepsItsPosition) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(UnicodeFile, ReadsLinesAndKeepsItsPosition) {
     WriteIni(file, {"ab", "", "c"});
     CUnicodeFile text;
     ASSERT_EQ(text.Load(file.string()), kIniOk);
@@ -126,9 +122,7 @@ TEST(UnicodeFile, ReadsLinesAndKeepsItsPosition) {
     EXPECT_EQ(text.ReadLine(buffer, sizeof buffer, length), kIniEndOfData);
 }
 
-TEST(UnicodeFile, SeekOrigins) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(UnicodeFile, SeekOrigins) {
     WriteIni(file, {"abc"});
     CUnicodeFile text;
     ASSERT_EQ(text.Load(file.string()), kIniOk);
@@ -150,8 +144,7 @@ TEST(UnicodeFile, SeekOrigins) {
     EXPECT_EQ(text.ReadLine(buffer, sizeof buffer, length), kIniEndOfData);
 }
 
-TEST(UnicodeFile, LineBreakFoundAtAnOddOffset) {
-    TempDir dir;
+TEST_F(UnicodeFile, LineBreakFoundAtAnOddOffset) {
     const auto file = dir / "odd.ini";
     // One stray byte before a CR LF: the byte-wise search still splits the line there.
     WriteBytes(file, {0xFF, 0xFE, 'A', 0x0D, 0x00, 0x0A, 0x00, 'B', 0x00});
@@ -167,8 +160,7 @@ TEST(UnicodeFile, LineBreakFoundAtAnOddOffset) {
     EXPECT_EQ(buffer[0], 'B');
 }
 
-TEST(UnicodeFile, LoadReplacesEarlierData) {
-    TempDir dir;
+TEST_F(UnicodeFile, LoadReplacesEarlierData) {
     WriteIni(dir / "a.ini", {"first line"});
     CUnicodeFile text;
     ASSERT_EQ(text.Load((dir / "a.ini").string()), kIniOk);

@@ -30,9 +30,13 @@ std::size_t FilesIn(const fs::path& dir) {
     return n;
 }
 
-TEST(IniWriter, ReplacesTheValueAndKeepsEveryOtherLine) {
+class IniWriter : public ::testing::Test {
+protected:
     TempDir dir;
-    const auto file = dir / "a.ini";
+    const std::filesystem::path file = dir / "a.ini";
+};
+
+TEST_F(IniWriter, ReplacesTheValueAndKeepsEveryOtherLine) {
     const std::vector<std::string> before = {
         "; Sprache und Farben", "[info]", "Key = spaced", "LangIndex=2", "Title=Bilderrahmen 相框", "",
         "[more]", "LangIndex=9"};
@@ -47,9 +51,7 @@ TEST(IniWriter, ReplacesTheValueAndKeepsEveryOtherLine) {
     EXPECT_EQ(FilesIn(dir.Path()), 1u);  // no temporary file left behind
 }
 
-TEST(IniWriter, AddsAMissingKeyAtTheEndOfItsSection) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(IniWriter, AddsAMissingKeyAtTheEndOfItsSection) {
     WriteIni(file, {"[info]", "VID=zentaris", "", "[Language]", "Lan_1=English"});
     ASSERT_EQ(WriteIniString(file, "info", "Language", "German"), kIniOk);
     EXPECT_EQ(ReadBytes(file),
@@ -61,8 +63,7 @@ TEST(IniWriter, AddsAMissingKeyAtTheEndOfItsSection) {
     EXPECT_EQ(ReadBytes(file), IniBytes({"[info]", "Language2=x", "Language=z", "[other]", "Language=y"}));
 }
 
-TEST(IniWriter, AddsAMissingSectionAndCreatesAMissingFile) {
-    TempDir dir;
+TEST_F(IniWriter, AddsAMissingSectionAndCreatesAMissingFile) {
     const auto file = dir / "new.ini";
     ASSERT_EQ(WriteIniString(file, "info", "LangIndex", "0"), kIniOk);
     EXPECT_EQ(ReadBytes(file), IniBytes({"[info]", "LangIndex=0"}));
@@ -79,9 +80,7 @@ TEST(IniWriter, AddsAMissingSectionAndCreatesAMissingFile) {
     EXPECT_EQ(ReadBytes(open), IniBytes({"[a]", "X=1", "Z=4", "[b]", "Y=3"}));
 }
 
-TEST(IniWriter, RefusesWhatItCannotStoreAndLeavesTheFile) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(IniWriter, RefusesWhatItCannotStoreAndLeavesTheFile) {
     const Bytes original = IniBytes({"[info]", "A=1"});
     WriteBytes(file, original);
 
@@ -103,12 +102,10 @@ TEST(IniWriter, RefusesWhatItCannotStoreAndLeavesTheFile) {
     EXPECT_EQ(ReadBytes(plain), plainBytes);
 }
 
-TEST(IniWriter, LeavesAReadOnlyFileAlone) {
+TEST_F(IniWriter, LeavesAReadOnlyFileAlone) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root may write any file";
     }
-    TempDir dir;
-    const auto file = dir / "a.ini";
     const Bytes original = IniBytes({"[info]", "A=1"});
     WriteBytes(file, original);
     fs::permissions(file, fs::perms::owner_read);
@@ -116,17 +113,14 @@ TEST(IniWriter, LeavesAReadOnlyFileAlone) {
     EXPECT_EQ(ReadBytes(file), original);
 }
 
-TEST(IniWriter, KeepsThePermissionsOfTheFile) {
-    TempDir dir;
-    const auto file = dir / "a.ini";
+TEST_F(IniWriter, KeepsThePermissionsOfTheFile) {
     WriteIni(file, {"[info]"});
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_EQ(WriteIniString(file, "info", "A", "1"), kIniOk);
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }
 
-TEST(IniWriter, OddLinesStayAsTheReaderSeesThem) {
-    TempDir dir;
+TEST_F(IniWriter, OddLinesStayAsTheReaderSeesThem) {
     const auto file = dir / "odd.ini";
     // A stray byte makes every later line start at an odd offset; the writer must split the file as
     // the reader does, or its new line would be unreadable.

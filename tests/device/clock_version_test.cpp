@@ -6,12 +6,12 @@
 #include <string>
 
 #include "device/clock.h"
-#include "tests/device/flash_fixture.h"
+#include "tests/support/emulated_frame.h"
 
 namespace fotolume::device {
 namespace {
 
-using testing::EmulatedFrame;
+using EmulatedFrame = testsupport::LinkedFrame;
 
 class FixedClock : public IClock {
 public:
@@ -142,7 +142,7 @@ TEST(FirmwareVersion, AskedFromTheFrame) {
     std::string version, scratch = "s";
     EXPECT_TRUE(frame.flash->GetFirmwareVersion(version, scratch));
     EXPECT_EQ(version, "2.15");
-    EXPECT_EQ(frame.Sent().at(0), VersionCdb());
+    EXPECT_EQ(frame.Cdbs().at(0), VersionCdb());
 
     options.firmwareVersion.clear();
     EmulatedFrame bare(Variant::Full, options);

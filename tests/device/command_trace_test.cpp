@@ -15,12 +15,12 @@
 #include "device/command_trace.h"
 #include "device/traced_backend.h"
 #include "tests/device/drive_rigs.h"
-#include "tests/device/flash_fixture.h"
+#include "tests/support/emulated_frame.h"
 
 namespace fotolume::device {
 namespace {
 
-using testing::EmulatedFrame;
+using EmulatedFrame = testsupport::LinkedFrame;
 using testing::TempDir;
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -57,7 +57,7 @@ TEST(CommandTrace, StringsEscapeQuotesControlAndNonAsciiBytes) {
 
 TEST(CommandTrace, EachCommandTheFrameReceivedIsOneLineWithItsOutcomeAndData) {
     TempDir dir;
-    const std::string path = dir.Path() + "/trace.jsonl";
+    const std::string path = dir.String() + "/trace.jsonl";
     std::string error;
     auto trace = CCommandTrace::Open(path, "test", error);
     ASSERT_NE(trace, nullptr) << error;
@@ -150,7 +150,7 @@ TEST(CommandTrace, ACommandUnderWayIsAlreadyInTheTraceUnlessTheTraceIsAPipe) {
         SCOPED_TRACE(pipe ? "pipe" : "file");
         TempDir dir;
         int ends[2] = {-1, -1};
-        std::string path = dir.Path() + "/trace.jsonl";
+        std::string path = dir.String() + "/trace.jsonl";
         if (pipe) {
             ASSERT_EQ(::pipe2(ends, O_NONBLOCK), 0);
             path = "/proc/self/fd/" + std::to_string(ends[1]);
@@ -207,7 +207,7 @@ TEST(CommandTrace, ACommandUnderWayIsAlreadyInTheTraceUnlessTheTraceIsAPipe) {
 
 TEST(CommandTrace, TheTraceOptionIsTakenOutOfTheArgumentsAndAFileThatCannotBeWrittenIsOneLine) {
     TempDir dir;
-    const std::string file = dir.Path() + "/t.jsonl", other = dir.Path() + "/env.jsonl";
+    const std::string file = dir.String() + "/t.jsonl", other = dir.String() + "/env.jsonl";
     struct Case {
         std::vector<std::string> args;
         const char* env;               // FOTOLUME_TRACE_TEST, or null for unset
@@ -225,10 +225,10 @@ TEST(CommandTrace, TheTraceOptionIsTakenOutOfTheArgumentsAndAFileThatCannotBeWri
         {{"p", "info"}, nullptr, true, {"p", "info"}, "", ""},
         {{"p", "info", "--trace"}, nullptr, false, {}, "", "--trace needs a file"},
         {{"p", "--trace=", "info"}, nullptr, false, {}, "", "--trace needs a file"},
-        {{"p", "--trace", dir.Path() + "/none/t.jsonl"}, nullptr, false, {}, "",
-         "cannot write the command trace " + dir.Path() + "/none/t.jsonl: No such file or directory"},
-        {{"p", "--trace", dir.Path()}, nullptr, false, {}, "",
-         "cannot write the command trace " + dir.Path() + ": Is a directory"},
+        {{"p", "--trace", dir.String() + "/none/t.jsonl"}, nullptr, false, {}, "",
+         "cannot write the command trace " + dir.String() + "/none/t.jsonl: No such file or directory"},
+        {{"p", "--trace", dir.String()}, nullptr, false, {}, "",
+         "cannot write the command trace " + dir.String() + ": Is a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back() + (c.env ? " with the variable set" : ""));

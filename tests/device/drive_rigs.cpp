@@ -28,17 +28,6 @@ bool WaitReadable(int fd, int timeoutMs) {
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "fotolume-test-XXXXXX").string();
-    char* made = ::mkdtemp(pattern.data());
-    m_path = made ? made : "";
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!m_path.empty()) fs::remove_all(m_path, ec);
-}
-
 namespace {
 
 sim::CFlashEmulator::Options Identity(const std::string& vendor, const std::string& product) {
@@ -137,9 +126,9 @@ private:
 
 class SgRig : public SgDriveRig {
 public:
-    SgRig() : m_pass(std::make_shared<FakePassThrough>(m_dir.Path() + "/dev")) {
-        fs::create_directories(m_dir.Path() + "/sys/class/scsi_generic");
-        fs::create_directories(m_dir.Path() + "/dev");
+    SgRig() : m_pass(std::make_shared<FakePassThrough>(m_dir.String() + "/dev")) {
+        fs::create_directories(m_dir.String() + "/sys/class/scsi_generic");
+        fs::create_directories(m_dir.String() + "/dev");
     }
     size_t AddDrive(const std::string& vendor, const std::string& product, bool present) override {
         auto d = std::make_unique<FakeSgDrive>();
@@ -157,15 +146,15 @@ public:
         auto notifier = std::make_unique<CEventNotifier>();
         m_notifier = notifier.get();
         SgOptions o;
-        o.sysfsRoot = m_dir.Path() + "/sys";
-        o.devRoot = m_dir.Path() + "/dev";
+        o.sysfsRoot = m_dir.String() + "/sys";
+        o.devRoot = m_dir.String() + "/dev";
         o.passThrough = m_pass;
         o.notifications = std::move(notifier);
         return std::make_unique<CSgBackend>(std::move(o));
     }
     void Unplug(size_t d) override {
         m_drives.at(d)->present = false;
-        fs::remove_all(m_dir.Path() + "/sys/class/scsi_generic/" + DriveName(d));
+        fs::remove_all(m_dir.String() + "/sys/class/scsi_generic/" + DriveName(d));
         fs::remove_all(DevicePath(d));
         m_notifier->Notify();
     }
@@ -185,7 +174,7 @@ public:
     // A SCSI generic node of any type and bus, outside the rig's drive list.
     void AddRawDevice(const std::string& name, const std::string& type, bool usb,
                       const std::string& vendor) override {
-        std::string dev = m_dir.Path() + "/sys/devices/pci0000:00/" + (usb ? "usb3/3-9/3-9:1.0" : "ata2") +
+        std::string dev = m_dir.String() + "/sys/devices/pci0000:00/" + (usb ? "usb3/3-9/3-9:1.0" : "ata2") +
                           "/host9/target9:0:0/" + name;
         WriteDevice(dev, type, vendor, "RAW");
         Link(name, dev);
@@ -201,7 +190,7 @@ public:
 
 private:
     std::string DevicePath(size_t d) {
-        return m_dir.Path() + "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(d + 1) + "/1-" +
+        return m_dir.String() + "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(d + 1) + "/1-" +
                std::to_string(d + 1) + ":1.0/host" + std::to_string(d + 4) + "/target" + std::to_string(d + 4) +
                ":0:0/" + std::to_string(d + 4) + ":0:0:0";
     }
@@ -217,7 +206,7 @@ private:
         std::ofstream(dir + "/model") << m << "\n";
     }
     void Link(const std::string& name, const std::string& deviceDir) {
-        std::string cls = m_dir.Path() + "/sys/class/scsi_generic/" + name;
+        std::string cls = m_dir.String() + "/sys/class/scsi_generic/" + name;
         fs::create_directories(cls);
         fs::create_directory_symlink(deviceDir, cls + "/device");
     }
@@ -255,14 +244,14 @@ public:
         if (present) Start(m_drives.size() - 1);
         return m_drives.size() - 1;
     }
-    std::unique_ptr<IDriveBackend> MakeBackend() override { return std::make_unique<CFramesBackend>(m_dir.Path()); }
+    std::unique_ptr<IDriveBackend> MakeBackend() override { return std::make_unique<CFramesBackend>(m_dir.String()); }
     void Unplug(size_t d) override { Stop(d); }
     void Plug(size_t d) override {
         m_drives.at(d)->emulator->PowerCycle();
         Start(d);
     }
     void ForeignChange() override {
-        std::ofstream(m_dir.Path() + "/other-" + std::to_string(m_foreign++) + ".txt") << "x";
+        std::ofstream(m_dir.String() + "/other-" + std::to_string(m_foreign++) + ".txt") << "x";
     }
     sim::CFlashEmulator& Emulator(size_t d) override { return *m_drives.at(d)->emulator; }
     size_t Opens(size_t d) override {
@@ -281,7 +270,7 @@ public:
 private:
     void Start(size_t d) {
         ServedDrive& s = *m_drives[d];
-        s.server = std::make_unique<sim::CFrameServer>(*s.emulator, m_dir.Path() + "/" + DriveName(d));
+        s.server = std::make_unique<sim::CFrameServer>(*s.emulator, m_dir.String() + "/" + DriveName(d));
         std::string error;
         if (!s.server->Listen(error)) std::abort();
         s.stopFd = ::eventfd(0, EFD_CLOEXEC);

@@ -11,6 +11,7 @@
 
 #include "device/drive_backend.h"
 #include "sim/flash_emulator.h"
+#include "tests/support/temp_folder.h"
 
 namespace fotolume::device::testing {
 
@@ -52,17 +53,6 @@ std::unique_ptr<DriveRig> MakeFramesRig();
 // Waits up to timeoutMs for fd to become readable.
 bool WaitReadable(int fd, int timeoutMs);
 
-// A fresh empty folder under the system's temporary folder, removed with the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using TempDir = testsupport::TempFolder;
 
 }  // namespace fotolume::device::testing

@@ -8,12 +8,12 @@
 #include "device/bytes.h"
 #include "device/checksum.h"
 #include "device/flash_cdb.h"
-#include "tests/device/flash_fixture.h"
+#include "tests/support/emulated_frame.h"
 
 namespace fotolume::device {
 namespace {
 
-using testing::EmulatedFrame;
+using EmulatedFrame = testsupport::LinkedFrame;
 
 Cdb Bytes(std::initializer_list<std::pair<int, uint8_t>> set) {
     Cdb c{};
@@ -59,7 +59,7 @@ TEST(FlashCommands, ReadsAreSplitInto4096BytePiecesWithTheTailRoundedTo64) {
         }
         EXPECT_EQ(pieces, c.pieces) << "read of " << c.length;
         // Every read ends with a status poll.
-        EXPECT_EQ(frame.Sent().back(), ReadStatusCdb());
+        EXPECT_EQ(frame.Cdbs().back(), ReadStatusCdb());
     }
 }
 
@@ -74,7 +74,7 @@ TEST(FlashCommands, EveryEraseAndProgramIsPrecededByEnableStatusZeroEnable) {
         WriteEnableCdb(), WriteStatusCdb(0), WriteEnableCdb(), ProgramCdb(0x02, 4096, 0x31000, false),
         WriteEnableCdb(), WriteStatusCdb(0), WriteEnableCdb(), ProgramCdb(0x02, 4096, 0x30000, false),
     };
-    EXPECT_EQ(frame.Sent(), expected);
+    EXPECT_EQ(frame.Cdbs(), expected);
 }
 
 TEST(FlashCommands, ProgramFlagSetsByte15OfProgramCommandsOnly) {
@@ -92,7 +92,7 @@ TEST(FlashCommands, ProgramFlagSetsByte15OfProgramCommandsOnly) {
     std::string version, scratch;
     frame.flash->GetFirmwareVersion(version, scratch);
     int programs = 0;
-    for (const Cdb& c : frame.Sent()) {
+    for (const Cdb& c : frame.Cdbs()) {
         bool program = c[0] == kGroupFlashOut && c[10] == kOpProgram;
         programs += program;
         if (c[0] != kGroupClock) {
@@ -193,7 +193,7 @@ TEST(FlashCommands, WaitFlashReadyPausesOnlyWhileTheFrameReportsBusy) {
         frame.emulator.SetFaults({.failCommand = c.failCommand, .busyPolls = c.busyPolls});
         EXPECT_EQ(frame.flash->WaitFlashReady(), kFlashOk);
         const size_t notReady = c.busyPolls + (c.failCommand ? 1 : 0);
-        EXPECT_EQ(frame.Sent().size(), notReady + 1) << "polls until ready, busy " << c.busyPolls;
+        EXPECT_EQ(frame.Cdbs().size(), notReady + 1) << "polls until ready, busy " << c.busyPolls;
         const size_t fullPauses = c.variant == Variant::Full ? notReady : 0;  // the compact one only yields
         EXPECT_EQ(pauses, std::vector<std::chrono::milliseconds>(fullPauses, std::chrono::milliseconds(10)))
             << "busy " << c.busyPolls << ", failed poll " << c.failCommand;
@@ -206,7 +206,7 @@ TEST(FlashCommands, WaitFlashReadyPausesOnlyWhileTheFrameReportsBusy) {
     std::vector<uint8_t> buffer(4096);
     for (uint32_t i = 0; i < 20; ++i) ASSERT_EQ(frame.flash->ReadFromFlash(buffer.data(), 4096, i * 4096), kFlashOk);
     EXPECT_EQ(pauses, 0u);
-    EXPECT_EQ(frame.Sent().size(), 40u) << "one read and one status poll each";
+    EXPECT_EQ(frame.Cdbs().size(), 40u) << "one read and one status poll each";
 }
 
 TEST(FlashCommands, WaitFlashReadyEndsWhenTheFlashStaysBusyOrTheFrameIsGone) {
@@ -239,7 +239,7 @@ TEST(FlashCommands, CompactVariantReadsInOneCommandAndErases4K) {
     ASSERT_EQ(frame.flash->ReadFromFlash(back.data(), 65536, 0x10000), kFlashOk);
     ASSERT_GE(frame.backend->SentCommands().size(), 1u);
     EXPECT_EQ(frame.backend->SentCommands()[0].length, 65536u);
-    EXPECT_EQ(frame.Sent()[0], ReadCdb(kOpRead, 65536, 0x10000));
+    EXPECT_EQ(frame.Cdbs()[0], ReadCdb(kOpRead, 65536, 0x10000));
     EXPECT_EQ(back[4095], 0x11);
     EXPECT_EQ(back[4096], 0xFF) << "a 4 KB erase and one 4 KB program";
     EXPECT_NE(frame.flash->ReadFromFlash(back.data(), 0, 0), kFlashOk) << "compact refuses an empty read";

@@ -77,7 +77,7 @@ private:
 class FrameClaimTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        lockFile = dir.Path() + "/f.sock.lock";
+        lockFile = dir.String() + "/f.sock.lock";
         std::ofstream(lockFile).flush();
     }
     TempDir dir;
@@ -157,13 +157,13 @@ TEST_F(FrameClaimTest, AClaimEndsWithItsProcessAndAWaiterGetsItWhenLetGo) {
 
 TEST_F(FrameClaimTest, EachBackEndNamesTheFileThatStandsForItsDrive) {
     SgOptions options;
-    options.sysfsRoot = dir.Path() + "/sys";
-    options.devRoot = dir.Path() + "/dev";
+    options.sysfsRoot = dir.String() + "/sys";
+    options.devRoot = dir.String() + "/dev";
     CSgBackend sg(std::move(options));
-    EXPECT_EQ(sg.ClaimPath("sg3"), dir.Path() + "/dev/sg3");
+    EXPECT_EQ(sg.ClaimPath("sg3"), dir.String() + "/dev/sg3");
     EXPECT_EQ(sg.ClaimPath("sda"), "");
 
-    const std::string frames = dir.Path() + "/frames";
+    const std::string frames = dir.String() + "/frames";
     std::filesystem::create_directories(frames + "/g.sock.lock");  // a folder where the lock file goes
     std::filesystem::create_symlink(lockFile, frames + "/h.sock.lock");
     CFramesBackend backend(frames);
@@ -179,7 +179,7 @@ TEST_F(FrameClaimTest, EachBackEndNamesTheFileThatStandsForItsDrive) {
 
     // Nothing to lock (an in-process drive, a drive gone): held, so the commands decide.
     EXPECT_TRUE(CFrameClaim::Take("", ClaimMode::Exclusive, 0ms).Held());
-    EXPECT_TRUE(CFrameClaim::Take(dir.Path() + "/dev/sg3", ClaimMode::Exclusive, 0ms).Held());
+    EXPECT_TRUE(CFrameClaim::Take(dir.String() + "/dev/sg3", ClaimMode::Exclusive, 0ms).Held());
 }
 
 }  // namespace

@@ -87,9 +87,9 @@ TEST(FramesFolder, SocketsNamedDotSockAreDrivesInByteOrder) {
     TempDir dir;
     std::vector<int> fds;
     for (const char* name : {"b.sock", "B.sock", "a.sock", "frame.socket", "x.sock.new1"})
-        fds.push_back(BindSocket(dir.Path() + "/" + name));
-    std::ofstream(dir.Path() + "/plain.sock") << "not a socket";
-    CFramesBackend backend(dir.Path());
+        fds.push_back(BindSocket(dir.String() + "/" + name));
+    std::ofstream(dir.String() + "/plain.sock") << "not a socket";
+    CFramesBackend backend(dir.String());
     EXPECT_EQ(backend.ListDrives(), (std::vector<std::string>{"B.sock", "a.sock", "b.sock"}));
     EXPECT_EQ(backend.OpenDrive("a.sock"), nullptr) << "bound but nobody listens";
     EXPECT_EQ(backend.OpenDrive("../a.sock"), nullptr);

@@ -85,15 +85,15 @@ TEST(SgBackend, HostErrorIsAFailedCommand) {
 
 TEST(SgBackend, DriveThatCannotBeOpenedIsNamedInTheScanProblem) {
     testing::TempDir dir;
-    std::string device = dir.Path() + "/devices/pci0000:00/usb1/1-1/1-1:1.0/host4/target4:0:0/4:0:0:0";
+    std::string device = dir.String() + "/devices/pci0000:00/usb1/1-1/1-1:1.0/host4/target4:0:0/4:0:0:0";
     std::filesystem::create_directories(device);
     std::ofstream(device + "/type") << "5\n";
     std::ofstream(device + "/vendor") << "ZENTARIS\n";
-    std::filesystem::create_directories(dir.Path() + "/class/scsi_generic/sg3");
-    std::filesystem::create_directory_symlink(device, dir.Path() + "/class/scsi_generic/sg3/device");
+    std::filesystem::create_directories(dir.String() + "/class/scsi_generic/sg3");
+    std::filesystem::create_directory_symlink(device, dir.String() + "/class/scsi_generic/sg3/device");
     SgOptions o;
-    o.sysfsRoot = dir.Path();
-    o.devRoot = dir.Path() + "/dev";  // no device nodes: the real open fails
+    o.sysfsRoot = dir.String();
+    o.devRoot = dir.String() + "/dev";  // no device nodes: the real open fails
     o.notifications = std::make_unique<CEventNotifier>();
     CCommUSB link(std::make_unique<CSgBackend>(std::move(o)));
     ASSERT_TRUE(link.IniUSBDevice());
@@ -105,8 +105,8 @@ TEST(SgBackend, EmptySysfsListsNothingAndOddNamesOpenNothing) {
     // An empty sysfs root: nothing to list, nothing opened.
     testing::TempDir dir;
     SgOptions o;
-    o.sysfsRoot = dir.Path();
-    o.devRoot = dir.Path();
+    o.sysfsRoot = dir.String();
+    o.devRoot = dir.String();
     o.notifications = std::make_unique<CEventNotifier>();
     CSgBackend backend(std::move(o));
     EXPECT_TRUE(backend.ListDrives().empty());

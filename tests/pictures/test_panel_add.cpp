@@ -13,22 +13,18 @@
 #include "compose/geometry.h"
 #include "compose/panel_bitmap.h"
 #include "pictures/panel_add.h"
-#include "sim/emulator_backend.h"
-#include "sim/flash_emulator.h"
-#include "sim/frame_image.h"
 #include "tests/compose/test_helpers.h"
+#include "tests/support/emulated_frame.h"
 
 namespace fotolume::pictures {
 namespace {
 
 struct EmulatedAlbum {
-    explicit EmulatedAlbum(sim::NewFrame layout) : emulator(sim::CFlashEmulator::Options{}) {
-        emulator.Flash() = sim::BuildFrameImage(layout);
-        store.Bind(sim::MakeEmulatorBackend({&emulator}), "zentaris");
-        store.GetInformation();
-        store.ReadPictureList();
+    explicit EmulatedAlbum(const sim::NewFrame& layout) : emulator(layout) {
+        testsupport::BindStore(store, emulator);
+        testsupport::ReadAlbum(store, false);
     }
-    sim::CFlashEmulator emulator;
+    testsupport::NewFrameEmulator emulator;
     album::CAlbumStore store;
 };
 

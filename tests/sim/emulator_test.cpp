@@ -15,6 +15,7 @@
 #include "device/flash_cdb.h"
 #include "device/inquiry.h"
 #include "sim/flash_emulator.h"
+#include "tests/support/temp_folder.h"
 
 namespace fotolume::sim {
 namespace {
@@ -243,9 +244,8 @@ TEST_F(Emulator, DeviceModelCountsTime) {
 }
 
 TEST(EmulatorImage, ChangesAreWrittenThroughToTheFile) {
-    auto dir = std::filesystem::temp_directory_path() / ("fotolume-emu-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    auto path = (dir / "frame.img").string();
+    const testsupport::TempFolder folder;
+    const std::string path = (folder / "frame.img").string();
     { std::ofstream(path, std::ios::binary) << std::string(128 * 1024, '\xFF'); }
     std::string error;
     auto emu = CFlashEmulator::OpenImage(path, {}, error);
@@ -261,14 +261,12 @@ TEST(EmulatorImage, ChangesAreWrittenThroughToTheFile) {
     uint8_t data[3] = {0x12, 0x34, 0x56};
     ASSERT_EQ(run(dev::ProgramCdb(dev::kOpProgram, 3, 0x10000, false), dev::kDirToFrame, data, 3), kGood);
     // Read the file while the emulator still holds it: no flush or close is needed.
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const testsupport::Bytes bytes = testsupport::ReadBytes(path);
     ASSERT_EQ(bytes.size(), 128u * 1024);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[0x10000]), 0x12);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[0x10002]), 0x56);
-    EXPECT_FALSE(CFlashEmulator::OpenImage((dir / "missing.img").string(), {}, error));
+    EXPECT_EQ(bytes[0x10000], 0x12);
+    EXPECT_EQ(bytes[0x10002], 0x56);
+    EXPECT_FALSE(CFlashEmulator::OpenImage((folder / "missing.img").string(), {}, error));
     EXPECT_FALSE(error.empty());
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

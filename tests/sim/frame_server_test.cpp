@@ -16,6 +16,7 @@
 #include "device/frames_backend.h"
 #include "device/wire_protocol.h"
 #include "sim/frame_server.h"
+#include "tests/support/temp_folder.h"
 
 namespace fotolume::sim {
 namespace {
@@ -26,16 +27,12 @@ namespace fs = std::filesystem;
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "fotolume-srv-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        path = dir + "/frame.sock";
+        path = (folder / "frame.sock").string();
         stopFd = ::eventfd(0, EFD_CLOEXEC);
     }
     void TearDown() override {
         Stop();
         ::close(stopFd);
-        fs::remove_all(dir);
     }
     void Start() {
         server = std::make_unique<CFrameServer>(emulator, path);
@@ -54,7 +51,8 @@ protected:
         return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
     }
 
-    std::string dir, path;
+    testsupport::TempFolder folder;
+    std::string path;
     int stopFd = -1;
     CFlashEmulator emulator{CFlashEmulator::Options{.flashSize = 128 * 1024}};
     std::unique_ptr<CFrameServer> server;
@@ -136,8 +134,8 @@ TEST_F(ServerTest, StaleSocketIsReplacedButAServedOneOrAFileIsNot) {
     std::string error;
     EXPECT_FALSE(second.Listen(error));
     EXPECT_NE(error.find("another frame"), std::string::npos) << error;
-    std::ofstream(dir + "/file.sock") << "x";
-    CFrameServer third(other, dir + "/file.sock");
+    std::ofstream(folder / "file.sock") << "x";
+    CFrameServer third(other, (folder / "file.sock").string());
     EXPECT_FALSE(third.Listen(error));
     Stop();
     EXPECT_FALSE(SocketThere());
