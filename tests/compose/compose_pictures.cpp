@@ -1,4 +1,4 @@
-#include "tests/compose/test_helpers.h"
+#include "tests/compose/compose_pictures.h"
 
 #include <QBuffer>
 #include <QFile>

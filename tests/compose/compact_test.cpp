@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "compose/compact_transform.h"
-#include "tests/compose/test_helpers.h"
+#include "tests/compose/compose_pictures.h"
 
 namespace fotolume::compose {
 namespace {

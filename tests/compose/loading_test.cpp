@@ -8,7 +8,7 @@
 
 #include "compose/composition.h"
 #include "compose/picture_loader.h"
-#include "tests/compose/test_helpers.h"
+#include "tests/compose/compose_pictures.h"
 
 namespace fotolume::compose {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "compose/composition.h"
-#include "tests/compose/test_helpers.h"
+#include "tests/compose/compose_pictures.h"
 #include "tests/support/qt_pictures.h"
 
 namespace fotolume::compose {

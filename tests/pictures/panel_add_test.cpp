@@ -13,7 +13,7 @@
 #include "compose/geometry.h"
 #include "compose/panel_bitmap.h"
 #include "pictures/panel_add.h"
-#include "tests/compose/test_helpers.h"
+#include "tests/compose/compose_pictures.h"
 #include "tests/support/emulated_frame.h"
 
 namespace fotolume::pictures {

@@ -6,7 +6,7 @@
 
 #include "codec/bmp_file.h"
 #include "compose/panel_bitmap.h"
-#include "tests/compose/test_helpers.h"
+#include "tests/compose/compose_pictures.h"
 
 namespace fotolume::compose {
 namespace {

@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "compose/preview.h"
-#include "tests/compose/test_helpers.h"
+#include "tests/compose/compose_pictures.h"
 
 namespace fotolume::compose {
 namespace {
