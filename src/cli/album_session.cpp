@@ -159,44 +159,34 @@ int WithSignalsHeld(album::CAlbumStore& store, const std::function<void()>& writ
     return g_signal;
 }
 
-int OpenAlbum::Commit() {
+int OpenAlbum::WriteWithProgress(const char* label, const char* failure, const std::function<bool()>& write) {
     int result = kExitOk;
-    bool committed = false;
+    bool written = false;
     int signal = 0;
     {
-        ProgressBar progress("Writing");
+        ProgressBar progress(label);
         bar = &progress;
         try {
-            signal = WithSignalsHeld(*store, [&] { committed = store->CommitAlbum(); });
-            if (committed) progress.Set(100);
+            signal = WithSignalsHeld(*store, [&] { written = write(); });
+            if (written) progress.Set(100);
         } catch (const CAlbumError& e) {
-            result = AlbumFailure("writing the album to the frame failed", e);
+            result = AlbumFailure(failure, e);
         }
         bar = nullptr;
     }
     PrintRecoveryWarnings(*store);
-    if (result == kExitOk && signal != 0) return StoppedBy(signal, committed);
+    if (result == kExitOk && signal != 0) return StoppedBy(signal, written);
     return result;
 }
 
+int OpenAlbum::Commit() {
+    return WriteWithProgress("Writing", "writing the album to the frame failed",
+                             [&] { return store->CommitAlbum(); });
+}
+
 int OpenAlbum::Restore(const album::RestoreTarget& target) {
-    int result = kExitOk;
-    bool restored = false;
-    int signal = 0;
-    {
-        ProgressBar progress("Restoring");
-        bar = &progress;
-        try {
-            signal = WithSignalsHeld(*store, [&] { restored = store->RestoreAlbum(target); });
-            if (restored) progress.Set(100);
-        } catch (const CAlbumError& e) {
-            result = AlbumFailure("writing the backup to the frame failed", e);
-        }
-        bar = nullptr;
-    }
-    PrintRecoveryWarnings(*store);
-    if (result == kExitOk && signal != 0) return StoppedBy(signal, restored);
-    return result;
+    return WriteWithProgress("Restoring", "writing the backup to the frame failed",
+                             [&] { return store->RestoreAlbum(target); });
 }
 
 int OpenAlbum::SetColors(uint16_t font, uint16_t background) {

@@ -63,6 +63,10 @@ struct OpenAlbum {
     int SetColors(uint16_t font, uint16_t background);
     // Writes a backup's list and picture area with a progress bar; exits as Commit does.
     int Restore(const album::RestoreTarget& target);
+
+private:
+    // One write with a progress bar and signals held; failure starts its error line.
+    int WriteWithProgress(const char* label, const char* failure, const std::function<bool()>& write);
 };
 
 // Runs a write with SIGINT, SIGTERM and SIGHUP held off: a signal asks store to stop between two blocks

@@ -11,6 +11,7 @@
 #include "device/process_flash.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
@@ -20,6 +21,18 @@
 #include <filesystem>
 
 namespace fotolume::apptest {
+
+app::MainDlgOptions WindowOptions(QSize screen, app::CScriptedPrompt* prompt, app::TextLookup lookup)
+{
+    app::MainDlgOptions options;
+    options.screenSize = screen;
+    options.prompt = prompt;
+    options.lookup = std::move(lookup);
+    options.computerRoots = {QDir::tempPath()};
+    options.desktopFolder = QDir::homePath() + QStringLiteral("/Desktop");
+    options.picturesFolder = QDir::homePath() + QStringLiteral("/Pictures");
+    return options;
+}
 
 namespace {
 

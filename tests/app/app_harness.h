@@ -31,6 +31,9 @@ namespace fotolume::apptest {
 
 using Bytes = std::vector<uint8_t>;
 
+// The main window's options for a test: this screen, the prompt and texts, folders in the private home.
+app::MainDlgOptions WindowOptions(QSize screen, app::CScriptedPrompt* prompt, app::TextLookup lookup = {});
+
 // Waits, serving events, until done() holds or the time is up.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000);
 

@@ -3,6 +3,7 @@
 #include "app/scripted_prompt.h"
 #include "app/text_progress_ctrl.h"
 #include "app/thumb_list_ctrl.h"
+#include "tests/app/app_harness.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+using namespace fotolume;
 using namespace fotolume::app;
 
 // Rectangles print as numbers in a failure, not as bytes.
@@ -31,18 +33,6 @@ static void PrintTo(const QRect& r, std::ostream* os)
 namespace {
 
 const int kCommandIds[] = {1004, 1008, 1012, 1023, 1011, 1019, 1048, 1033, 1034, 1009, 1006, 1001};
-
-MainDlgOptions Options(QSize screen, CScriptedPrompt* prompt, TextLookup lookup = {})
-{
-    MainDlgOptions options;
-    options.screenSize = screen;
-    options.prompt = prompt;
-    options.lookup = std::move(lookup);
-    options.computerRoots = {QDir::tempPath()};
-    options.desktopFolder = QDir::homePath() + QStringLiteral("/Desktop");
-    options.picturesFolder = QDir::homePath() + QStringLiteral("/Pictures");
-    return options;
-}
 
 void OpenAndWaitForLayout(CMainDlg& dlg)
 {
@@ -138,7 +128,7 @@ TEST_P(LaidOut, TheWindowOpensAnimatedAndPlacesEveryControlInside)
 {
     const Screen& screen = GetParam();
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(screen.size, &prompt));
+    CMainDlg dlg(apptest::WindowOptions(screen.size, &prompt));
     dlg.StartOpening();
     EXPECT_FALSE(dlg.IsAnimationFinished());
     EXPECT_LT(dlg.width(), screen.width);
@@ -161,7 +151,7 @@ TEST_P(LaidOut, TheWindowOpensAnimatedAndPlacesEveryControlInside)
 TEST(MainWindow, TheLayoutKeepsTheStatusTheReadLeft)
 {
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     dlg.ShowStatus(QStringLiteral("Reading Finished!"));
     OpenAndWaitForLayout(dlg);
     EXPECT_EQ(dlg.StatusText(), QStringLiteral("Reading Finished!"));
@@ -171,7 +161,7 @@ TEST(MainWindow, TheLayoutKeepsTheStatusTheReadLeft)
 TEST(MainWindow, ControlsCarryTheirIdsAndTemplateTexts)
 {
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     const struct {
         int id;
         const char* caption;
@@ -219,7 +209,7 @@ TEST(MainWindow, TotalsTextInItsThreeForms)
     EXPECT_EQ(FormatTotals(label, detached), QStringLiteral("Total Pictures:\n 0 \n(0 KB / 0 KB)"));
 
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     dlg.SetTotals(spaceOnly);
     EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Total Pictures:\n 7 \n(1200 KB / 2048 KB)"));
     dlg.ShowTotalsText(QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
@@ -245,7 +235,7 @@ TEST(MainWindow, ReTextingUsesTheLanguageAndFallsBackToDefaults)
         };
         return texts.value(QString::fromUtf8(key), QString::fromUtf8(def));
     };
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt, german));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt, german));
     EXPECT_EQ(dlg.Button(1001)->text(), QStringLiteral("Abgleichen"));
     EXPECT_EQ(dlg.Button(1001)->toolTip(), QStringLiteral("Mit dem Rahmen abgleichen"));
     EXPECT_EQ(dlg.Button(1033)->text(), QStringLiteral("Save")); // key missing: default
@@ -262,7 +252,7 @@ TEST(MainWindow, ReTextingUsesTheLanguageAndFallsBackToDefaults)
 TEST(MainWindow, EnableCommandsNeverDisablesExit)
 {
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     auto* preview = new QWidget;
     dlg.SetPreviewWidget(preview);
     EXPECT_EQ(dlg.PreviewWidget(), preview);
@@ -287,7 +277,7 @@ TEST(MainWindow, EnableCommandsNeverDisablesExit)
 TEST(MainWindow, StatusIconAndStatusTextFromAWorker)
 {
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     auto* icon = qobject_cast<QLabel*>(dlg.Control(ids::kStatusIcon));
     ASSERT_NE(icon, nullptr);
     EXPECT_FALSE(dlg.StatusIconShowsFrame());
@@ -314,7 +304,7 @@ TEST(MainWindow, StatusIconAndStatusTextFromAWorker)
 TEST(MainWindow, LanguageMenuReportsTheChoice)
 {
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     dlg.SetLanguageMenu(QStringLiteral("Language"),
                         {{9002, QStringLiteral("English"), true}, {9003, QStringLiteral("Deutsch"), false}});
     QMenu* menu = dlg.ContextMenu();
@@ -381,7 +371,7 @@ TEST(ScriptedPrompt, AnswersFromItsQueueAndRecordsEveryQuestion)
 TEST(MainWindow, DeviceMissingEmptiesTheAlbumAndDisablesCommands)
 {
     CScriptedPrompt prompt;
-    CMainDlg dlg(Options(QSize(1280, 1024), &prompt));
+    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     CThumbListCtrl& list = *dlg.AlbumList();
     list.SetUp(ComputeThumbGeometry(64, 3, 128, 128, 246));
     ASSERT_TRUE(list.AddBitmap(QImage(64, 64, QImage::Format_RGB32), QStringLiteral("0001.bmp")));

@@ -6,6 +6,7 @@
 #include "app/thumb_list_ctrl.h"
 
 #include "album/album_store.h"
+#include "tests/app/app_harness.h"
 #include "tests/support/emulated_frame.h"
 
 #include <QAction>
@@ -28,18 +29,6 @@ using namespace fotolume;
 using namespace fotolume::app;
 
 namespace {
-
-MainDlgOptions WindowOptions(CScriptedPrompt* prompt, TextLookup lookup = {})
-{
-    MainDlgOptions options;
-    options.screenSize = QSize(1280, 1024);
-    options.prompt = prompt;
-    options.lookup = std::move(lookup);
-    options.computerRoots = {QDir::tempPath()};
-    options.desktopFolder = QDir::homePath() + QStringLiteral("/Desktop");
-    options.picturesFolder = QDir::homePath() + QStringLiteral("/Pictures");
-    return options;
-}
 
 // The offscreen backing store keeps about six bits per channel.
 void ExpectShown(const QImage& shot, const QPoint& at, const QColor& colour)
@@ -172,7 +161,7 @@ TEST(SettingDialog, SwatchesShowTheWorkingColoursAndTheChooserChangesThem)
 
 class SettingOnFrame : public ::testing::Test {
 protected:
-    SettingOnFrame() : m_window(WindowOptions(&m_prompt)) {}
+    SettingOnFrame() : m_window(apptest::WindowOptions(QSize(1280, 1024), &m_prompt)) {}
 
     CScriptedPrompt m_prompt;
     EmulatedFrame m_frame;
@@ -306,7 +295,7 @@ TEST(AboutBox, EntryLastInTheContextMenuFollowsTitleAndLanguage)
 {
     CScriptedPrompt prompt;
     QString about = QStringLiteral("About");
-    CMainDlg window(WindowOptions(&prompt, [&about](const char* key, const char* def) {
+    CMainDlg window(apptest::WindowOptions(QSize(1280, 1024), &prompt, [&about](const char* key, const char* def) {
         return QString::fromUtf8(key) == QLatin1String("ABOUT_SYSMENU") ? about : QString::fromUtf8(def);
     }));
     QAction* entry = window.AboutAction();
