@@ -42,14 +42,6 @@ bool CommandsEnabled(app::CMainDlg& dlg, bool on)
            dlg.PreviewWidget()->isEnabled() == on && dlg.Button(2)->isEnabled();
 }
 
-std::vector<Bytes> ThreePictures(const QString& scratch)
-{
-    std::vector<Bytes> pictures;
-    for (unsigned seed = 1; seed <= 3; ++seed)
-        pictures.push_back(EncodeStream(NoisePicture(128, 128, seed), 60, scratch));
-    return pictures;
-}
-
 } // namespace
 
 TEST(Controller, NoFrameAtStartExplainsHowToAttachOneAndEndsWithZero)
@@ -78,7 +70,7 @@ TEST(Controller, ADisplayBelowSixteenBitsRefusesToStart)
 TEST(Controller, StartWithAFrameReadsItAndEnablesTheCommands)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, ThreePictures(h.files.path()));
+    SeedAlbum(h.emulator, NoiseStreams(h, 1, 3));
     ASSERT_TRUE(config::WriteSetting(h.program.filePath(QStringLiteral("StartInfoUnicode.ini")).toStdString(),
                                      "Titlename", "PixFrame"));
     ASSERT_TRUE(h.StartAndRead());
@@ -106,7 +98,7 @@ TEST(Controller, StartWithAFrameReadsItAndEnablesTheCommands)
 TEST(Controller, RemovalEmptiesTheViewAndArrivalReadsAgain)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(ThreePictures(h.files.path())));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
     app::CMainDlg& dlg = h.Window();
     const QString cache = h.Controller().CacheFolder();
     ASSERT_EQ(QDir(cache).entryList(QDir::Files).size(), 3);
@@ -156,7 +148,7 @@ TEST(Controller, ThumbnailSettingsOfTheMasterTakeEffectAtTheNextConnect)
 TEST(Controller, LeavingEmptiesTheCacheAndEndsOnceNoWorkerRuns)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(ThreePictures(h.files.path())));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
     QSignalSpy ended(&h.Controller(), &app::CMainController::finished);
     h.Window().show();
 
@@ -177,7 +169,7 @@ TEST(Controller, LeavingEmptiesTheCacheAndEndsOnceNoWorkerRuns)
 TEST(Controller, LeavingWhileReadingIsRefused)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, ThreePictures(h.files.path()));
+    SeedAlbum(h.emulator, NoiseStreams(h, 1, 3));
     ASSERT_EQ(h.Start(), -1);
     // Asked while the read reports its first picture: its end cannot have been handled yet.
     bool asked = false;
@@ -238,7 +230,7 @@ TEST(Controller, OnAn800By600ScreenEveryAlbumColumnShowsWhole)
 {
     AppHarness h;
     h.screen = QSize(800, 600);
-    std::vector<Bytes> pictures = ThreePictures(h.files.path());
+    std::vector<Bytes> pictures = NoiseStreams(h, 1, 3);
     pictures.push_back(pictures[0]);
     SeedAlbum(h.emulator, pictures);
     ASSERT_EQ(h.Start(), -1);
@@ -279,7 +271,7 @@ TEST(Controller, TheLanguageMenuOpensOnlyWhileNeitherReadingNorSending)
 TEST(Controller, SaveSettingAndAboutRunFromTheWindowsCommands)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(ThreePictures(h.files.path())));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
     app::CMainDlg& dlg = h.Window();
     app::CThumbListCtrl* list = dlg.AlbumList();
     QTemporaryDir out;

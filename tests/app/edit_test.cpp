@@ -34,14 +34,6 @@ QString Touch(const QString& path)
     return path;
 }
 
-std::vector<Bytes> Seeds(int count, const QString& scratch)
-{
-    std::vector<Bytes> pictures;
-    for (int i = 0; i < count; ++i)
-        pictures.push_back(EncodeStream(NoisePicture(128, 128, 10U + static_cast<unsigned>(i)), 50, scratch));
-    return pictures;
-}
-
 uint32_t LastLength(album::CAlbumStore& store)
 {
     album::PicEntry entry;
@@ -206,7 +198,7 @@ TEST(Edit, AnAlbumAtItsMaximumCountRefusesEveryAdd)
     sim::NewFrame frame;
     frame.maxPictures = 2;
     AppHarness h(frame);
-    ASSERT_TRUE(h.StartAndRead(Seeds(2, h.files.path())));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 10, 2, {128, 128}, 50)));
     ASSERT_EQ(h.Window().AlbumList()->count(), 2);
     EXPECT_EQ(h.Window().TotalsText(), QStringLiteral("Total Pictures:\n \n2  / 2 "));
 
@@ -227,7 +219,7 @@ TEST(Edit, AnAlbumAtItsMaximumCountRefusesEveryAdd)
 TEST(Edit, DeletingItemsTwoAndFourOfFiveRenumbersAndRemovesTheirCacheFiles)
 {
     AppHarness h;
-    const std::vector<Bytes> seeds = Seeds(5, h.files.path());
+    const std::vector<Bytes> seeds = NoiseStreams(h, 10, 5, {128, 128}, 50);
     ASSERT_TRUE(h.StartAndRead(seeds));
     const QStringList cache = h.Controller().CachePaths();
     ASSERT_EQ(cache.size(), 5);
@@ -266,7 +258,7 @@ TEST(Edit, DeletingItemsTwoAndFourOfFiveRenumbersAndRemovesTheirCacheFiles)
 TEST(Edit, SelectAllAndAnAlbumClickPreviewTheCachedPicture)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(Seeds(3, h.files.path())));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 10, 3, {128, 128}, 50)));
     app::CThumbListCtrl* list = h.Window().AlbumList();
     list->clearSelection();
     list->item(2)->setSelected(true);
@@ -285,7 +277,7 @@ TEST(Edit, SelectAllAndAnAlbumClickPreviewTheCachedPicture)
 TEST(Edit, AClickOnTheAlbumPreviewsOncePerClickAndAnUnreadableTileShowsNothing)
 {
     AppHarness h;
-    std::vector<Bytes> pictures = Seeds(3, h.files.path());
+    std::vector<Bytes> pictures = NoiseStreams(h, 10, 3, {128, 128}, 50);
     pictures[2] = Bytes(2000, 0x5A);
     ASSERT_TRUE(h.StartAndRead(pictures));
     h.Window().show();

@@ -22,6 +22,11 @@ enum class Fault { FailOnce, Vanish };
 
 const char* FaultName(Fault fault) { return fault == Fault::FailOnce ? "FailOnce" : "Vanish"; }
 
+// The fault at command at (1-based): that command fails once, or the frame is gone from it on.
+sim::FlashFaults FaultsAt(Fault fault, uint64_t at) {
+    return fault == Fault::FailOnce ? sim::FlashFaults{.failCommand = at} : sim::FlashFaults{.vanishAfter = at - 1};
+}
+
 // Where in a command sequence the fault lands: picked from the commands a clean run sends.
 struct Point {
     const char* name;
@@ -96,8 +101,7 @@ TEST_P(ReadFaults, EndInAUsableWindowThatShowsTheFrameAsItIs) {
     // The frame is plugged in at the start, which powers it up: its commands count from there. A frame
     // cannot vanish before its first command, so it goes after it at the earliest.
     const auto at = static_cast<uint64_t>(fault == Fault::Vanish ? std::max(step, 2) : step);
-    h.emulator.SetFaults(fault == Fault::FailOnce ? sim::FlashFaults{.failCommand = at}
-                                                  : sim::FlashFaults{.vanishAfter = at - 1});
+    h.emulator.SetFaults(FaultsAt(fault, at));
 
     ASSERT_EQ(h.Start(), -1);
     if (fault == Fault::Vanish) {
@@ -196,8 +200,7 @@ TEST_P(SyncFaults, EndInAUsableWindowAndLoseNothing) {
     const int step = point.pick(CommitCommands(h, newAlbum));
     ASSERT_GT(step, 0);
     const uint64_t at = h.emulator.CommandCount() + static_cast<uint64_t>(step);
-    h.emulator.SetFaults(fault == Fault::FailOnce ? sim::FlashFaults{.failCommand = at}
-                                                  : sim::FlashFaults{.vanishAfter = at - 1});
+    h.emulator.SetFaults(FaultsAt(fault, at));
     QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
     ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
     if (fault == Fault::Vanish) {

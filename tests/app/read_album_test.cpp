@@ -52,9 +52,7 @@ TEST(ReadAlbum, AnEmptyAlbumEndsAtTwentyWithNoPhotos)
 TEST(ReadAlbum, ProgressRunsFromTwentyToAHundredWithOneStatusPerPicture)
 {
     AppHarness h;
-    std::vector<Bytes> pictures;
-    for (unsigned seed = 1; seed <= 3; ++seed)
-        pictures.push_back(EncodeStream(NoisePicture(128, 128, seed), 50, h.files.path()));
+    const std::vector<Bytes> pictures = NoiseStreams(h, 1, 3, {128, 128}, 50);
     ASSERT_TRUE(h.StartAndRead(pictures));
     const int first = static_cast<int>(h.progress.indexOf(20));
     ASSERT_GE(first, 0);
@@ -163,9 +161,7 @@ TEST(ReadAlbum, AFrameThatMayNotBeWrittenIsSaidSoWhenRead)
 TEST(ReadAlbum, UnpluggingDuringTheReadEmptiesTheViewAndAnArrivalRereads)
 {
     AppHarness h;
-    std::vector<Bytes> pictures;
-    for (unsigned seed = 1; seed <= 4; ++seed)
-        pictures.push_back(EncodeStream(NoisePicture(128, 128, seed), 50, h.files.path()));
+    const std::vector<Bytes> pictures = NoiseStreams(h, 1, 4, {128, 128}, 50);
     SeedAlbum(h.emulator, pictures);
     ASSERT_EQ(h.Start(), -1);
     bool unplugged = false;
@@ -211,9 +207,7 @@ TEST(ReadAlbum, ColoursOfTheListBecomeTwentyFourBitAndEqualOnesFallBack)
 TEST(ReadAlbum, AReadStoppedPartWayKeepsEveryPlaceEditsNothingAndDeleteLaterTakesOnlyTheSelectedPicture)
 {
     AppHarness h;
-    std::vector<Bytes> album;
-    for (unsigned seed = 1; seed <= 6; ++seed)
-        album.push_back(EncodeStream(NoisePicture(128, 128, seed), 50, h.files.path()));
+    const std::vector<Bytes> album = NoiseStreams(h, 1, 6, {128, 128}, 50);
     SeedAlbum(h.emulator, album);
     // Picture 2's read fails once; the frame stays attached (it is powered up when plugged in at the start).
     const int step = ReadCommandAt(ReadCommands({}, h.emulator.Flash()), SeededPictureAddress(album, 1));
