@@ -1,14 +1,28 @@
 #include "compose/picture_loader.h"
 
+#include <unistd.h>
+
+#include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QPainter>
 
+#include "codec/input_file.h"
 #include "compose/geometry.h"
 
 namespace fotolume::compose {
 
 namespace {
+
+// Opens a file the user picked as the command line opens one: a FIFO, a device or a folder is refused at
+// once, as opening one could hold the window until something writes to it.
+bool OpenPictureFile(const QString& path, QFile& file) {
+    const int fd = codec::OpenInputFile(QFile::encodeName(path).toStdString());
+    if (fd < 0) return false;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
+    ::close(fd);
+    return false;
+}
 
 // Decodes upright. With limitSize, large pictures are decoded straight at their working size, so a photo of
 // many megapixels never needs a full-size buffer.
@@ -66,10 +80,8 @@ QImage MakeWorkBitmap(const QImage& picture) {
 }
 
 QImage LoadWorkBitmap(const QString& path) {
-    QImageReader reader(path);
-    QSize target;
-    const QImage image = ReadUpright(reader, true, &target);
-    return FlattenOnWhite(image, target);
+    QFile file;
+    return OpenPictureFile(path, file) ? LoadWorkBitmap(file) : QImage();
 }
 
 QImage LoadWorkBitmap(QIODevice& device) {
@@ -80,7 +92,9 @@ QImage LoadWorkBitmap(QIODevice& device) {
 }
 
 QImage LoadSourcePicture(const QString& path) {
-    QImageReader reader(path);
+    QFile file;
+    if (!OpenPictureFile(path, file)) return {};
+    QImageReader reader(&file);
     QSize target;
     const QImage image = ReadUpright(reader, false, &target);
     return FlattenOnWhite(image, target);

@@ -1,10 +1,17 @@
 // Reading source pictures: formats, EXIF orientation, working size, transparency.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include "compose/composition.h"
 #include "compose/picture_loader.h"
@@ -145,6 +152,29 @@ TEST_F(Loading, WhatIsNotAPictureIsRefused) {
     ASSERT_TRUE(WriteBytes(Path("cut.jpg"), whole.read(20)));
     EXPECT_TRUE(LoadWorkBitmap(Path("cut.jpg")).isNull());
     EXPECT_TRUE(LoadSourcePicture(Path("cut.jpg")).isNull());
+}
+
+// A FIFO or a folder with a picture's name in the file tree: clicking it must not hold the window until
+// something writes to the pipe.
+TEST_F(Loading, AFifoOrAFolderNamedAsAPictureIsRefusedAtOnce) {
+    const QByteArray pipe = QFile::encodeName(Path("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("folder.png")));
+    for (const char* name : {"pipe.jpg", "folder.png"}) {
+        SCOPED_TRACE(name);
+        auto loads = std::async(std::launch::async, [&] {
+            return LoadWorkBitmap(Path(name)).isNull() && LoadSourcePicture(Path(name)).isNull();
+        });
+        if (loads.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Let the blocked reader go, so the test fails instead of hanging.
+            while (loads.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+                const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+                if (writer >= 0) ::close(writer);
+            }
+            FAIL() << "opening it waited for a writer";
+        }
+        EXPECT_TRUE(loads.get());
+    }
 }
 
 }  // namespace
