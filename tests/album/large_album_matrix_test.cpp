@@ -30,14 +30,6 @@ using Album = std::vector<std::vector<uint8_t>>;
 
 uint32_t OldSize(int i) { return 80'000 + static_cast<uint32_t>(i * 7919 % 36'000); }
 
-int Commit(CAlbumStore& store) {
-    try {
-        return store.CommitAlbum() ? 0 : -1;
-    } catch (const CAlbumError& e) {
-        return e.Code();
-    }
-}
-
 struct LargeScenario {
     LargeScenario() : frame(Layout()) {
         auto a = Open();
@@ -158,14 +150,14 @@ TEST_P(LargeAlbumMatrix, PowerCutsLeaveTheOldOrTheNewAlbum) {
         SCOPED_TRACE("power cut after command " + std::to_string(k) + " of " + std::to_string(s.sent.size()));
         auto a = s.Edited();
         s.frame.emulator.SetFaults({.vanishAfter = k});
-        const int code = Commit(a->store);
+        const int code = CommitCode(a->store);
         EXPECT_EQ(code == 0, k >= s.sent.size());
         s.frame.emulator.SetFaults({});
         EXPECT_TRUE(s.RegionBelowListUntouched());
         s.ExpectOldOrNewAfterOneRecovery();
         // The program still holds the album: synchronizing again gives exactly the intended flash.
         s.frame.emulator.PowerCycle();
-        ASSERT_EQ(Commit(a->store), 0);
+        ASSERT_EQ(CommitCode(a->store), 0);
         ASSERT_EQ(s.frame.emulator.Flash(), s.intended);
     }
 }
@@ -178,7 +170,7 @@ TEST_P(LargeAlbumMatrix, AFailedCommandIsTriedAgainToTheIntendedFlash) {
         SCOPED_TRACE("failed command " + std::to_string(k));
         auto a = s.Edited();
         s.frame.emulator.SetFaults({.failCommand = k});
-        ASSERT_EQ(Commit(a->store), 0);
+        ASSERT_EQ(CommitCode(a->store), 0);
         s.frame.emulator.SetFaults({});
         ASSERT_EQ(s.frame.emulator.Flash(), s.intended);
         EXPECT_TRUE(s.folder.Records().empty());
