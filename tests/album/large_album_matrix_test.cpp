@@ -49,12 +49,7 @@ struct LargeScenario {
         ChooseCuts();
     }
 
-    static sim::NewFrame Layout() {
-        sim::NewFrame layout;
-        layout.flashSize = kFlash;
-        layout.listAddress = kL;
-        return layout;
-    }
+    static sim::NewFrame Layout() { return {.flashSize = kFlash, .listAddress = kL}; }
 
     // A store that has read the whole album, with records (or without, for the plain view). The emulated
     // flash is never busy for long: no pause between status polls, or the matrix would mostly wait.

@@ -130,11 +130,7 @@ public:
     }
 
     static sim::NewFrame Layout(uint8_t opcode) {
-        sim::NewFrame layout;
-        layout.flashSize = 512 * 1024;
-        layout.listAddress = kL;
-        layout.eraseOpcode = opcode;
-        return layout;
+        return {.flashSize = 512 * 1024, .listAddress = kL, .eraseOpcode = opcode};
     }
 
     // The write from the old album with these faults; 0 when it reports the new album written.
