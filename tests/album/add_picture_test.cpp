@@ -1,16 +1,12 @@
 // Adding at falling quality: which qualities are tried, which stream is kept, and what is refused.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "album/add_picture.h"
 #include "tests/album/album_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace fotolume::album::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 // An encoder whose stream at quality q is size(q) bytes; it remembers the qualities asked for.
 struct FakeEncoder {
@@ -23,9 +19,7 @@ struct FakeEncoder {
             asked.push_back(q);
             const std::size_t n = size(q);
             if (n == 0) return 0;
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            const std::vector<uint8_t> bytes = Picture(static_cast<uint32_t>(n), static_cast<uint32_t>(q));
-            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(n));
+            testsupport::WriteBytes(path, Picture(static_cast<uint32_t>(n), static_cast<uint32_t>(q)));
             return n;
         };
     }
@@ -70,14 +64,9 @@ TEST(FitToBudget, WalksDownInStepsOfTenUntilTheStreamFits) {
 class AddPictureFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("fotolume-add-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                                                   ->random_seed()) +
-                                              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
         encoder.path = (folder / "stream.bin").string();
         encoder.size = [](int q) { return static_cast<std::size_t>(q) * 1000; };
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     // Leaves exactly `free` bytes for the next picture.
     void LeaveFree(BoundStore& a, uint32_t free) {
@@ -86,60 +75,50 @@ protected:
         ASSERT_EQ(a.store.GetFreeSpaceForPicture(), free);
     }
 
-    fs::path folder;
+    testsupport::TempFolder folder;
     FakeEncoder encoder;
 };
 
-TEST_F(AddPictureFileTest, KeepsTheFirstQualityStepThatFits) {
-    AlbumFrame frame;
-    auto a = frame.Open();
-    LeaveFree(*a, 60000);
-    AddResult r = AddPictureFile(a->store, encoder.path, 90, encoder.Callback());
-    EXPECT_EQ(r.status, AddStatus::Added);
-    EXPECT_EQ(r.quality, 60);
-    EXPECT_EQ(r.bytes, 60000u);
-    EXPECT_EQ(r.freeSpace, 60000u);
-    EXPECT_EQ(encoder.asked, (std::vector<int>{90, 80, 70, 60}));
-    ASSERT_EQ(a->store.GetPictureCount(), 2);
-    EXPECT_EQ(PicturesInMemory(a->store)[1], Picture(60000, 60));  // the stream of quality 60
-}
-
-TEST_F(AddPictureFileTest, ALastStepThatFitsIsTakenAndOneThatDoesNotIsRefused) {
-    AlbumFrame frame;
-    auto a = frame.Open();
-    LeaveFree(*a, 10000);
-    AddResult r = AddPictureFile(a->store, encoder.path, 90, encoder.Callback());
-    EXPECT_EQ(r.status, AddStatus::Added);
-    EXPECT_EQ(r.quality, 10);
-    EXPECT_EQ(encoder.asked.size(), 9u);
-
-    AlbumFrame small;
-    auto b = small.Open();
-    LeaveFree(*b, 9999);
-    encoder.asked.clear();
-    r = AddPictureFile(b->store, encoder.path, 90, encoder.Callback());
-    EXPECT_EQ(r.status, AddStatus::TooLarge);
-    EXPECT_EQ(r.quality, 10);
-    EXPECT_EQ(r.bytes, 10000u);
-    EXPECT_EQ(encoder.asked, (std::vector<int>{90, 80, 70, 60, 50, 40, 30, 20, 10}));
-    EXPECT_EQ(b->store.GetPictureCount(), 1);
-    EXPECT_EQ(b->store.GetFreeSpaceForPicture(), 9999u);
-}
-
-TEST_F(AddPictureFileTest, StepsOfTenFromAConfiguredQuality) {
-    AlbumFrame frame;
-    auto a = frame.Open();
-    LeaveFree(*a, 5000);
-    AddResult r = AddPictureFile(a->store, encoder.path, 95, encoder.Callback());
-    EXPECT_EQ(encoder.asked, (std::vector<int>{95, 85, 75, 65, 55, 45, 35, 25, 15, 5}));
-    EXPECT_EQ(r.status, AddStatus::Added);
-    EXPECT_EQ(r.quality, 5);
+// Streams of 1000 bytes per quality point against the space left: the stream kept is the first that fits.
+TEST_F(AddPictureFileTest, KeepsTheFirstQualityStepThatFitsAndRefusesWhenNoneDoes) {
+    const struct {
+        const char* what;
+        uint32_t free;
+        int first;
+        AddStatus status;
+        int quality;
+        std::vector<int> asked;
+    } cases[] = {
+        {"a middle step fits", 60000, 90, AddStatus::Added, 60, {90, 80, 70, 60}},
+        {"the last step fits", 10000, 90, AddStatus::Added, 10, {90, 80, 70, 60, 50, 40, 30, 20, 10}},
+        {"no step fits", 9999, 90, AddStatus::TooLarge, 10, {90, 80, 70, 60, 50, 40, 30, 20, 10}},
+        {"steps of ten from a configured quality", 5000, 95, AddStatus::Added, 5, {95, 85, 75, 65, 55, 45, 35, 25, 15, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AlbumFrame frame;
+        auto a = frame.Open();
+        LeaveFree(*a, c.free);
+        encoder.asked.clear();
+        const AddResult r = AddPictureFile(a->store, encoder.path, c.first, encoder.Callback());
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.quality, c.quality);
+        EXPECT_EQ(r.bytes, static_cast<uint32_t>(c.quality) * 1000);
+        EXPECT_EQ(r.freeSpace, c.free);
+        EXPECT_EQ(encoder.asked, c.asked);
+        if (c.status == AddStatus::Added) {
+            ASSERT_EQ(a->store.GetPictureCount(), 2);
+            // The stream of the quality kept.
+            EXPECT_EQ(PicturesInMemory(a->store)[1], Picture(r.bytes, static_cast<uint32_t>(c.quality)));
+        } else {
+            EXPECT_EQ(a->store.GetPictureCount(), 1);
+            EXPECT_EQ(a->store.GetFreeSpaceForPicture(), c.free);
+        }
+    }
 }
 
 TEST_F(AddPictureFileTest, AFullAlbumRefusesWithoutEncoding) {
-    sim::NewFrame layout;
-    layout.maxPictures = 2;
-    AlbumFrame frame(layout);
+    AlbumFrame frame({.maxPictures = 2});
     auto a = frame.Open();
     for (uint32_t i = 0; i < 2; ++i) ASSERT_TRUE(a->store.AddPictureData(Picture(100, i).data(), 100));
     ASSERT_GT(a->store.GetFreeBytes(), 1000000u);  // plenty of bytes, but no slot under the maximum
@@ -153,10 +132,7 @@ TEST_F(AddPictureFileTest, NoStreamMeansNothingIsAdded) {
     AlbumFrame frame;
     auto a = frame.Open();
     // A stream from an earlier add lies in the file: with no quality step to try it must stay out.
-    {
-        std::ofstream stale(encoder.path, std::ios::binary);
-        stale << "stale stream";
-    }
+    testsupport::WriteBytes(encoder.path, Picture(100, 1));
     AddResult r = AddPictureFile(a->store, encoder.path, 0, encoder.Callback());
     EXPECT_EQ(r.status, AddStatus::EncodeFailed);
     EXPECT_TRUE(encoder.asked.empty());

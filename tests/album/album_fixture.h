@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "album/album_store.h"
@@ -13,6 +15,26 @@
 namespace fotolume::album::testing {
 
 using testsupport::SentCommand;
+
+// The 1-based index of the last command that is, or of the nth that is; 0 when there is none.
+uint64_t LastCommand(const std::vector<SentCommand>& sent, bool (SentCommand::*is)() const);
+uint64_t NthCommand(const std::vector<SentCommand>& sent, bool (SentCommand::*is)() const, int n);
+
+// 0 when action returns (true), -1 when it returns false, else the code of the album error it throws.
+template <typename Action>
+int CodeOf(Action&& action) {
+    try {
+        if constexpr (std::is_void_v<std::invoke_result_t<Action>>) {
+            action();
+        } else if (!action()) {
+            return -1;
+        }
+    } catch (const CAlbumError& e) {
+        return e.Code();
+    }
+    return 0;
+}
+inline int CommitCode(CAlbumStore& store) { return CodeOf([&] { return store.CommitAlbum(); }); }
 
 struct ProgressCall {
     int picture, done, total;
@@ -47,5 +69,15 @@ struct AlbumFrame {
 };
 
 inline std::vector<uint8_t> Picture(uint32_t size, uint32_t seed) { return testsupport::PictureBytes(size, seed); }
+
+// A frame of 512 KB, small enough to fill.
+inline sim::NewFrame SmallFrame() { return {.flashSize = 512 * 1024}; }
+
+// The list's colours as the store holds them: font, then background.
+inline std::pair<uint16_t, uint16_t> Colours(const CAlbumStore& store) {
+    std::pair<uint16_t, uint16_t> colours{0xDEAD, 0xBEEF};  // neither is a colour any test sets
+    store.GetColors(colours.first, colours.second);
+    return colours;
+}
 
 }  // namespace fotolume::album::testing

@@ -23,15 +23,6 @@ std::vector<uint64_t> Indices(const std::vector<SentCommand>& sent, Pick pick) {
     return out;
 }
 
-int CodeOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const CAlbumError& e) {
-        return e.Code();
-    }
-    return 0;
-}
-
 struct BlockTest : ::testing::Test {
     BlockTest() : a(frame.emulator) { a.store.GetInformation(); }
     // Runs `action` once to learn its commands, then again on a power-cycled frame with `faults`.

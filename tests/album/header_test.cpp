@@ -8,19 +8,15 @@
 namespace fotolume::album::testing {
 namespace {
 
-sim::NewFrame DpfhFrame() {
-    sim::NewFrame frame;
-    frame.listAddress = 0x30000;
-    frame.dpfh = true;
-    return frame;
-}
+// Its layout record names the list address.
+const sim::NewFrame kDpfhFrame{.listAddress = 0x30000, .dpfh = true};
 
 void SetRecordAddress(AlbumFrame& frame, uint32_t e) {
     device::WriteLe24(frame.emulator.Flash().data() + sim::kLayoutRecordAddress + 11, e);
 }
 
 TEST(HeaderTest, ListAddressComesFromTheLayoutRecordRoundedUpToABlock) {
-    AlbumFrame frame(DpfhFrame());
+    AlbumFrame frame(kDpfhFrame);
     // Offset 32 names another address so that the record is seen to win.
     device::WriteLe24(frame.emulator.Flash().data() + sim::kHeaderListAddress, 0x70000);
     BoundStore a(frame.emulator);
@@ -38,14 +34,8 @@ TEST(HeaderTest, ListAddressComesFromTheLayoutRecordRoundedUpToABlock) {
 }
 
 TEST(HeaderTest, HeaderFieldsAndCapacity) {
-    sim::NewFrame layout;
-    layout.flashSize = 2097152;
-    layout.listAddress = 0x40000;
-    layout.width = 160;
-    layout.height = 128;
-    layout.maxPictures = 12;
-    layout.programFlag = true;
-    AlbumFrame frame(layout);
+    AlbumFrame frame(
+        {.flashSize = 2097152, .width = 160, .height = 128, .listAddress = 0x40000, .maxPictures = 12, .programFlag = true});
     BoundStore a(frame.emulator);
     a.store.GetInformation();
     EXPECT_EQ(a.store.GetCapacity(), 1830912u);
@@ -65,10 +55,7 @@ TEST(HeaderTest, NewFrameReadsAsAnEmptyAlbumWithDefaultColours) {
     AlbumFrame frame;
     auto a = frame.Open();
     EXPECT_EQ(a->store.GetPictureCount(), 0);
-    uint16_t font = 1, background = 0;
-    a->store.GetColors(font, background);
-    EXPECT_EQ(background, 0xFFFF);
-    EXPECT_EQ(font, 0x0000);
+    EXPECT_EQ(Colours(a->store), (std::pair<uint16_t, uint16_t>{0x0000, 0xFFFF}));
     EXPECT_FALSE(a->store.ListChangedOnLoad());
     EXPECT_EQ(a->store.GetFreeSpaceForPicture(), a->store.GetCapacity());
     EXPECT_TRUE(IsListValid(a->store.PictureListBytes()));
@@ -76,7 +63,7 @@ TEST(HeaderTest, NewFrameReadsAsAnEmptyAlbumWithDefaultColours) {
 
 // Failing the read of the layout record must not leave a list address of 0.
 TEST(HeaderTest, FailedLayoutRecordReadIsAFailedHeaderRead) {
-    AlbumFrame frame(DpfhFrame());
+    AlbumFrame frame(kDpfhFrame);
     BoundStore a(frame.emulator);
     a.store.GetInformation();
     const uint32_t before = a.store.GetListAddress();
@@ -89,12 +76,7 @@ TEST(HeaderTest, FailedLayoutRecordReadIsAFailedHeaderRead) {
 
     frame.emulator.PowerCycle();
     frame.emulator.SetFaults({.failCommand = recordRead});
-    try {
-        a.store.GetInformation();
-        FAIL() << "the header read succeeded without its layout record";
-    } catch (const CAlbumError& e) {
-        EXPECT_EQ(e.Code(), ErrTransfer);
-    }
+    EXPECT_EQ(CodeOf([&] { a.store.GetInformation(); }), ErrTransfer) << "a header read without its layout record";
     EXPECT_EQ(a.store.GetListAddress(), before);
 }
 

@@ -30,14 +30,6 @@ using Album = std::vector<std::vector<uint8_t>>;
 
 uint32_t OldSize(int i) { return 80'000 + static_cast<uint32_t>(i * 7919 % 36'000); }
 
-int Commit(CAlbumStore& store) {
-    try {
-        return store.CommitAlbum() ? 0 : -1;
-    } catch (const CAlbumError& e) {
-        return e.Code();
-    }
-}
-
 struct LargeScenario {
     LargeScenario() : frame(Layout()) {
         auto a = Open();
@@ -57,12 +49,7 @@ struct LargeScenario {
         ChooseCuts();
     }
 
-    static sim::NewFrame Layout() {
-        sim::NewFrame layout;
-        layout.flashSize = kFlash;
-        layout.listAddress = kL;
-        return layout;
-    }
+    static sim::NewFrame Layout() { return {.flashSize = kFlash, .listAddress = kL}; }
 
     // A store that has read the whole album, with records (or without, for the plain view). The emulated
     // flash is never busy for long: no pause between status polls, or the matrix would mostly wait.
@@ -158,14 +145,14 @@ TEST_P(LargeAlbumMatrix, PowerCutsLeaveTheOldOrTheNewAlbum) {
         SCOPED_TRACE("power cut after command " + std::to_string(k) + " of " + std::to_string(s.sent.size()));
         auto a = s.Edited();
         s.frame.emulator.SetFaults({.vanishAfter = k});
-        const int code = Commit(a->store);
+        const int code = CommitCode(a->store);
         EXPECT_EQ(code == 0, k >= s.sent.size());
         s.frame.emulator.SetFaults({});
         EXPECT_TRUE(s.RegionBelowListUntouched());
         s.ExpectOldOrNewAfterOneRecovery();
         // The program still holds the album: synchronizing again gives exactly the intended flash.
         s.frame.emulator.PowerCycle();
-        ASSERT_EQ(Commit(a->store), 0);
+        ASSERT_EQ(CommitCode(a->store), 0);
         ASSERT_EQ(s.frame.emulator.Flash(), s.intended);
     }
 }
@@ -178,7 +165,7 @@ TEST_P(LargeAlbumMatrix, AFailedCommandIsTriedAgainToTheIntendedFlash) {
         SCOPED_TRACE("failed command " + std::to_string(k));
         auto a = s.Edited();
         s.frame.emulator.SetFaults({.failCommand = k});
-        ASSERT_EQ(Commit(a->store), 0);
+        ASSERT_EQ(CommitCode(a->store), 0);
         s.frame.emulator.SetFaults({});
         ASSERT_EQ(s.frame.emulator.Flash(), s.intended);
         EXPECT_TRUE(s.folder.Records().empty());

@@ -1,12 +1,9 @@
 // The picture list and the image: loading, free space, adding, deleting, compaction, reading pictures.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
 #include "album/picture_list.h"
 #include "tests/album/album_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace fotolume::album::testing {
 namespace {
@@ -22,10 +19,7 @@ void PresetList(AlbumFrame& frame, const std::vector<PicEntry>& entries) {
 }
 
 TEST(PictureListTest, FreeSpacePerPictureFollowsTheMaximumCount) {
-    sim::NewFrame layout;
-    layout.maxPictures = 10;
-    layout.flashSize = 1024 * 1024;
-    AlbumFrame frame(layout);
+    AlbumFrame frame({.flashSize = 1024 * 1024, .maxPictures = 10});
     auto a = frame.Open();
     const uint32_t each = (a->store.GetCapacity() - 600000) / 4;
     ASSERT_EQ(each * 4 + 600000, a->store.GetCapacity());
@@ -96,9 +90,7 @@ TEST(PictureListTest, DeletingMovesLaterSlotsDownAndLeavesAHole) {
 }
 
 TEST(PictureListTest, CompactionPacksThePicturesWhenTheNextOneDoesNotFitBehind) {
-    sim::NewFrame layout;
-    layout.flashSize = 512 * 1024;
-    AlbumFrame frame(layout);
+    AlbumFrame frame(SmallFrame());
     auto a = frame.Open();
     const uint32_t capacity = a->store.GetCapacity();
     const uint32_t big = capacity / 3;
@@ -125,9 +117,7 @@ TEST(PictureListTest, CompactionPacksThePicturesWhenTheNextOneDoesNotFitBehind) 
 }
 
 TEST(PictureListTest, CompactionOfPicturesListedOutOfFlashOrder) {
-    sim::NewFrame layout;
-    layout.flashSize = 512 * 1024;
-    AlbumFrame frame(layout);
+    AlbumFrame frame(SmallFrame());
     const auto first = Picture(150000, 1), second = Picture(100000, 2);
     // Slot 0 lies behind slot 1 on the flash.
     std::copy(first.begin(), first.end(), frame.emulator.Flash().begin() + kArea + 200000);
@@ -166,10 +156,7 @@ TEST(PictureListTest, EntriesOutsideThePictureAreaAreDroppedOnLoad) {
     EXPECT_EQ(entry.address, kArea + 8000);
     EXPECT_EQ(PicturesInMemory(a->store)[0], good);
     EXPECT_EQ(a->store.GetFreeBytes(), a->store.GetCapacity() - 3000);
-    uint16_t font = 0, background = 0;
-    a->store.GetColors(font, background);
-    EXPECT_EQ(background, 0x1234);
-    EXPECT_EQ(font, 0x5678);
+    EXPECT_EQ(Colours(a->store), (std::pair<uint16_t, uint16_t>{0x5678, 0x1234}));  // font, background
 
     // Committing writes the cleaned list.
     ASSERT_TRUE(a->store.CommitAlbum());
@@ -179,10 +166,8 @@ TEST(PictureListTest, EntriesOutsideThePictureAreaAreDroppedOnLoad) {
 }
 
 TEST(PictureListTest, EntriesWhoseLengthsOverfillTheAreaAreDropped) {
-    sim::NewFrame layout;
-    layout.flashSize = 512 * 1024;
-    AlbumFrame frame(layout);
-    const uint32_t capacity = layout.flashSize - kArea;
+    AlbumFrame frame(SmallFrame());
+    const uint32_t capacity = frame.layout.flashSize - kArea;
     // Both entries name the same bytes; together they claim more than the area holds.
     const uint32_t n = capacity / 2 + 1000;
     PresetList(frame, {{1, kArea, n}, {1, kArea, n}});
@@ -212,18 +197,15 @@ TEST(PictureListTest, ReadPictureNeverWritesPastTheBuffer) {
 TEST(PictureListTest, AddPictureFromAFile) {
     AlbumFrame frame;
     auto a = frame.Open();
-    const auto dir = std::filesystem::temp_directory_path() / ("album_add_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto path = (dir / "picture.bin").string();
+    testsupport::TempFolder dir;
     const auto bytes = Picture(12345, 4);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 12345);
+    testsupport::WriteBytes(dir / "picture.bin", bytes);
     EXPECT_FALSE(a->store.AddPicture((dir / "missing.bin").string()));
-    std::ofstream((dir / "empty.bin").string(), std::ios::binary).close();
+    testsupport::WriteBytes(dir / "empty.bin", {});
     EXPECT_FALSE(a->store.AddPicture((dir / "empty.bin").string()));
-    ASSERT_TRUE(a->store.AddPicture(path));
+    ASSERT_TRUE(a->store.AddPicture((dir / "picture.bin").string()));
     EXPECT_EQ(PicturesInMemory(a->store)[0], bytes);
     EXPECT_EQ(a->store.GetFreeBytes(), a->store.GetCapacity() - 12345);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(PictureListTest, NothingIsAddedBeforeTheListIsRead) {
@@ -241,8 +223,7 @@ TEST(PictureListTest, NothingIsAddedBeforeTheListIsRead) {
 // Damaged lists of every kind: whatever the entries say, reads, compaction and the commit stay inside the
 // image, and what is committed reads back as it is held in memory.
 TEST(PictureListTest, DamagedListsNeverReachOutsideThePictureArea) {
-    sim::NewFrame layout;
-    layout.flashSize = 512 * 1024;
+    const sim::NewFrame layout = SmallFrame();
     uint32_t x = 2463534242u;
     auto next = [&x] {
         x ^= x << 13;

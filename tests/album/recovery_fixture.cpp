@@ -11,14 +11,6 @@ namespace fotolume::album::testing {
 
 namespace fs = std::filesystem;
 
-int CommitCode(CAlbumStore& store) {
-    try {
-        return store.CommitAlbum() ? 0 : -1;
-    } catch (const CAlbumError& e) {
-        return e.Code();
-    }
-}
-
 MemoryFrame::MemoryFrame() : flash(512 * 1024, 0xFF) {
     info.listAddress = kL;
     info.flashTotalSize = static_cast<uint32_t>(flash.size());
@@ -49,12 +41,7 @@ std::vector<uint8_t> MemoryFrame::ListBlock() const {
     return std::vector<uint8_t>(flash.begin() + kL, flash.begin() + kL + kBlockSize);
 }
 
-sim::NewFrame RecoveryScenario::Layout() {
-    sim::NewFrame layout;
-    layout.flashSize = 512 * 1024;
-    layout.listAddress = kL;
-    return layout;
-}
+sim::NewFrame RecoveryScenario::Layout() { return {.flashSize = 512 * 1024, .listAddress = kL}; }
 
 RecoveryScenario::RecoveryScenario() : frame(Layout()) {
     auto a = Store();
@@ -94,6 +81,12 @@ std::unique_ptr<BoundStore> RecoveryScenario::Reader() {
 }
 
 Album RecoveryScenario::ReadBack() { return frame.ReadBack(); }
+
+Album RecoveryScenario::OldAlbum() const {
+    Album old;
+    for (const MeantPicture& p : oldPictures) old.push_back(p.bytes);
+    return old;
+}
 
 std::unique_ptr<BoundStore> RecoveryScenario::Edited() {
     frame.emulator.SetFaults({});

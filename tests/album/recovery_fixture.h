@@ -43,6 +43,8 @@ struct RecoveryScenario {
     std::unique_ptr<BoundStore> Edited();
     // The album as a fresh read of the frame (records off) sees it.
     Album ReadBack();
+    // The album as it was before the edit.
+    Album OldAlbum() const;
     // Edited, committed with the power going after command k; 0 when the commit completed, else the code.
     int CutAfter(uint64_t k);
 
@@ -52,8 +54,6 @@ struct RecoveryScenario {
     std::vector<MeantPicture> oldPictures, newPictures;
     std::vector<SentCommand> commitCommands;  // of an undisturbed commit of the edit
 };
-
-int CommitCode(CAlbumStore& store);
 
 // A frame held in memory, reached only as a FrameAccess: the recovery records without a store. Its list
 // at kL names two pictures of its picture area.

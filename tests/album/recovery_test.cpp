@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-
 #include "album/recovery_keeper.h"
 #include "device/checksum.h"
 #include "tests/album/recovery_fixture.h"
@@ -14,15 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 RecoveryRecord SampleRecord() {
     RecoveryRecord r;
@@ -45,13 +36,7 @@ fs::path OnlyRecord(const RecoveryScenario& s) {
 }
 
 // The 1-based index of the commit's command that erases its first data block.
-uint64_t DataEraseIndex(const RecoveryScenario& s) {
-    int erases = 0;
-    for (size_t i = 0; i < s.commitCommands.size(); ++i) {
-        if (s.commitCommands[i].IsErase() && ++erases == 2) return i + 1;
-    }
-    return 0;
-}
+uint64_t DataEraseIndex(const RecoveryScenario& s) { return NthCommand(s.commitCommands, &SentCommand::IsErase, 2); }
 
 // A cut just before that erase: the list is gone, the new pictures are not written, the old ones are
 // all whole.
@@ -305,13 +290,13 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
     for (int variant = 0; variant < 2; ++variant) {
         s.CutAfter(CutBeforeDataErase(s));
         const fs::path record = OnlyRecord(s);
-        std::vector<uint8_t> bytes = ReadFile(record);
+        std::vector<uint8_t> bytes = ReadBytes(record);
         if (variant == 0) {
             bytes.resize(5000);
         } else {
             bytes[100] ^= 0xFF;
         }
-        WriteFile(record, bytes);
+        WriteBytes(record, bytes);
         auto reader = s.Reader();
         EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
         EXPECT_EQ(reader->store.Recovery().FindRecovery().kind, RecoveryKind::None);
@@ -327,9 +312,9 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
     // A damaged journal: the lists and sums still tell which pictures are whole, and the result says so.
     s.CutAfter(CutBeforeDataErase(s));
     const fs::path record = OnlyRecord(s);
-    std::vector<uint8_t> bytes = ReadFile(record);
+    std::vector<uint8_t> bytes = ReadBytes(record);
     bytes[bytes.size() - 10] ^= 0x01;
-    WriteFile(record, bytes);
+    WriteBytes(record, bytes);
     auto reader = s.Reader();
     ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
     const RecoveryResult found = reader->store.Recovery().FindRecovery();
@@ -337,9 +322,7 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
     EXPECT_FALSE(found.fromJournal);
     EXPECT_EQ(found.note, "its journal is damaged");
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
-    Album old;
-    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
-    EXPECT_EQ(s.ReadBack(), old);
+    EXPECT_EQ(s.ReadBack(), s.OldAlbum());
 }
 
 TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
@@ -371,8 +354,7 @@ TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
 // write a list, and refuses one whose pictures no longer add up.
 TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefused) {
     RecoveryScenario s;
-    Album old;
-    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
+    const Album old = s.OldAlbum();
     for (bool journal : {true, false}) {
         SCOPED_TRACE(journal ? "with the journal" : "without a journal");
         s.CutAfter(CutBeforeDataErase(s));
@@ -416,10 +398,7 @@ TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefus
 TEST(RecoveryRecords, APictureWhoseBytesMovedButKeepTheirSumIsNotWhole) {
     RecoveryScenario s;
     // Cut just before the list block is written for the last time: every new picture is on the flash.
-    uint64_t lastErase = 0;
-    for (size_t i = 0; i < s.commitCommands.size(); ++i) {
-        if (s.commitCommands[i].IsErase()) lastErase = i + 1;
-    }
+    const uint64_t lastErase = LastCommand(s.commitCommands, &SentCommand::IsErase);
     ASSERT_GT(lastErase, 4u);
     s.CutAfter(lastErase - 4);
     auto& flash = s.frame.emulator.Flash();
@@ -444,11 +423,7 @@ TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
         auto probe = s.Reader();
         probe->ClearSent();
         probe->store.SetColors(0x001F, 0xF800);
-        const auto sent = probe->Sent();
-        uint64_t lastProgram = 0;
-        for (size_t i = 0; i < sent.size(); ++i) {
-            if (sent[i].IsProgram()) lastProgram = i + 1;
-        }
+        const uint64_t lastProgram = LastCommand(probe->Sent(), &SentCommand::IsProgram);
         ASSERT_GT(lastProgram, 0u);
         s.frame.emulator.Flash() = s.initial;
         s.frame.emulator.PowerCycle();
@@ -464,13 +439,8 @@ TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
     const RecoveryResult found = reader->store.Recovery().FindRecovery();
     EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
-    uint16_t font = 0, background = 0;
-    reader->store.GetColors(font, background);
-    EXPECT_EQ(font, 0x001F);
-    EXPECT_EQ(background, 0xF800);
-    Album old;
-    for (const auto& p : s.oldPictures) old.push_back(p.bytes);
-    EXPECT_EQ(s.ReadBack(), old);
+    EXPECT_EQ(Colours(reader->store), (std::pair<uint16_t, uint16_t>{0x001F, 0xF800}));
+    EXPECT_EQ(s.ReadBack(), s.OldAlbum());
 }
 
 // A write that drops the second picture, recorded by keeper on frame: the list block is its only step.
@@ -534,16 +504,12 @@ TEST(RecoveryKeeper, AWriteThatBrokeOffIsCarriedOnOnlyWhenItsRecordWasKept) {
         MemoryFrame frame;
         TempFolder folder;
         const fs::path file = folder.Path() / "not-a-folder";
-        WriteFile(file, {1});
+        WriteBytes(file, {1});
         CRecoveryKeeper keeper([&] { return frame.Access(); });
         if (!c.folderOff) keeper.SetRecoveryFolder(c.folderIsAFile ? file : folder.Path());
         if (c.folderIsAFile) {
-            try {
-                KeepListWrite(keeper, frame);
-                ADD_FAILURE() << "a record that cannot be kept must stop the write";
-            } catch (const CAlbumError& e) {
-                EXPECT_EQ(e.Code(), ErrNoRecord);
-            }
+            EXPECT_EQ(CodeOf([&] { KeepListWrite(keeper, frame); }), ErrNoRecord)
+                << "a record that cannot be kept must stop the write";
             EXPECT_FALSE(keeper.Unfinished());
             EXPECT_EQ(keeper.LastRecordBytes(), 0u);
             const auto warnings = keeper.TakeRecoveryWarnings();

@@ -130,11 +130,7 @@ public:
     }
 
     static sim::NewFrame Layout(uint8_t opcode) {
-        sim::NewFrame layout;
-        layout.flashSize = 512 * 1024;
-        layout.listAddress = kL;
-        layout.eraseOpcode = opcode;
-        return layout;
+        return {.flashSize = 512 * 1024, .listAddress = kL, .eraseOpcode = opcode};
     }
 
     // The write from the old album with these faults; 0 when it reports the new album written.
@@ -153,15 +149,7 @@ public:
             m_frame.emulator.PowerCycle();
             m_frame.emulator.SetFaults(faults);
             a->ClearSent();
-            try {
-                if (m_edit.colours) {
-                    a->store.SetColors(0x0F0F, 0xF0F0);
-                } else if (!a->store.CommitAlbum()) {
-                    code = -1;
-                }
-            } catch (const CAlbumError& e) {
-                code = e.Code();
-            }
+            code = m_edit.colours ? CodeOf([&] { a->store.SetColors(0x0F0F, 0xF0F0); }) : CommitCode(a->store);
             if (!faults.vanishAfter && !faults.failCommand) m_firstErase = FirstErase(a->backend->SentCommands());
         } else {
             code = CompactDownload(faults);
@@ -193,12 +181,7 @@ public:
         m_frame.emulator.PowerCycle();
         m_frame.emulator.SetFaults(faults);
         a->ClearSent();
-        int code = 0;
-        try {
-            if (!a->store.RestoreAlbum(target)) code = -1;
-        } catch (const CAlbumError& e) {
-            code = e.Code();
-        }
+        const int code = CodeOf([&] { return a->store.RestoreAlbum(target); });
         if (!faults.vanishAfter && !faults.failCommand) m_firstErase = FirstErase(a->backend->SentCommands());
         return code;
     }

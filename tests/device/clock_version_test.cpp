@@ -23,17 +23,8 @@ private:
 };
 
 LocalTime At(long standardOffset, long currentOffset, bool dst) {
-    LocalTime t;
-    t.year = 2026;
-    t.month = 12;
-    t.day = 6;
-    t.hour = 13;
-    t.minute = 41;
-    t.second = 9;
-    t.standardOffsetSeconds = standardOffset;
-    t.currentOffsetSeconds = currentOffset;
-    t.daylightSaving = dst;
-    return t;
+    return {.year = 2026, .month = 12, .day = 6, .hour = 13, .minute = 41, .second = 9, .daylightSaving = dst,
+            .standardOffsetSeconds = standardOffset, .currentOffsetSeconds = currentOffset};
 }
 
 std::vector<int> Bytes5To15(const Cdb& c) { return std::vector<int>(c.begin() + 5, c.end()); }

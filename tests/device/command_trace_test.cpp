@@ -23,12 +23,12 @@ namespace {
 using EmulatedFrame = testsupport::LinkedFrame;
 using testing::TempDir;
 
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::ifstream in(path);
+std::vector<std::string> Lines(std::istream&& in) {
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
+std::vector<std::string> ReadLines(const std::string& path) { return Lines(std::ifstream(path)); }
 
 // The raw JSON value of a member ("" when absent): a string with its quotes, a number, true, null.
 std::string Field(const std::string& line, const std::string& key) {
@@ -164,10 +164,7 @@ TEST(CommandTrace, ACommandUnderWayIsAlreadyInTheTraceUnlessTheTraceIsAPipe) {
             char buffer[65536];
             ssize_t n = 0;
             while ((n = ::read(ends[0], buffer, sizeof buffer)) > 0) piped.append(buffer, static_cast<size_t>(n));
-            std::vector<std::string> lines;
-            std::istringstream in(piped);
-            for (std::string l; std::getline(in, l);) lines.push_back(l);
-            return lines;
+            return Lines(std::istringstream(piped));
         };
         std::vector<std::string> duringCommand;
         CTracedBackend backend(std::make_unique<ScriptedBackend>([&] {

@@ -28,6 +28,31 @@ bool WaitReadable(int fd, int timeoutMs) {
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
+void AddSgNode(const std::string& root, const std::string& name, const std::string& deviceDir, const std::string& type,
+               const std::string& vendor, const std::string& model) {
+    fs::create_directories(deviceDir);
+    std::ofstream(deviceDir + "/type") << type << "\n";
+    // sysfs pads vendor to 8 and model to 16 characters with spaces.
+    std::string v = vendor, m = model;
+    v.resize(std::max<size_t>(8, v.size()), ' ');
+    m.resize(std::max<size_t>(16, m.size()), ' ');
+    std::ofstream(deviceDir + "/vendor") << v << "\n";
+    std::ofstream(deviceDir + "/model") << m << "\n";
+    const std::string cls = root + "/class/scsi_generic/" + name;
+    fs::create_directories(cls);
+    fs::create_directory_symlink(deviceDir, cls + "/device");
+}
+
+SgOptions OneFrameNode(const std::string& root) {
+    AddSgNode(root, "sg3", root + "/devices/pci0000:00/usb1/1-1/1-1:1.0/host4/target4:0:0/4:0:0:0", "5", "ZENTARIS",
+              "DPF");
+    SgOptions o;
+    o.sysfsRoot = root;
+    o.devRoot = root + "/dev";
+    o.notifications = std::make_unique<CEventNotifier>();
+    return o;
+}
+
 namespace {
 
 sim::CFlashEmulator::Options Identity(const std::string& vendor, const std::string& product) {
@@ -176,8 +201,7 @@ public:
                       const std::string& vendor) override {
         std::string dev = m_dir.String() + "/sys/devices/pci0000:00/" + (usb ? "usb3/3-9/3-9:1.0" : "ata2") +
                           "/host9/target9:0:0/" + name;
-        WriteDevice(dev, type, vendor, "RAW");
-        Link(name, dev);
+        AddSgNode(m_dir.String() + "/sys", name, dev, type, vendor, "RAW");
         auto d = std::make_unique<FakeSgDrive>();
         d->emulator = std::make_unique<sim::CFlashEmulator>(Identity(vendor, "RAW"));
         m_pass->byName[name] = d.get();
@@ -194,25 +218,8 @@ private:
                std::to_string(d + 1) + ":1.0/host" + std::to_string(d + 4) + "/target" + std::to_string(d + 4) +
                ":0:0/" + std::to_string(d + 4) + ":0:0:0";
     }
-    static void WriteDevice(const std::string& dir, const std::string& type, const std::string& vendor,
-                            const std::string& model) {
-        fs::create_directories(dir);
-        std::ofstream(dir + "/type") << type << "\n";
-        // sysfs pads vendor to 8 and model to 16 characters with spaces.
-        std::string v = vendor, m = model;
-        v.resize(std::max<size_t>(8, v.size()), ' ');
-        m.resize(std::max<size_t>(16, m.size()), ' ');
-        std::ofstream(dir + "/vendor") << v << "\n";
-        std::ofstream(dir + "/model") << m << "\n";
-    }
-    void Link(const std::string& name, const std::string& deviceDir) {
-        std::string cls = m_dir.String() + "/sys/class/scsi_generic/" + name;
-        fs::create_directories(cls);
-        fs::create_directory_symlink(deviceDir, cls + "/device");
-    }
     void WriteSysfs(size_t d) {
-        WriteDevice(DevicePath(d), "5", m_drives[d]->vendor, m_drives[d]->product);
-        Link(DriveName(d), DevicePath(d));
+        AddSgNode(m_dir.String() + "/sys", DriveName(d), DevicePath(d), "5", m_drives[d]->vendor, m_drives[d]->product);
     }
 
     TempDir m_dir;

@@ -10,6 +10,7 @@
 #include <scsi/sg.h>
 
 #include "device/drive_backend.h"
+#include "device/sg_backend.h"
 #include "sim/flash_emulator.h"
 #include "tests/support/temp_folder.h"
 
@@ -49,6 +50,14 @@ public:
 std::unique_ptr<DriveRig> MakeEmulatorRig();
 std::unique_ptr<SgDriveRig> MakeSgRig();
 std::unique_ptr<DriveRig> MakeFramesRig();
+
+// A SCSI generic node in the sysfs tree at root: its device folder at deviceDir with that type and identity,
+// listed as class/scsi_generic/<name>.
+void AddSgNode(const std::string& root, const std::string& name, const std::string& deviceDir, const std::string& type,
+               const std::string& vendor, const std::string& model);
+// Adds sg3 to the sysfs tree at root, a frame's CD-ROM on USB, and returns the options of a back-end over that
+// tree whose device nodes live under root/dev.
+SgOptions OneFrameNode(const std::string& root);
 
 // Waits up to timeoutMs for fd to become readable.
 bool WaitReadable(int fd, int timeoutMs);

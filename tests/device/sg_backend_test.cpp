@@ -1,9 +1,6 @@
 // The SCSI generic back-end against a fake sysfs tree and a fake SG_IO.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "device/comm_usb.h"
 #include "device/flash_cdb.h"
 #include "device/process_flash.h"
@@ -85,17 +82,8 @@ TEST(SgBackend, HostErrorIsAFailedCommand) {
 
 TEST(SgBackend, DriveThatCannotBeOpenedIsNamedInTheScanProblem) {
     testing::TempDir dir;
-    std::string device = dir.String() + "/devices/pci0000:00/usb1/1-1/1-1:1.0/host4/target4:0:0/4:0:0:0";
-    std::filesystem::create_directories(device);
-    std::ofstream(device + "/type") << "5\n";
-    std::ofstream(device + "/vendor") << "ZENTARIS\n";
-    std::filesystem::create_directories(dir.String() + "/class/scsi_generic/sg3");
-    std::filesystem::create_directory_symlink(device, dir.String() + "/class/scsi_generic/sg3/device");
-    SgOptions o;
-    o.sysfsRoot = dir.String();
-    o.devRoot = dir.String() + "/dev";  // no device nodes: the real open fails
-    o.notifications = std::make_unique<CEventNotifier>();
-    CCommUSB link(std::make_unique<CSgBackend>(std::move(o)));
+    // No device nodes: the real open fails.
+    CCommUSB link(std::make_unique<CSgBackend>(testing::OneFrameNode(dir.String())));
     ASSERT_TRUE(link.IniUSBDevice());
     EXPECT_FALSE(link.GetUSBDeviceStatus());
     EXPECT_NE(link.ScanProblem().find("/dev/sg3"), std::string::npos) << link.ScanProblem();

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 
 #include "device/comm_usb.h"
 #include "device/sg_backend.h"
@@ -98,18 +96,9 @@ public:
 
 TEST(DriveSurvey, NodeThisUserMayNotOpenIsRefusedWithThePermission) {
     testing::TempDir dir;
-    std::string device = dir.String() + "/devices/pci0000:00/usb1/1-1/1-1:1.0/host4/target4:0:0/4:0:0:0";
-    std::filesystem::create_directories(device);
-    std::ofstream(device + "/type") << "5\n";
-    std::ofstream(device + "/vendor") << "ZENTARIS\n";
-    std::ofstream(device + "/model") << "DPF             \n";
-    std::filesystem::create_directories(dir.String() + "/class/scsi_generic/sg3");
-    std::filesystem::create_directory_symlink(device, dir.String() + "/class/scsi_generic/sg3/device");
-    SgOptions o;
-    o.sysfsRoot = dir.String();
+    SgOptions o = testing::OneFrameNode(dir.String());
     o.devRoot = "/dev";
     o.passThrough = std::make_shared<DeniedPassThrough>();
-    o.notifications = std::make_unique<CEventNotifier>();
     CCommUSB link(std::make_unique<CSgBackend>(std::move(o)));
     std::vector<DriveCandidate> survey = link.SurveyDrives();
     ASSERT_EQ(survey.size(), 1u);
