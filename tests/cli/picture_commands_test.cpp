@@ -63,8 +63,6 @@ QImage Scene(int width, int height, int seed) {
     return image;
 }
 
-// A picture no quality step can make small: every pixel random.
-
 // The panel bitmap as the preview shows the file right after loading, turned and zoomed as asked.
 QImage Composed(const std::string& file, QSize panel, bool stretch = false, std::vector<bool> turns = {},
                 int zoom = 0) {
@@ -77,13 +75,12 @@ QImage Composed(const std::string& file, QSize panel, bool stretch = false, std:
     return c.GetCropBitmap();
 }
 
-class PictureCommands : public ::testing::Test {
+class PictureCommands : public ProgramTest {
 protected:
     void SetUp() override {
-        frames = dir.String() + "/frames";
-        fs::create_directories(frames);
+        // Scratch files of the programs stay in the test's folder.
+        env = {"HOME=" + dir.String(), "XDG_CACHE_HOME=" + dir.String() + "/cache"};
         fs::create_directories(dir.String() + "/cache");
-        image = dir.String() + "/frame.img";
     }
     // A new frame with these create options, served.
     void Serve(std::vector<std::string> createOptions) {
@@ -91,16 +88,6 @@ protected:
         RunResult made = Sim(createOptions);
         ASSERT_EQ(made.exitCode, 0) << made.err;
         frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
-        ASSERT_TRUE(frame->Ready());
-    }
-    RunResult Sim(const std::vector<std::string>& args) { return RunProgram(FOTOLUME_SIM_PATH, args, Env()); }
-    RunResult Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--frames", frames});
-        return RunProgram(FOTOLUME_CLI_PATH, args, Env());
-    }
-    // Scratch files of the programs stay in the test's folder.
-    std::vector<std::string> Env() const {
-        return {"HOME=" + dir.String(), "XDG_CACHE_HOME=" + dir.String() + "/cache"};
     }
     std::string Save(const QImage& picture, const std::string& name, const char* format = nullptr) {
         const std::string path = dir.String() + "/" + name;
@@ -110,11 +97,9 @@ protected:
     int PictureCount() {
         RunResult r = Cli({"list"});
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+        return static_cast<int>(Lines(r.out));
     }
 
-    ScratchDir dir;
-    std::string frames, image;
     std::unique_ptr<ServedFrame> frame;
 };
 
@@ -209,7 +194,6 @@ TEST_F(PictureCommands, AnAddThatCompactsKeepsThePicturesAlreadyThere) {
         ASSERT_TRUE(store.CommitAlbum());
     }
     frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
-    ASSERT_TRUE(frame->Ready());
     // The first picture's bytes become a hole; a new picture fits only when the others move down.
     ASSERT_EQ(Cli({"delete", "1"}).exitCode, 0);
     RunResult r = Cli({"add", Save(Scene(300, 300, 10), "new.png")});
@@ -316,12 +300,11 @@ TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocatio
         }
         const std::vector<uint8_t> before = ReadBytes(image);
         frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
-        ASSERT_TRUE(frame->Ready());
         RunResult r = Cli({"add", picture});
         EXPECT_EQ(r.exitCode, 3) << c.problem;
         EXPECT_EQ(r.err.rfind(std::string("fotolume-cli: this frame cannot be written: ") + c.problem, 0), 0u)
             << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(Lines(r.err), 1) << r.err;
         EXPECT_LT(r.maxRssKb, 400 * 1024) << c.problem;
         r = Cli({"info"});
         EXPECT_EQ(r.exitCode, 0);
@@ -354,9 +337,7 @@ TEST_F(PictureCommands, InputFilesOfEveryKind) {
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
         return dir.String() + "/" + name;
     };
-    QImage green(300, 200, QImage::Format_RGB32);
-    green.fill(qRgb(20, 220, 20));
-    const std::string halfBmp = cut(Save(green, "green.bmp"), "half.bmp");
+    const std::string halfBmp = cut(Save(testsupport::SolidPicture(300, 200, qRgb(20, 220, 20)), "green.bmp"), "half.bmp");
     const std::string halfJpeg = cut(Save(Scene(640, 480, 13), "scene.jpg", "JPG"), "half.jpg");
     const std::string halfPng = cut(Save(Scene(640, 480, 14), "scene.png"), "half.png");
 
@@ -407,10 +388,8 @@ QRgb MeanColour(const std::vector<uint8_t>& stream, int width, int height) {
 // that succeeded.
 TEST_F(PictureCommands, TwoWritersNeverInterleave) {
     Serve({"--demo", "3"});
-    QImage red(300, 200, QImage::Format_RGB32), blue(300, 200, QImage::Format_RGB32);
-    red.fill(qRgb(230, 20, 20));
-    blue.fill(qRgb(20, 20, 230));
-    const std::string redFile = Save(red, "red.png"), blueFile = Save(blue, "blue.png");
+    const std::string redFile = Save(testsupport::SolidPicture(300, 200, qRgb(230, 20, 20)), "red.png");
+    const std::string blueFile = Save(testsupport::SolidPicture(300, 200, qRgb(20, 20, 230)), "blue.png");
     std::vector<std::vector<uint8_t>> album = AlbumOnImage(image);
     ASSERT_EQ(album.size(), 3u);
     struct Case {
@@ -419,14 +398,10 @@ TEST_F(PictureCommands, TwoWritersNeverInterleave) {
     } cases[] = {{0, "5"}, {20, "5"}, {50, "5"}, {100, "5"}, {200, "5"}, {0, "0"}, {20, "0"}, {50, "0"}, {100, "0"}};
     int refusals = 0;
     for (const Case& c : cases) {
-        auto start = [&](std::vector<std::string> args) {
-            args.insert(args.begin(), {"--frames", frames});
-            return std::make_unique<BackgroundRun>(FOTOLUME_CLI_PATH, args, Env());
-        };
-        auto first = start({"add", redFile});
+        auto first = Start({"add", redFile});
         std::this_thread::sleep_for(std::chrono::milliseconds(c.offsetMs));
-        auto second = start({"--wait", c.wait, "add", blueFile});
-        auto reader = start({"list"});
+        auto second = Start({"--wait", c.wait, "add", blueFile});
+        auto reader = Start({"list"});
         const RunResult a = first->Finish(), b = second->Finish(), listed = reader->Finish();
         int added = 0;
         for (const RunResult* r : {&a, &b}) {
@@ -437,10 +412,10 @@ TEST_F(PictureCommands, TwoWritersNeverInterleave) {
             ++refusals;
             EXPECT_EQ(r->exitCode, 3) << c.offsetMs << ": " << r->err;
             EXPECT_EQ(r->err.rfind("fotolume-cli: the frame is in use by fotolume-cli (pid ", 0), 0u) << r->err;
-            EXPECT_EQ(std::count(r->err.begin(), r->err.end(), '\n'), 1) << r->err;
+            EXPECT_EQ(Lines(r->err), 1) << r->err;
         }
         EXPECT_EQ(listed.exitCode, 0) << listed.err;
-        const auto lines = size_t(std::count(listed.out.begin(), listed.out.end(), '\n'));
+        const auto lines = size_t(Lines(listed.out));
         EXPECT_GE(lines, album.size()) << "the list saw a write in progress";
         EXPECT_LE(lines, album.size() + 2);
 
