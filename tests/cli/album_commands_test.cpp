@@ -1,4 +1,5 @@
 // fotolume-cli info, list, delete, colors and backup against a frame served by fotolume-sim.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -18,6 +19,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 using testsupport::PictureBytes;
 
 class AlbumCommands : public ProgramTest {
@@ -40,21 +42,21 @@ TEST_F(AlbumCommands, InfoAndListDescribeTheAlbum) {
     ServedFrame frame(image, frames + "/f.sock");
     RunResult r = Cli({"info"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("List address:     0x010000"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Pictures:         3"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Free bytes:       1907520"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Used end address: 0x02E4C0"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("List address:     0x010000"));
+    EXPECT_THAT(r.out, HasSubstr("Pictures:         3"));
+    EXPECT_THAT(r.out, HasSubstr("Free bytes:       1907520"));
+    EXPECT_THAT(r.out, HasSubstr("Used end address: 0x02E4C0"));
     r = Cli({"info", "--json"});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(Lines(r.out), 1);
-    EXPECT_NE(r.out.find("\"pictures\": 3, \"freeBytes\": 1907520"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"background565\": 65535"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("\"pictures\": 3, \"freeBytes\": 1907520"));
+    EXPECT_THAT(r.out, HasSubstr("\"background565\": 65535"));
 
     r = Cli({"list"});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "   1  0x011000  30000\n   2  0x018530  70000\n   3  0x0296A0  20000\n");
     r = Cli({"list", "--json"});
-    EXPECT_NE(r.out.find("{\"position\": 2, \"address\": 99632, \"length\": 70000}"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("{\"position\": 2, \"address\": 99632, \"length\": 70000}"));
 }
 
 TEST_F(AlbumCommands, DeleteWritesTheAlbumAndColoursAreSet) {
@@ -104,14 +106,14 @@ TEST_F(AlbumCommands, AlbumErrorsExitThreeAndNameTheCode) {
         ServedFrame frame(image, frames + "/f.sock", {"--fail-command", "3"});
         RunResult r = Cli({"info"});
         EXPECT_EQ(r.exitCode, 3);
-        EXPECT_NE(r.err.find("checksum query failed (album error 1)"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("checksum query failed (album error 1)"));
         EXPECT_EQ(Lines(r.err), 1) << r.err;
     }
     {
         ServedFrame frame(image, frames + "/g.sock", {"--fail-command", "1"});
         RunResult r = Cli({"list"});
         EXPECT_EQ(r.exitCode, 3);
-        EXPECT_NE(r.err.find("transfer failed (album error 3)"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("transfer failed (album error 3)"));
     }
     EXPECT_EQ(Cli({"info"}).exitCode, 2);
 }
@@ -174,11 +176,11 @@ TEST_F(AlbumCommands, AServedImageIsNeitherServedTwiceNorReplaced) {
     const auto before = ReadBytes(image);
     RunResult r = Sim({"serve", image, "--socket", frames + "/g.sock"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find(": in use by fotolume-sim (pid "), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(": in use by fotolume-sim (pid "));
     EXPECT_FALSE(fs::exists(frames + "/g.sock"));
     r = Sim({"create", image, "--demo", "1"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find(": served by fotolume-sim (pid "), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(": served by fotolume-sim (pid "));
     EXPECT_EQ(ReadBytes(image), before);
     frame.reset();
     EXPECT_EQ(Sim({"create", image}).exitCode, 0);

@@ -1,4 +1,5 @@
 // fotolume-cli encode and decode: the file-level conversions, no frame needed.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -6,7 +7,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "codec/bmp_file.h"
 #include "tests/cli/program_runner.h"
@@ -15,6 +15,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 constexpr int kWidth = 40, kHeight = 30;
 
@@ -89,7 +90,7 @@ TEST_F(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {    ASSERT_EQ(Run({"
     ASSERT_EQ(Run({"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
     r = Run({"decode", stream, dir.String() + "/no/such/folder/back.bmp", "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("cannot write"));
     EXPECT_EQ(Run({"encode", bmp, stream}).exitCode, 1) << "--size is required";
     EXPECT_EQ(Run({"encode", bmp, stream, "--size", "40x30", "--mode", "16"}).exitCode, 1);
 }

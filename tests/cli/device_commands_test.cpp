@@ -1,4 +1,5 @@
 // fotolume-cli probe and clock against a frame served by fotolume-sim.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 // The raw JSON value of a member of a trace line ("" when absent).
 std::string Field(const std::string& line, const std::string& key) {
@@ -43,9 +45,9 @@ TEST_F(DeviceCommands, ProbeFindsTheServedFrameAndExitsTwoOnceItStops) {
     auto frame = std::make_unique<ServedFrame>(image, frames + "/one.sock", std::vector<std::string>{"--firmware-version", "2.5"});
     RunResult r = Cli({"probe"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("one.sock"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("zentaris"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("2.5"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("one.sock"));
+    EXPECT_THAT(r.out, HasSubstr("zentaris"));
+    EXPECT_THAT(r.out, HasSubstr("2.5"));
     EXPECT_TRUE(r.err.empty());
 
     r = Cli({"probe", "--json"});
@@ -55,7 +57,7 @@ TEST_F(DeviceCommands, ProbeFindsTheServedFrameAndExitsTwoOnceItStops) {
     EXPECT_FALSE(fs::exists(frames + "/one.sock")) << "the server removes its socket";
     r = Cli({"probe"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("no frame found"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("no frame found"));
     EXPECT_EQ(Lines(r.err), 1) << "one line";
 }
 
@@ -66,28 +68,24 @@ TEST_F(DeviceCommands, VerboseProbeSaysWhyEachDriveWasTakenOrRefused) {
     ServedFrame frame(image, frames + "/b.sock", {"--vendor", "ZENTARIS"});
     RunResult r = Cli({"probe", "--verbose"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("a.sock (a.sock): CD/DVD, USB, vendor \"Generic\", product \"Stick\", opens read-write; "
-                         "refused: vendor \"Generic\" does not contain \"zentaris\"\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("b.sock (b.sock): CD/DVD, USB, vendor \"ZENTARIS\", product \"DPF\", opens read-write; "
-                         "accepted: the frame\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Drive:    b.sock"), std::string::npos) << "the probe itself follows";
+    EXPECT_THAT(r.out, HasSubstr("a.sock (a.sock): CD/DVD, USB, vendor \"Generic\", product \"Stick\", "
+                                 "opens read-write; refused: vendor \"Generic\" does not contain \"zentaris\"\n"));
+    EXPECT_THAT(r.out, HasSubstr("b.sock (b.sock): CD/DVD, USB, vendor \"ZENTARIS\", product \"DPF\", "
+                                 "opens read-write; accepted: the frame\n"));
+    EXPECT_THAT(r.out, HasSubstr("Drive:    b.sock")) << "the probe itself follows";
 
     r = Cli({"probe", "--verbose", "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(Lines(r.out), 1) << "one JSON object: " << r.out;
-    EXPECT_NE(r.out.find("\"candidates\": [{\"drive\": \"a.sock\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"accepted\": true, \"verdict\": \"the frame\"}]}"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("\"candidates\": [{\"drive\": \"a.sock\""));
+    EXPECT_THAT(r.out, HasSubstr("\"accepted\": true, \"verdict\": \"the frame\"}]}"));
 
     // No frame among them: the survey still says what was seen, and the exit code says none was found.
     r = Cli({"probe", "-v", "--vendor", "nobody"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(Lines(r.out), 3) << r.out;
     EXPECT_EQ(r.out.find("accepted"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("no frame found"), std::string::npos);
+    EXPECT_THAT(r.err, HasSubstr("no frame found"));
     r = Cli({"probe", "-v", "--json", "--vendor", "nobody"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out.rfind("{\"drive\": null, \"candidates\": [{", 0), 0u) << r.out;
@@ -96,7 +94,7 @@ TEST_F(DeviceCommands, VerboseProbeSaysWhyEachDriveWasTakenOrRefused) {
 TEST_F(DeviceCommands, VerboseProbeOfAnEmptyFolderSaysSo) {
     RunResult r = Cli({"probe", "--verbose"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.out.find("none: no sockets in the frames folder"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("none: no sockets in the frames folder"));
 }
 
 TEST_F(DeviceCommands, VendorOptionAndEnvironmentSelectTheFrame) {
@@ -105,21 +103,21 @@ TEST_F(DeviceCommands, VendorOptionAndEnvironmentSelectTheFrame) {
     EXPECT_EQ(Cli({"--vendor", "acme", "probe"}).exitCode, 0);
     RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"--vendor", "acme", "probe"}, {"FOTOLUME_FRAMES=" + frames});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("ACME"), std::string::npos);
+    EXPECT_THAT(r.out, HasSubstr("ACME"));
 }
 
 TEST_F(DeviceCommands, ClockPrintsTheBytesSentInTheLocalZone) {
     ServedFrame frame(image, frames + "/f.sock");
     RunResult r = Cli({"clock", "--json"}, {"TZ=IST-5:30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("\"zoneHours\": 5"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("\"zoneHours\": 5"));
     // 12 + 5 (the half hour is dropped) in the last byte.
-    EXPECT_NE(r.out.find(" 00 11\"}"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr(" 00 11\"}"));
     EXPECT_EQ(r.out.find("\"bytes\": \"ca 00 00 00 00 "), r.out.find("\"bytes\"")) << r.out;
     r = Cli({"clock"}, {"TZ=UTC0"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("Bytes: ca"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(" 00 0c\n"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Bytes: ca"));
+    EXPECT_THAT(r.out, HasSubstr(" 00 0c\n"));
 }
 
 TEST_F(DeviceCommands, RefusedCommandExitsThree) {

@@ -1,16 +1,15 @@
 // fotolume-cli add and pull, and the demo frame of fotolume-sim, against a served frame.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "album/album_store.h"
@@ -26,6 +25,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 // Peak signal-to-noise ratio of b against a over the three colour channels, in dB.
 double Psnr(const QImage& a, const QImage& b) {
@@ -112,14 +112,14 @@ TEST_F(PictureCommands, AddedPicturesComeBackAsComposed) {
 
     RunResult r = Cli({"add", wide, tall, small, "--quality", "90"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find(wide + ": picture 1, quality 90, "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(small + ": picture 3, quality 90, "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Added 3 of 3 picture(s); the album holds 3"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr(wide + ": picture 1, quality 90, "));
+    EXPECT_THAT(r.out, HasSubstr(small + ": picture 3, quality 90, "));
+    EXPECT_THAT(r.out, HasSubstr("Added 3 of 3 picture(s); the album holds 3"));
 
     const std::string pulled = dir.String() + "/pulled";
     r = Cli({"pull", pulled});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Pulled 3 of 3 picture(s)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Pulled 3 of 3 picture(s)"));
     const std::string sources[3] = {wide, tall, small};
     QImage back[3];
     for (int i = 0; i < 3; ++i) {
@@ -142,7 +142,7 @@ TEST_F(PictureCommands, AddedPicturesComeBackAsComposed) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = Cli({"add", tall, "--stretch", "--quality", "100"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("picture 5, quality 100, "), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("picture 5, quality 100, "));
     r = Cli({"pull", pulled});
     EXPECT_EQ(r.exitCode, 4) << "the first three names are taken";
     r = Cli({"pull", pulled, "--force"});
@@ -168,11 +168,11 @@ TEST_F(PictureCommands, PictureTooLargeForTheFreeSpaceIsSkippedAndTheRestCommitt
 
     RunResult r = Cli({"add", first, noise, broken, last});
     EXPECT_EQ(r.exitCode, 4) << r.err;
-    EXPECT_NE(r.err.find(noise + ": too large: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("even at quality 10"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(broken + ": cannot be read as a picture; skipped"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find(first + ": picture 1, quality 90, "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(last + ": picture 2, quality "), std::string::npos) << r.out;
+    EXPECT_THAT(r.err, HasSubstr(noise + ": too large: "));
+    EXPECT_THAT(r.err, HasSubstr("even at quality 10"));
+    EXPECT_THAT(r.err, HasSubstr(broken + ": cannot be read as a picture; skipped"));
+    EXPECT_THAT(r.out, HasSubstr(first + ": picture 1, quality 90, "));
+    EXPECT_THAT(r.out, HasSubstr(last + ": picture 2, quality "));
     // Committed: a new reader of the frame sees both.
     EXPECT_EQ(PictureCount(), 2);
 }
@@ -214,9 +214,9 @@ TEST_F(PictureCommands, AnAlbumAtItsMaximumCountRefusesEveryAdd) {
 
     RunResult r = Cli({"add", a, b, "--quality", "10"});
     EXPECT_EQ(r.exitCode, 4);
-    EXPECT_NE(r.err.find(a + ": the album is full"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(b + ": the album is full"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find("Added 0 of 2 picture(s); the album holds 2"), std::string::npos) << r.out;
+    EXPECT_THAT(r.err, HasSubstr(a + ": the album is full"));
+    EXPECT_THAT(r.err, HasSubstr(b + ": the album is full"));
+    EXPECT_THAT(r.out, HasSubstr("Added 0 of 2 picture(s); the album holds 2"));
     EXPECT_EQ(ReadBytes(image), before) << "nothing to commit, nothing written";
 }
 
@@ -231,7 +231,7 @@ TEST_F(PictureCommands, PullKeepsExistingFilesUnlessForcedAndWritesJfif) {
 
     RunResult r = Cli({"pull", out});
     EXPECT_EQ(r.exitCode, 4);
-    EXPECT_NE(r.err.find("0002.bmp exists; --force overwrites it"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("0002.bmp exists; --force overwrites it"));
     EXPECT_FALSE(fs::exists(out + "/0001.bmp")) << "nothing written when a name is taken";
     EXPECT_EQ(fs::file_size(out + "/0002.bmp"), 7u);
 
@@ -259,7 +259,7 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     Serve({"--demo", "6", "--panel", "160x128"});
     RunResult r = Cli({"info"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Pictures:         6"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Pictures:         6"));
     const std::string out = dir.String() + "/demo";
     r = Cli({"pull", out});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -275,7 +275,7 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     const std::string tooMany = dir.String() + "/tiny.img";
     r = Sim({"create", tooMany, "--demo", "3", "--max-pictures", "2"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("room for 2 demo pictures, not 3"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("room for 2 demo pictures, not 3"));
     EXPECT_FALSE(fs::exists(tooMany));
 }
 
@@ -308,12 +308,11 @@ TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocatio
         EXPECT_LT(r.maxRssKb, 400 * 1024) << c.problem;
         r = Cli({"info"});
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_NE(r.out.find(std::string("not writable, edits are refused: ") + c.problem), std::string::npos) << r.out;
+        EXPECT_THAT(r.out, HasSubstr(std::string("not writable, edits are refused: ") + c.problem));
         if (c.offset == sim::kHeaderWidth) {
             r = Cli({"pull", dir.String() + "/pulled"});
             EXPECT_EQ(r.exitCode, 3);
-            EXPECT_NE(r.err.find(std::string("no picture can be decoded for this frame: ") + c.problem),
-                      std::string::npos) << r.err;
+            EXPECT_THAT(r.err, HasSubstr(std::string("no picture can be decoded for this frame: ") + c.problem));
             EXPECT_LT(r.maxRssKb, 400 * 1024);
         }
         EXPECT_EQ(Cli({"delete", "1"}).exitCode, 3);
@@ -343,15 +342,14 @@ TEST_F(PictureCommands, InputFilesOfEveryKind) {
 
     RunResult r = Cli({"add", fifo, dir.String(), latin1, halfBmp, halfJpeg, halfPng});
     EXPECT_EQ(r.exitCode, 4) << r.err;
-    EXPECT_NE(r.err.find(fifo + ": not a regular file but a FIFO; skipped"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(dir.String() + ": not a regular file but a folder; skipped"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find(latin1 + ": picture 1, "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("warning: " + halfBmp + ": ends early; its missing part is black\n"), std::string::npos);
-    EXPECT_NE(r.out.find(halfBmp + ": picture 2, "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("warning: " + halfJpeg + ": ends early; its missing part is grey\n"), std::string::npos);
-    EXPECT_NE(r.out.find(halfJpeg + ": picture 3, "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find(halfPng + ": ends early and cannot be read as a picture; skipped"), std::string::npos)
-        << r.err;
+    EXPECT_THAT(r.err, HasSubstr(fifo + ": not a regular file but a FIFO; skipped"));
+    EXPECT_THAT(r.err, HasSubstr(dir.String() + ": not a regular file but a folder; skipped"));
+    EXPECT_THAT(r.out, HasSubstr(latin1 + ": picture 1, "));
+    EXPECT_THAT(r.err, HasSubstr("warning: " + halfBmp + ": ends early; its missing part is black\n"));
+    EXPECT_THAT(r.out, HasSubstr(halfBmp + ": picture 2, "));
+    EXPECT_THAT(r.err, HasSubstr("warning: " + halfJpeg + ": ends early; its missing part is grey\n"));
+    EXPECT_THAT(r.out, HasSubstr(halfJpeg + ": picture 3, "));
+    EXPECT_THAT(r.err, HasSubstr(halfPng + ": ends early and cannot be read as a picture; skipped"));
     // One line each (libpng itself may add its own "libpng error" line for the PNG file).
     size_t lines = 0;
     for (size_t at = r.err.find("fotolume-cli: "); at != std::string::npos; at = r.err.find("fotolume-cli: ", at + 1))

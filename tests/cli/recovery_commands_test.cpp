@@ -3,22 +3,19 @@
 // the list was being written comes back as the new one, a backup is written back only to its own frame
 // (unless forced) from the list address on, edits wait for a pending recovery, and signals wait for a whole
 // album.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <thread>
 
 #include "album/album_store.h"
 #include "album/recovery_record.h"
-#include "device/process_flash.h"
 #include "tests/cli/program_runner.h"
 #include "tests/support/emulated_frame.h"
 #include "tests/support/pictures.h"
@@ -28,6 +25,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 using testsupport::Album;
 using testsupport::PictureBytes;
 
@@ -139,24 +137,22 @@ TEST_F(RecoverCommand, BringsBackTheAlbumAfterACutAtSampledCommands) {
             EXPECT_TRUE(list.err.empty()) << list.err;
             RunResult r = Cli({"recover"});
             EXPECT_EQ(r.exitCode, 0);
-            EXPECT_NE(r.out.find("nothing to recover"), std::string::npos) << r.out;
+            EXPECT_THAT(r.out, HasSubstr("nothing to recover"));
             continue;
         }
         EXPECT_EQ(Lines(list.err), 1) << list.err;
-        EXPECT_NE(list.err.find("an interrupted synchronize was found"), std::string::npos) << list.err;
-        EXPECT_NE(list.err.find("'fotolume-cli recover'"), std::string::npos) << list.err;
+        EXPECT_THAT(list.err, HasSubstr("an interrupted synchronize was found"));
+        EXPECT_THAT(list.err, HasSubstr("'fotolume-cli recover'"));
 
         RunResult dry = Cli({"recover", "--dry-run"});
         ASSERT_EQ(dry.exitCode, 0) << dry.err;
-        EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
+        EXPECT_THAT(dry.out, HasSubstr("Dry run: nothing was written."));
         EXPECT_EQ(ReadBytes(image), cut);
         EXPECT_EQ(Cli({"recover", "--all"}).exitCode, 1);
 
         RunResult r = Cli({"recover"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_NE(r.out.find("Restored: the frame holds " + std::to_string(expected.size()) + " picture(s)."),
-                  std::string::npos)
-            << r.out;
+        EXPECT_THAT(r.out, HasSubstr("Restored: the frame holds " + std::to_string(expected.size()) + " picture(s)."));
         list = Cli({"list"});
         EXPECT_TRUE(list.err.empty()) << list.err;
         EXPECT_EQ(static_cast<size_t>(Lines(list.out)), expected.size());
@@ -193,7 +189,7 @@ TEST_F(RecoverCommand, ADeleteCutOffWhileWritingTheListComesBack) {
     ServedFrame frame(image, frames + "/f.sock");
     RunResult r = Cli({"recover"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Restoring the new album: 2 picture(s)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Restoring the new album: 2 picture(s)"));
     frame.Stop();
     EXPECT_EQ(AlbumOnImage(image), (Album{oldPictures[0].bytes, oldPictures[2].bytes}));
     EXPECT_TRUE(fs::is_empty(records));
@@ -213,15 +209,15 @@ TEST_F(RecoverCommand, EditsRefuseWhileAnInterruptedWriteWaitsUnlessItIsDiscarde
         SCOPED_TRACE(edit[0]);
         const RunResult r = Cli(edit);
         EXPECT_EQ(r.exitCode, 3);
-        EXPECT_NE(r.err.find("last write was interrupted: 'fotolume-cli recover'"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("--discard-recovery"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("last write was interrupted: 'fotolume-cli recover'"));
+        EXPECT_THAT(r.err, HasSubstr("--discard-recovery"));
     }
     EXPECT_EQ(ReadBytes(image), cut) << "nothing was written";
     EXPECT_EQ(Cli({"colors"}).exitCode, 0) << "reading the colours writes nothing";
 
     const RunResult r = Cli({"colors", "--font", "FFFFFF", "--discard-recovery"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("given up"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("given up"));
     EXPECT_TRUE(album::ListRecordFiles(records).empty());
     size_t discarded = 0;
     for (const auto& entry : fs::directory_iterator(records)) discarded += entry.path().extension() == ".discarded";
@@ -254,7 +250,7 @@ TEST_F(RecoverCommand, ASignalDuringAWriteEndsWithAWholeAlbum) {
         if (r.err.find("stopped by") != std::string::npos) {
             ++stopped;
             EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
-            EXPECT_NE(r.err.find(old ? "the album it had" : "the new album"), std::string::npos) << r.err;
+            EXPECT_THAT(r.err, HasSubstr(old ? "the album it had" : "the new album"));
         } else if (r.exitCode != 0) {
             // Ended by the signal before anything was written.
             EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
@@ -293,20 +289,20 @@ TEST_F(RestoreCommand, WritesTheBackupFromTheListOnAndNothingBelowIt) {
     ServedFrame frame(image, frames + "/f.sock");
     RunResult dry = Cli({"restore", backup, "--dry-run"});
     ASSERT_EQ(dry.exitCode, 0) << dry.err;
-    EXPECT_NE(dry.out.find("Album to write: 3 picture(s)"), std::string::npos) << dry.out;
+    EXPECT_THAT(dry.out, HasSubstr("Album to write: 3 picture(s)"));
     for (size_t i = 0; i < oldPictures.size(); ++i) {
         char line[64];
         std::snprintf(line, sizeof line, "%4zu  0x%06X  %zu\n", i + 1, oldPictures[i].address,
                       oldPictures[i].bytes.size());
-        EXPECT_NE(dry.out.find(line), std::string::npos) << line << dry.out;
+        EXPECT_THAT(dry.out, HasSubstr(line));
     }
-    EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
+    EXPECT_THAT(dry.out, HasSubstr("Dry run: nothing was written."));
     EXPECT_EQ(ReadBytes(image), edited);
 
     RunResult r = Cli({"restore", backup});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
-    EXPECT_NE(r.out.find("the frame holds 3 picture(s)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("the frame holds 3 picture(s)"));
     std::vector<uint8_t> now = ReadBytes(image);
     EXPECT_TRUE(SameFrom(now, initial, kL, initial.size()));
     EXPECT_TRUE(SameFrom(now, edited, 0, kL));
@@ -314,14 +310,14 @@ TEST_F(RestoreCommand, WritesTheBackupFromTheListOnAndNothingBelowIt) {
     // Again: every block already matches, so nothing is erased.
     r = Cli({"restore", backup});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("(0 block(s) written)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("(0 block(s) written)"));
 
     // A backup without a valid list (a new frame's) gives an empty album, and says so.
     const std::string fresh = dir.String() + "/fresh.bin";
     ASSERT_EQ(Sim({"create", fresh}).exitCode, 0);
     r = Cli({"restore", fresh});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("holds no valid picture list: the frame gets an empty album"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("holds no valid picture list: the frame gets an empty album"));
     frame.Stop();
     now = ReadBytes(image);
     EXPECT_EQ(std::string(now.begin() + kL, now.begin() + kL + 4), "ABFS");
@@ -362,7 +358,7 @@ TEST_F(RestoreCommand, RefusesAFileThatIsNotABackupBeforeLookingForAFrame) {
     }
     RunResult folder = Cli({"restore", dir.String()});
     EXPECT_EQ(folder.exitCode, 4);
-    EXPECT_NE(folder.err.find("cannot read " + dir.String() + ": not a regular file"), std::string::npos) << folder.err;
+    EXPECT_THAT(folder.err, HasSubstr("cannot read " + dir.String() + ": not a regular file"));
     EXPECT_EQ(Cli({"restore"}).exitCode, 1);
     EXPECT_EQ(Cli({"restore", backup, backup}).exitCode, 1);
     EXPECT_EQ(ReadBytes(image), edited);
@@ -403,14 +399,14 @@ TEST_P(RestoreOtherFrame, IsRefusedWithEveryDifferenceNamedAndWrittenWithForce) 
     RunResult r = Cli({"restore", other});
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_EQ(Lines(r.err), 1) << r.err;
-    EXPECT_NE(r.err.find(other + " is a backup of another frame: "), std::string::npos) << r.err;
-    for (const std::string& field : c.named) EXPECT_NE(r.err.find(field), std::string::npos) << field << "\n" << r.err;
-    EXPECT_NE(r.err.find("; nothing written (--force writes it anyway)"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(other + " is a backup of another frame: "));
+    for (const std::string& field : c.named) EXPECT_THAT(r.err, HasSubstr(field));
+    EXPECT_THAT(r.err, HasSubstr("; nothing written (--force writes it anyway)"));
     EXPECT_EQ(ReadBytes(image), edited);
 
     r = Cli({"restore", other, "--force"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("going on (--force)"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("going on (--force)"));
     frame.Stop();
     EXPECT_EQ(AlbumOnImage(image), backupAlbum);
     EXPECT_TRUE(SameFrom(ReadBytes(image), edited, 0, kL));
@@ -466,7 +462,7 @@ TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
             // Nothing is written over the interrupted album before it is recovered.
             RunResult again = Cli({"restore", backup});
             EXPECT_EQ(again.exitCode, 3);
-            EXPECT_NE(again.err.find("'fotolume-cli recover'"), std::string::npos) << again.err;
+            EXPECT_THAT(again.err, HasSubstr("'fotolume-cli recover'"));
             RunResult r = Cli({"recover"});
             ASSERT_EQ(r.exitCode, 0) << r.err;
             ++recovered;
