@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "album/album_store.h"
 #include "device/frame_claim.h"
@@ -101,19 +102,16 @@ TEST_F(AlbumCommands, BackupIsTheWholeFlash) {
 }
 
 TEST_F(AlbumCommands, AlbumErrorsExitThreeAndNameTheCode) {
-    {
-        // Command 1 reads the header, 2 polls the status, 3 is the header's checksum query.
-        ServedFrame frame(image, frames + "/f.sock", {"--fail-command", "3"});
-        RunResult r = Cli({"info"});
+    // Command 1 reads the header, 2 polls the status, 3 is the header's checksum query.
+    const std::tuple<const char*, std::string, const char*> cases[] = {
+        {"3", "info", "checksum query failed (album error 1)"}, {"1", "list", "transfer failed (album error 3)"}};
+    for (const auto& [failCommand, command, said] : cases) {
+        SCOPED_TRACE(command);
+        ServedFrame frame(image, frames + "/" + command + ".sock", {"--fail-command", failCommand});
+        RunResult r = Cli({command});
         EXPECT_EQ(r.exitCode, 3);
-        EXPECT_THAT(r.err, HasSubstr("checksum query failed (album error 1)"));
+        EXPECT_THAT(r.err, HasSubstr(said));
         EXPECT_EQ(Lines(r.err), 1) << r.err;
-    }
-    {
-        ServedFrame frame(image, frames + "/g.sock", {"--fail-command", "1"});
-        RunResult r = Cli({"list"});
-        EXPECT_EQ(r.exitCode, 3);
-        EXPECT_THAT(r.err, HasSubstr("transfer failed (album error 3)"));
     }
     EXPECT_EQ(Cli({"info"}).exitCode, 2);
 }
