@@ -69,7 +69,8 @@ TEST_F(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
     EXPECT_EQ(r.out, "{\"bytes\": " + std::to_string(jfif.size()) + "}\n");
 }
 
-TEST_F(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {    ASSERT_EQ(Run({"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
+TEST_F(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
+    ASSERT_EQ(Run({"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
 
     RunResult r = Run({"decode", stream, back, "--size", "48x30"});
     EXPECT_EQ(r.exitCode, 4) << "another panel size is refused";
@@ -95,7 +96,8 @@ TEST_F(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {    ASSERT_EQ(Run({"
     EXPECT_EQ(Run({"encode", bmp, stream, "--size", "40x30", "--mode", "16"}).exitCode, 1);
 }
 
-TEST_F(CodecCommands, InputThatIsNoPlainFileIsRefusedAtOnceAndAShortBmpIsEncodedWithAWarning) {    const std::string fifo = dir.String() + "/fifo", out = dir.String() + "/out";
+TEST_F(CodecCommands, InputThatIsNoPlainFileIsRefusedAtOnceAndAShortBmpIsEncodedWithAWarning) {
+    const std::string fifo = dir.String() + "/fifo", out = dir.String() + "/out";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     RunResult r = Run({"decode", fifo, out, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 4);

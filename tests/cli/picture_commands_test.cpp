@@ -336,7 +336,8 @@ TEST_F(PictureCommands, InputFilesOfEveryKind) {
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
         return dir.String() + "/" + name;
     };
-    const std::string halfBmp = cut(Save(testsupport::SolidPicture(300, 200, qRgb(20, 220, 20)), "green.bmp"), "half.bmp");
+    const std::string green = Save(testsupport::SolidPicture(300, 200, qRgb(20, 220, 20)), "green.bmp");
+    const std::string halfBmp = cut(green, "half.bmp");
     const std::string halfJpeg = cut(Save(Scene(640, 480, 13), "scene.jpg", "JPG"), "half.jpg");
     const std::string halfPng = cut(Save(Scene(640, 480, 14), "scene.png"), "half.png");
 

@@ -70,7 +70,8 @@ protected:
         ASSERT_EQ(Sim({"create", image}).exitCode, 0);
         {
             ImageStore s(image, records);
-            for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(s.store.AddPictureData(PictureBytes(kOld[i], i).data(), kOld[i]));
+            for (uint8_t i = 0; i < 3; ++i)
+                ASSERT_TRUE(s.store.AddPictureData(PictureBytes(kOld[i], i).data(), kOld[i]));
             ASSERT_TRUE(s.store.CommitAlbum());
             oldPictures = s.Listed();
         }
@@ -436,7 +437,8 @@ TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
         ASSERT_TRUE(s.store.RestoreAlbum(album::MakeRestoreTarget(parsed, s.store.Info())));
         const auto sent = s.VendorCommands();
         commands = sent.size();
-        firstErase = 1 + std::find_if(sent.begin(), sent.end(), [](const auto& c) { return c.IsErase(); }) - sent.begin();
+        const auto erase = std::find_if(sent.begin(), sent.end(), [](const auto& c) { return c.IsErase(); });
+        firstErase = 1 + static_cast<size_t>(erase - sent.begin());
     }
     ASSERT_GT(commands, firstErase + 100) << "an erase well before the end";
     const Album editedAlbum = AlbumOnImage(dir.String() + "/edited.bin"), backupAlbum = AlbumOnImage(backup);

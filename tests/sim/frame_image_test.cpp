@@ -11,8 +11,9 @@ namespace {
 namespace dev = fotolume::device;
 
 TEST(FrameImage, HeaderFieldsAreLittleEndianAtTheirOffsets) {
-    const std::vector<uint8_t> img = BuildFrameImage({.width = 320, .height = 240, .listAddress = 0x40000, .maxPictures = 300,
-                                                      .eraseOpcode = 0x20, .programFlag = true, .yValue = 2, .quality = 75});
+    const std::vector<uint8_t> img = BuildFrameImage({.width = 320, .height = 240, .listAddress = 0x40000,
+                                                      .maxPictures = 300, .eraseOpcode = 0x20, .programFlag = true,
+                                                      .yValue = 2, .quality = 75});
     ASSERT_EQ(img.size(), 2u << 20);
     EXPECT_EQ(dev::ReadLe24(&img[32]), 0x40000u);
     EXPECT_EQ(dev::ReadLe16(&img[35]), 320);

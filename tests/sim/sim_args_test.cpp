@@ -7,7 +7,8 @@ namespace {
 
 TEST(SimArgs, NumbersTakeSuffixesAndHex) {
     uint64_t v = 0;
-    const std::pair<const char*, uint64_t> good[] = {{"2M", 2u << 20}, {"512K", 512u << 10}, {"0x10000", 0x10000}, {"0", 0}};
+    const std::pair<const char*, uint64_t> good[] = {
+        {"2M", 2u << 20}, {"512K", 512u << 10}, {"0x10000", 0x10000}, {"0", 0}};
     for (const auto& [text, value] : good) {
         v = 1;
         EXPECT_TRUE(ParseNumber(text, UINT64_MAX, v)) << text;
