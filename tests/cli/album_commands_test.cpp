@@ -1,4 +1,5 @@
 // fotolume-cli info, list, delete, colors and backup against a frame served by fotolume-sim.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "album/album_store.h"
 #include "device/frame_claim.h"
@@ -18,58 +20,49 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using testsupport::PictureBytes;
 
-class AlbumCommands : public ::testing::Test {
+class AlbumCommands : public ProgramTest {
 protected:
     void SetUp() override {
-        frames = dir.String() + "/frames";
-        fs::create_directories(frames);
-        image = dir.String() + "/frame.img";
-        ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
+        ASSERT_EQ(Sim({"create", image}).exitCode, 0);
         // Three pictures put on the image through the store over a write-through emulator.
         auto emulator = sim::CFlashEmulator::OpenImage(image, {});
         ASSERT_TRUE(emulator);
         album::CAlbumStore store;
         testsupport::BindStore(store, *emulator);
         testsupport::ReadAlbum(store, false);
-        for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(store.AddPictureData(testsupport::PictureBytes(kSizes[i], i).data(), kSizes[i]));
+        for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(store.AddPictureData(PictureBytes(kSizes[i], i).data(), kSizes[i]));
         ASSERT_TRUE(store.CommitAlbum());
     }
-    RunResult Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--frames", frames});
-        return RunProgram(FOTOLUME_CLI_PATH, args);
-    }
     static constexpr uint32_t kSizes[3] = {30000, 70000, 20000};
-    ScratchDir dir;
-    std::string frames, image;
 };
 
 TEST_F(AlbumCommands, InfoAndListDescribeTheAlbum) {
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     RunResult r = Cli({"info"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("List address:     0x010000"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Pictures:         3"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Free bytes:       1907520"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Used end address: 0x02E4C0"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("List address:     0x010000"));
+    EXPECT_THAT(r.out, HasSubstr("Pictures:         3"));
+    EXPECT_THAT(r.out, HasSubstr("Free bytes:       1907520"));
+    EXPECT_THAT(r.out, HasSubstr("Used end address: 0x02E4C0"));
     r = Cli({"info", "--json"});
     ASSERT_EQ(r.exitCode, 0);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
-    EXPECT_NE(r.out.find("\"pictures\": 3, \"freeBytes\": 1907520"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"background565\": 65535"), std::string::npos) << r.out;
+    EXPECT_EQ(Lines(r.out), 1);
+    EXPECT_THAT(r.out, HasSubstr("\"pictures\": 3, \"freeBytes\": 1907520"));
+    EXPECT_THAT(r.out, HasSubstr("\"background565\": 65535"));
 
     r = Cli({"list"});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "   1  0x011000  30000\n   2  0x018530  70000\n   3  0x0296A0  20000\n");
     r = Cli({"list", "--json"});
-    EXPECT_NE(r.out.find("{\"position\": 2, \"address\": 99632, \"length\": 70000}"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("{\"position\": 2, \"address\": 99632, \"length\": 70000}"));
 }
 
 TEST_F(AlbumCommands, DeleteWritesTheAlbumAndColoursAreSet) {
     {
         ServedFrame frame(image, frames + "/f.sock");
-        ASSERT_TRUE(frame.Ready());
         EXPECT_EQ(Cli({"delete", "4"}).exitCode, 1);
         EXPECT_EQ(Cli({"delete", "0"}).exitCode, 1);
         EXPECT_EQ(Cli({"delete"}).exitCode, 1);
@@ -94,12 +87,11 @@ TEST_F(AlbumCommands, DeleteWritesTheAlbumAndColoursAreSet) {
         r = Cli({"colors", "--json"});
         EXPECT_EQ(r.out, "{\"font\": \"F80000\", \"background\": \"0000F8\"}\n");
     }
-    EXPECT_EQ(AlbumOnImage(image), (std::vector<std::vector<uint8_t>>{testsupport::PictureBytes(30000, 0), testsupport::PictureBytes(20000, 2)}));
+    EXPECT_EQ(AlbumOnImage(image), (testsupport::Album{PictureBytes(30000, 0), PictureBytes(20000, 2)}));
 }
 
 TEST_F(AlbumCommands, BackupIsTheWholeFlash) {
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     const std::string backup = dir.String() + "/backup.bin";
     RunResult r = Cli({"backup", backup});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -110,21 +102,16 @@ TEST_F(AlbumCommands, BackupIsTheWholeFlash) {
 }
 
 TEST_F(AlbumCommands, AlbumErrorsExitThreeAndNameTheCode) {
-    {
-        // Command 1 reads the header, 2 polls the status, 3 is the header's checksum query.
-        ServedFrame frame(image, frames + "/f.sock", {"--fail-command", "3"});
-        ASSERT_TRUE(frame.Ready());
-        RunResult r = Cli({"info"});
+    // Command 1 reads the header, 2 polls the status, 3 is the header's checksum query.
+    const std::tuple<const char*, std::string, const char*> cases[] = {
+        {"3", "info", "checksum query failed (album error 1)"}, {"1", "list", "transfer failed (album error 3)"}};
+    for (const auto& [failCommand, command, said] : cases) {
+        SCOPED_TRACE(command);
+        ServedFrame frame(image, frames + "/" + command + ".sock", {"--fail-command", failCommand});
+        RunResult r = Cli({command});
         EXPECT_EQ(r.exitCode, 3);
-        EXPECT_NE(r.err.find("checksum query failed (album error 1)"), std::string::npos) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    }
-    {
-        ServedFrame frame(image, frames + "/g.sock", {"--fail-command", "1"});
-        ASSERT_TRUE(frame.Ready());
-        RunResult r = Cli({"list"});
-        EXPECT_EQ(r.exitCode, 3);
-        EXPECT_NE(r.err.find("transfer failed (album error 3)"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr(said));
+        EXPECT_EQ(Lines(r.err), 1) << r.err;
     }
     EXPECT_EQ(Cli({"info"}).exitCode, 2);
 }
@@ -133,7 +120,6 @@ TEST_F(AlbumCommands, AlbumErrorsExitThreeAndNameTheCode) {
 // refuses with one line naming it and leaves the frame as it was; one that shares it goes ahead.
 TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     const std::string lock = frames + "/f.sock.lock";
     const std::string refusal = "fotolume-cli: the frame is in use by test_cli (pid " + std::to_string(::getpid()) +
                                 "); try again when it has finished\n";
@@ -172,12 +158,12 @@ TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
 
     // A writer that lets go within the wait: the command goes ahead.
     auto held = device::CFrameClaim::Take(lock, ClaimMode::Exclusive, std::chrono::milliseconds(0));
-    BackgroundRun waiting(FOTOLUME_CLI_PATH, {"--frames", frames, "--wait", "60", "delete", "1"});
+    auto waiting = Start({"--wait", "60", "delete", "1"});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     held.Release();
-    RunResult r = waiting.Finish();
+    RunResult r = waiting->Finish();
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(AlbumOnImage(image), (std::vector<std::vector<uint8_t>>{testsupport::PictureBytes(70000, 1), testsupport::PictureBytes(20000, 2)}));
+    EXPECT_EQ(AlbumOnImage(image), (testsupport::Album{PictureBytes(70000, 1), PictureBytes(20000, 2)}));
     EXPECT_EQ(Cli({"--wait", "x", "list"}).exitCode, 1);
     EXPECT_EQ(Cli({"list", "--wait", "3601"}).exitCode, 1);
 }
@@ -185,18 +171,17 @@ TEST_F(AlbumCommands, AnotherProgramsClaimIsWaitedForThenRefusedWithItsName) {
 // fotolume-sim serves an image once, and does not replace an image while it is served.
 TEST_F(AlbumCommands, AServedImageIsNeitherServedTwiceNorReplaced) {
     auto frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
-    ASSERT_TRUE(frame->Ready());
     const auto before = ReadBytes(image);
-    RunResult r = RunProgram(FOTOLUME_SIM_PATH, {"serve", image, "--socket", frames + "/g.sock"});
+    RunResult r = Sim({"serve", image, "--socket", frames + "/g.sock"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find(": in use by fotolume-sim (pid "), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(": in use by fotolume-sim (pid "));
     EXPECT_FALSE(fs::exists(frames + "/g.sock"));
-    r = RunProgram(FOTOLUME_SIM_PATH, {"create", image, "--demo", "1"});
+    r = Sim({"create", image, "--demo", "1"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find(": served by fotolume-sim (pid "), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(": served by fotolume-sim (pid "));
     EXPECT_EQ(ReadBytes(image), before);
     frame.reset();
-    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
+    EXPECT_EQ(Sim({"create", image}).exitCode, 0);
 }
 
 }  // namespace

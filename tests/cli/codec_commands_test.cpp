@@ -1,4 +1,5 @@
 // fotolume-cli encode and decode: the file-level conversions, no frame needed.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -6,7 +7,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "codec/bmp_file.h"
 #include "tests/cli/program_runner.h"
@@ -15,6 +15,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 constexpr int kWidth = 40, kHeight = 30;
 
@@ -37,24 +38,29 @@ double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * a.size() / sum);
 }
 
-TEST(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
-    ScratchDir dir;
-    const std::string bmp = dir.String() + "/in.bmp", stream = dir.String() + "/in.jpg", back = dir.String() + "/back.bmp";
-    WriteGradient(bmp);
+// A gradient picture in.bmp, and the names of its stream and of the picture decoded back.
+class CodecCommands : public ProgramTest {
+protected:
+    void SetUp() override { WriteGradient(bmp); }
+    static RunResult Run(const std::vector<std::string>& args) { return RunProgram(FOTOLUME_CLI_PATH, args); }
 
-    RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"});
+    const std::string bmp = dir.String() + "/in.bmp", stream = dir.String() + "/in.jpg", back = dir.String() + "/back.bmp";
+};
+
+TEST_F(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
+    RunResult r = Run({"encode", bmp, stream, "--size", "40x30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(std::stoul(r.out), fs::file_size(stream)) << "prints the size written";
     EXPECT_NE(ReadBytes(stream)[0], 0xFF) << "a frame stream carries no markers";
 
-    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, back, "--size", "40x30"});
+    r = Run({"decode", stream, back, "--size", "40x30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<uint8_t> original, decoded;
     ASSERT_EQ(codec::LoadPicFromDir(bmp, original, kWidth, kHeight), 1);
     ASSERT_EQ(codec::LoadPicFromDir(back, decoded, kWidth, kHeight), 1);
     EXPECT_GT(Psnr(original, decoded), 30.0);
 
-    r = RunProgram(FOTOLUME_CLI_PATH, {"--json", "encode", bmp, stream, "--size", "40x30", "--jfif"});
+    r = Run({"--json", "encode", bmp, stream, "--size", "40x30", "--jfif"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<uint8_t> jfif = ReadBytes(stream);
     ASSERT_GE(jfif.size(), 4u);
@@ -63,56 +69,51 @@ TEST(CodecCommands, EncodeThenDecodeGivesThePictureBack) {
     EXPECT_EQ(r.out, "{\"bytes\": " + std::to_string(jfif.size()) + "}\n");
 }
 
-TEST(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
-    ScratchDir dir;
-    const std::string bmp = dir.String() + "/in.bmp", stream = dir.String() + "/in.jpg", back = dir.String() + "/back.bmp";
-    WriteGradient(bmp);
-    ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
+TEST_F(CodecCommands, RefusedStreamsExitFourAndWriteNoBmp) {
+    ASSERT_EQ(Run({"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
 
-    RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, back, "--size", "48x30"});
+    RunResult r = Run({"decode", stream, back, "--size", "48x30"});
     EXPECT_EQ(r.exitCode, 4) << "another panel size is refused";
     EXPECT_FALSE(fs::exists(back));
 
-    r = RunProgram(FOTOLUME_CLI_PATH, {"--jfif", "encode", bmp, stream, "--size", "40x30"});
+    r = Run({"--jfif", "encode", bmp, stream, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 1) << "--jfif is an option of encode, not a global one";
 
-    ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30", "--jfif"}).exitCode, 0);
-    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, back, "--size", "40x30"});
+    ASSERT_EQ(Run({"encode", bmp, stream, "--size", "40x30", "--jfif"}).exitCode, 0);
+    r = Run({"decode", stream, back, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 4) << "a JFIF file is not a frame stream";
     EXPECT_FALSE(fs::exists(back));
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
 
-    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", dir.String() + "/missing.jpg", back, "--size", "40x30"});
+    r = Run({"decode", dir.String() + "/missing.jpg", back, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 4);
     // A stream that decodes into a place that cannot be written is a failure, not a success.
-    ASSERT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
-    r = RunProgram(FOTOLUME_CLI_PATH, {"decode", stream, dir.String() + "/no/such/folder/back.bmp", "--size", "40x30"});
+    ASSERT_EQ(Run({"encode", bmp, stream, "--size", "40x30"}).exitCode, 0);
+    r = Run({"decode", stream, dir.String() + "/no/such/folder/back.bmp", "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
-    EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream}).exitCode, 1) << "--size is required";
-    EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, stream, "--size", "40x30", "--mode", "16"}).exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("cannot write"));
+    EXPECT_EQ(Run({"encode", bmp, stream}).exitCode, 1) << "--size is required";
+    EXPECT_EQ(Run({"encode", bmp, stream, "--size", "40x30", "--mode", "16"}).exitCode, 1);
 }
 
-TEST(CodecCommands, InputThatIsNoPlainFileIsRefusedAtOnceAndAShortBmpIsEncodedWithAWarning) {
-    ScratchDir dir;
+TEST_F(CodecCommands, InputThatIsNoPlainFileIsRefusedAtOnceAndAShortBmpIsEncodedWithAWarning) {
     const std::string fifo = dir.String() + "/fifo", out = dir.String() + "/out";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"decode", fifo, out, "--size", "40x30"});
+    RunResult r = Run({"decode", fifo, out, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_EQ(r.err, "fotolume-cli: " + fifo + ": not a regular file but a FIFO\n");
-    r = RunProgram(FOTOLUME_CLI_PATH, {"encode", fifo, out, "--size", "40x30"});
+    r = Run({"encode", fifo, out, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_EQ(r.err, "fotolume-cli: " + fifo + ": not a regular file but a FIFO\n");
     EXPECT_FALSE(fs::exists(out));
 
-    const std::string bmp = dir.String() + "/in.bmp", half = dir.String() + "/half.bmp";
-    WriteGradient(bmp);
+    const std::string half = dir.String() + "/half.bmp";
     const std::vector<uint8_t> whole = ReadBytes(bmp);
     std::ofstream(half, std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), 54 + 120 * 15);
-    r = RunProgram(FOTOLUME_CLI_PATH, {"encode", half, out, "--size", "40x30"});
+    r = Run({"encode", half, out, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "fotolume-cli: warning: " + half + " ends early; its missing part is black\n");
-    r = RunProgram(FOTOLUME_CLI_PATH, {"encode", bmp, out, "--size", "40x30"});
+    r = Run({"encode", bmp, out, "--size", "40x30"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "");
 }

@@ -1,4 +1,5 @@
 // fotolume-cli probe and clock against a frame served by fotolume-sim.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 // The raw JSON value of a member of a trace line ("" when absent).
 std::string Field(const std::string& line, const std::string& key) {
@@ -34,31 +36,18 @@ std::vector<std::string> TracedCommands(const std::string& path) {
 
 std::string Program(const char* name) { return std::string(FOTOLUME_BIN_DIR) + "/" + name; }
 
-class DeviceCommands : public ::testing::Test {
+class DeviceCommands : public ProgramTest {
 protected:
-    void SetUp() override {
-        frames = dir.String() + "/frames";
-        fs::create_directories(frames);
-        image = dir.String() + "/frame.img";
-        ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image, "--panel", "160x128"}).exitCode, 0);
-    }
-    RunResult Cli(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
-        args.insert(args.begin(), {"--frames", frames});
-        return RunProgram(FOTOLUME_CLI_PATH, args, env);
-    }
-
-    ScratchDir dir;
-    std::string frames, image;
+    void SetUp() override { ASSERT_EQ(Sim({"create", image, "--panel", "160x128"}).exitCode, 0); }
 };
 
 TEST_F(DeviceCommands, ProbeFindsTheServedFrameAndExitsTwoOnceItStops) {
     auto frame = std::make_unique<ServedFrame>(image, frames + "/one.sock", std::vector<std::string>{"--firmware-version", "2.5"});
-    ASSERT_TRUE(frame->Ready());
     RunResult r = Cli({"probe"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("one.sock"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("zentaris"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("2.5"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("one.sock"));
+    EXPECT_THAT(r.out, HasSubstr("zentaris"));
+    EXPECT_THAT(r.out, HasSubstr("2.5"));
     EXPECT_TRUE(r.err.empty());
 
     r = Cli({"probe", "--json"});
@@ -68,40 +57,35 @@ TEST_F(DeviceCommands, ProbeFindsTheServedFrameAndExitsTwoOnceItStops) {
     EXPECT_FALSE(fs::exists(frames + "/one.sock")) << "the server removes its socket";
     r = Cli({"probe"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("no frame found"), std::string::npos) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line";
+    EXPECT_THAT(r.err, HasSubstr("no frame found"));
+    EXPECT_EQ(Lines(r.err), 1) << "one line";
 }
 
 TEST_F(DeviceCommands, VerboseProbeSaysWhyEachDriveWasTakenOrRefused) {
     std::string other = dir.String() + "/other.img";
-    ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", other}).exitCode, 0);
+    ASSERT_EQ(Sim({"create", other}).exitCode, 0);
     ServedFrame foreign(other, frames + "/a.sock", {"--vendor", "Generic", "--product", "Stick"});
     ServedFrame frame(image, frames + "/b.sock", {"--vendor", "ZENTARIS"});
-    ASSERT_TRUE(foreign.Ready() && frame.Ready());
     RunResult r = Cli({"probe", "--verbose"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("a.sock (a.sock): CD/DVD, USB, vendor \"Generic\", product \"Stick\", opens read-write; "
-                         "refused: vendor \"Generic\" does not contain \"zentaris\"\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("b.sock (b.sock): CD/DVD, USB, vendor \"ZENTARIS\", product \"DPF\", opens read-write; "
-                         "accepted: the frame\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Drive:    b.sock"), std::string::npos) << "the probe itself follows";
+    EXPECT_THAT(r.out, HasSubstr("a.sock (a.sock): CD/DVD, USB, vendor \"Generic\", product \"Stick\", "
+                                 "opens read-write; refused: vendor \"Generic\" does not contain \"zentaris\"\n"));
+    EXPECT_THAT(r.out, HasSubstr("b.sock (b.sock): CD/DVD, USB, vendor \"ZENTARIS\", product \"DPF\", "
+                                 "opens read-write; accepted: the frame\n"));
+    EXPECT_THAT(r.out, HasSubstr("Drive:    b.sock")) << "the probe itself follows";
 
     r = Cli({"probe", "--verbose", "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << "one JSON object: " << r.out;
-    EXPECT_NE(r.out.find("\"candidates\": [{\"drive\": \"a.sock\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"accepted\": true, \"verdict\": \"the frame\"}]}"), std::string::npos) << r.out;
+    EXPECT_EQ(Lines(r.out), 1) << "one JSON object: " << r.out;
+    EXPECT_THAT(r.out, HasSubstr("\"candidates\": [{\"drive\": \"a.sock\""));
+    EXPECT_THAT(r.out, HasSubstr("\"accepted\": true, \"verdict\": \"the frame\"}]}"));
 
     // No frame among them: the survey still says what was seen, and the exit code says none was found.
     r = Cli({"probe", "-v", "--vendor", "nobody"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+    EXPECT_EQ(Lines(r.out), 3) << r.out;
     EXPECT_EQ(r.out.find("accepted"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("no frame found"), std::string::npos);
+    EXPECT_THAT(r.err, HasSubstr("no frame found"));
     r = Cli({"probe", "-v", "--json", "--vendor", "nobody"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out.rfind("{\"drive\": null, \"candidates\": [{", 0), 0u) << r.out;
@@ -110,37 +94,34 @@ TEST_F(DeviceCommands, VerboseProbeSaysWhyEachDriveWasTakenOrRefused) {
 TEST_F(DeviceCommands, VerboseProbeOfAnEmptyFolderSaysSo) {
     RunResult r = Cli({"probe", "--verbose"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.out.find("none: no sockets in the frames folder"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("none: no sockets in the frames folder"));
 }
 
 TEST_F(DeviceCommands, VendorOptionAndEnvironmentSelectTheFrame) {
     ServedFrame frame(image, frames + "/a.sock", {"--vendor", "ACME"});
-    ASSERT_TRUE(frame.Ready());
     EXPECT_EQ(Cli({"probe"}).exitCode, 2);
     EXPECT_EQ(Cli({"--vendor", "acme", "probe"}).exitCode, 0);
     RunResult r = RunProgram(FOTOLUME_CLI_PATH, {"--vendor", "acme", "probe"}, {"FOTOLUME_FRAMES=" + frames});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("ACME"), std::string::npos);
+    EXPECT_THAT(r.out, HasSubstr("ACME"));
 }
 
 TEST_F(DeviceCommands, ClockPrintsTheBytesSentInTheLocalZone) {
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     RunResult r = Cli({"clock", "--json"}, {"TZ=IST-5:30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("\"zoneHours\": 5"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("\"zoneHours\": 5"));
     // 12 + 5 (the half hour is dropped) in the last byte.
-    EXPECT_NE(r.out.find(" 00 11\"}"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr(" 00 11\"}"));
     EXPECT_EQ(r.out.find("\"bytes\": \"ca 00 00 00 00 "), r.out.find("\"bytes\"")) << r.out;
     r = Cli({"clock"}, {"TZ=UTC0"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("Bytes: ca"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(" 00 0c\n"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Bytes: ca"));
+    EXPECT_THAT(r.out, HasSubstr(" 00 0c\n"));
 }
 
 TEST_F(DeviceCommands, RefusedCommandExitsThree) {
     ServedFrame frame(image, frames + "/f.sock", {"--fail-command", "1"});
-    ASSERT_TRUE(frame.Ready());
     RunResult r = Cli({"probe"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_FALSE(r.err.empty());
@@ -151,16 +132,15 @@ TEST_F(DeviceCommands, UsageErrorsExitOne) {
     EXPECT_EQ(Cli({"probe", "extra"}).exitCode, 1);
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {}).exitCode, 1);
     EXPECT_EQ(RunProgram(FOTOLUME_CLI_PATH, {"--help"}).exitCode, 0);
-    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", image}).exitCode, 1) << "serve needs a socket";
-    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", dir.String() + "/x.img", "--panel", "0x0"}).exitCode, 1);
-    EXPECT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"serve", dir.String() + "/missing.img", "--socket", frames + "/m.sock"}).exitCode, 3);
+    EXPECT_EQ(Sim({"serve", image}).exitCode, 1) << "serve needs a socket";
+    EXPECT_EQ(Sim({"create", dir.String() + "/x.img", "--panel", "0x0"}).exitCode, 1);
+    EXPECT_EQ(Sim({"serve", dir.String() + "/missing.img", "--socket", frames + "/m.sock"}).exitCode, 3);
     EXPECT_EQ(Cli({"--frames", dir.String() + "/nowhere", "probe"}).exitCode, 2);
 }
 
 TEST_F(DeviceCommands, TraceOfACommandMatchesWhatTheServedFrameReceivedCommandByCommand) {
     const std::string served = dir.String() + "/served.jsonl", sent = dir.String() + "/sent.jsonl";
     ServedFrame frame(image, frames + "/one.sock", {"--trace", served});
-    ASSERT_TRUE(frame.Ready());
     RunResult r = Cli({"--trace", sent, "info"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = Cli({"list", "--trace=" + sent});
@@ -206,7 +186,6 @@ TEST_F(DeviceCommands, ATraceThatCannotBeWrittenIsOneLineAtStartInEveryProgram) 
 
 TEST_F(DeviceCommands, TheWindowsTraceTheCommandsOfReadingTheFrame) {
     ServedFrame frame(image, frames + "/one.sock");
-    ASSERT_TRUE(frame.Ready());
     const std::string run = dir.String() + "/run";
     fs::create_directories(run);
     fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
@@ -232,8 +211,7 @@ TEST_F(DeviceCommands, TheWindowsTraceTheCommandsOfReadingTheFrame) {
 }
 
 TEST_F(DeviceCommands, CreatedImageHoldsTheHeader) {
-    std::ifstream in(image, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = ReadBytes(image);
     ASSERT_EQ(bytes.size(), 2u << 20);
     EXPECT_EQ(bytes[35] | (bytes[36] << 8), 160);
     EXPECT_EQ(bytes[37] | (bytes[38] << 8), 128);

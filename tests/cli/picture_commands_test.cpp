@@ -1,16 +1,15 @@
 // fotolume-cli add and pull, and the demo frame of fotolume-sim, against a served frame.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "album/album_store.h"
@@ -26,6 +25,7 @@ namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 // Peak signal-to-noise ratio of b against a over the three colour channels, in dB.
 double Psnr(const QImage& a, const QImage& b) {
@@ -63,8 +63,6 @@ QImage Scene(int width, int height, int seed) {
     return image;
 }
 
-// A picture no quality step can make small: every pixel random.
-
 // The panel bitmap as the preview shows the file right after loading, turned and zoomed as asked.
 QImage Composed(const std::string& file, QSize panel, bool stretch = false, std::vector<bool> turns = {},
                 int zoom = 0) {
@@ -77,13 +75,12 @@ QImage Composed(const std::string& file, QSize panel, bool stretch = false, std:
     return c.GetCropBitmap();
 }
 
-class PictureCommands : public ::testing::Test {
+class PictureCommands : public ProgramTest {
 protected:
     void SetUp() override {
-        frames = dir.String() + "/frames";
-        fs::create_directories(frames);
+        // Scratch files of the programs stay in the test's folder.
+        env = {"HOME=" + dir.String(), "XDG_CACHE_HOME=" + dir.String() + "/cache"};
         fs::create_directories(dir.String() + "/cache");
-        image = dir.String() + "/frame.img";
     }
     // A new frame with these create options, served.
     void Serve(std::vector<std::string> createOptions) {
@@ -91,16 +88,6 @@ protected:
         RunResult made = Sim(createOptions);
         ASSERT_EQ(made.exitCode, 0) << made.err;
         frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
-        ASSERT_TRUE(frame->Ready());
-    }
-    RunResult Sim(const std::vector<std::string>& args) { return RunProgram(FOTOLUME_SIM_PATH, args, Env()); }
-    RunResult Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--frames", frames});
-        return RunProgram(FOTOLUME_CLI_PATH, args, Env());
-    }
-    // Scratch files of the programs stay in the test's folder.
-    std::vector<std::string> Env() const {
-        return {"HOME=" + dir.String(), "XDG_CACHE_HOME=" + dir.String() + "/cache"};
     }
     std::string Save(const QImage& picture, const std::string& name, const char* format = nullptr) {
         const std::string path = dir.String() + "/" + name;
@@ -110,11 +97,9 @@ protected:
     int PictureCount() {
         RunResult r = Cli({"list"});
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+        return static_cast<int>(Lines(r.out));
     }
 
-    ScratchDir dir;
-    std::string frames, image;
     std::unique_ptr<ServedFrame> frame;
 };
 
@@ -127,14 +112,14 @@ TEST_F(PictureCommands, AddedPicturesComeBackAsComposed) {
 
     RunResult r = Cli({"add", wide, tall, small, "--quality", "90"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find(wide + ": picture 1, quality 90, "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(small + ": picture 3, quality 90, "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Added 3 of 3 picture(s); the album holds 3"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr(wide + ": picture 1, quality 90, "));
+    EXPECT_THAT(r.out, HasSubstr(small + ": picture 3, quality 90, "));
+    EXPECT_THAT(r.out, HasSubstr("Added 3 of 3 picture(s); the album holds 3"));
 
     const std::string pulled = dir.String() + "/pulled";
     r = Cli({"pull", pulled});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Pulled 3 of 3 picture(s)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Pulled 3 of 3 picture(s)"));
     const std::string sources[3] = {wide, tall, small};
     QImage back[3];
     for (int i = 0; i < 3; ++i) {
@@ -157,7 +142,7 @@ TEST_F(PictureCommands, AddedPicturesComeBackAsComposed) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = Cli({"add", tall, "--stretch", "--quality", "100"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("picture 5, quality 100, "), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("picture 5, quality 100, "));
     r = Cli({"pull", pulled});
     EXPECT_EQ(r.exitCode, 4) << "the first three names are taken";
     r = Cli({"pull", pulled, "--force"});
@@ -183,11 +168,11 @@ TEST_F(PictureCommands, PictureTooLargeForTheFreeSpaceIsSkippedAndTheRestCommitt
 
     RunResult r = Cli({"add", first, noise, broken, last});
     EXPECT_EQ(r.exitCode, 4) << r.err;
-    EXPECT_NE(r.err.find(noise + ": too large: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("even at quality 10"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(broken + ": cannot be read as a picture; skipped"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find(first + ": picture 1, quality 90, "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(last + ": picture 2, quality "), std::string::npos) << r.out;
+    EXPECT_THAT(r.err, HasSubstr(noise + ": too large: "));
+    EXPECT_THAT(r.err, HasSubstr("even at quality 10"));
+    EXPECT_THAT(r.err, HasSubstr(broken + ": cannot be read as a picture; skipped"));
+    EXPECT_THAT(r.out, HasSubstr(first + ": picture 1, quality 90, "));
+    EXPECT_THAT(r.out, HasSubstr(last + ": picture 2, quality "));
     // Committed: a new reader of the frame sees both.
     EXPECT_EQ(PictureCount(), 2);
 }
@@ -209,7 +194,6 @@ TEST_F(PictureCommands, AnAddThatCompactsKeepsThePicturesAlreadyThere) {
         ASSERT_TRUE(store.CommitAlbum());
     }
     frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
-    ASSERT_TRUE(frame->Ready());
     // The first picture's bytes become a hole; a new picture fits only when the others move down.
     ASSERT_EQ(Cli({"delete", "1"}).exitCode, 0);
     RunResult r = Cli({"add", Save(Scene(300, 300, 10), "new.png")});
@@ -230,9 +214,9 @@ TEST_F(PictureCommands, AnAlbumAtItsMaximumCountRefusesEveryAdd) {
 
     RunResult r = Cli({"add", a, b, "--quality", "10"});
     EXPECT_EQ(r.exitCode, 4);
-    EXPECT_NE(r.err.find(a + ": the album is full"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(b + ": the album is full"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find("Added 0 of 2 picture(s); the album holds 2"), std::string::npos) << r.out;
+    EXPECT_THAT(r.err, HasSubstr(a + ": the album is full"));
+    EXPECT_THAT(r.err, HasSubstr(b + ": the album is full"));
+    EXPECT_THAT(r.out, HasSubstr("Added 0 of 2 picture(s); the album holds 2"));
     EXPECT_EQ(ReadBytes(image), before) << "nothing to commit, nothing written";
 }
 
@@ -247,7 +231,7 @@ TEST_F(PictureCommands, PullKeepsExistingFilesUnlessForcedAndWritesJfif) {
 
     RunResult r = Cli({"pull", out});
     EXPECT_EQ(r.exitCode, 4);
-    EXPECT_NE(r.err.find("0002.bmp exists; --force overwrites it"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("0002.bmp exists; --force overwrites it"));
     EXPECT_FALSE(fs::exists(out + "/0001.bmp")) << "nothing written when a name is taken";
     EXPECT_EQ(fs::file_size(out + "/0002.bmp"), 7u);
 
@@ -275,7 +259,7 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     Serve({"--demo", "6", "--panel", "160x128"});
     RunResult r = Cli({"info"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Pictures:         6"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Pictures:         6"));
     const std::string out = dir.String() + "/demo";
     r = Cli({"pull", out});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -291,7 +275,7 @@ TEST_F(PictureCommands, DemoFrameHoldsDistinctReadablePictures) {
     const std::string tooMany = dir.String() + "/tiny.img";
     r = Sim({"create", tooMany, "--demo", "3", "--max-pictures", "2"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("room for 2 demo pictures, not 3"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("room for 2 demo pictures, not 3"));
     EXPECT_FALSE(fs::exists(tooMany));
 }
 
@@ -316,21 +300,19 @@ TEST_F(PictureCommands, AHeaderNoFrameHasIsRefusedBeforeAnyEraseOrLargeAllocatio
         }
         const std::vector<uint8_t> before = ReadBytes(image);
         frame = std::make_unique<ServedFrame>(image, frames + "/f.sock");
-        ASSERT_TRUE(frame->Ready());
         RunResult r = Cli({"add", picture});
         EXPECT_EQ(r.exitCode, 3) << c.problem;
         EXPECT_EQ(r.err.rfind(std::string("fotolume-cli: this frame cannot be written: ") + c.problem, 0), 0u)
             << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(Lines(r.err), 1) << r.err;
         EXPECT_LT(r.maxRssKb, 400 * 1024) << c.problem;
         r = Cli({"info"});
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_NE(r.out.find(std::string("not writable, edits are refused: ") + c.problem), std::string::npos) << r.out;
+        EXPECT_THAT(r.out, HasSubstr(std::string("not writable, edits are refused: ") + c.problem));
         if (c.offset == sim::kHeaderWidth) {
             r = Cli({"pull", dir.String() + "/pulled"});
             EXPECT_EQ(r.exitCode, 3);
-            EXPECT_NE(r.err.find(std::string("no picture can be decoded for this frame: ") + c.problem),
-                      std::string::npos) << r.err;
+            EXPECT_THAT(r.err, HasSubstr(std::string("no picture can be decoded for this frame: ") + c.problem));
             EXPECT_LT(r.maxRssKb, 400 * 1024);
         }
         EXPECT_EQ(Cli({"delete", "1"}).exitCode, 3);
@@ -354,23 +336,21 @@ TEST_F(PictureCommands, InputFilesOfEveryKind) {
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
         return dir.String() + "/" + name;
     };
-    QImage green(300, 200, QImage::Format_RGB32);
-    green.fill(qRgb(20, 220, 20));
-    const std::string halfBmp = cut(Save(green, "green.bmp"), "half.bmp");
+    const std::string green = Save(testsupport::SolidPicture(300, 200, qRgb(20, 220, 20)), "green.bmp");
+    const std::string halfBmp = cut(green, "half.bmp");
     const std::string halfJpeg = cut(Save(Scene(640, 480, 13), "scene.jpg", "JPG"), "half.jpg");
     const std::string halfPng = cut(Save(Scene(640, 480, 14), "scene.png"), "half.png");
 
     RunResult r = Cli({"add", fifo, dir.String(), latin1, halfBmp, halfJpeg, halfPng});
     EXPECT_EQ(r.exitCode, 4) << r.err;
-    EXPECT_NE(r.err.find(fifo + ": not a regular file but a FIFO; skipped"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(dir.String() + ": not a regular file but a folder; skipped"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find(latin1 + ": picture 1, "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("warning: " + halfBmp + ": ends early; its missing part is black\n"), std::string::npos);
-    EXPECT_NE(r.out.find(halfBmp + ": picture 2, "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("warning: " + halfJpeg + ": ends early; its missing part is grey\n"), std::string::npos);
-    EXPECT_NE(r.out.find(halfJpeg + ": picture 3, "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find(halfPng + ": ends early and cannot be read as a picture; skipped"), std::string::npos)
-        << r.err;
+    EXPECT_THAT(r.err, HasSubstr(fifo + ": not a regular file but a FIFO; skipped"));
+    EXPECT_THAT(r.err, HasSubstr(dir.String() + ": not a regular file but a folder; skipped"));
+    EXPECT_THAT(r.out, HasSubstr(latin1 + ": picture 1, "));
+    EXPECT_THAT(r.err, HasSubstr("warning: " + halfBmp + ": ends early; its missing part is black\n"));
+    EXPECT_THAT(r.out, HasSubstr(halfBmp + ": picture 2, "));
+    EXPECT_THAT(r.err, HasSubstr("warning: " + halfJpeg + ": ends early; its missing part is grey\n"));
+    EXPECT_THAT(r.out, HasSubstr(halfJpeg + ": picture 3, "));
+    EXPECT_THAT(r.err, HasSubstr(halfPng + ": ends early and cannot be read as a picture; skipped"));
     // One line each (libpng itself may add its own "libpng error" line for the PNG file).
     size_t lines = 0;
     for (size_t at = r.err.find("fotolume-cli: "); at != std::string::npos; at = r.err.find("fotolume-cli: ", at + 1))
@@ -407,10 +387,8 @@ QRgb MeanColour(const std::vector<uint8_t>& stream, int width, int height) {
 // that succeeded.
 TEST_F(PictureCommands, TwoWritersNeverInterleave) {
     Serve({"--demo", "3"});
-    QImage red(300, 200, QImage::Format_RGB32), blue(300, 200, QImage::Format_RGB32);
-    red.fill(qRgb(230, 20, 20));
-    blue.fill(qRgb(20, 20, 230));
-    const std::string redFile = Save(red, "red.png"), blueFile = Save(blue, "blue.png");
+    const std::string redFile = Save(testsupport::SolidPicture(300, 200, qRgb(230, 20, 20)), "red.png");
+    const std::string blueFile = Save(testsupport::SolidPicture(300, 200, qRgb(20, 20, 230)), "blue.png");
     std::vector<std::vector<uint8_t>> album = AlbumOnImage(image);
     ASSERT_EQ(album.size(), 3u);
     struct Case {
@@ -419,14 +397,10 @@ TEST_F(PictureCommands, TwoWritersNeverInterleave) {
     } cases[] = {{0, "5"}, {20, "5"}, {50, "5"}, {100, "5"}, {200, "5"}, {0, "0"}, {20, "0"}, {50, "0"}, {100, "0"}};
     int refusals = 0;
     for (const Case& c : cases) {
-        auto start = [&](std::vector<std::string> args) {
-            args.insert(args.begin(), {"--frames", frames});
-            return std::make_unique<BackgroundRun>(FOTOLUME_CLI_PATH, args, Env());
-        };
-        auto first = start({"add", redFile});
+        auto first = Start({"add", redFile});
         std::this_thread::sleep_for(std::chrono::milliseconds(c.offsetMs));
-        auto second = start({"--wait", c.wait, "add", blueFile});
-        auto reader = start({"list"});
+        auto second = Start({"--wait", c.wait, "add", blueFile});
+        auto reader = Start({"list"});
         const RunResult a = first->Finish(), b = second->Finish(), listed = reader->Finish();
         int added = 0;
         for (const RunResult* r : {&a, &b}) {
@@ -437,10 +411,10 @@ TEST_F(PictureCommands, TwoWritersNeverInterleave) {
             ++refusals;
             EXPECT_EQ(r->exitCode, 3) << c.offsetMs << ": " << r->err;
             EXPECT_EQ(r->err.rfind("fotolume-cli: the frame is in use by fotolume-cli (pid ", 0), 0u) << r->err;
-            EXPECT_EQ(std::count(r->err.begin(), r->err.end(), '\n'), 1) << r->err;
+            EXPECT_EQ(Lines(r->err), 1) << r->err;
         }
         EXPECT_EQ(listed.exitCode, 0) << listed.err;
-        const auto lines = size_t(std::count(listed.out.begin(), listed.out.end(), '\n'));
+        const auto lines = size_t(Lines(listed.out));
         EXPECT_GE(lines, album.size()) << "the list saw a write in progress";
         EXPECT_LE(lines, album.size() + 2);
 

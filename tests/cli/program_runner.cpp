@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 namespace fotolume::cli::testing {
@@ -81,11 +82,13 @@ ServedFrame::ServedFrame(const std::string& image, const std::string& socket, co
     std::vector<std::string> args{"serve", image, "--socket", socket};
     args.insert(args.end(), extra.begin(), extra.end());
     m_pid = Spawn(FOTOLUME_SIM_PATH, args, {}, "/dev/null", "/dev/null");
-    for (int i = 0; i < 500 && !m_ready; ++i) {
+    for (int i = 0; i < 500; ++i) {
         struct stat st {};
-        m_ready = ::lstat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
-        if (!m_ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (::lstat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    Stop();
+    throw std::runtime_error("fotolume-sim did not serve " + image + " on " + socket);
 }
 
 ServedFrame::~ServedFrame() { Stop(); }
@@ -96,6 +99,20 @@ int ServedFrame::Stop() {
     int code = Wait(m_pid);
     m_pid = -1;
     return code;
+}
+
+ProgramTest::ProgramTest() { fs::create_directories(frames); }
+
+RunResult ProgramTest::Cli(std::vector<std::string> args, const std::vector<std::string>& moreEnv) const {
+    args.insert(args.begin(), {"--frames", frames});
+    std::vector<std::string> all = env;
+    all.insert(all.end(), moreEnv.begin(), moreEnv.end());
+    return RunProgram(FOTOLUME_CLI_PATH, args, all);
+}
+
+std::unique_ptr<BackgroundRun> ProgramTest::Start(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--frames", frames});
+    return std::make_unique<BackgroundRun>(FOTOLUME_CLI_PATH, args, env);
 }
 
 testsupport::Album AlbumOnImage(const std::string& image) {

@@ -3,32 +3,31 @@
 // the list was being written comes back as the new one, a backup is written back only to its own frame
 // (unless forced) from the list address on, edits wait for a pending recovery, and signals wait for a whole
 // album.
-#include <QImage>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <thread>
 
 #include "album/album_store.h"
 #include "album/recovery_record.h"
-#include "device/process_flash.h"
 #include "tests/cli/program_runner.h"
 #include "tests/support/emulated_frame.h"
 #include "tests/support/pictures.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::cli::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Album = std::vector<std::vector<uint8_t>>;
+using ::testing::HasSubstr;
+using testsupport::Album;
+using testsupport::PictureBytes;
 
 struct Meant {
     uint32_t address;
@@ -51,9 +50,8 @@ struct ImageStore {
         }
         return out;
     }
-    size_t VendorCommands() const {
-        return static_cast<size_t>(std::count_if(backend->SentCommands().begin(), backend->SentCommands().end(),
-                                                 [](const auto& s) { return s.cdb[0] == 0xCB || s.cdb[0] == 0xCD; }));
+    std::vector<testsupport::SentCommand> VendorCommands() const {
+        return testsupport::VendorCommands(backend->SentCommands());
     }
 
     std::unique_ptr<sim::CFlashEmulator> emulator;
@@ -61,29 +59,23 @@ struct ImageStore {
     album::CAlbumStore store;
 };
 
-class RecoverCommand : public ::testing::Test {
+class RecoverCommand : public ProgramTest {
 protected:
     void SetUp() override {
-        frames = dir.String() + "/frames";
-        fs::create_directories(frames);
         cache = dir.String() + "/cache";
+        env = {"XDG_CACHE_HOME=" + cache};
         records = fs::path(cache) / "fotolume";
         fs::create_directories(records);
         fs::permissions(records, fs::perms::owner_all, fs::perm_options::replace);
-        image = dir.String() + "/frame.img";
-        ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", image}).exitCode, 0);
+        ASSERT_EQ(Sim({"create", image}).exitCode, 0);
         {
             ImageStore s(image, records);
-            for (uint8_t i = 0; i < 3; ++i) ASSERT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(kOld[i], i).data(), kOld[i]));
+            for (uint8_t i = 0; i < 3; ++i)
+                ASSERT_TRUE(s.store.AddPictureData(PictureBytes(kOld[i], i).data(), kOld[i]));
             ASSERT_TRUE(s.store.CommitAlbum());
             oldPictures = s.Listed();
         }
         initial = ReadBytes(image);
-    }
-
-    RunResult Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--frames", frames});
-        return RunProgram(FOTOLUME_CLI_PATH, args, {"XDG_CACHE_HOME=" + cache});
     }
 
     // The edit on the initial image, committed with the power going after command k (0: never).
@@ -91,8 +83,8 @@ protected:
     size_t CutAfter(uint64_t k) {
         WriteBytes(image, initial);
         ImageStore s(image, records);
-        EXPECT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(40000, 10).data(), 40000));
-        EXPECT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(30000, 11).data(), 30000));
+        EXPECT_TRUE(s.store.AddPictureData(PictureBytes(40000, 10).data(), 40000));
+        EXPECT_TRUE(s.store.AddPictureData(PictureBytes(30000, 11).data(), 30000));
         EXPECT_TRUE(s.store.DeletePicture(1));
         newPictures = s.Listed();
         s.emulator->PowerCycle();
@@ -102,34 +94,27 @@ protected:
             s.store.CommitAlbum();
         } catch (const album::CAlbumError&) {
         }
-        return s.VendorCommands();
+        return s.VendorCommands().size();
     }
 
-    bool Whole(const std::vector<uint8_t>& flash, const Meant& p) const {
-        return std::equal(p.bytes.begin(), p.bytes.end(), flash.begin() + p.address);
+    static Album Pictures(const std::vector<Meant>& listed) {
+        Album out;
+        for (const Meant& p : listed) out.push_back(p.bytes);
+        return out;
     }
 
-    // The new album when every one of its pictures is whole on the flash, else the old one, exactly: the
+    // The album `writing` when every one of its pictures is whole on the flash, else `had`, exactly: the
     // journal puts back whatever the cut left of it.
-    Album Expected() const {
+    Album Expected(const std::vector<Meant>& writing, const std::vector<Meant>& had) const {
         const std::vector<uint8_t> flash = ReadBytes(image);
-        const bool newWhole =
-            std::all_of(newPictures.begin(), newPictures.end(), [&](const Meant& p) { return Whole(flash, p); });
-        Album out;
-        for (const Meant& p : newWhole ? newPictures : oldPictures) out.push_back(p.bytes);
-        return out;
-    }
-
-    Album AlbumOnImage() {
-        ImageStore s(image, {});
-        Album out;
-        for (const Meant& p : s.Listed()) out.push_back(p.bytes);
-        return out;
+        const bool whole = std::all_of(writing.begin(), writing.end(), [&](const Meant& p) {
+            return std::equal(p.bytes.begin(), p.bytes.end(), flash.begin() + p.address);
+        });
+        return Pictures(whole ? writing : had);
     }
 
     static constexpr uint32_t kOld[3] = {30000, 50000, 20000};
-    ScratchDir dir;
-    std::string frames, cache, image;
+    std::string cache;
     fs::path records;
     std::vector<uint8_t> initial;
     std::vector<Meant> oldPictures, newPictures;
@@ -143,10 +128,9 @@ TEST_F(RecoverCommand, BringsBackTheAlbumAfterACutAtSampledCommands) {
     for (size_t k = commands / 16; k < commands; k += commands / 8) {
         SCOPED_TRACE("power cut after command " + std::to_string(k));
         CutAfter(k);
-        const Album expected = Expected();
+        const Album expected = Expected(newPictures, oldPictures);
         const std::vector<uint8_t> cut = ReadBytes(image);
         ServedFrame frame(image, frames + "/f.sock");
-        ASSERT_TRUE(frame.Ready());
         RunResult list = Cli({"list"});
         EXPECT_EQ(list.exitCode, 0) << list.err;
         if (!list.out.empty()) {
@@ -154,29 +138,27 @@ TEST_F(RecoverCommand, BringsBackTheAlbumAfterACutAtSampledCommands) {
             EXPECT_TRUE(list.err.empty()) << list.err;
             RunResult r = Cli({"recover"});
             EXPECT_EQ(r.exitCode, 0);
-            EXPECT_NE(r.out.find("nothing to recover"), std::string::npos) << r.out;
+            EXPECT_THAT(r.out, HasSubstr("nothing to recover"));
             continue;
         }
-        EXPECT_EQ(std::count(list.err.begin(), list.err.end(), '\n'), 1) << list.err;
-        EXPECT_NE(list.err.find("an interrupted synchronize was found"), std::string::npos) << list.err;
-        EXPECT_NE(list.err.find("'fotolume-cli recover'"), std::string::npos) << list.err;
+        EXPECT_EQ(Lines(list.err), 1) << list.err;
+        EXPECT_THAT(list.err, HasSubstr("an interrupted synchronize was found"));
+        EXPECT_THAT(list.err, HasSubstr("'fotolume-cli recover'"));
 
         RunResult dry = Cli({"recover", "--dry-run"});
         ASSERT_EQ(dry.exitCode, 0) << dry.err;
-        EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
+        EXPECT_THAT(dry.out, HasSubstr("Dry run: nothing was written."));
         EXPECT_EQ(ReadBytes(image), cut);
         EXPECT_EQ(Cli({"recover", "--all"}).exitCode, 1);
 
         RunResult r = Cli({"recover"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_NE(r.out.find("Restored: the frame holds " + std::to_string(expected.size()) + " picture(s)."),
-                  std::string::npos)
-            << r.out;
+        EXPECT_THAT(r.out, HasSubstr("Restored: the frame holds " + std::to_string(expected.size()) + " picture(s)."));
         list = Cli({"list"});
         EXPECT_TRUE(list.err.empty()) << list.err;
-        EXPECT_EQ(static_cast<size_t>(std::count(list.out.begin(), list.out.end(), '\n')), expected.size());
+        EXPECT_EQ(static_cast<size_t>(Lines(list.out)), expected.size());
         frame.Stop();
-        EXPECT_EQ(AlbumOnImage(), expected);
+        EXPECT_EQ(AlbumOnImage(image), expected);
         EXPECT_TRUE(fs::is_empty(records));
         ++restored;
     }
@@ -194,28 +176,23 @@ TEST_F(RecoverCommand, ADeleteCutOffWhileWritingTheListComesBack) {
         ImageStore s(copy, other.String(), false);
         ASSERT_TRUE(s.store.DeletePicture(1));
         ASSERT_TRUE(s.store.CommitAlbum());
-        size_t index = 0;
-        for (const auto& c : s.backend->SentCommands()) {
-            if (c.cdb[0] != 0xCB && c.cdb[0] != 0xCD) continue;
-            ++index;
-            if (c.cdb[0] == 0xCB && c.cdb[10] == 0x02) lastProgram = index;
-        }
+        const auto sent = s.VendorCommands();
+        for (size_t i = 0; i < sent.size(); ++i)
+            if (sent[i].IsProgram()) lastProgram = i + 1;
     }
     ASSERT_GT(lastProgram, 0u);
     {
         ServedFrame frame(image, frames + "/f.sock", {"--vanish-after", std::to_string(lastProgram - 1)});
-        ASSERT_TRUE(frame.Ready());
         RunResult r = Cli({"delete", "2"});
         EXPECT_EQ(r.exitCode, 3) << r.err;
     }
     ASSERT_FALSE(fs::is_empty(records)) << "the record stays";
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     RunResult r = Cli({"recover"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Restoring the new album: 2 picture(s)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("Restoring the new album: 2 picture(s)"));
     frame.Stop();
-    EXPECT_EQ(AlbumOnImage(), (Album{oldPictures[0].bytes, oldPictures[2].bytes}));
+    EXPECT_EQ(AlbumOnImage(image), (Album{oldPictures[0].bytes, oldPictures[2].bytes}));
     EXPECT_TRUE(fs::is_empty(records));
 }
 
@@ -226,25 +203,22 @@ TEST_F(RecoverCommand, EditsRefuseWhileAnInterruptedWriteWaitsUnlessItIsDiscarde
     CutAfter(commands / 2);
     const std::vector<uint8_t> cut = ReadBytes(image);
     const std::string picture = dir.String() + "/blue.png";
-    QImage blue(64, 48, QImage::Format_RGB32);
-    blue.fill(Qt::blue);
-    ASSERT_TRUE(blue.save(QString::fromStdString(picture)));
+    ASSERT_TRUE(testsupport::SolidPicture(64, 48, Qt::blue).save(QString::fromStdString(picture)));
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     for (const std::vector<std::string>& edit :
          {std::vector<std::string>{"add", picture}, {"delete", "1"}, {"colors", "--font", "FFFFFF"}}) {
         SCOPED_TRACE(edit[0]);
         const RunResult r = Cli(edit);
         EXPECT_EQ(r.exitCode, 3);
-        EXPECT_NE(r.err.find("last write was interrupted: 'fotolume-cli recover'"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("--discard-recovery"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("last write was interrupted: 'fotolume-cli recover'"));
+        EXPECT_THAT(r.err, HasSubstr("--discard-recovery"));
     }
     EXPECT_EQ(ReadBytes(image), cut) << "nothing was written";
     EXPECT_EQ(Cli({"colors"}).exitCode, 0) << "reading the colours writes nothing";
 
     const RunResult r = Cli({"colors", "--font", "FFFFFF", "--discard-recovery"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("given up"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("given up"));
     EXPECT_TRUE(album::ListRecordFiles(records).empty());
     size_t discarded = 0;
     for (const auto& entry : fs::directory_iterator(records)) discarded += entry.path().extension() == ".discarded";
@@ -256,24 +230,20 @@ TEST_F(RecoverCommand, EditsRefuseWhileAnInterruptedWriteWaitsUnlessItIsDiscarde
 // never stops inside a block, the frame holds exactly the old or the new album, and no record is left.
 TEST_F(RecoverCommand, ASignalDuringAWriteEndsWithAWholeAlbum) {
     const std::string picture = dir.String() + "/blue.png";
-    QImage blue(64, 48, QImage::Format_RGB32);
-    blue.fill(Qt::blue);
-    ASSERT_TRUE(blue.save(QString::fromStdString(picture)));
-    Album before;
-    for (const Meant& p : oldPictures) before.push_back(p.bytes);
+    ASSERT_TRUE(testsupport::SolidPicture(64, 48, Qt::blue).save(QString::fromStdString(picture)));
+    const Album before = Pictures(oldPictures);
     int stopped = 0;
     const std::pair<int, int> cases[] = {{SIGINT, 300}, {SIGTERM, 700}, {SIGHUP, 1100}, {SIGINT, 1500}};
     for (const auto& [signal, afterMs] : cases) {
         SCOPED_TRACE(std::string(::strsignal(signal)) + " after " + std::to_string(afterMs) + " ms");
         WriteBytes(image, initial);
         ServedFrame frame(image, frames + "/f.sock", {"--real-time"});
-        ASSERT_TRUE(frame.Ready());
-        BackgroundRun add(FOTOLUME_CLI_PATH, {"--frames", frames, "add", picture}, {"XDG_CACHE_HOME=" + cache});
+        auto add = Start({"add", picture});
         std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
-        add.Signal(signal);
-        const RunResult r = add.Finish();
+        add->Signal(signal);
+        const RunResult r = add->Finish();
         frame.Stop();
-        const Album now = AlbumOnImage();
+        const Album now = AlbumOnImage(image);
         const bool old = now == before;
         EXPECT_TRUE(old || (now.size() == 4 && std::equal(before.begin(), before.end(), now.begin())))
             << now.size() << " pictures";
@@ -281,7 +251,7 @@ TEST_F(RecoverCommand, ASignalDuringAWriteEndsWithAWholeAlbum) {
         if (r.err.find("stopped by") != std::string::npos) {
             ++stopped;
             EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
-            EXPECT_NE(r.err.find(old ? "the album it had" : "the new album"), std::string::npos) << r.err;
+            EXPECT_THAT(r.err, HasSubstr(old ? "the album it had" : "the new album"));
         } else if (r.exitCode != 0) {
             // Ended by the signal before anything was written.
             EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
@@ -299,30 +269,12 @@ protected:
         backup = dir.String() + "/backup.bin";
         {
             ServedFrame frame(image, frames + "/f.sock");
-            ASSERT_TRUE(frame.Ready());
             ASSERT_EQ(Cli({"backup", backup}).exitCode, 0);
         }
         ASSERT_EQ(ReadBytes(backup), initial);
         CutAfter(0);
         edited = ReadBytes(image);
         WriteBytes(dir.String() + "/edited.bin", edited);
-    }
-
-    // The album a fresh read of an image (a frame's or a backup's) shows.
-    static Album AlbumIn(const std::string& file) {
-        ImageStore s(file, {});
-        Album out;
-        for (const Meant& p : s.Listed()) out.push_back(p.bytes);
-        return out;
-    }
-
-    // The album `writing` when every one of its pictures is whole on the flash, else `had`.
-    Album ExpectedOf(const std::vector<Meant>& writing, const std::vector<Meant>& had) const {
-        const std::vector<uint8_t> flash = ReadBytes(image);
-        const bool whole = std::all_of(writing.begin(), writing.end(), [&](const Meant& p) { return Whole(flash, p); });
-        Album out;
-        for (const Meant& p : whole ? writing : had) out.push_back(p.bytes);
-        return out;
     }
 
     static bool SameFrom(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t from, size_t to) {
@@ -336,23 +288,22 @@ protected:
 
 TEST_F(RestoreCommand, WritesTheBackupFromTheListOnAndNothingBelowIt) {
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     RunResult dry = Cli({"restore", backup, "--dry-run"});
     ASSERT_EQ(dry.exitCode, 0) << dry.err;
-    EXPECT_NE(dry.out.find("Album to write: 3 picture(s)"), std::string::npos) << dry.out;
+    EXPECT_THAT(dry.out, HasSubstr("Album to write: 3 picture(s)"));
     for (size_t i = 0; i < oldPictures.size(); ++i) {
         char line[64];
         std::snprintf(line, sizeof line, "%4zu  0x%06X  %zu\n", i + 1, oldPictures[i].address,
                       oldPictures[i].bytes.size());
-        EXPECT_NE(dry.out.find(line), std::string::npos) << line << dry.out;
+        EXPECT_THAT(dry.out, HasSubstr(line));
     }
-    EXPECT_NE(dry.out.find("Dry run: nothing was written."), std::string::npos) << dry.out;
+    EXPECT_THAT(dry.out, HasSubstr("Dry run: nothing was written."));
     EXPECT_EQ(ReadBytes(image), edited);
 
     RunResult r = Cli({"restore", backup});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
-    EXPECT_NE(r.out.find("the frame holds 3 picture(s)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("the frame holds 3 picture(s)"));
     std::vector<uint8_t> now = ReadBytes(image);
     EXPECT_TRUE(SameFrom(now, initial, kL, initial.size()));
     EXPECT_TRUE(SameFrom(now, edited, 0, kL));
@@ -360,18 +311,18 @@ TEST_F(RestoreCommand, WritesTheBackupFromTheListOnAndNothingBelowIt) {
     // Again: every block already matches, so nothing is erased.
     r = Cli({"restore", backup});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("(0 block(s) written)"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("(0 block(s) written)"));
 
     // A backup without a valid list (a new frame's) gives an empty album, and says so.
     const std::string fresh = dir.String() + "/fresh.bin";
-    ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, {"create", fresh}).exitCode, 0);
+    ASSERT_EQ(Sim({"create", fresh}).exitCode, 0);
     r = Cli({"restore", fresh});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("holds no valid picture list: the frame gets an empty album"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("holds no valid picture list: the frame gets an empty album"));
     frame.Stop();
     now = ReadBytes(image);
     EXPECT_EQ(std::string(now.begin() + kL, now.begin() + kL + 4), "ABFS");
-    EXPECT_TRUE(AlbumOnImage().empty());
+    EXPECT_TRUE(AlbumOnImage(image).empty());
     EXPECT_TRUE(SameFrom(now, ReadBytes(fresh), kL + 4096, now.size()));
     EXPECT_TRUE(SameFrom(now, edited, 0, kL));
 }
@@ -408,7 +359,7 @@ TEST_F(RestoreCommand, RefusesAFileThatIsNotABackupBeforeLookingForAFrame) {
     }
     RunResult folder = Cli({"restore", dir.String()});
     EXPECT_EQ(folder.exitCode, 4);
-    EXPECT_NE(folder.err.find("cannot read " + dir.String() + ": not a regular file"), std::string::npos) << folder.err;
+    EXPECT_THAT(folder.err, HasSubstr("cannot read " + dir.String() + ": not a regular file"));
     EXPECT_EQ(Cli({"restore"}).exitCode, 1);
     EXPECT_EQ(Cli({"restore", backup, backup}).exitCode, 1);
     EXPECT_EQ(ReadBytes(image), edited);
@@ -430,11 +381,11 @@ TEST_P(RestoreOtherFrame, IsRefusedWithEveryDifferenceNamedAndWrittenWithForce) 
     const std::string other = dir.String() + "/other.bin";
     std::vector<std::string> create{"create", other};
     create.insert(create.end(), c.create.begin(), c.create.end());
-    ASSERT_EQ(RunProgram(FOTOLUME_SIM_PATH, create).exitCode, 0);
+    ASSERT_EQ(Sim(create).exitCode, 0);
     {
         ImageStore s(other, {});
-        ASSERT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(25000, 20).data(), 25000));
-        ASSERT_TRUE(s.store.AddPictureData(testsupport::PictureBytes(35000, 21).data(), 35000));
+        ASSERT_TRUE(s.store.AddPictureData(PictureBytes(25000, 20).data(), 25000));
+        ASSERT_TRUE(s.store.AddPictureData(PictureBytes(35000, 21).data(), 35000));
         ASSERT_TRUE(s.store.CommitAlbum());
     }
     if (c.changedByte != 0) {
@@ -442,24 +393,23 @@ TEST_P(RestoreOtherFrame, IsRefusedWithEveryDifferenceNamedAndWrittenWithForce) 
         bytes[c.changedByte] ^= 0x5A;
         WriteBytes(other, bytes);
     }
-    const Album backupAlbum = AlbumIn(other);
+    const Album backupAlbum = AlbumOnImage(other);
     ASSERT_EQ(backupAlbum.size(), 2u);
 
     ServedFrame frame(image, frames + "/f.sock");
-    ASSERT_TRUE(frame.Ready());
     RunResult r = Cli({"restore", other});
     EXPECT_EQ(r.exitCode, 4);
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    EXPECT_NE(r.err.find(other + " is a backup of another frame: "), std::string::npos) << r.err;
-    for (const std::string& field : c.named) EXPECT_NE(r.err.find(field), std::string::npos) << field << "\n" << r.err;
-    EXPECT_NE(r.err.find("; nothing written (--force writes it anyway)"), std::string::npos) << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(other + " is a backup of another frame: "));
+    for (const std::string& field : c.named) EXPECT_THAT(r.err, HasSubstr(field));
+    EXPECT_THAT(r.err, HasSubstr("; nothing written (--force writes it anyway)"));
     EXPECT_EQ(ReadBytes(image), edited);
 
     r = Cli({"restore", other, "--force"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("going on (--force)"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("going on (--force)"));
     frame.Stop();
-    EXPECT_EQ(AlbumOnImage(), backupAlbum);
+    EXPECT_EQ(AlbumOnImage(image), backupAlbum);
     EXPECT_TRUE(SameFrom(ReadBytes(image), edited, 0, kL));
 }
 
@@ -485,17 +435,13 @@ TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
         ASSERT_TRUE(album::ParseBackup(ReadBytes(backup), parsed, problem)) << problem;
         ASSERT_FALSE(s.store.CompareWithBackup(parsed).Any());
         ASSERT_TRUE(s.store.RestoreAlbum(album::MakeRestoreTarget(parsed, s.store.Info())));
-        commands = s.VendorCommands();
-        size_t index = 0;
-        for (const auto& c : s.backend->SentCommands()) {
-            if (c.cdb[0] != 0xCB && c.cdb[0] != 0xCD) continue;
-            ++index;
-            if (firstErase == 0 && c.cdb[0] == 0xCB && (c.cdb[10] == 0xD8 || c.cdb[10] == 0x20)) firstErase = index;
-        }
+        const auto sent = s.VendorCommands();
+        commands = sent.size();
+        const auto erase = std::find_if(sent.begin(), sent.end(), [](const auto& c) { return c.IsErase(); });
+        firstErase = 1 + static_cast<size_t>(erase - sent.begin());
     }
-    ASSERT_GT(firstErase, 0u);
-    ASSERT_GT(commands, firstErase + 100);
-    const Album editedAlbum = AlbumIn(dir.String() + "/edited.bin"), backupAlbum = AlbumIn(backup);
+    ASSERT_GT(commands, firstErase + 100) << "an erase well before the end";
+    const Album editedAlbum = AlbumOnImage(dir.String() + "/edited.bin"), backupAlbum = AlbumOnImage(backup);
     int recovered = 0, toBackup = 0, toEdited = 0;
     const size_t step = (commands - firstErase) / 8;
     for (size_t k = firstErase - 1 + step / 2; k < commands; k += step) {
@@ -503,29 +449,27 @@ TEST_F(RestoreCommand, ACutDuringRestoreComesBackWithOneRecover) {
         WriteBytes(image, edited);
         {
             ServedFrame frame(image, frames + "/f.sock", {"--vanish-after", std::to_string(k)});
-            ASSERT_TRUE(frame.Ready());
             EXPECT_EQ(Cli({"restore", backup}).exitCode, 3);
         }
-        const Album expected = ExpectedOf(oldPictures, newPictures);
+        const Album expected = Expected(oldPictures, newPictures);
         ServedFrame frame(image, frames + "/f.sock");
-        ASSERT_TRUE(frame.Ready());
         RunResult list = Cli({"list"});
         ASSERT_EQ(list.exitCode, 0) << list.err;
         if (!list.out.empty()) {
             // Cut before the list was emptied, or after the new one was written.
             frame.Stop();
-            const Album shown = AlbumOnImage();
+            const Album shown = AlbumOnImage(image);
             EXPECT_TRUE(shown == editedAlbum || shown == backupAlbum) << shown.size() << " pictures";
         } else {
             // Nothing is written over the interrupted album before it is recovered.
             RunResult again = Cli({"restore", backup});
             EXPECT_EQ(again.exitCode, 3);
-            EXPECT_NE(again.err.find("'fotolume-cli recover'"), std::string::npos) << again.err;
+            EXPECT_THAT(again.err, HasSubstr("'fotolume-cli recover'"));
             RunResult r = Cli({"recover"});
             ASSERT_EQ(r.exitCode, 0) << r.err;
             ++recovered;
             frame.Stop();
-            EXPECT_EQ(AlbumOnImage(), expected);
+            EXPECT_EQ(AlbumOnImage(image), expected);
             (expected == backupAlbum ? toBackup : toEdited) += 1;
         }
         EXPECT_TRUE(SameFrom(ReadBytes(image), edited, 0, kL));

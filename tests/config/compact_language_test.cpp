@@ -9,12 +9,10 @@
 namespace fotolume::config {
 namespace {
 
-using test::TempDir;
 using test::WriteIni;
+using CompactLanguage = test::IniFileTest;
 
-TEST(CompactLanguage, ReadsTheSectionNamedByLanguage1) {
-    TempDir dir;
-    const auto file = dir / "Language.ini";
+TEST_F(CompactLanguage, ReadsTheSectionNamedByLanguage1) {
     CCompactLanguage texts(file);
     EXPECT_EQ(texts.LookupText("Add", "Add"), "Add");
     EXPECT_EQ(texts.SectionName(), "English");
@@ -33,9 +31,7 @@ TEST(CompactLanguage, ReadsTheSectionNamedByLanguage1) {
     EXPECT_EQ(texts.LookupText("EXIT_APPLICATION_TIPS", "Really want to quit?", ""), "Leave?");
 }
 
-TEST(CompactLanguage, TextsAreCutTo511BytesOnACharacterBoundary) {
-    TempDir dir;
-    const auto file = dir / "Language.ini";
+TEST_F(CompactLanguage, TextsAreCutTo511BytesOnACharacterBoundary) {
     std::string chinese;
     for (int i = 0; i < 200; ++i) {
         chinese += "图";  // three bytes each

@@ -11,7 +11,6 @@ namespace fotolume::config {
 namespace {
 
 using test::IniBytes;
-using test::TempDir;
 using test::ValueOrAbsent;
 using test::WriteBytes;
 using test::WriteIni;
@@ -22,13 +21,8 @@ int Lookup(const std::filesystem::path& file, std::string_view section, std::str
     return ini.GetString(section, key, "default", value);
 }
 
-class IniReader : public ::testing::Test {
-protected:
-    TempDir dir;
-    const std::filesystem::path file = dir / "a.ini";
-};
-
-using UnicodeFile = IniReader;
+using IniReader = test::IniFileTest;
+using UnicodeFile = test::IniFileTest;
 
 TEST_F(IniReader, FindsValuesLineByLine) {
     // The last line has no line break and is still read whole.
@@ -48,34 +42,23 @@ TEST_F(IniReader, KeysMatchExactlyAtTheLineStart) {
     EXPECT_EQ(ValueOrAbsent(file, "S", "Key"), "<status 10>");  // sections are case-sensitive too
 }
 
-TEST_F(IniReader, KeyOnlyInTheNextSectionIsNotFound) {
-    WriteIni(file, {"[first]", "A=1", "[second]", "Key=2"});
-    std::string value;
-    EXPECT_EQ(Lookup(file, "first", "Key", value), kIniOk);
-    EXPECT_EQ(value, "default");
-}
-
-TEST_F(IniReader, FailuresLeaveTheDefault) {
-    std::string value;
-
-    const auto noSection = dir / "nosection.ini";
-    WriteIni(noSection, {"[other]", "Key=1", " [wanted]", "[wanted] ", "Key=2"});
-    EXPECT_EQ(Lookup(noSection, "wanted", "Key", value), kIniEndOfData);
-    EXPECT_EQ(value, "default");
-
-    EXPECT_EQ(Lookup(dir / "missing.ini", "s", "Key", value), kIniCannotOpen);
-    EXPECT_EQ(value, "default");
-    EXPECT_EQ(Lookup(dir.Path(), "s", "Key", value), kIniCannotOpen);  // a folder is no file to read
-
+// Key in section s: found nowhere, or not read at all; the status says which.
+TEST_F(IniReader, LookupsThatFindNothingLeaveTheDefault) {
+    WriteIni(dir / "next.ini", {"[s]", "A=1", "[second]", "Key=2"});
+    WriteIni(dir / "nosection.ini", {"[other]", "Key=1", " [s]", "[s] ", "Key=2"});
     // The same text saved as 8-bit text has no byte order mark.
-    const auto plain = dir / "plain.ini";
-    test::WriteBytes(plain, {'[', 's', ']', '\r', '\n', 'K', 'e', 'y', '=', '1'});
-    EXPECT_EQ(Lookup(plain, "s", "Key", value), kIniNoByteOrderMark);
-    EXPECT_EQ(value, "default");
-
-    const auto tiny = dir / "tiny.ini";
-    test::WriteBytes(tiny, {0xFF});
-    EXPECT_EQ(Lookup(tiny, "s", "Key", value), kIniNoByteOrderMark);
+    WriteBytes(dir / "plain.ini", {'[', 's', ']', '\r', '\n', 'K', 'e', 'y', '=', '1'});
+    WriteBytes(dir / "tiny.ini", {0xFF});
+    const std::pair<std::filesystem::path, int> cases[] = {
+        {dir / "next.ini", kIniOk},  // the key only in the next section
+        {dir / "nosection.ini", kIniEndOfData},    {dir / "missing.ini", kIniCannotOpen},
+        {dir.Path(), kIniCannotOpen},  // a folder is no file to read
+        {dir / "plain.ini", kIniNoByteOrderMark}, {dir / "tiny.ini", kIniNoByteOrderMark}};
+    for (const auto& [file, status] : cases) {
+        std::string value;
+        EXPECT_EQ(Lookup(file, "s", "Key", value), status) << file;
+        EXPECT_EQ(value, "default") << file;
+    }
 }
 
 TEST_F(IniReader, LineBufferHolds2048Bytes) {

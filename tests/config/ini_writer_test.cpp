@@ -17,24 +17,11 @@ namespace fs = std::filesystem;
 using test::Bytes;
 using test::IniBytes;
 using test::ReadBytes;
-using test::TempDir;
 using test::ValueOrAbsent;
 using test::WriteBytes;
 using test::WriteIni;
 
-std::size_t FilesIn(const fs::path& dir) {
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) {
-        ++n;
-    }
-    return n;
-}
-
-class IniWriter : public ::testing::Test {
-protected:
-    TempDir dir;
-    const std::filesystem::path file = dir / "a.ini";
-};
+using IniWriter = test::IniFileTest;
 
 TEST_F(IniWriter, ReplacesTheValueAndKeepsEveryOtherLine) {
     const std::vector<std::string> before = {
@@ -48,7 +35,7 @@ TEST_F(IniWriter, ReplacesTheValueAndKeepsEveryOtherLine) {
     EXPECT_EQ(ReadBytes(file), IniBytes(after));
     EXPECT_EQ(ValueOrAbsent(file, "info", "LangIndex"), "1");
     EXPECT_EQ(ValueOrAbsent(file, "more", "LangIndex"), "9");
-    EXPECT_EQ(FilesIn(dir.Path()), 1u);  // no temporary file left behind
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);  // no temporary file left behind
 }
 
 TEST_F(IniWriter, AddsAMissingKeyAtTheEndOfItsSection) {

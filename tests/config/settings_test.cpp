@@ -188,15 +188,10 @@ TEST_F(SettingsTest, ACopyOfAReadOnlyMasterCanBeWritten) {
 }
 
 TEST(ProfileRead, IntegersParseLikeTheProfileReader) {
-    EXPECT_EQ(ParseProfileInt("42"), 42);
-    EXPECT_EQ(ParseProfileInt("-1"), -1);
-    EXPECT_EQ(ParseProfileInt("+7"), 7);
-    EXPECT_EQ(ParseProfileInt("  96px"), 96);
-    EXPECT_EQ(ParseProfileInt("0x10"), 0);
-    EXPECT_EQ(ParseProfileInt("ON"), 0);
-    EXPECT_EQ(ParseProfileInt("-"), 0);
-    EXPECT_EQ(ParseProfileInt("99999999999999999999"), 2147483647);
-    EXPECT_EQ(ParseProfileInt("-99999999999999999999"), -2147483647 - 1);
+    const std::pair<const char*, int> texts[] = {
+        {"42", 42}, {"-1", -1}, {"+7", 7}, {"  96px", 96}, {"0x10", 0}, {"ON", 0}, {"-", 0},
+        {"99999999999999999999", 2147483647}, {"-99999999999999999999", -2147483647 - 1}};
+    for (const auto& [text, value] : texts) EXPECT_EQ(ParseProfileInt(text), value) << text;
 
     TempDir dir;
     const auto file = dir / "s.ini";

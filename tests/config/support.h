@@ -1,5 +1,7 @@
-// Helpers of the configuration tests: UTF-16 INI files written from UTF-8 text.
+// Helpers of the configuration tests: UTF-16 INI files written from UTF-8 text, and a folder to hold them.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -16,7 +18,6 @@ using testsupport::Bytes;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
-
 // UTF-16 little-endian bytes of UTF-8 text, no byte order mark.
 Bytes Utf16(std::string_view text);
 
@@ -32,5 +33,12 @@ inline void WriteIni(const std::filesystem::path& file, const std::vector<std::s
 // The value of key in section; "<absent>" when the section has no such key, "<status N>" when the
 // lookup fails.
 std::string ValueOrAbsent(const std::filesystem::path& file, std::string_view section, std::string_view key);
+
+// A test's own folder and the name of an INI file in it.
+class IniFileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    const std::filesystem::path file = dir / "a.ini";
+};
 
 }  // namespace fotolume::config::test

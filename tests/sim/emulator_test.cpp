@@ -41,6 +41,15 @@ protected:
         return emu.Execute(dev::ProgramCdb(dev::kOpProgram, static_cast<uint32_t>(data.size()), address, false).data(),
                            dev::kDirToFrame, data.data(), static_cast<uint32_t>(data.size()), n);
     }
+    // The write-enable latch set first, as every write of the programs does.
+    uint8_t EnabledProgram(uint32_t address, std::vector<uint8_t> data) {
+        Run(dev::WriteEnableCdb());
+        return Program(address, std::move(data));
+    }
+    uint8_t EnabledRun(const dev::Cdb& cdb) {
+        Run(dev::WriteEnableCdb());
+        return Run(cdb);
+    }
     std::vector<uint8_t> Read(uint32_t address, uint32_t length, uint8_t* status = nullptr) {
         std::vector<uint8_t> out(length, 0);
         uint32_t n = 0;
@@ -70,8 +79,7 @@ TEST_F(Emulator, ProtectBitsAtPowerUpBlockWritesUntilStatusZero) {
     EXPECT_EQ(emu.Flash()[0x1000], 0xFF) << "protected flash ignores a program";
     Unprotect();
     EXPECT_EQ(emu.StatusRegister() & 0x1C, 0);
-    Run(dev::WriteEnableCdb());
-    Program(0x1000, {0x00});
+    EnabledProgram(0x1000, {0x00});
     EXPECT_EQ(emu.Flash()[0x1000], 0x00);
     emu.PowerCycle();
     EXPECT_EQ(emu.StatusRegister() & 0x1C, 0x1C) << "power-up sets the protect bits again";
@@ -98,28 +106,18 @@ TEST_F(Emulator, WriteEnableLatchIsNeededAndUsedUpByEachWrite) {
 TEST_F(Emulator, EraseSetsItsAlignedUnitToFF) {
     Unprotect();
     std::fill(emu.Flash().begin(), emu.Flash().end(), 0x00);
-    Run(dev::WriteEnableCdb());
-    Run(dev::EraseCdb(dev::kOpErase4K, 0x12345));  // aligned down to 0x12000
-    EXPECT_EQ(emu.Flash()[0x11FFF], 0x00);
-    EXPECT_EQ(emu.Flash()[0x12000], 0xFF);
-    EXPECT_EQ(emu.Flash()[0x12FFF], 0xFF);
-    EXPECT_EQ(emu.Flash()[0x13000], 0x00);
-    Run(dev::WriteEnableCdb());
-    Run(dev::EraseCdb(dev::kOpErase64K, 0x2ABCD));  // 0x20000..0x2FFFF
-    EXPECT_EQ(emu.Flash()[0x1FFFF], 0x00);
-    EXPECT_EQ(emu.Flash()[0x20000], 0xFF);
-    EXPECT_EQ(emu.Flash()[0x2FFFF], 0xFF);
-    EXPECT_EQ(emu.Flash()[0x30000], 0x00);
+    EnabledRun(dev::EraseCdb(dev::kOpErase4K, 0x12345));   // aligned down to 0x12000
+    EnabledRun(dev::EraseCdb(dev::kOpErase64K, 0x2ABCD));  // 0x20000..0x2FFFF
+    const std::pair<uint32_t, uint8_t> edges[] = {{0x11FFF, 0x00}, {0x12000, 0xFF}, {0x12FFF, 0xFF}, {0x13000, 0x00},
+                                                  {0x1FFFF, 0x00}, {0x20000, 0xFF}, {0x2FFFF, 0xFF}, {0x30000, 0x00}};
+    for (const auto& [address, value] : edges) EXPECT_EQ(emu.Flash()[address], value) << std::hex << address;
     EXPECT_EQ(emu.GetStats().erases, 2u);
 }
 
 TEST_F(Emulator, ProgramOnlyClearsBitsAndMaySpanAnyLength) {
     Unprotect();
-    Run(dev::WriteEnableCdb());
-    std::vector<uint8_t> big(5000, 0xF0);
-    ASSERT_EQ(Program(0x300, big), kGood);
-    Run(dev::WriteEnableCdb());
-    Program(0x300, {0x3C});
+    ASSERT_EQ(EnabledProgram(0x300, std::vector<uint8_t>(5000, 0xF0)), kGood);
+    EnabledProgram(0x300, {0x3C});
     EXPECT_EQ(emu.Flash()[0x300], 0x30) << "0xF0 AND 0x3C";
     EXPECT_EQ(emu.Flash()[0x300 + 4999], 0xF0);
     EXPECT_EQ(emu.Flash()[0x300 + 5000], 0xFF);
@@ -129,8 +127,7 @@ TEST_F(Emulator, ProgramOnlyClearsBitsAndMaySpanAnyLength) {
     Run(dev::WriteEnableCdb());
     EXPECT_NE(emu.Execute(dev::ProgramCdb(dev::kOpProgram, 16, 0, false).data(), dev::kDirToFrame, data, 8, n), kGood);
     // Past the end of the flash is refused.
-    Run(dev::WriteEnableCdb());
-    EXPECT_NE(Program(256 * 1024 - 1, {0, 0}), kGood);
+    EXPECT_NE(EnabledProgram(256 * 1024 - 1, {0, 0}), kGood);
 }
 
 TEST_F(Emulator, ReadAndChecksumAnswerTheFlash) {
@@ -223,10 +220,8 @@ TEST_F(Emulator, BusyPollsStartAgainWithEachSeries) {
 TEST_F(Emulator, DeviceModelCountsTime) {
     emu.SetDeviceModel(true);
     Unprotect();
-    Run(dev::WriteEnableCdb());
-    Run(dev::EraseCdb(dev::kOpErase64K, 0));
-    Run(dev::WriteEnableCdb());
-    Program(0, std::vector<uint8_t>(4096, 0));
+    EnabledRun(dev::EraseCdb(dev::kOpErase64K, 0));
+    EnabledProgram(0, std::vector<uint8_t>(4096, 0));
     // 6 commands, one 64 KB erase, 16 program pages, 4096 bytes on the bus.
     EXPECT_NEAR(emu.GetStats().modelledSeconds, 0.006 + 0.150 + 16 * 0.0007 + 0.004096, 1e-9);
     EXPECT_EQ(emu.GetStats().bytesIn, 4096u);

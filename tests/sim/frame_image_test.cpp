@@ -11,16 +11,9 @@ namespace {
 namespace dev = fotolume::device;
 
 TEST(FrameImage, HeaderFieldsAreLittleEndianAtTheirOffsets) {
-    NewFrame f;
-    f.width = 320;
-    f.height = 240;
-    f.listAddress = 0x40000;
-    f.maxPictures = 300;
-    f.eraseOpcode = 0x20;
-    f.programFlag = true;
-    f.yValue = 2;
-    f.quality = 75;
-    std::vector<uint8_t> img = BuildFrameImage(f);
+    const std::vector<uint8_t> img = BuildFrameImage({.width = 320, .height = 240, .listAddress = 0x40000,
+                                                      .maxPictures = 300, .eraseOpcode = 0x20, .programFlag = true,
+                                                      .yValue = 2, .quality = 75});
     ASSERT_EQ(img.size(), 2u << 20);
     EXPECT_EQ(dev::ReadLe24(&img[32]), 0x40000u);
     EXPECT_EQ(dev::ReadLe16(&img[35]), 320);
@@ -40,10 +33,7 @@ TEST(FrameImage, HeaderFieldsAreLittleEndianAtTheirOffsets) {
 }
 
 TEST(FrameImage, DpfhRecordPointsToALayoutRecordNamingTheList) {
-    NewFrame f;
-    f.dpfh = true;
-    f.listAddress = 0x30000;
-    std::vector<uint8_t> img = BuildFrameImage(f);
+    const std::vector<uint8_t> img = BuildFrameImage({.listAddress = 0x30000, .dpfh = true});
     EXPECT_EQ(std::string(img.begin() + 256, img.begin() + 260), "DPFH");
     EXPECT_EQ(img[260], 0xDE);
     uint8_t sum = 0;
@@ -55,17 +45,14 @@ TEST(FrameImage, DpfhRecordPointsToALayoutRecordNamingTheList) {
 }
 
 TEST(FrameImage, ImpossibleLayoutsAreRefused) {
-    NewFrame f;
-    f.listAddress = 0x10001;
-    EXPECT_THROW(BuildFrameImage(f), std::invalid_argument);
-    f.listAddress = 2 << 20;
-    EXPECT_THROW(BuildFrameImage(f), std::invalid_argument);
-    f = NewFrame{};
-    f.flashSize = 16 << 20;  // does not fit the 24-bit size field
-    EXPECT_THROW(BuildFrameImage(f), std::invalid_argument);
-    f = NewFrame{};
-    f.width = 0;
-    EXPECT_FALSE(CheckNewFrame(f).empty());
+    // A list off a 64 KB boundary or past the end, a flash too large for the 24-bit size field, no width.
+    for (const NewFrame& f : {NewFrame{.listAddress = 0x10001}, NewFrame{.listAddress = 2 << 20},
+                              NewFrame{.flashSize = 16 << 20}, NewFrame{.width = 0}}) {
+        SCOPED_TRACE(std::to_string(f.flashSize) + " bytes, list at " + std::to_string(f.listAddress) + ", width " +
+                     std::to_string(f.width));
+        EXPECT_FALSE(CheckNewFrame(f).empty());
+        EXPECT_THROW(BuildFrameImage(f), std::invalid_argument);
+    }
     EXPECT_TRUE(CheckNewFrame(NewFrame{}).empty());
 }
 

@@ -7,14 +7,13 @@ namespace {
 
 TEST(SimArgs, NumbersTakeSuffixesAndHex) {
     uint64_t v = 0;
-    EXPECT_TRUE(ParseNumber("2M", UINT64_MAX, v));
-    EXPECT_EQ(v, 2u << 20);
-    EXPECT_TRUE(ParseNumber("512K", UINT64_MAX, v));
-    EXPECT_EQ(v, 512u << 10);
-    EXPECT_TRUE(ParseNumber("0x10000", UINT64_MAX, v));
-    EXPECT_EQ(v, 0x10000u);
-    EXPECT_TRUE(ParseNumber("0", UINT64_MAX, v));
-    EXPECT_EQ(v, 0u);
+    const std::pair<const char*, uint64_t> good[] = {
+        {"2M", 2u << 20}, {"512K", 512u << 10}, {"0x10000", 0x10000}, {"0", 0}};
+    for (const auto& [text, value] : good) {
+        v = 1;
+        EXPECT_TRUE(ParseNumber(text, UINT64_MAX, v)) << text;
+        EXPECT_EQ(v, value) << text;
+    }
     for (const char* bad : {"", "-1", "12Q", "abc", "0x", "99999999999999999999999"})
         EXPECT_FALSE(ParseNumber(bad, UINT64_MAX, v)) << bad;
     EXPECT_FALSE(ParseNumber("256", 255, v));
