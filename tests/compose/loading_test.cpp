@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
+#include <tuple>
 
 #include "compose/composition.h"
 #include "compose/picture_loader.h"
@@ -84,19 +85,18 @@ TEST_F(Loading, TransparentPartsBecomeWhite) {
 }
 
 TEST_F(Loading, PhonePhotoArrivesUpright) {
-    // Stored sideways: the red half on the left. Orientation 6 says the stored left edge is the top.
-    ASSERT_TRUE(testsupport::WriteJpegWithOrientation(testsupport::SplitPicture(64, 32), 6, Path("turned6.jpg")));
-    QImage work = LoadWorkBitmap(Path("turned6.jpg"));
-    ASSERT_EQ(work.size(), QSize(32, 64));
-    EXPECT_TRUE(Near(work.pixel(16, 4), qRgb(255, 0, 0), 40));
-    EXPECT_TRUE(Near(work.pixel(16, 60), qRgb(0, 0, 255), 40));
-
-    // Orientation 8: the stored left edge is the bottom.
-    ASSERT_TRUE(testsupport::WriteJpegWithOrientation(testsupport::SplitPicture(64, 32), 8, Path("turned8.jpg")));
-    work = LoadWorkBitmap(Path("turned8.jpg"));
-    ASSERT_EQ(work.size(), QSize(32, 64));
-    EXPECT_TRUE(Near(work.pixel(16, 4), qRgb(0, 0, 255), 40));
-    EXPECT_TRUE(Near(work.pixel(16, 60), qRgb(255, 0, 0), 40));
+    // Stored sideways, the red half on the left. Orientation 6 says the stored left edge is the top,
+    // 8 that it is the bottom.
+    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255);
+    for (const auto& [orientation, top, bottom] : {std::tuple{6, red, blue}, std::tuple{8, blue, red}}) {
+        SCOPED_TRACE(orientation);
+        const QString path = Path("turned") + QString::number(orientation) + QStringLiteral(".jpg");
+        ASSERT_TRUE(testsupport::WriteJpegWithOrientation(testsupport::SplitPicture(64, 32), orientation, path));
+        const QImage work = LoadWorkBitmap(path);
+        ASSERT_EQ(work.size(), QSize(32, 64));
+        EXPECT_TRUE(Near(work.pixel(16, 4), top, 40));
+        EXPECT_TRUE(Near(work.pixel(16, 60), bottom, 40));
+    }
 
     // The compact window's loader too.
     EXPECT_EQ(LoadSourcePicture(Path("turned6.jpg")).size(), QSize(32, 64));
