@@ -173,10 +173,14 @@ void CompactTest::Settle() {
     }
 }
 
-void CompactTest::Plug(bool attached) {
+void CompactTest::Announce(bool attached) {
     m_backend->SetAttached(0, attached);
     if (attached) m_emulator->PowerCycle();
     device->HandleNotification();
+}
+
+void CompactTest::Plug(bool attached) {
+    Announce(attached);
     Settle();
 }
 

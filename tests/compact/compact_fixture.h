@@ -65,7 +65,9 @@ protected:
     void Click(int index);
     // Lets the worker end and the window thread carry out everything it was handed.
     void Settle();
-    // Unplugs or plugs the frame and lets the window react.
+    // Unplugs or plugs (and powers up) the frame and tells the window, which has not reacted yet.
+    void Announce(bool attached);
+    // The same, and the window reacts.
     void Plug(bool attached);
 
     QString Text(const char* signature, int number) const;

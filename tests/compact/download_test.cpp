@@ -191,9 +191,7 @@ TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
     // OK given while a frame arrived under the question: its reading has begun, so the program stays.
     Plug(false);
     m_prompt.WhileAsking([this] {
-        m_backend->SetAttached(0, true);
-        m_emulator->PowerCycle();
-        compact::device->HandleNotification();
+        Announce(true);
     });
     m_prompt.QueueOk(true);
     m_window->OnQuit();
@@ -218,8 +216,7 @@ TEST_F(DownloadTest, RemovalDuringADownloadWaitsForItAndThenReleasesTheAlbum) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         testsupport::WriteBytes(EdataPath("Picture2.bmp"), bytes);
     });
-    m_backend->SetAttached(0, false);
-    compact::device->HandleNotification();
+    Announce(false);
     late.join();
     Settle();
     EXPECT_EQ(gmyIsTransferData, 0);

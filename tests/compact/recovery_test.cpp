@@ -116,6 +116,14 @@ protected:
         EXPECT_EQ(AlbumNames().size(), static_cast<qsizetype>(pictures.size()));
     }
 
+    // The frame still without a valid list and the record kept, the window idle with its commands on.
+    void ExpectNotRestored() {
+        EXPECT_FALSE(album::IsListValid(FlashList().data()));
+        EXPECT_EQ(Records().size(), 1u);
+        EXPECT_TRUE(CommandsEnabled());
+        EXPECT_EQ(gmyIsTransferData, 0);
+    }
+
     std::vector<uint8_t> m_red, m_blue, m_green, m_initial;
     std::vector<Slot> m_slots;
     uint32_t m_greenAt = 0;
@@ -165,10 +173,7 @@ TEST_F(RecoveryTest, NoLeavesTheFrameEmptyAndTheQuestionComesAgainNextTime) {
     EXPECT_EQ(m_prompt.Asked(), QStringList{kAlbumQuestion});
     EXPECT_TRUE(AlbumNames().isEmpty());
     EXPECT_EQ(Text("devl", 0), QStringLiteral("No Picture"));
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_EQ(Records().size(), 1u);
-    EXPECT_TRUE(CommandsEnabled());
-    EXPECT_EQ(gmyIsTransferData, 0);
+    ExpectNotRestored();
 
     m_prompt.QueueOk(true);
     Plug(false);
@@ -207,22 +212,16 @@ TEST_F(RecoveryTest, ARestoreThatFailsSaysSoAndGoesOnWithTheEmptyAlbum) {
     EXPECT_EQ(m_prompt.Asked().size(), 2);
     EXPECT_EQ(Text("devl", 0), QStringLiteral("The album could not be restored!"));
     EXPECT_TRUE(AlbumNames().isEmpty());
-    EXPECT_TRUE(CommandsEnabled());
-    EXPECT_EQ(gmyIsTransferData, 0);
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_EQ(Records().size(), 1u);
+    ExpectNotRestored();
 }
 
 TEST_F(RecoveryTest, AFrameRemovedBeforeTheQuestionIsNotAskedAbout) {
     DownloadCutAfter(FindCuts().listEmptied);
     m_prompt.QueueOk(true);
     // The frame comes and the reading worker finds the record; it leaves before the window asks.
-    m_backend->SetAttached(0, true);
-    m_emulator->PowerCycle();
-    compact::device->HandleNotification();
+    Announce(true);
     JoinWorker();
-    m_backend->SetAttached(0, false);
-    compact::device->HandleNotification();
+    Announce(false);
     Settle();
     EXPECT_TRUE(m_prompt.Asked().isEmpty());
     EXPECT_EQ(gmyIsTransferData, 0);
@@ -239,11 +238,8 @@ TEST_F(RecoveryTest, AYesGivenAfterTheFrameWasSwappedIsNotCarriedOut) {
     DownloadCutAfter(FindCuts().listEmptied);
     // While the question is open the frame is pulled and plugged in again; its new reading asks anew.
     m_prompt.WhileAsking([this] {
-        m_backend->SetAttached(0, false);
-        compact::device->HandleNotification();
-        m_backend->SetAttached(0, true);
-        m_emulator->PowerCycle();
-        compact::device->HandleNotification();
+        Announce(false);
+        Announce(true);
         JoinWorker();  // the new reading is done before the answer comes
     });
     m_prompt.QueueOk(true);
@@ -252,10 +248,7 @@ TEST_F(RecoveryTest, AYesGivenAfterTheFrameWasSwappedIsNotCarriedOut) {
     EXPECT_EQ(m_prompt.Asked(), QStringList({kAlbumQuestion, kAlbumQuestion}));
     // Only the answer about the frame as it is now counts: No.
     EXPECT_TRUE(AlbumNames().isEmpty());
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_EQ(Records().size(), 1u);
-    EXPECT_TRUE(CommandsEnabled());
-    EXPECT_EQ(gmyIsTransferData, 0);
+    ExpectNotRestored();
 }
 
 TEST_F(RecoveryTest, ACompletedDownloadLeavesNoRecordAndAStaleOneGoesWithoutAQuestion) {
@@ -320,9 +313,7 @@ TEST_F(RecoveryTest, AfterNoADownloadAsksBeforeGivingTheAlbumUpAndNothingIsWritt
     Settle();
     EXPECT_EQ(m_prompt.Asked(), QStringList({kAlbumQuestion, kGiveUpQuestion}));
     EXPECT_EQ(Writes(), 0);
-    EXPECT_EQ(Records().size(), 1u);
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_TRUE(CommandsEnabled());
+    ExpectNotRestored();
 
     // Yes: the record is set aside, then the album written.
     const std::filesystem::path record = Records().front();
