@@ -22,9 +22,7 @@ struct FuzzFrame {
     // an answer, not a fault.
     bool ReadAlbum() {
         try {
-            store.GetInformation();
-            store.ReadPictureList();
-            for (int i = 0; i < store.GetPictureCount(); ++i) store.LoadPicture(i);
+            testsupport::ReadAlbum(store);
             return true;
         } catch (const album::CAlbumError&) {
             return false;

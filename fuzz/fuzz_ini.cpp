@@ -1,11 +1,6 @@
 // Feeds arbitrary bytes to the INI reader as a file, then writes a key into them and checks that the
 // reader finds exactly what was written.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "config/compact_language.h"
@@ -13,47 +8,14 @@
 #include "config/ini_writer.h"
 #include "config/language.h"
 #include "config/unicode_file.h"
-
-namespace {
-
-using namespace fotolume::config;
-
-// Never destroyed, so that the clean-up at exit can still use it.
-const std::string& ScratchFile() {
-    static const std::string* const path = [] {
-        // Every write is flushed to disk; a memory file system keeps that fast.
-        std::error_code ec;
-        const std::filesystem::path folder =
-            ::access("/dev/shm", W_OK) == 0 ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path(ec);
-        std::string pattern = (folder / "fuzz_ini_XXXXXX").string();
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0) {
-            std::abort();
-        }
-        ::close(fd);
-        return new std::string(pattern);
-    }();
-    static const bool cleanUp = std::atexit([] { std::remove(ScratchFile().c_str()); }) == 0;
-    (void)cleanUp;
-    return *path;
-}
-
-void Store(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        std::abort();
-    }
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) {
-        std::abort();
-    }
-    std::fclose(file);
-}
-
-}  // namespace
+#include "tests/support/temp_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = ScratchFile();
-    Store(path, data, size);
+    using namespace fotolume::config;
+    // Every write is flushed to disk; a folder in memory keeps that fast.
+    static const fotolume::testsupport::TempFolder folder(true);
+    static const std::string path = (folder / "input.ini").string();
+    fotolume::testsupport::WriteBytes(path, {data, data + size});
 
     CIniFile ini;
     ini.SetFilePath(path);

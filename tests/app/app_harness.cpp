@@ -70,27 +70,14 @@ QString WritePicture(const QString& folder, const QString& name, int width, int 
     return path;
 }
 
-Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFolder)
+Bytes EncodeStream(const QImage& picture, int quality, const QString&)
 {
-    const QString bmp = scratchFolder + QStringLiteral("/encode-source.bmp");
-    const QString stream = scratchFolder + QStringLiteral("/encode-stream.bin");
-    compose::SavePanelBmp(picture, bmp);
-    const std::size_t size = codec::CKv318Encoder::EnCode(bmp.toStdString(), stream.toStdString(), picture.width(),
-                                                          picture.height(), quality, 3, false);
-    QFile file(stream);
-    if (size == 0 || !file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return Bytes(bytes.begin(), bytes.end());
+    return testsupport::PictureStream(picture, quality);
 }
 
-std::vector<Bytes> NoiseStreams(AppHarness& h, unsigned firstSeed, int count, QSize panel, int quality)
+std::vector<Bytes> NoiseStreams(AppHarness&, unsigned firstSeed, int count, QSize panel, int quality)
 {
-    std::vector<Bytes> streams;
-    for (int i = 0; i < count; ++i)
-        streams.push_back(EncodeStream(NoisePicture(panel.width(), panel.height(), firstSeed + static_cast<unsigned>(i)),
-                                       quality, h.files.path()));
-    return streams;
+    return testsupport::NoiseStreams(firstSeed, count, panel.width(), panel.height(), quality);
 }
 
 void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures)

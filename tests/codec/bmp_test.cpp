@@ -211,19 +211,14 @@ TEST(BmpWriting, HeaderFieldsAndRowOrder) {
     ASSERT_EQ(f.size(), 54u + 304 * 7);
     EXPECT_EQ(f[0], 'B');
     EXPECT_EQ(f[1], 'M');
-    EXPECT_EQ(Get32(f, 2), 54u + 304 * 7);
-    EXPECT_EQ(Get32(f, 10), 54u);
-    EXPECT_EQ(Get32(f, 14), 40u);
-    EXPECT_EQ(Get32(f, 18), 101u);
-    EXPECT_EQ(Get32(f, 22), 7u);
-    EXPECT_EQ(f[26] | (f[27] << 8), 1);
-    EXPECT_EQ(f[28] | (f[29] << 8), 24);
-    EXPECT_EQ(Get32(f, 30), 0u);
-    EXPECT_EQ(Get32(f, 34), 304u * 7);
-    EXPECT_EQ(Get32(f, 38), 300u);
-    EXPECT_EQ(Get32(f, 42), 300u);
-    EXPECT_EQ(Get32(f, 46), 0u);
-    EXPECT_EQ(Get32(f, 50), 0u);
+    EXPECT_EQ(f[26] | (f[27] << 8), 1);   // planes
+    EXPECT_EQ(f[28] | (f[29] << 8), 24);  // bits per pixel
+    // File size, data offset, header size, width, height, compression, data size, pixels per metre
+    // across and down, palette sizes.
+    const std::pair<std::size_t, std::uint32_t> fields[] = {{2, 54 + 304 * 7}, {10, 54}, {14, 40}, {18, 101},
+                                                            {22, 7}, {30, 0}, {34, 304 * 7}, {38, 300},
+                                                            {42, 300}, {46, 0}, {50, 0}};
+    for (const auto& [at, value] : fields) EXPECT_EQ(Get32(f, at), value) << "the field at " << at;
 
     // What the writer writes, the reader reads back as encoder rows.
     std::vector<std::uint8_t> pixels;

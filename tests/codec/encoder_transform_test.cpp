@@ -9,6 +9,7 @@
 
 #include "codec/codec_tables.h"
 #include "codec/encoder_transform.h"
+#include "tests/support/pictures.h"
 
 namespace fotolume::codec::test {
 namespace {
@@ -165,18 +166,7 @@ TEST(EncoderTransform, DctOfAnyBlockStaysWithinTheQuantizerRange) {
 // extremes.
 std::vector<std::vector<std::uint8_t>> TestTiles() {
     std::vector<std::vector<std::uint8_t>> tiles;
-    std::uint32_t s = 2463534242u;
-    auto next = [&] {
-        s ^= s << 13;
-        s ^= s >> 17;
-        s ^= s << 5;
-        return static_cast<std::uint8_t>(s >> 24);
-    };
-    for (int t = 0; t < 300; ++t) {
-        std::vector<std::uint8_t> tile(16 * 48);
-        for (auto& b : tile) b = next();
-        tiles.push_back(tile);
-    }
+    for (std::uint32_t t = 0; t < 300; ++t) tiles.push_back(testsupport::PictureBytes(16 * 48, t));
     for (int pattern = 0; pattern < 8; ++pattern) {
         std::vector<std::uint8_t> tile(16 * 48);
         for (int y = 0; y < 16; ++y)

@@ -32,14 +32,6 @@ public:
     int reportedSize = 1 << 30;
 };
 
-QImage Gradient(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, 90));
-    }
-    return image;
-}
-
 class AddingTest : public CompactTest {
 protected:
     CRecordingConverter* UseRecorder() {
@@ -48,7 +40,7 @@ protected:
         MyJPG = std::move(recorder);
         return raw;
     }
-    void ShowPicture() { m_window->PictureView()->SetPicture(Gradient(300, 200)); }
+    void ShowPicture() { m_window->PictureView()->SetPicture(testsupport::PatternPicture(300, 200)); }
 };
 
 TEST_F(AddingTest, QualitySearchStepsDownFromTheHeadersQualityAndGivesUp) {
@@ -84,7 +76,6 @@ TEST_F(AddingTest, QualitySearchStepsDownFromTheHeadersQualityAndGivesUp) {
 }
 
 TEST_F(AddingTest, TheAlbumStopsAt509AndAtTheFreeSpace) {
-    NewFlash();
     Start();
     ShowPicture();
     const QImage composed = m_window->ComposedPicture();
@@ -112,7 +103,6 @@ TEST_F(AddingTest, TheAlbumStopsAt509AndAtTheFreeSpace) {
 }
 
 TEST_F(AddingTest, DeletingWithNothingSelectedRemovesTheLastPicture) {
-    NewFlash();
     const std::vector<Slot> slots = PutPictures({Qt::red, Qt::green, Qt::blue, Qt::white});
     Start();
     const int freeBefore = TotolFlashSizeForPic;
@@ -151,14 +141,13 @@ TEST_F(AddingTest, DeletingWithNothingSelectedRemovesTheLastPicture) {
 
 TEST_F(AddingTest, BatchAddTakesTheSelectedFilesInListingOrderAndSkipsNonPictures) {
     QTemporaryDir volume;
-    Gradient(200, 150).save(volume.filePath(QStringLiteral("a.png")));
-    Gradient(150, 200).save(volume.filePath(QStringLiteral("b.png")));
+    testsupport::PatternPicture(200, 150).save(volume.filePath(QStringLiteral("a.png")));
+    testsupport::PatternPicture(150, 200).save(volume.filePath(QStringLiteral("b.png")));
     QFile text(volume.filePath(QStringLiteral("c.txt")));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("not a picture");
     text.close();
-    Gradient(100, 100).save(volume.filePath(QStringLiteral("d.png")));
-    NewFlash();
+    testsupport::PatternPicture(100, 100).save(volume.filePath(QStringLiteral("d.png")));
     Start({volume.path()});
 
     CFileBrowser* browser = m_window->Browser();

@@ -2,17 +2,12 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QFile>
-#include <QImage>
 #include <QLabel>
 #include <QTreeWidget>
 
 #include <atomic>
 #include <cstring>
-#include <fstream>
 
-#include "codec/bmp_file.h"
-#include "codec/picture_files.h"
 #include "compact/file_browser.h"
 #include "compact/start_up.h"
 #include "config/folders.h"
@@ -21,22 +16,6 @@
 #include "device/flash_cdb.h"
 
 namespace fotolume::compact::testing {
-
-std::vector<uint8_t> EncodedPicture(int width, int height, QColor colour) {
-    QTemporaryDir dir;
-    QImage image(width, height, QImage::Format_BGR888);
-    image.fill(colour);
-    const std::string bmp = dir.filePath(QStringLiteral("in.bmp")).toStdString();
-    const std::string stream = dir.filePath(QStringLiteral("out.bin")).toStdString();
-    if (!codec::SaveBmpFile(bmp, image.constBits(), static_cast<size_t>(image.bytesPerLine()), width, height, 0)) {
-        return {};
-    }
-    if (codec::CKv318Encoder::EnCode(bmp, stream, width, height, 90, 3, false) == 0) return {};
-    QFile file(QString::fromStdString(stream));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
 
 namespace {
 
@@ -107,6 +86,7 @@ std::vector<uint8_t>& CompactTest::NewFlash(const sim::NewFrame& layout) {
 }
 
 void CompactTest::PutAlbum(const std::vector<Slot>& slots, const std::vector<std::vector<uint8_t>>& streams) {
+    if (!m_emulator) NewFlash();
     std::vector<uint8_t>& flash = m_emulator->Flash();
     uint8_t list[album::kListSize];
     album::InitEmptyList(list, album::kDefaultBackground, album::kDefaultFont);
@@ -133,8 +113,7 @@ std::vector<Slot> CompactTest::PutPictures(const std::vector<QColor>& colours) {
 }
 
 void CompactTest::AddStream(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(EdataPath(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    testsupport::WriteBytes(EdataPath(name), bytes);
     FileData node;
     node.file = DataPath(name);
     node.name = name;
@@ -194,10 +173,14 @@ void CompactTest::Settle() {
     }
 }
 
-void CompactTest::Plug(bool attached) {
+void CompactTest::Announce(bool attached) {
     m_backend->SetAttached(0, attached);
     if (attached) m_emulator->PowerCycle();
     device->HandleNotification();
+}
+
+void CompactTest::Plug(bool attached) {
+    Announce(attached);
     Settle();
 }
 
@@ -220,10 +203,9 @@ bool CompactTest::CommandsEnabled() const {
            m_window->findChild<QWidget*>(ControlName("CLVW", 0))->isEnabled();
 }
 
-std::vector<uint8_t> CompactTest::FlashList() const {
+std::vector<uint8_t> CompactTest::FlashBytes(uint32_t address, uint32_t length) const {
     const std::vector<uint8_t>& flash = m_emulator->Flash();
-    return std::vector<uint8_t>(flash.begin() + m_layout.listAddress,
-                                flash.begin() + m_layout.listAddress + album::kListSize);
+    return std::vector<uint8_t>(flash.begin() + address, flash.begin() + address + length);
 }
 
 }  // namespace fotolume::compact::testing

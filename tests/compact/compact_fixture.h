@@ -19,6 +19,8 @@
 #include "compact/mac_window.h"
 #include "tests/support/emulated_frame.h"
 #include "tests/support/pictures.h"
+#include "tests/support/qt_pictures.h"
+#include "tests/support/temp_folder.h"
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -26,7 +28,10 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 namespace fotolume::compact::testing {
 
 // A frame picture stream of one plain colour at the panel size.
-std::vector<uint8_t> EncodedPicture(int width, int height, QColor colour);
+inline std::vector<uint8_t> EncodedPicture(int width, int height, QColor colour) {
+    return testsupport::PictureStream(testsupport::SolidPicture(width, height, colour), 90);
+}
+using testsupport::ReadBytes;
 inline std::vector<uint8_t> Bytes(uint32_t size, uint32_t seed) { return testsupport::PictureBytes(size, seed); }
 
 // A list entry as the frame stores it.
@@ -42,7 +47,8 @@ protected:
 
     // The frame's flash as BuildFrameImage makes it; edit it before Start.
     std::vector<uint8_t>& NewFlash(const sim::NewFrame& layout = {});
-    // Writes a valid list with these slots at the layout's list address, and the bytes at their addresses.
+    // Writes a valid list with these slots at the layout's list address, and the bytes at their addresses;
+    // on a new frame (NewFlash) when there is none yet, as Start does.
     void PutAlbum(const std::vector<Slot>& slots, const std::vector<std::vector<uint8_t>>& streams);
     // Pictures of these colours one after another from L + 4096.
     std::vector<Slot> PutPictures(const std::vector<QColor>& colours);
@@ -59,14 +65,17 @@ protected:
     void Click(int index);
     // Lets the worker end and the window thread carry out everything it was handed.
     void Settle();
-    // Unplugs or plugs the frame and lets the window react.
+    // Unplugs or plugs (and powers up) the frame and tells the window, which has not reacted yet.
+    void Announce(bool attached);
+    // The same, and the window reacts.
     void Plug(bool attached);
 
     QString Text(const char* signature, int number) const;
     QStringList AlbumNames() const;
     bool CommandsEnabled() const;
-    // The frame's list as a fresh read sees it.
-    std::vector<uint8_t> FlashList() const;
+    // The frame's list as a fresh read sees it, and any other bytes of its flash.
+    std::vector<uint8_t> FlashList() const { return FlashBytes(m_layout.listAddress, album::kListSize); }
+    std::vector<uint8_t> FlashBytes(uint32_t address, uint32_t length) const;
 
     sim::NewFrame m_layout;
     // Set before Start: flash reads from this address come back damaged every time (0: none), and then

@@ -27,9 +27,11 @@ namespace {
 class DownloadTest : public CompactTest {
 protected:
     QProgressBar* Progress() const { return m_window->findChild<QProgressBar*>(ControlName("dnpr", 0)); }
-    std::vector<uint8_t> FlashBytes(uint32_t address, uint32_t length) const {
-        const std::vector<uint8_t>& flash = m_emulator->Flash();
-        return std::vector<uint8_t>(flash.begin() + address, flash.begin() + address + length);
+    // A stream whose file is a pipe: the download waits until the test writes the bytes into it.
+    void AddPipedStream(const std::string& name, const std::vector<uint8_t>& bytes) {
+        AddStream(name, bytes);
+        std::remove(EdataPath(name).c_str());
+        ASSERT_EQ(::mkfifo(EdataPath(name).c_str(), 0600), 0);
     }
 };
 
@@ -39,7 +41,6 @@ struct Program {
 };
 
 TEST_F(DownloadTest, TwoHundredThousandBytesAfterTheListGoInFourBlocksAndTheListLast) {
-    NewFlash();
     Start();
     const uint32_t L = m_layout.listAddress;
     const std::vector<uint8_t> a = Bytes(120000, 1), b = Bytes(80000, 2);
@@ -53,10 +54,8 @@ TEST_F(DownloadTest, TwoHundredThousandBytesAfterTheListGoInFourBlocksAndTheList
     Settle();
 
     std::vector<Program> programs;
-    for (const sim::CEmulatorBackend::Sent& sent : m_backend->SentCommands()) {
-        if (sent.cdb[0] == 0xCB && sent.cdb[10] == 0x02) {
-            programs.push_back({uint32_t(sent.cdb[11]) << 16 | uint32_t(sent.cdb[12]) << 8 | sent.cdb[13], sent.length});
-        }
+    for (const testsupport::SentCommand& command : testsupport::VendorCommands(m_backend->SentCommands())) {
+        if (command.IsProgram()) programs.push_back({command.Address(), command.length});
     }
     // The list emptied, three data blocks (7488 bytes rounded up to 8192), then the list block with
     // the first 61440 bytes.
@@ -90,12 +89,9 @@ TEST_F(DownloadTest, TwoHundredThousandBytesAfterTheListGoInFourBlocksAndTheList
 }
 
 TEST_F(DownloadTest, AddedPicturesSurviveDownloadRemovalAndSaveAll) {
-    NewFlash();
     PutPictures({Qt::red});
     Start();
-    QImage source(320, 240, QImage::Format_RGB32);
-    source.fill(Qt::darkCyan);
-    m_window->PictureView()->SetPicture(source);
+    m_window->PictureView()->SetPicture(testsupport::SolidPicture(320, 240, Qt::darkCyan));
     MyAddButtonHandler();
     MyAddButtonHandler();
     Settle();
@@ -122,16 +118,14 @@ TEST_F(DownloadTest, AddedPicturesSurviveDownloadRemovalAndSaveAll) {
     MyUpLoadButtonHandler();
     EXPECT_EQ(m_prompt.Asked().constLast(), QStringLiteral("folder:Select File Location|Save"));
     for (int n = 1; n <= 3; ++n) {
-        QFile saved(out.filePath(QStringLiteral("%1.bmp").arg(n)));
-        QFile original(QString::fromStdString(DataPath("DPFPicture" + std::to_string(n) + ".bmp")));
-        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << n;
-        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-        EXPECT_EQ(saved.readAll(), original.readAll()) << n;  // replaced where it existed
+        const std::vector<uint8_t> saved = ReadBytes(out.filePath(QStringLiteral("%1.bmp").arg(n)).toStdString());
+        ASSERT_FALSE(saved.empty()) << n;
+        // Replaced where it existed.
+        EXPECT_EQ(saved, ReadBytes(DataPath("DPFPicture" + std::to_string(n) + ".bmp"))) << n;
     }
 }
 
 TEST_F(DownloadTest, AFailedDownloadLeavesAReadableFrameAndTheCommandsOn) {
-    NewFlash();
     const std::vector<Slot> slots = PutPictures({Qt::red});
     Start();
     AddStream("Picture2.bmp", Bytes(5000, 3));
@@ -171,14 +165,11 @@ TEST_F(DownloadTest, AFailedDownloadLeavesAReadableFrameAndTheCommandsOn) {
 }
 
 TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
-    NewFlash();
     Start();
     m_window->show();
     // A stream file that is a pipe holds the download until the test writes into it.
     const std::vector<uint8_t> bytes = Bytes(3000, 5);
-    AddStream("Picture1.bmp", bytes);
-    std::remove(EdataPath("Picture1.bmp").c_str());
-    ASSERT_EQ(::mkfifo(EdataPath("Picture1.bmp").c_str(), 0600), 0);
+    AddPipedStream("Picture1.bmp", bytes);
 
     MyDownLoadButtonHandler();
     m_window->close();
@@ -189,8 +180,7 @@ TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
     EXPECT_TRUE(m_prompt.Asked().isEmpty());
     EXPECT_EQ(m_quits, 0);
 
-    std::ofstream(EdataPath("Picture1.bmp"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    testsupport::WriteBytes(EdataPath("Picture1.bmp"), bytes);
     Settle();
     EXPECT_EQ(Text("devl", 0), QStringLiteral("DownLoad Finished!"));
 
@@ -201,9 +191,7 @@ TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
     // OK given while a frame arrived under the question: its reading has begun, so the program stays.
     Plug(false);
     m_prompt.WhileAsking([this] {
-        m_backend->SetAttached(0, true);
-        m_emulator->PowerCycle();
-        compact::device->HandleNotification();
+        Announce(true);
     });
     m_prompt.QueueOk(true);
     m_window->OnQuit();
@@ -217,23 +205,18 @@ TEST_F(DownloadTest, QuittingDuringADownloadIsRefusedAndTheWindowStays) {
 }
 
 TEST_F(DownloadTest, RemovalDuringADownloadWaitsForItAndThenReleasesTheAlbum) {
-    NewFlash();
     PutPictures({Qt::red});
     Start();
     const std::vector<uint8_t> bytes = Bytes(3000, 6);
-    AddStream("Picture2.bmp", bytes);
-    std::remove(EdataPath("Picture2.bmp").c_str());
-    ASSERT_EQ(::mkfifo(EdataPath("Picture2.bmp").c_str(), 0600), 0);
+    AddPipedStream("Picture2.bmp", bytes);
     MyDownLoadButtonHandler();
 
     // The stream arrives only after the frame has been pulled; the removal waits for the download.
     std::thread late([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        std::ofstream(EdataPath("Picture2.bmp"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        testsupport::WriteBytes(EdataPath("Picture2.bmp"), bytes);
     });
-    m_backend->SetAttached(0, false);
-    compact::device->HandleNotification();
+    Announce(false);
     late.join();
     Settle();
     EXPECT_EQ(gmyIsTransferData, 0);
@@ -245,7 +228,6 @@ TEST_F(DownloadTest, RemovalDuringADownloadWaitsForItAndThenReleasesTheAlbum) {
 }
 
 TEST_F(DownloadTest, SaveAllSaysWhatItSavedAndWhichFileItCouldNotWrite) {
-    NewFlash();
     PutPictures({Qt::red, Qt::blue});
     Start();
     QTemporaryDir out;

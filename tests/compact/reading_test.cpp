@@ -1,5 +1,4 @@
 // Reading the frame's album when it comes online, and letting go of it when the frame goes.
-#include <QFile>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -20,13 +19,6 @@ namespace fs = std::filesystem;
 
 class ReadingTest : public CompactTest {};
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
 album::PicEntry Entry(int slot) { return album::ReadEntry(G_PictureList, slot); }
 
 TEST_F(ReadingTest, SlotsOneZeroOneReadAsTwoPicturesNumberedInReadingOrder) {
@@ -40,8 +32,8 @@ TEST_F(ReadingTest, SlotsOneZeroOneReadAsTwoPicturesNumberedInReadingOrder) {
     EXPECT_EQ(AlbumNames(), QStringList({QStringLiteral("DPFPicture1.bmp"), QStringLiteral("DPFPicture2.bmp")}));
     EXPECT_EQ(gmyTotalePictureNum, 2);
     EXPECT_EQ(gmyTotalePicture, 2);
-    EXPECT_EQ(FileBytes(EdataPath("DPFPicture1.bmp")), a);
-    EXPECT_EQ(FileBytes(EdataPath("DPFPicture2.bmp")), b);
+    EXPECT_EQ(ReadBytes(EdataPath("DPFPicture1.bmp")), a);
+    EXPECT_EQ(ReadBytes(EdataPath("DPFPicture2.bmp")), b);
     EXPECT_TRUE(fs::exists(DataPath("DPFPicture2.bmp")));
     // The list in memory is packed: slot n is picture n + 1.
     EXPECT_EQ(Entry(0).address, area);
@@ -67,7 +59,7 @@ TEST_F(ReadingTest, SlotsThatCannotBePicturesAreZeroedAndSkipped) {
     Start();
 
     EXPECT_EQ(AlbumNames(), QStringList({QStringLiteral("DPFPicture1.bmp"), QStringLiteral("DPFPicture2.bmp")}));
-    EXPECT_EQ(FileBytes(EdataPath("DPFPicture2.bmp")), b);
+    EXPECT_EQ(ReadBytes(EdataPath("DPFPicture2.bmp")), b);
     // Packing keeps the list in step with the album: the second slot is the second picture.
     EXPECT_EQ(Entry(0).address, area);
     EXPECT_EQ(Entry(1).address, bAt);
@@ -76,7 +68,6 @@ TEST_F(ReadingTest, SlotsThatCannotBePicturesAreZeroedAndSkipped) {
 }
 
 TEST_F(ReadingTest, AnEmptyFrameSaysSoAndAnEarlierRunsFilesAreGone) {
-    NewFlash();
     fs::create_directories(fs::path(std::getenv("XDG_CACHE_HOME")) / "macfotolume" / "data");
     const fs::path stale = fs::path(std::getenv("XDG_CACHE_HOME")) / "macfotolume" / "data" / "Picture9.bmp";
     { std::ofstream(stale) << "old"; }
@@ -93,7 +84,6 @@ TEST_F(ReadingTest, AnEmptyFrameSaysSoAndAnEarlierRunsFilesAreGone) {
 }
 
 TEST_F(ReadingTest, AFrameLeavingDuringItsHeaderOrListReadKeepsTheCommandsOff) {
-    NewFlash();
     Start();
     // Header: a read and its checksum; then the clock and the list.
     const std::pair<uint64_t, QString> cases[] = {{1, QStringLiteral("Read Initializtion Information false!")},
@@ -118,7 +108,6 @@ TEST_F(ReadingTest, AFrameLeavingDuringItsHeaderOrListReadKeepsTheCommandsOff) {
 }
 
 TEST_F(ReadingTest, RemovalReleasesTheAlbumAndArrivalReadsItAgain) {
-    NewFlash();
     PutPictures({Qt::red, Qt::blue, Qt::green});
     Start();
     ASSERT_EQ(AlbumNames().size(), 3);
@@ -137,7 +126,6 @@ TEST_F(ReadingTest, RemovalReleasesTheAlbumAndArrivalReadsItAgain) {
 }
 
 TEST_F(ReadingTest, TheStatusTextsComeFromTheLanguageFile) {
-    NewFlash();
     // The shipped file's chosen language is English; the window title and captions follow it.
     Start();
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("MacFotolume"));
@@ -174,7 +162,7 @@ TEST_F(ReadingTest, APictureThatCannotBeReadIsLeftOutNamedAndTheWindowStaysUsabl
             EXPECT_FALSE(CommandsEnabled());
         } else {
             EXPECT_EQ(AlbumNames(), QStringList({QStringLiteral("DPFPicture1.bmp"), QStringLiteral("DPFPicture2.bmp")}));
-            EXPECT_EQ(FileBytes(EdataPath("DPFPicture2.bmp")), blue);
+            EXPECT_EQ(ReadBytes(EdataPath("DPFPicture2.bmp")), blue);
             EXPECT_EQ(Text("devl", 0), QStringLiteral("Could not read from the DPF, left out: picture(s) 2"));
             EXPECT_TRUE(CommandsEnabled());
             EXPECT_EQ(gmyIsTransferData, 0);

@@ -1,6 +1,5 @@
 // A download keeps a record of what it is doing until the frame holds the new list; a frame whose list
 // an interrupted download left erased is offered its album back when it is read again.
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 #include "album/recovery_compact.h"
 #include "compact/compact_controller.h"
 #include "device/comm_usb.h"
-#include "device/flash_cdb.h"
 #include "device/process_flash.h"
 #include "tests/compact/compact_fixture.h"
 
@@ -30,17 +28,6 @@ const QString kDamagedQuestion = QStringLiteral(
 const QString kGiveUpQuestion = QStringLiteral(
     "MacFotolume|The album of the interrupted synchronize can still be restored. DownLoad anyway and give it up for "
     "good?|Yes|No");
-
-bool IsVendorCommand(uint8_t group) {
-    return group == device::kGroupFlashOut || group == device::kGroupFlashIn || group == device::kGroupClock;
-}
-
-std::vector<uint8_t> FileBytes(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
 
 class RecoveryTest : public CompactTest {
 protected:
@@ -79,14 +66,11 @@ protected:
         const uint32_t L = m_layout.listAddress;
         Cuts cuts;
         uint64_t n = 0;
-        for (const sim::CEmulatorBackend::Sent& sent : m_backend->SentCommands()) {
-            if (!IsVendorCommand(sent.cdb[0])) continue;
+        for (const testsupport::SentCommand& command : testsupport::VendorCommands(m_backend->SentCommands())) {
             ++n;
-            const uint32_t address = uint32_t(sent.cdb[11]) << 16 | uint32_t(sent.cdb[12]) << 8 | sent.cdb[13];
-            if (sent.cdb[0] != device::kGroupFlashOut || address != L) continue;
-            const uint8_t op = sent.cdb[10];
-            if (op == device::kOpProgram && cuts.listEmptied == 0) cuts.listEmptied = n;
-            if (op == device::kOpErase4K || op == device::kOpErase64K) cuts.listBlockErased = n;
+            if (command.Address() != L) continue;
+            if (command.IsProgram() && cuts.listEmptied == 0) cuts.listEmptied = n;
+            if (command.IsErase()) cuts.listBlockErased = n;
         }
         EXPECT_GT(cuts.listEmptied, 0u);
         EXPECT_GT(cuts.listBlockErased, cuts.listEmptied);
@@ -108,21 +92,10 @@ protected:
     }
 
     // Erases and programs sent since the last ClearSent.
-    int Writes() const {
-        int writes = 0;
-        for (const sim::CEmulatorBackend::Sent& sent : m_backend->SentCommands()) {
-            const uint8_t op = sent.cdb[10];
-            if (sent.cdb[0] == device::kGroupFlashOut &&
-                (op == device::kOpProgram || op == device::kOpErase4K || op == device::kOpErase64K)) {
-                ++writes;
-            }
-        }
-        return writes;
-    }
-
-    std::vector<uint8_t> FlashBytes(uint32_t address, uint32_t length) const {
-        const std::vector<uint8_t>& flash = m_emulator->Flash();
-        return std::vector<uint8_t>(flash.begin() + address, flash.begin() + address + length);
+    long Writes() const {
+        const auto commands = testsupport::VendorCommands(m_backend->SentCommands());
+        return std::count_if(commands.begin(), commands.end(),
+                             [](const testsupport::SentCommand& c) { return c.IsProgram() || c.IsErase(); });
     }
 
     // The frame's list holds exactly these pictures, each with the bytes meant for it, and the album read
@@ -137,10 +110,18 @@ protected:
             EXPECT_EQ(entry.address, address) << i;
             ASSERT_EQ(entry.length, bytes->size()) << i;
             EXPECT_EQ(FlashBytes(address, entry.length), *bytes) << i;
-            EXPECT_EQ(FileBytes(EdataPath("DPFPicture" + std::to_string(i + 1) + ".bmp")), *bytes) << i;
+            EXPECT_EQ(ReadBytes(EdataPath("DPFPicture" + std::to_string(i + 1) + ".bmp")), *bytes) << i;
         }
         EXPECT_EQ(album::ReadEntry(list.data(), static_cast<int>(pictures.size())).flag, 0);
         EXPECT_EQ(AlbumNames().size(), static_cast<qsizetype>(pictures.size()));
+    }
+
+    // The frame still without a valid list and the record kept, the window idle with its commands on.
+    void ExpectNotRestored() {
+        EXPECT_FALSE(album::IsListValid(FlashList().data()));
+        EXPECT_EQ(Records().size(), 1u);
+        EXPECT_TRUE(CommandsEnabled());
+        EXPECT_EQ(gmyIsTransferData, 0);
     }
 
     std::vector<uint8_t> m_red, m_blue, m_green, m_initial;
@@ -192,10 +173,7 @@ TEST_F(RecoveryTest, NoLeavesTheFrameEmptyAndTheQuestionComesAgainNextTime) {
     EXPECT_EQ(m_prompt.Asked(), QStringList{kAlbumQuestion});
     EXPECT_TRUE(AlbumNames().isEmpty());
     EXPECT_EQ(Text("devl", 0), QStringLiteral("No Picture"));
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_EQ(Records().size(), 1u);
-    EXPECT_TRUE(CommandsEnabled());
-    EXPECT_EQ(gmyIsTransferData, 0);
+    ExpectNotRestored();
 
     m_prompt.QueueOk(true);
     Plug(false);
@@ -234,22 +212,16 @@ TEST_F(RecoveryTest, ARestoreThatFailsSaysSoAndGoesOnWithTheEmptyAlbum) {
     EXPECT_EQ(m_prompt.Asked().size(), 2);
     EXPECT_EQ(Text("devl", 0), QStringLiteral("The album could not be restored!"));
     EXPECT_TRUE(AlbumNames().isEmpty());
-    EXPECT_TRUE(CommandsEnabled());
-    EXPECT_EQ(gmyIsTransferData, 0);
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_EQ(Records().size(), 1u);
+    ExpectNotRestored();
 }
 
 TEST_F(RecoveryTest, AFrameRemovedBeforeTheQuestionIsNotAskedAbout) {
     DownloadCutAfter(FindCuts().listEmptied);
     m_prompt.QueueOk(true);
     // The frame comes and the reading worker finds the record; it leaves before the window asks.
-    m_backend->SetAttached(0, true);
-    m_emulator->PowerCycle();
-    compact::device->HandleNotification();
+    Announce(true);
     JoinWorker();
-    m_backend->SetAttached(0, false);
-    compact::device->HandleNotification();
+    Announce(false);
     Settle();
     EXPECT_TRUE(m_prompt.Asked().isEmpty());
     EXPECT_EQ(gmyIsTransferData, 0);
@@ -266,11 +238,8 @@ TEST_F(RecoveryTest, AYesGivenAfterTheFrameWasSwappedIsNotCarriedOut) {
     DownloadCutAfter(FindCuts().listEmptied);
     // While the question is open the frame is pulled and plugged in again; its new reading asks anew.
     m_prompt.WhileAsking([this] {
-        m_backend->SetAttached(0, false);
-        compact::device->HandleNotification();
-        m_backend->SetAttached(0, true);
-        m_emulator->PowerCycle();
-        compact::device->HandleNotification();
+        Announce(false);
+        Announce(true);
         JoinWorker();  // the new reading is done before the answer comes
     });
     m_prompt.QueueOk(true);
@@ -279,10 +248,7 @@ TEST_F(RecoveryTest, AYesGivenAfterTheFrameWasSwappedIsNotCarriedOut) {
     EXPECT_EQ(m_prompt.Asked(), QStringList({kAlbumQuestion, kAlbumQuestion}));
     // Only the answer about the frame as it is now counts: No.
     EXPECT_TRUE(AlbumNames().isEmpty());
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_EQ(Records().size(), 1u);
-    EXPECT_TRUE(CommandsEnabled());
-    EXPECT_EQ(gmyIsTransferData, 0);
+    ExpectNotRestored();
 }
 
 TEST_F(RecoveryTest, ACompletedDownloadLeavesNoRecordAndAStaleOneGoesWithoutAQuestion) {
@@ -347,9 +313,7 @@ TEST_F(RecoveryTest, AfterNoADownloadAsksBeforeGivingTheAlbumUpAndNothingIsWritt
     Settle();
     EXPECT_EQ(m_prompt.Asked(), QStringList({kAlbumQuestion, kGiveUpQuestion}));
     EXPECT_EQ(Writes(), 0);
-    EXPECT_EQ(Records().size(), 1u);
-    EXPECT_FALSE(album::IsListValid(FlashList().data()));
-    EXPECT_TRUE(CommandsEnabled());
+    ExpectNotRestored();
 
     // Yes: the record is set aside, then the album written.
     const std::filesystem::path record = Records().front();

@@ -38,12 +38,6 @@ protected:
     }
 };
 
-QImage Solid(QColor colour, int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
 QColor CentreOf(const std::string& bmp) {
     const QImage image(QString::fromStdString(bmp));
     return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
@@ -68,7 +62,6 @@ TEST_F(WindowTest, TheFileBrowserListsVolumesAndFoldersByItsRules) {
     MakeFolders(second.path(), systemNames);
     MakeFile(frameDisk.filePath(QStringLiteral("LanguageUnicode.ini")), "x");
     MakeFile(first.filePath(QStringLiteral("notes.txt")), "hello");
-    NewFlash();
     Start({first.path(), frameDisk.path(), second.path()});
 
     CFileBrowser* browser = m_window->Browser();
@@ -108,11 +101,8 @@ TEST_F(WindowTest, TheFileBrowserListsVolumesAndFoldersByItsRules) {
 
 TEST_F(WindowTest, ATextFileSaysCouldNotProcessOnceAndLeavesTheViewEmpty) {
     QTemporaryDir volume;
-    QImage picture(400, 300, QImage::Format_RGB32);
-    picture.fill(Qt::magenta);
-    ASSERT_TRUE(picture.save(volume.filePath(QStringLiteral("a.png"))));
+    ASSERT_TRUE(testsupport::SolidPicture(400, 300, Qt::magenta).save(volume.filePath(QStringLiteral("a.png"))));
     MakeFile(volume.filePath(QStringLiteral("b.txt")), "plain text");
-    NewFlash();
     Start({volume.path()});
     CFileBrowser* browser = m_window->Browser();
     browser->Item(0).node->setExpanded(true);
@@ -137,7 +127,6 @@ TEST_F(WindowTest, ATextFileSaysCouldNotProcessOnceAndLeavesTheViewEmpty) {
 }
 
 TEST_F(WindowTest, SelectingAlbumItemThreeOfSevenShowsItInTheSmallPreview) {
-    NewFlash();
     const std::vector<QColor> colours = {Qt::red,  Qt::green,  Qt::blue,     Qt::black,
                                          Qt::cyan, Qt::yellow, Qt::darkGray};
     PutPictures(colours);
@@ -160,7 +149,6 @@ TEST_F(WindowTest, SelectingAlbumItemThreeOfSevenShowsItInTheSmallPreview) {
 }
 
 TEST_F(WindowTest, TheCropFrameFollowsTheMouseAndStaysInTheView) {
-    NewFlash();
     Start();
     QWidget* overlay = m_window->findChild<QWidget*>(ControlName("rect", 130));
     ASSERT_NE(overlay, nullptr);
@@ -182,7 +170,6 @@ TEST_F(WindowTest, TheCropFrameFollowsTheMouseAndStaysInTheView) {
 }
 
 TEST_F(WindowTest, ControlsAreFoundByIdentifierAndSwitchedAsOneGroup) {
-    NewFlash();
     Start();
     for (const auto& [signature, number] : std::vector<std::pair<const char*, int>>{
              {"slet", 0}, {"delp", 0}, {"dela", 0}, {"load", 0}, {"upld", 0}, {"open", 0}, {"suts", 0},
@@ -213,11 +200,8 @@ TEST_F(WindowTest, ControlsAreFoundByIdentifierAndSwitchedAsOneGroup) {
 }
 
 TEST_F(WindowTest, LittleArrowsWrapAndTheScaleSnapsToTheCoverFit) {
-    NewFlash();
     Start();
-    QImage picture(512, 256, QImage::Format_RGB32);
-    picture.fill(Qt::gray);
-    m_window->ShowPicture(picture, -1);
+    m_window->ShowPicture(testsupport::SolidPicture(512, 256, Qt::gray), -1);
     auto* scale = m_window->findChild<CLittleArrows*>(ControlName("scal", 1));
     auto* rotate = m_window->findChild<CLittleArrows*>(ControlName("rota", 0));
     // Cover fit of 512 x 256 on 128 x 128: 0.5, shown as 51.
@@ -236,7 +220,6 @@ TEST_F(WindowTest, LittleArrowsWrapAndTheScaleSnapsToTheCoverFit) {
 }
 
 TEST_F(WindowTest, TheNewCommandIsTakenWithoutEffectAndTheQuitCommandAsks) {
-    NewFlash();
     PutPictures({Qt::red});
     Start();
     m_window->show();
@@ -266,10 +249,9 @@ TEST_F(WindowTest, TheNewCommandIsTakenWithoutEffectAndTheQuitCommandAsks) {
 TEST_F(WindowTest, TheClickedPictureIsShownAndAddTakesTheSelectionOfEveryOpenFolder) {
     QTemporaryDir volume;
     MakeFolders(volume.path(), {QStringLiteral("first"), QStringLiteral("second/deeper")});
-    ASSERT_TRUE(Solid(Qt::red, 300, 200).save(volume.filePath(QStringLiteral("first/p1.png"))));
-    ASSERT_TRUE(Solid(Qt::green, 200, 300).save(volume.filePath(QStringLiteral("first/p2.png"))));
-    ASSERT_TRUE(Solid(Qt::blue, 250, 250).save(volume.filePath(QStringLiteral("second/q1.png"))));
-    NewFlash();
+    ASSERT_TRUE(testsupport::SolidPicture(300, 200, Qt::red).save(volume.filePath(QStringLiteral("first/p1.png"))));
+    ASSERT_TRUE(testsupport::SolidPicture(200, 300, Qt::green).save(volume.filePath(QStringLiteral("first/p2.png"))));
+    ASSERT_TRUE(testsupport::SolidPicture(250, 250, Qt::blue).save(volume.filePath(QStringLiteral("second/q1.png"))));
     Start({volume.path()});
     CFileBrowser* browser = m_window->Browser();
     browser->Item(0).node->setExpanded(true);
@@ -304,13 +286,12 @@ TEST_F(WindowTest, TheClickedPictureIsShownAndAddTakesTheSelectionOfEveryOpenFol
 }
 
 TEST_F(WindowTest, TheAlbumListAlwaysHighlightsThePictureDeleteRemoves) {
-    NewFlash();
     PutPictures({Qt::red, Qt::green, Qt::blue});
     Start();
     QTreeWidget* album = m_window->AlbumList();
     CSmallPreview* preview = m_window->SmallPreview();
     album->setCurrentItem(album->topLevelItem(1));
-    m_window->PictureView()->SetPicture(Solid(Qt::gray, 320, 240));
+    m_window->PictureView()->SetPicture(testsupport::SolidPicture(320, 240, Qt::gray));
 
     // Adding rebuilds the list; picture 2 stays highlighted, current and in the small preview.
     MyAddButtonHandler();
@@ -352,8 +333,7 @@ TEST_F(WindowTest, TheAlbumListAlwaysHighlightsThePictureDeleteRemoves) {
 
 TEST_F(WindowTest, ReadAgainTheHighlightedFileIsShownAndGoneTheTotalsAreEmpty) {
     QTemporaryDir volume;
-    ASSERT_TRUE(Solid(Qt::magenta, 400, 300).save(volume.filePath(QStringLiteral("a.png"))));
-    NewFlash();
+    ASSERT_TRUE(testsupport::SolidPicture(400, 300, Qt::magenta).save(volume.filePath(QStringLiteral("a.png"))));
     PutPictures({Qt::red});
     Start({volume.path()});
     m_window->Browser()->Item(0).node->setExpanded(true);
@@ -375,10 +355,9 @@ TEST_F(WindowTest, ReadAgainTheHighlightedFileIsShownAndGoneTheTotalsAreEmpty) {
 }
 
 TEST_F(WindowTest, InsideTheCropFrameTheViewShowsWhatTheFrameGets) {
-    NewFlash();
     Start();
     // Cover fit 1.0: the picture just fills the frame's height; moved up, the frame's lower rows are bare.
-    m_window->ShowPicture(Solid(Qt::yellow, 256, 128), -1);
+    m_window->ShowPicture(testsupport::SolidPicture(256, 128, Qt::yellow), -1);
     m_window->findChild<CLittleArrows*>(ControlName("trns", 11))->setValue(40);
     const QImage composed = m_window->ComposedPicture();
     const QImage shown = m_window->PictureView()->grab().toImage();
@@ -402,7 +381,6 @@ TEST_F(WindowTest, TheWindowSpeaksTheChosenLanguageThroughout) {
                                      std::string_view("German")),
               0);
     m_resources = file.parent_path();
-    NewFlash();
     Start();
     EXPECT_EQ(m_window->findChild<QMenu*>(QStringLiteral("file"))->title(), QStringLiteral("&Datei"));
     EXPECT_EQ(m_window->findChild<QAction*>(QStringLiteral("quit"))->text(), QStringLiteral("&Beenden"));
@@ -448,7 +426,7 @@ TEST(MacFotolumeProgram, HelpsAndTakesItsScreenshotWithoutADisplay) {
     QDir(work.path()).mkpath(QStringLiteral("frames"));
     QDir(work.path()).mkpath(QStringLiteral("pictures"));
     const QString picture = work.filePath(QStringLiteral("pictures/a.png"));
-    ASSERT_TRUE(Solid(Qt::cyan, 300, 200).save(picture));
+    ASSERT_TRUE(testsupport::SolidPicture(300, 200, Qt::cyan).save(picture));
     const QString shot = work.filePath(QStringLiteral("shot.png"));
     EXPECT_EQ(run({QStringLiteral("--frames"), work.filePath(QStringLiteral("frames")), QStringLiteral("--browse"),
                    work.filePath(QStringLiteral("pictures")), QStringLiteral("--screenshot"), shot,

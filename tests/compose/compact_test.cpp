@@ -3,18 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "compose/compact_transform.h"
-#include "tests/compose/compose_pictures.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::compose {
 namespace {
 
-using test::Near;
+using testsupport::Near;
 
-QImage Solid(int w, int h, QRgb colour) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
+const auto Solid = testsupport::SolidPicture;
 
 CCompactTransform Selected(QSize panel, QSize picture) {
     CCompactTransform t;
@@ -152,7 +148,7 @@ TEST(CompactTransform, PositiveRotationTurnsClockwise) {
     CCompactTransform t = Selected({128, 128}, {640, 480});
     t.SetRotation(90);
     // Red on the left turns to the top.
-    const QImage panel = t.GetPicDataFromView(test::SplitPicture(640, 480));
+    const QImage panel = t.GetPicDataFromView(testsupport::SplitPicture(640, 480));
     EXPECT_TRUE(Near(panel.pixel(64, 5), qRgb(255, 0, 0), 12));
     EXPECT_TRUE(Near(panel.pixel(64, 122), qRgb(0, 0, 255), 12));
     const QPointF centre = t.PictureToView().map(QPointF(320, 240));
@@ -180,8 +176,7 @@ TEST(CompactTransform, FrameDragAndStretch) {
     EXPECT_EQ(t.DrawRect(), QRectF(172, 222, 128, 128));
 
     // The overlay greys the view outside the frame only.
-    QImage view(580, 400, QImage::Format_RGB32);
-    view.fill(Qt::white);
+    QImage view = Solid(580, 400, Qt::white);
     QPainter painter(&view);
     t.PaintFrameOverlay(painter);
     painter.end();

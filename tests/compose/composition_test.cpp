@@ -2,13 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "compose/composition.h"
-#include "tests/compose/compose_pictures.h"
 #include "tests/support/qt_pictures.h"
 
 namespace fotolume::compose {
 namespace {
 
-using test::PatternPicture;
+using testsupport::PatternPicture;
 
 const auto Solid = testsupport::SolidPicture;
 
@@ -112,8 +111,8 @@ TEST(Composition, LongStripIsSqueezedFromTheLeftEdge) {
     // The rectangle still lies on the picture, so the crop has no hole.
     const QImage crop = c.GetCropBitmap();
     ASSERT_EQ(crop.size(), QSize(128, 128));
-    EXPECT_TRUE(test::Near(crop.pixel(0, 0), qRgb(200, 10, 10), 2));
-    EXPECT_TRUE(test::Near(crop.pixel(127, 127), qRgb(200, 10, 10), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(0, 0), qRgb(200, 10, 10), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(127, 127), qRgb(200, 10, 10), 2));
 
     // A tall strip is squeezed to the client height instead.
     ASSERT_TRUE(c.SetPictureImage(Solid(50, 1500, qRgb(200, 10, 10))));
@@ -218,13 +217,13 @@ TEST(Composition, RectangleOffStretchesTheWholePicture) {
     EXPECT_EQ(c.DisplayRect(), c.CropRect());
     const QImage crop = c.GetCropBitmap();
     ASSERT_EQ(crop.size(), QSize(128, 160));
-    EXPECT_TRUE(test::Near(crop.pixel(2, 2), qRgb(255, 0, 0), 2));
-    EXPECT_TRUE(test::Near(crop.pixel(125, 2), qRgb(0, 255, 0), 2));
-    EXPECT_TRUE(test::Near(crop.pixel(2, 157), qRgb(0, 0, 255), 2));
-    EXPECT_TRUE(test::Near(crop.pixel(125, 157), qRgb(255, 255, 0), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(2, 2), qRgb(255, 0, 0), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(125, 2), qRgb(0, 255, 0), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(2, 157), qRgb(0, 0, 255), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(125, 157), qRgb(255, 255, 0), 2));
     // Quadrant borders land at half the panel size: the picture is not cropped, only stretched.
-    EXPECT_TRUE(test::Near(crop.pixel(61, 77), qRgb(255, 0, 0), 2));
-    EXPECT_TRUE(test::Near(crop.pixel(66, 82), qRgb(255, 255, 0), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(61, 77), qRgb(255, 0, 0), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(66, 82), qRgb(255, 255, 0), 2));
 
     // Back on, the picture covers the rectangle again.
     c.SetRectMode(true);
@@ -247,8 +246,8 @@ TEST(Composition, RectSizeRecentresAndKeepsThePictureUnderIt) {
     EXPECT_GE(d.right, 412);
     EXPECT_GE(d.bottom, 297);
     const QImage crop = shown.GetCropBitmap();
-    EXPECT_TRUE(test::Near(crop.pixel(0, 0), qRgb(0, 200, 0), 2));
-    EXPECT_TRUE(test::Near(crop.pixel(319, 239), qRgb(0, 200, 0), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(0, 0), qRgb(0, 200, 0), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(319, 239), qRgb(0, 200, 0), 2));
 }
 
 TEST(Composition, PanelLargerThanClientStillGivesPanelSize) {
@@ -259,7 +258,7 @@ TEST(Composition, PanelLargerThanClientStillGivesPanelSize) {
     ASSERT_EQ(crop.size(), QSize(800, 600));
     // Where the view has no picture the crop is black, never stale memory.
     EXPECT_EQ(crop.pixel(799, 599), qRgb(0, 0, 0));
-    EXPECT_TRUE(test::Near(crop.pixel(400, 300), qRgb(0, 0, 200), 2));
+    EXPECT_TRUE(testsupport::Near(crop.pixel(400, 300), qRgb(0, 0, 200), 2));
 
     // Composed without a window, the client grows with the panel and the crop is all picture.
     EXPECT_EQ(CComposition::ClientSizeFor({128, 128}), QSize(505, 355));
@@ -267,8 +266,8 @@ TEST(Composition, PanelLargerThanClientStillGivesPanelSize) {
     headless.SetRectSize(800, 600);
     ASSERT_TRUE(headless.SetPictureImage(Solid(1500, 50, qRgb(0, 0, 200))));
     const QImage full = headless.GetCropBitmap();
-    EXPECT_TRUE(test::Near(full.pixel(0, 0), qRgb(0, 0, 200), 2));
-    EXPECT_TRUE(test::Near(full.pixel(799, 599), qRgb(0, 0, 200), 2));
+    EXPECT_TRUE(testsupport::Near(full.pixel(0, 0), qRgb(0, 0, 200), 2));
+    EXPECT_TRUE(testsupport::Near(full.pixel(799, 599), qRgb(0, 0, 200), 2));
 }
 
 TEST(Composition, NoPictureRefusesEverything) {
@@ -329,7 +328,7 @@ TEST(Composition, OutlineOnlyInRectangleMode) {
     c.SetRectMode(false);
     view = c.RenderView(Qt::white);
     for (int x = crop.left; x < crop.right; ++x) {
-        ASSERT_TRUE(test::Near(view.pixel(x, crop.top), qRgb(128, 128, 128), 2)) << x;
+        ASSERT_TRUE(testsupport::Near(view.pixel(x, crop.top), qRgb(128, 128, 128), 2)) << x;
     }
     EXPECT_EQ(view.pixel(crop.left - 1, crop.top), qRgb(255, 255, 255));
 }

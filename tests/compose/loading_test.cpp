@@ -12,15 +12,16 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
+#include <tuple>
 
 #include "compose/composition.h"
 #include "compose/picture_loader.h"
-#include "tests/compose/compose_pictures.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::compose {
 namespace {
 
-using test::Near;
+using testsupport::Near;
 
 class Loading : public ::testing::Test {
 protected:
@@ -44,7 +45,7 @@ QByteArray OnePixelGif(bool transparent) {
 }
 
 TEST_F(Loading, EveryPluginFormatLoads) {
-    const QImage picture = test::SplitPicture(64, 48);
+    const QImage picture = testsupport::SplitPicture(64, 48);
     for (const char* format : {"bmp", "png", "jpg", "tiff", "webp"}) {
         const QString path = Path("source.") + QString::fromLatin1(format);
         QImageWriter writer(path, format);
@@ -84,19 +85,18 @@ TEST_F(Loading, TransparentPartsBecomeWhite) {
 }
 
 TEST_F(Loading, PhonePhotoArrivesUpright) {
-    // Stored sideways: the red half on the left. Orientation 6 says the stored left edge is the top.
-    ASSERT_TRUE(test::WriteJpegWithOrientation(test::SplitPicture(64, 32), 6, Path("turned6.jpg")));
-    QImage work = LoadWorkBitmap(Path("turned6.jpg"));
-    ASSERT_EQ(work.size(), QSize(32, 64));
-    EXPECT_TRUE(Near(work.pixel(16, 4), qRgb(255, 0, 0), 40));
-    EXPECT_TRUE(Near(work.pixel(16, 60), qRgb(0, 0, 255), 40));
-
-    // Orientation 8: the stored left edge is the bottom.
-    ASSERT_TRUE(test::WriteJpegWithOrientation(test::SplitPicture(64, 32), 8, Path("turned8.jpg")));
-    work = LoadWorkBitmap(Path("turned8.jpg"));
-    ASSERT_EQ(work.size(), QSize(32, 64));
-    EXPECT_TRUE(Near(work.pixel(16, 4), qRgb(0, 0, 255), 40));
-    EXPECT_TRUE(Near(work.pixel(16, 60), qRgb(255, 0, 0), 40));
+    // Stored sideways, the red half on the left. Orientation 6 says the stored left edge is the top,
+    // 8 that it is the bottom.
+    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255);
+    for (const auto& [orientation, top, bottom] : {std::tuple{6, red, blue}, std::tuple{8, blue, red}}) {
+        SCOPED_TRACE(orientation);
+        const QString path = Path("turned") + QString::number(orientation) + QStringLiteral(".jpg");
+        ASSERT_TRUE(testsupport::WriteJpegWithOrientation(testsupport::SplitPicture(64, 32), orientation, path));
+        const QImage work = LoadWorkBitmap(path);
+        ASSERT_EQ(work.size(), QSize(32, 64));
+        EXPECT_TRUE(Near(work.pixel(16, 4), top, 40));
+        EXPECT_TRUE(Near(work.pixel(16, 60), bottom, 40));
+    }
 
     // The compact window's loader too.
     EXPECT_EQ(LoadSourcePicture(Path("turned6.jpg")).size(), QSize(32, 64));
@@ -110,7 +110,7 @@ TEST_F(Loading, PhonePhotoArrivesUpright) {
 
 TEST_F(Loading, LargeTurnedPhotoGetsTheUprightWorkingSize) {
     // 2400 x 1200 stored, upright 1200 x 2400: worked at 1000 x 2000, not squashed to 2000 x 1000.
-    ASSERT_TRUE(test::WriteJpegWithOrientation(test::SplitPicture(2400, 1200), 6, Path("big.jpg")));
+    ASSERT_TRUE(testsupport::WriteJpegWithOrientation(testsupport::SplitPicture(2400, 1200), 6, Path("big.jpg")));
     const QImage work = LoadWorkBitmap(Path("big.jpg"));
     ASSERT_EQ(work.size(), QSize(1000, 2000));
     EXPECT_TRUE(Near(work.pixel(500, 100), qRgb(255, 0, 0), 40));
@@ -125,7 +125,7 @@ TEST_F(Loading, LargeTurnedPhotoGetsTheUprightWorkingSize) {
             stripes.setPixel(x, y, colour);
         }
     }
-    ASSERT_TRUE(test::WriteJpegWithOrientation(stripes, 6, Path("stripes.jpg")));
+    ASSERT_TRUE(testsupport::WriteJpegWithOrientation(stripes, 6, Path("stripes.jpg")));
     const QImage sharp = LoadWorkBitmap(Path("stripes.jpg"));
     ASSERT_EQ(sharp.size(), QSize(1000, 2000));
     int darkest = 255;
@@ -136,7 +136,7 @@ TEST_F(Loading, LargeTurnedPhotoGetsTheUprightWorkingSize) {
     }
     EXPECT_GT(brightest - darkest, 220);
 
-    ASSERT_TRUE(test::SplitPicture(4000, 3000).save(Path("large.jpg"), "jpg", 80));
+    ASSERT_TRUE(testsupport::SplitPicture(4000, 3000).save(Path("large.jpg"), "jpg", 80));
     EXPECT_EQ(LoadWorkBitmap(Path("large.jpg")).size(), QSize(2000, 1500));
     EXPECT_EQ(LoadSourcePicture(Path("large.jpg")).size(), QSize(4000, 3000));
 }
@@ -146,7 +146,7 @@ TEST_F(Loading, WhatIsNotAPictureIsRefused) {
     ASSERT_TRUE(WriteBytes(Path("notes.txt"), "just some words, no picture\n"));
     EXPECT_TRUE(LoadWorkBitmap(Path("notes.txt")).isNull());
     // A JPEG cut short after its header.
-    ASSERT_TRUE(test::SplitPicture(64, 64).save(Path("whole.jpg"), "jpg"));
+    ASSERT_TRUE(testsupport::SplitPicture(64, 64).save(Path("whole.jpg"), "jpg"));
     QFile whole(Path("whole.jpg"));
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     ASSERT_TRUE(WriteBytes(Path("cut.jpg"), whole.read(20)));

@@ -6,7 +6,7 @@
 
 #include "codec/bmp_file.h"
 #include "compose/panel_bitmap.h"
-#include "tests/compose/compose_pictures.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::compose {
 namespace {
@@ -32,7 +32,7 @@ TEST(PanelBitmap, RowsAreBottomUpBgrPaddedToFour) {
 TEST(PanelBitmap, SavedFileReadsBackAndHasTheEncodersLayout) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("panel.bmp"));
-    const QImage picture = test::PatternPicture(130, 7);  // 390 bytes a row, padded to 392
+    const QImage picture = testsupport::PatternPicture(130, 7);  // 390 bytes a row, padded to 392
     ASSERT_TRUE(SavePanelBmp(picture, path));
 
     QFile file(path);
@@ -65,7 +65,7 @@ TEST(PanelBitmap, SavedFileReadsBackAndHasTheEncodersLayout) {
     EXPECT_EQ(encoderInput, rows);
 
     // Saving again replaces the file as a whole.
-    const QImage other = test::PatternPicture(2, 2);
+    const QImage other = testsupport::PatternPicture(2, 2);
     ASSERT_TRUE(SavePanelBmp(other, path));
     EXPECT_EQ(QImage(path).convertToFormat(QImage::Format_RGB32), other);
 

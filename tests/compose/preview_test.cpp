@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "compose/preview.h"
-#include "tests/compose/compose_pictures.h"
+#include "tests/support/qt_pictures.h"
 
 namespace fotolume::compose {
 namespace {
@@ -16,10 +16,8 @@ namespace {
 class Preview : public ::testing::Test {
 protected:
     void SetUp() override {
-        QImage grey(640, 480, QImage::Format_RGB32);
-        grey.fill(qRgb(128, 128, 128));
         m_path = m_dir.filePath(QStringLiteral("grey.png"));
-        ASSERT_TRUE(grey.save(m_path));
+        ASSERT_TRUE(testsupport::SolidPicture(640, 480, qRgb(128, 128, 128)).save(m_path));
         m_view.SetRectSize(128, 128);
     }
 
@@ -100,7 +98,7 @@ TEST_F(Preview, RectangleOffShowsTheWholePictureAndIgnoresTheMouse) {
     // No outline: the rectangle's edge shows the picture.
     const QImage shown = Shown();
     for (int x = crop.left; x < crop.right; ++x) {
-        ASSERT_TRUE(test::Near(shown.pixel(x, crop.top), qRgb(128, 128, 128), 2)) << x;
+        ASSERT_TRUE(testsupport::Near(shown.pixel(x, crop.top), qRgb(128, 128, 128), 2)) << x;
     }
 
     Drag(CropCentre(), {0, 0});

@@ -13,7 +13,7 @@
 #include "compose/geometry.h"
 #include "compose/panel_bitmap.h"
 #include "pictures/panel_add.h"
-#include "tests/compose/compose_pictures.h"
+#include "tests/support/qt_pictures.h"
 #include "tests/support/emulated_frame.h"
 
 namespace fotolume::pictures {
@@ -36,7 +36,7 @@ TEST(AddPanelPicture, SavesTheBitmapAndAppendsItsStream) {
     QTemporaryDir dir;
     const std::string bmp = dir.filePath(QStringLiteral("panel.bmp")).toStdString();
     const std::string stream = dir.filePath(QStringLiteral("panel.stream")).toStdString();
-    const QImage panel = compose::test::SplitPicture(160, 120);
+    const QImage panel = testsupport::SplitPicture(160, 120);
 
     const album::AddResult r = AddPanelPicture(album.store, panel, bmp, stream, 90);
     ASSERT_EQ(r.status, album::AddStatus::Added);
@@ -68,7 +68,7 @@ TEST(AddPanelPicture, ABitmapOfAnotherSizeIsNotEncoded) {
     EmulatedAlbum album(sim::NewFrame{});
     QTemporaryDir dir;
     const std::string bmp = dir.filePath(QStringLiteral("panel.bmp")).toStdString();
-    const album::AddResult r = AddPanelPicture(album.store, compose::test::SplitPicture(128, 127), bmp,
+    const album::AddResult r = AddPanelPicture(album.store, testsupport::SplitPicture(128, 127), bmp,
                                                dir.filePath(QStringLiteral("s")).toStdString(), 90);
     EXPECT_EQ(r.status, album::AddStatus::EncodeFailed);
     EXPECT_EQ(r.bytes, 0u);
