@@ -1,4 +1,5 @@
 #include "app/app_folders.h"
+#include "tests/app/app_harness.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,16 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace fotolume::app;
-
-namespace {
-
-void Touch(const QString& path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-}
-
-} // namespace
+using fotolume::apptest::Touch;
 
 TEST(AppFolders, ScratchFolderIsPrivateAndUnderTheCacheHome)
 {

@@ -1,4 +1,5 @@
 #include "app/folder_tree_ctrl.h"
+#include "tests/app/app_harness.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,14 +10,9 @@
 #include <gtest/gtest.h>
 
 using fotolume::app::CFolderTreeCtrl;
+using fotolume::apptest::Touch;
 
 namespace {
-
-void Touch(const QString& path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-}
 
 QStringList Captions(const QTreeWidgetItem* item)
 {
