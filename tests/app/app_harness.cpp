@@ -62,6 +62,13 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
+bool OpenAndWaitForLayout(app::CMainDlg& dlg)
+{
+    dlg.StartOpening();
+    dlg.show();
+    return QTest::qWaitForWindowExposed(&dlg) && WaitFor([&] { return dlg.IsLayoutDone(); });
+}
+
 QString Touch(const QString& path)
 {
     QFile file(path);
@@ -194,14 +201,6 @@ bool AppHarness::Replug()
     const int reads = controller->ReadsFinished();
     Plug(true);
     return WaitForRead(reads) && WaitSettled();
-}
-
-sim::NewFrame WideFrame()
-{
-    sim::NewFrame frame;
-    frame.width = 240;
-    frame.height = 180;
-    return frame;
 }
 
 bool DropPictures(AppHarness& h, int count)

@@ -37,6 +37,8 @@ app::MainDlgOptions WindowOptions(QSize screen, app::CScriptedPrompt* prompt, ap
 
 // Waits, serving events, until done() holds or the time is up.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000);
+// Shows the window with its opening animation and waits for the layout at its end.
+bool OpenAndWaitForLayout(app::CMainDlg& dlg);
 
 using testsupport::NoisePicture;
 // The window's command buttons, every one disabled while a worker runs.
@@ -75,7 +77,7 @@ bool CutCommitLeaving(AppHarness& h, const std::vector<Bytes>& old, const std::v
                       album::RecoveryKind wanted, bool fromEnd);
 
 // A 240x180 frame: pictures big enough to span blocks.
-sim::NewFrame WideFrame();
+inline sim::NewFrame WideFrame() { return {.width = 240, .height = 180}; }
 // Drops count picture files on the window and waits until they are added.
 bool DropPictures(AppHarness& h, int count);
 // The album the controller's store holds in memory.

@@ -58,12 +58,7 @@ bool IsErase(const Sent& s) { return s.cdb[0] == 0xCB && (s.cdb[10] == 0xD8 || s
 
 constexpr uint32_t kListAddress = 0x10000;
 
-sim::NewFrame TallFrame() {
-    sim::NewFrame frame;
-    frame.width = 128;
-    frame.height = 160;
-    return frame;
-}
+sim::NewFrame TallFrame() { return {.width = 128, .height = 160}; }
 
 // --- Read, with the connect checks ---------------------------------------------------------------------
 

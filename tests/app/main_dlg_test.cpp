@@ -23,6 +23,7 @@
 
 using namespace fotolume;
 using namespace fotolume::app;
+using namespace fotolume::apptest;
 
 // Rectangles print as numbers in a failure, not as bytes.
 static void PrintTo(const QRect& r, std::ostream* os)
@@ -31,18 +32,6 @@ static void PrintTo(const QRect& r, std::ostream* os)
 }
 
 namespace {
-
-const int kCommandIds[] = {1004, 1008, 1012, 1023, 1011, 1019, 1048, 1033, 1034, 1009, 1006, 1001};
-
-void OpenAndWaitForLayout(CMainDlg& dlg)
-{
-    dlg.StartOpening();
-    dlg.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    for (int i = 0; i < 2000 && !dlg.IsLayoutDone(); ++i)
-        QTest::qWait(10);
-    ASSERT_TRUE(dlg.IsLayoutDone());
-}
 
 struct Place { const char* name; int id; QRect rect; };
 
@@ -132,7 +121,7 @@ TEST_P(LaidOut, TheWindowOpensAnimatedAndPlacesEveryControlInside)
     dlg.StartOpening();
     EXPECT_FALSE(dlg.IsAnimationFinished());
     EXPECT_LT(dlg.width(), screen.width);
-    OpenAndWaitForLayout(dlg);
+    ASSERT_TRUE(OpenAndWaitForLayout(dlg));
     EXPECT_TRUE(dlg.IsAnimationFinished());
     EXPECT_EQ(dlg.width(), screen.width);
     EXPECT_EQ(dlg.pos(), QPoint(screen.left, (screen.size.height() - dlg.height()) / 2));
@@ -153,7 +142,7 @@ TEST(MainWindow, TheLayoutKeepsTheStatusTheReadLeft)
     CScriptedPrompt prompt;
     CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     dlg.ShowStatus(QStringLiteral("Reading Finished!"));
-    OpenAndWaitForLayout(dlg);
+    ASSERT_TRUE(OpenAndWaitForLayout(dlg));
     EXPECT_EQ(dlg.StatusText(), QStringLiteral("Reading Finished!"));
     EXPECT_EQ(dlg.StatusLeftText(), QStringLiteral("Info:"));
 }
