@@ -148,14 +148,8 @@ TEST(LeaveRule, EachStateAsksItsQuestion)
         LeaveDecision expected;
         const char* asked; // the start of what the user was asked or told; null: nothing
     };
-    AppFlags batch;
-    batch.isAddingBatch = true;
-    AppFlags reading;
-    reading.isReading = true;
-    AppFlags modified;
-    modified.isModified = true;
-    AppFlags sending;
-    sending.isSending = true;
+    const AppFlags batch{.isAddingBatch = true}, reading{.isReading = true}, modified{.isModified = true},
+        sending{.isSending = true};
     const Case cases[] = {
         {batch, true, LeaveDecision::Ignore, nullptr},
         {reading, true, LeaveDecision::Stay, "Sending data, Please operate after sending finished!"},

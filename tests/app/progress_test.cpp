@@ -11,9 +11,21 @@ using fotolume::app::CTextProgressCtrl;
 
 namespace {
 
-// Counts the paints a widget receives.
-class PaintCounter : public QObject {
+// A bar of this width in a shown window, counting the paints it receives.
+class ShownBar : public QObject {
 public:
+    explicit ShownBar(int width)
+    {
+        bar.setGeometry(0, 0, width, 23);
+        window.resize(width + 20, 40);
+        bar.installEventFilter(this);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+    }
+
+    QWidget window;
+    CTextProgressCtrl& bar = *new CTextProgressCtrl(&window);
     int paints = 0;
 
 protected:
@@ -22,23 +34,6 @@ protected:
         if (event->type() == QEvent::Paint)
             ++paints;
         return false;
-    }
-};
-
-struct ShownBar {
-    QWidget window;
-    CTextProgressCtrl* bar = nullptr;
-    PaintCounter counter;
-
-    explicit ShownBar(int width)
-    {
-        bar = new CTextProgressCtrl(&window);
-        bar->setGeometry(0, 0, width, 23);
-        window.resize(width + 20, 40);
-        bar->installEventFilter(&counter);
-        window.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-        QCoreApplication::processEvents();
     }
 };
 
@@ -57,7 +52,7 @@ bool IsGreenDominant(QRgb c)
 TEST(TextProgress, HalfwayBarSplitsColoursAndTextAtTheEdge)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
+    CTextProgressCtrl& bar = shown.bar;
     const QColor barColour(0, 0, 255);
     const QColor background(255, 255, 255);
     const QColor textOnBackground(255, 0, 0);
@@ -103,46 +98,46 @@ TEST(TextProgress, HalfwayBarSplitsColoursAndTextAtTheEdge)
 TEST(TextProgress, RepaintsOnlyWhenTheFilledWidthChanges)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
+    CTextProgressCtrl& bar = shown.bar;
 
-    shown.counter.paints = 0;
+    shown.paints = 0;
     bar.SetPos(33);
-    EXPECT_EQ(shown.counter.paints, 1);
+    EXPECT_EQ(shown.paints, 1);
     EXPECT_EQ(bar.SetPos(33), 33);
-    EXPECT_EQ(shown.counter.paints, 1);
+    EXPECT_EQ(shown.paints, 1);
     // 33.5% of 200 pixels is still 66 pixels.
     bar.SetPos(33);
-    EXPECT_EQ(shown.counter.paints, 1);
+    EXPECT_EQ(shown.paints, 1);
     bar.SetPos(34);
-    EXPECT_EQ(shown.counter.paints, 2);
+    EXPECT_EQ(shown.paints, 2);
 }
 
 TEST(TextProgress, NarrowBarDrawsOnceForEveryPositionThatFillsNothing)
 {
     ShownBar shown(7);
-    CTextProgressCtrl& bar = *shown.bar;
+    CTextProgressCtrl& bar = shown.bar;
 
-    shown.counter.paints = 0;
+    shown.paints = 0;
     for (int pos = 0; pos <= 14; ++pos) {
         bar.SetPos(pos);
         EXPECT_EQ(bar.GetDrawnWidth(), 0) << pos;
     }
-    EXPECT_EQ(shown.counter.paints, 1);
+    EXPECT_EQ(shown.paints, 1);
     bar.SetPos(15); // 1.05 pixels
     EXPECT_EQ(bar.GetDrawnWidth(), 1);
-    EXPECT_EQ(shown.counter.paints, 2);
+    EXPECT_EQ(shown.paints, 2);
 }
 
 TEST(TextProgress, ResizeForgetsTheDrawnWidth)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
+    CTextProgressCtrl& bar = shown.bar;
     bar.SetPos(40);
-    shown.bar->resize(200, 20);
+    bar.resize(200, 20);
     EXPECT_EQ(bar.GetDrawnWidth(), -1);
-    shown.counter.paints = 0;
+    shown.paints = 0;
     bar.SetPos(40);
-    EXPECT_GE(shown.counter.paints, 1);
+    EXPECT_GE(shown.paints, 1);
     EXPECT_EQ(bar.GetDrawnWidth(), 80);
 }
 
@@ -167,7 +162,7 @@ TEST(TextProgress, TextReplacesThePercentageUntilCleared)
 TEST(TextProgress, PositionsFromAWorkerArriveOnTheWindowThreadInOrder)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
+    CTextProgressCtrl& bar = shown.bar;
     std::thread worker([&bar] {
         for (int pos = 1; pos <= 60; ++pos)
             bar.SetPos(pos);
