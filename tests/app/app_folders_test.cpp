@@ -2,7 +2,6 @@
 #include "tests/app/app_harness.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 

@@ -8,8 +8,6 @@
 #include "app/thumb_list_ctrl.h"
 #include "codec/picture_files.h"
 #include "compose/panel_bitmap.h"
-#include "device/comm_usb.h"
-#include "device/process_flash.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -10,7 +10,6 @@
 #include "tests/support/qt_pictures.h"
 
 #include <QImage>
-#include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
 

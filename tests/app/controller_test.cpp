@@ -16,11 +16,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>

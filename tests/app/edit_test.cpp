@@ -1,7 +1,6 @@
 // Editing the album: drops, the single add at falling quality, Delete and the limits.
 #include "tests/app/app_harness.h"
 
-#include "app/album_add.h"
 #include "app/drop_queue.h"
 #include "app/folder_tree_ctrl.h"
 #include "app/thumb_list_ctrl.h"

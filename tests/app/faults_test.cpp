@@ -1,13 +1,11 @@
 // A frame that fails one command, or vanishes, during a read (connect checks included) or a synchronize:
 // the window ends responsive with at most one message, shows the frame as it is, and loses nothing.
 #include <QPushButton>
-#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 
-#include "app/read_worker.h"
 #include "app/thumb_list_ctrl.h"
 #include "compose/preview.h"
 #include "tests/app/app_harness.h"

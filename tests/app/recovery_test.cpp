@@ -4,19 +4,14 @@
 #include "app/setting_dlg.h"
 #include "app/thumb_list_ctrl.h"
 
-#include "album/album_error.h"
 #include "album/album_store.h"
 #include "album/recovery_record.h"
-#include "device/process_flash.h"
 
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 
 using namespace fotolume;

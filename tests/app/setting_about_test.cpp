@@ -10,14 +10,10 @@
 #include "tests/support/emulated_frame.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMap>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 

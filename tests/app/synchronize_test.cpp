@@ -5,7 +5,6 @@
 #include "app/thumb_list_ctrl.h"
 
 #include "album/album_error.h"
-#include "album/album_store.h"
 
 #include <QDir>
 #include <QPushButton>
