@@ -68,10 +68,9 @@ TEST(Controller, ADisplayBelowSixteenBitsRefusesToStart)
 TEST(Controller, StartWithAFrameReadsItAndEnablesTheCommands)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, NoiseStreams(h, 1, 3));
     ASSERT_TRUE(config::WriteSetting(h.program.filePath(QStringLiteral("StartInfoUnicode.ini")).toStdString(),
                                      "Titlename", "PixFrame"));
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
     app::CMainDlg& dlg = h.Window();
     EXPECT_TRUE(h.Flags().isConnected);
     EXPECT_FALSE(h.Flags().isReading);

@@ -55,6 +55,12 @@ protected:
 
     QString Pic(const char* name) const { return m_root + QStringLiteral("/pics/") + QString::fromUtf8(name); }
 
+    void TouchPics(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names)
+            Touch(Pic(name));
+    }
+
     QTemporaryDir m_dir;
     QString m_root;
     CFolderTreeCtrl m_tree;
@@ -98,8 +104,7 @@ TEST_F(FolderTree, CaptionsComeFromTheLanguageAndPathsDoNotDependOnThem)
 
 TEST_F(FolderTree, FolderShowsSubfoldersThenPicturesSortedIgnoringCase)
 {
-    for (const char* name : {"b.JPG", "a.gif", "c.png", "notes.txt"})
-        Touch(Pic(name));
+    TouchPics({"b.JPG", "a.gif", "c.png", "notes.txt"});
     QTreeWidgetItem* pics = Pics();
     EXPECT_EQ(Captions(pics), (QStringList{QStringLiteral("Sub"), QStringLiteral("a.gif"), QStringLiteral("b.JPG")}));
 
@@ -113,8 +118,7 @@ TEST_F(FolderTree, FolderShowsSubfoldersThenPicturesSortedIgnoringCase)
 
 TEST_F(FolderTree, TheLastFourCharactersDecideWhichFilesShow)
 {
-    for (const char* name : {"photo.jpeg", "xjpeg", "SHOT.JPEG", "pic.bmp", "x.jpe", "a.jpg.txt", "gif"})
-        Touch(Pic(name));
+    TouchPics({"photo.jpeg", "xjpeg", "SHOT.JPEG", "pic.bmp", "x.jpe", "a.jpg.txt", "gif"});
     QTreeWidgetItem* pics = Pics();
     EXPECT_EQ(Captions(pics), (QStringList{QStringLiteral("Sub"), QStringLiteral("photo.jpeg"),
                                            QStringLiteral("pic.bmp"), QStringLiteral("SHOT.JPEG"),
@@ -184,8 +188,7 @@ TEST(FolderTreeSorting, EqualNamesKeepTheirArrivalOrder)
 
 TEST_F(FolderTree, SelectingAPictureReportsItsFullPath)
 {
-    Touch(Pic("a.gif"));
-    Touch(Pic("xjpeg"));
+    TouchPics({"a.gif", "xjpeg"});
     QTreeWidgetItem* pics = Pics();
     QSignalSpy chosen(&m_tree, &CFolderTreeCtrl::pictureChosen);
 
@@ -202,8 +205,7 @@ TEST_F(FolderTree, SelectingAPictureReportsItsFullPath)
 
 TEST_F(FolderTree, AdvanceMovesToTheNextPictureAndWrapsOnlyFromTheLast)
 {
-    for (const char* name : {"a.gif", "b.jpg", "c.bmp"})
-        Touch(Pic(name));
+    TouchPics({"a.gif", "b.jpg", "c.bmp"});
     QTreeWidgetItem* pics = Pics();
     QTreeWidgetItem* a = CFolderTreeCtrl::FindChild(pics, QStringLiteral("a.gif"));
     QTreeWidgetItem* c = CFolderTreeCtrl::FindChild(pics, QStringLiteral("c.bmp"));
@@ -219,8 +221,7 @@ TEST_F(FolderTree, AdvanceMovesToTheNextPictureAndWrapsOnlyFromTheLast)
 
 TEST_F(FolderTree, AdvanceClearsTheSelectionWhenNoPictureFollows)
 {
-    Touch(Pic("a.gif"));
-    Touch(Pic("xjpeg")); // shown, but not a picture the window previews
+    TouchPics({"a.gif", "xjpeg"}); // shown, but not a picture the window previews
     QTreeWidgetItem* pics = Pics();
     m_tree.setCurrentItem(CFolderTreeCtrl::FindChild(pics, QStringLiteral("a.gif")));
     EXPECT_FALSE(m_tree.SelectNextPicture());
@@ -239,8 +240,7 @@ void DoubleClick(QTreeWidget& tree, QTreeWidgetItem* item)
 
 TEST_F(FolderTree, DoubleClickAddsPicturesAndExpandsFolders)
 {
-    Touch(Pic("a.gif"));
-    Touch(Pic("c.png"));
+    TouchPics({"a.gif", "c.png"});
     m_tree.resize(400, 400);
     m_tree.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_tree));

@@ -50,9 +50,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        QDir(m_dir.path()).mkpath(QStringLiteral("cache"));
-        QDir(m_dir.path()).mkpath(QStringLiteral("out"));
-        QDir(m_dir.path()).mkpath(QStringLiteral("scratch"));
+        for (const char* folder : {"cache", "out", "scratch"})
+            QDir(m_dir.path()).mkpath(QLatin1String(folder));
         const int cacheNumbers[] = {3, 0, 4, 1, 2};
         for (int i = 0; i < 5; ++i) {
             const QString path =

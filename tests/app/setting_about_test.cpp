@@ -1,5 +1,6 @@
 #include "app/about_dlg.h"
 #include "app/main_dlg.h"
+#include "app/read_worker.h"
 #include "app/scripted_prompt.h"
 #include "app/setting_dlg.h"
 #include "app/text_progress_ctrl.h"
@@ -49,11 +50,12 @@ TEST(FrameColours, ConvertBothWays)
     EXPECT_EQ(FromRgb565(0x441F), QColor(0x40, 0x80, 0xF8));
     EXPECT_EQ(ToRgb565(QColor(255, 255, 255)), 0xFFFF);
     EXPECT_EQ(ToRgb565(QColor(0, 0, 0)), 0x0000);
-    // The low bits are not replicated on the way back.
-    EXPECT_EQ(FromRgb565(0xFFFF), QColor(0xF8, 0xFC, 0xF8));
-    EXPECT_EQ(FromRgb565(0xF800), QColor(0xF8, 0, 0));
-    EXPECT_EQ(FromRgb565(0x07E0), QColor(0, 0xFC, 0));
-    EXPECT_EQ(FromRgb565(0x001F), QColor(0, 0, 0xF8));
+    // The low bits are not replicated on the way back, by the setting dialog nor by the read.
+    for (const auto& [stored, colour] : {std::pair{0xFFFF, QColor(0xF8, 0xFC, 0xF8)}, std::pair{0xF800, QColor(0xF8, 0, 0)},
+                                         std::pair{0x07E0, QColor(0, 0xFC, 0)}, std::pair{0x001F, QColor(0, 0, 0xF8)}}) {
+        EXPECT_EQ(FromRgb565(static_cast<std::uint16_t>(stored)), colour) << stored;
+        EXPECT_EQ(ColourFrom565(static_cast<unsigned>(stored)), colour) << stored;
+    }
 }
 
 TEST(FrameColours, EqualStoredColoursReadAsBlackOnWhite)
