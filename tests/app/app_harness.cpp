@@ -149,9 +149,8 @@ int AppHarness::Start()
     backend = owned.get();
     backend->SetAttached(0, attachedAtStart);
     options.backend = std::move(owned);
-    options.window.prompt = &prompt;
     options.screenDepth = screenDepth;
-    options.window.screenSize = screen;
+    options.window = WindowOptions(screen, &prompt);
     options.window.computerRoots = {files.path()};
     options.window.desktopFolder = files.path();
     options.window.picturesFolder = files.path();

@@ -185,11 +185,8 @@ TEST_F(MainWindow, TotalsTextInItsThreeForms)
 {
     const QString label = QStringLiteral("Total Pictures");
     EXPECT_EQ(FormatTotals(label, {}), QStringLiteral("Total Pictures:\n 0 \n(0 KB / 0 KB)"));
-    TotalsInfo spaceOnly;
-    spaceOnly.attached = true;
-    spaceOnly.pictureCount = 7;
-    spaceOnly.usedBytes = 1200LL * 1024 + 1023;
-    spaceOnly.totalBytes = 2048LL * 1024;
+    const TotalsInfo spaceOnly{.attached = true, .pictureCount = 7, .usedBytes = 1200LL * 1024 + 1023,
+                               .totalBytes = 2048LL * 1024};
     EXPECT_EQ(FormatTotals(label, spaceOnly), QStringLiteral("Total Pictures:\n 7 \n(1200 KB / 2048 KB)"));
     TotalsInfo counted = spaceOnly;
     counted.maxPictureCount = 10;

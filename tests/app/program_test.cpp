@@ -81,11 +81,7 @@ TEST_F(Program, AFrameWhoseWriteWasCutIsAskedAboutFirstByTheNextStart)
 {
     // A synchronize cut short by the power, with its record where every program of the user looks.
     AppHarness cut;
-    std::vector<Bytes> old;
-    std::vector<Bytes> added;
-    for (unsigned seed = 1; seed <= 3; ++seed)
-        (seed < 3 ? old : added).push_back(EncodeStream(NoisePicture(128, 128, seed), 60, cut.files.path()));
-    ASSERT_TRUE(CutCommitLeaving(cut, old, added, album::RecoveryKind::NewAlbum, true));
+    ASSERT_TRUE(CutCommitLeaving(cut, NoiseStreams(cut, 1, 2), NoiseStreams(cut, 3, 1), album::RecoveryKind::NewAlbum, true));
     const QString records = m_dir.filePath(QStringLiteral("cache/fotolume"));
     ASSERT_TRUE(QDir().mkpath(records));
     QFile::setPermissions(records, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

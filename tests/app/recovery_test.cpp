@@ -116,9 +116,7 @@ TEST(Recovery, NoKeepsTheRecordAndTheNextReadAsksAgainAfterTheWindowsOwnSynchron
 TEST(Recovery, AFrameWithAValidListAsksNothingAndDropsItsStaleRecord)
 {
     AppHarness h;
-    const std::vector<Bytes> old = NoiseStreams(h, 1, 2);
-    const std::vector<Bytes> added = NoiseStreams(h, 10, 1);
-    ASSERT_TRUE(CutCommitLeaving(h, old, added, RecoveryKind::NewAlbum, true));
+    ASSERT_TRUE(CutCommitLeaving(h, NoiseStreams(h, 1, 2), NoiseStreams(h, 10, 1), RecoveryKind::NewAlbum, true));
     const auto records = album::ListRecordFiles(h.temp.path().toStdString());
     ASSERT_EQ(records.size(), 1U);
     const std::filesystem::path copy = records[0].string() + ".keep";

@@ -257,12 +257,8 @@ TEST_F(SettingOnFrame, AFrameRemovedWhileTheDialogIsOpenCancelsIt)
 
 TEST(AboutBox, ShowsTitleNoticeFlashSizeFirmwareAndAddress)
 {
-    AboutInfo info;
-    info.title = QStringLiteral("Kiwi");
-    info.corpLink = QStringLiteral("https://frames.example/<b>x</b>");
-    info.copyRightTips = QStringLiteral("(c) Kiwi makers");
-    info.flashSizeKB = 2048;
-    info.firmwareVersion = QStringLiteral("1.00");
+    const AboutInfo info{QStringLiteral("Kiwi"), QStringLiteral("https://frames.example/<b>x</b>"),
+                         QStringLiteral("(c) Kiwi makers"), 2048, QStringLiteral("1.00")};
     CAboutDlg about(info);
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About Kiwi"));
     EXPECT_EQ(about.Label(about_ids::kProductName)->text(), QStringLiteral("Kiwi"));
