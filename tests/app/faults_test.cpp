@@ -45,13 +45,6 @@ bool SettledAfter(AppHarness& h, Fault fault, uint64_t at) {
     return h.WaitSettled() && (fault == Fault::Vanish ? h.emulator.Vanished() : h.emulator.CommandCount() >= at);
 }
 
-int Last(const std::vector<Sent>& sent, const std::function<bool(const Sent&)>& match) {
-    for (size_t i = sent.size(); i > 0; --i) {
-        if (match(sent[i - 1])) return static_cast<int>(i);
-    }
-    return 0;
-}
-
 bool IsErase(const Sent& s) { return s.cdb[0] == 0xCB && (s.cdb[10] == 0xD8 || s.cdb[10] == 0x20); }
 
 constexpr uint32_t kListAddress = 0x10000;
@@ -151,7 +144,11 @@ const Point kSyncPoints[] = {
          }
          return data.empty() ? 0 : data[data.size() / 2];
      }},
-    {"ListWrite", [](const std::vector<Sent>& s) { return Last(s, [](const Sent& c) { return IsProgram(c) && Address(c) == kListAddress; }); }},
+    {"ListWrite", [](const std::vector<Sent>& s) {  // the last program of the list block
+         const std::vector<Sent> reversed(s.rbegin(), s.rend());
+         const int fromEnd = First(reversed, [](const Sent& c) { return IsProgram(c) && Address(c) == kListAddress; });
+         return fromEnd == 0 ? 0 : static_cast<int>(s.size()) + 1 - fromEnd;
+     }},
     {"LastCommand", [](const std::vector<Sent>& s) { return static_cast<int>(s.size()); }},
 };
 

@@ -40,8 +40,7 @@ TEST_F(MainWindowKeys, EnterAndEscapeNeverCloseTheWindow)
     QSignalSpy finished(m_dlg.get(), &QDialog::finished);
     QSignalSpy sync(m_dlg.get(), &CMainDlg::synchronizeRequested);
     m_dlg->Button(ids::kSynchronize)->setFocus();
-    for (QWidget* target : {static_cast<QWidget*>(m_dlg.get()), static_cast<QWidget*>(m_dlg->Button(1001)),
-                            static_cast<QWidget*>(m_dlg->Tree()), static_cast<QWidget*>(m_dlg->AlbumList())}) {
+    for (QWidget* target : std::initializer_list<QWidget*>{m_dlg.get(), m_dlg->Button(1001), m_dlg->Tree(), m_dlg->AlbumList()}) {
         QTest::keyClick(target, Qt::Key_Return);
         QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
         QTest::keyClick(target, Qt::Key_Escape);

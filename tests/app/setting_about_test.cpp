@@ -20,7 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 using namespace fotolume;
 using namespace fotolume::app;
@@ -34,12 +33,6 @@ void ExpectShown(const QImage& shot, const QPoint& at, const QColor& colour)
     EXPECT_NEAR(shown.red(), colour.red(), 4) << colour.name().toStdString();
     EXPECT_NEAR(shown.green(), colour.green(), 4) << colour.name().toStdString();
     EXPECT_NEAR(shown.blue(), colour.blue(), 4) << colour.name().toStdString();
-}
-
-// Runs `step` once the next modal dialog's loop has started.
-void WhenModal(QObject* context, std::function<void()> step)
-{
-    QTimer::singleShot(0, context, std::move(step));
 }
 
 } // namespace
@@ -165,7 +158,7 @@ TEST_F(SettingOnFrame, CancelLeavesFrameAndWindowUnchanged)
     const std::vector<std::uint8_t> before = m_emulator.Flash();
     const QString totals = m_window.TotalsText();
     bool swatchChanged = false;
-    WhenModal(&m_window, [&] {
+    QTimer::singleShot(0, &m_window, [&] { // once the dialog's modal loop runs
         auto* dialog = m_window.findChild<CSettingDlg*>();
         ASSERT_NE(dialog, nullptr);
         m_prompt.QueueColor(QColor(255, 0, 0));
@@ -187,7 +180,7 @@ TEST_F(SettingOnFrame, OkWritesBothColoursToTheListBlock)
     m_window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
     m_window.Progress()->SetPos(40);
-    WhenModal(&m_window, [&] {
+    QTimer::singleShot(0, &m_window, [&] { // once the dialog's modal loop runs
         auto* dialog = m_window.findChild<CSettingDlg*>();
         ASSERT_NE(dialog, nullptr);
         m_prompt.QueueColor(QColor(0x40, 0x80, 0xFF));
@@ -244,7 +237,7 @@ TEST_F(SettingOnFrame, AFailedWriteKeepsTheNewColoursAndSaysSo)
 TEST_F(SettingOnFrame, AFrameRemovedWhileTheDialogIsOpenCancelsIt)
 {
     bool cancelled = false;
-    WhenModal(&m_window, [&] {
+    QTimer::singleShot(0, &m_window, [&] { // once the dialog's modal loop runs
         m_prompt.QueueColor(QColor(255, 0, 0));
         m_window.findChild<CSettingDlg*>()->Button(setting_ids::kFontColor)->click();
         cancelled = CancelSettingDialog(&m_window);
