@@ -1,23 +1,14 @@
 #include "app/app_folders.h"
+#include "tests/app/app_harness.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace fotolume::app;
-
-namespace {
-
-void Touch(const QString& path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-}
-
-} // namespace
+using fotolume::apptest::Touch;
 
 TEST(AppFolders, ScratchFolderIsPrivateAndUnderTheCacheHome)
 {

@@ -3,12 +3,11 @@
 #include "album/album_error.h"
 #include "album/album_store.h"
 #include "album/recovery_record.h"
+#include "app/folder_tree_ctrl.h"
 #include "app/text_progress_ctrl.h"
 #include "app/thumb_list_ctrl.h"
 #include "codec/picture_files.h"
 #include "compose/panel_bitmap.h"
-#include "device/comm_usb.h"
-#include "device/process_flash.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +15,8 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -57,6 +58,21 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs)
         QTest::qWait(2);
     }
     return true;
+}
+
+bool OpenAndWaitForLayout(app::CMainDlg& dlg)
+{
+    dlg.StartOpening();
+    dlg.show();
+    return QTest::qWaitForWindowExposed(&dlg) && WaitFor([&] { return dlg.IsLayoutDone(); });
+}
+
+QString Touch(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write("x");
+    return path;
 }
 
 QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed)
@@ -120,9 +136,8 @@ int AppHarness::Start()
     backend = owned.get();
     backend->SetAttached(0, attachedAtStart);
     options.backend = std::move(owned);
-    options.window.prompt = &prompt;
     options.screenDepth = screenDepth;
-    options.window.screenSize = screen;
+    options.window = WindowOptions(screen, &prompt);
     options.window.computerRoots = {files.path()};
     options.window.desktopFolder = files.path();
     options.window.picturesFolder = files.path();
@@ -172,24 +187,29 @@ bool AppHarness::Replug()
     return WaitForRead(reads) && WaitSettled();
 }
 
-sim::NewFrame WideFrame()
-{
-    sim::NewFrame frame;
-    frame.width = 240;
-    frame.height = 180;
-    return frame;
-}
-
 bool DropPictures(AppHarness& h, int count)
 {
     QStringList paths;
     for (int i = 0; i < count; ++i)
         paths.append(WritePicture(h.files.path(), QStringLiteral("drop%1.jpg").arg(i), 400, 300, 100U + static_cast<unsigned>(i)));
     const int before = h.Window().AlbumList()->count();
+    return DropAndWait(h, paths).has_value() && h.Window().AlbumList()->count() == before + count;
+}
+
+std::optional<int> DropAndWait(AppHarness& h, const QStringList& paths)
+{
     QSignalSpy added(&h.Controller(), &app::CMainController::addFinished);
     h.Controller().OnFilesDropped(paths);
-    return WaitFor([&] { return added.count() == 1 && !h.Controller().WorkerRunning(); }, 60000) &&
-           h.Window().AlbumList()->count() == before + count;
+    if (!WaitFor([&] { return added.count() == 1 && !h.Controller().WorkerRunning(); }, 60000))
+        return std::nullopt;
+    return added.constLast().at(0).toInt();
+}
+
+void SelectInTree(AppHarness& h, const QString& name)
+{
+    app::CFolderTreeCtrl* tree = h.Window().Tree();
+    tree->expandItem(tree->DesktopRoot());
+    tree->setCurrentItem(app::CFolderTreeCtrl::FindChild(tree->DesktopRoot(), name));
 }
 
 std::vector<Bytes> AlbumInMemory(app::CMainController& controller)
@@ -213,13 +233,15 @@ std::vector<sim::CEmulatorBackend::Sent> ReadCommands(const sim::NewFrame& frame
     return twin.backend->SentCommands();
 }
 
-int ReadCommandAt(const std::vector<sim::CEmulatorBackend::Sent>& sent, uint32_t address)
+uint32_t Address(const Sent& s)
 {
-    // Flash reads carry the address big-endian in bytes 11 to 13.
+    return static_cast<uint32_t>(s.cdb[11]) << 16 | static_cast<uint32_t>(s.cdb[12]) << 8 | s.cdb[13];
+}
+
+int First(const std::vector<Sent>& sent, const std::function<bool(const Sent&)>& match)
+{
     for (size_t i = 0; i < sent.size(); ++i) {
-        const auto& c = sent[i].cdb;
-        const uint32_t at = static_cast<uint32_t>(c[11]) << 16 | static_cast<uint32_t>(c[12]) << 8 | c[13];
-        if (c[0] == 0xCD && c[5] == 0 && c[6] == 4 && at == address)
+        if (match(sent[i]))
             return static_cast<int>(i + 1);
     }
     return 0;
@@ -270,7 +292,7 @@ static uint64_t MidProgramCommand(AppHarness& h, const std::vector<Bytes>& album
     std::vector<uint64_t> programs;
     const auto sent = CommitCommands(h, album);
     for (size_t i = 0; i < sent.size(); ++i) {
-        if (sent[i].cdb[0] == 0xCB && sent[i].direction == 1)
+        if (IsProgram(sent[i]))
             programs.push_back(i + 1);
     }
     return programs.empty() ? 0 : programs[programs.size() / 2];
@@ -284,10 +306,13 @@ std::vector<Bytes> FailCommitInPictureData(AppHarness& h)
     return album;
 }
 
-bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before)
+std::optional<int> SynchronizeAndWait(AppHarness& h)
 {
+    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
     h.Controller().OnSynchronize();
-    return WaitFor([&] { return done.count() > before && !h.Controller().WorkerRunning(); }, 60000);
+    if (!WaitFor([&] { return done.count() > 0 && !h.Controller().WorkerRunning(); }, 60000))
+        return std::nullopt;
+    return done.constLast().at(0).toInt();
 }
 
 

@@ -10,13 +10,13 @@
 #include "tests/support/qt_pictures.h"
 
 #include <QImage>
-#include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <ostream>
@@ -36,8 +36,15 @@ app::MainDlgOptions WindowOptions(QSize screen, app::CScriptedPrompt* prompt, ap
 
 // Waits, serving events, until done() holds or the time is up.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000);
+// Shows the window with its opening animation and waits for the layout at its end.
+bool OpenAndWaitForLayout(app::CMainDlg& dlg);
 
 using testsupport::NoisePicture;
+// The window's command buttons, every one disabled while a worker runs.
+inline constexpr int kCommandIds[] = {1004, 1008, 1012, 1023, 1011, 1019, 1048, 1033, 1034, 1009, 1006, 1001};
+
+// A file of one byte (no picture); returns path.
+QString Touch(const QString& path);
 // A picture file in folder: a BMP when the name ends in .bmp, else by Qt's writer.
 QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed);
 // The frame picture stream of a panel-size picture at a quality.
@@ -69,7 +76,7 @@ bool CutCommitLeaving(AppHarness& h, const std::vector<Bytes>& old, const std::v
                       album::RecoveryKind wanted, bool fromEnd);
 
 // A 240x180 frame: pictures big enough to span blocks.
-sim::NewFrame WideFrame();
+inline sim::NewFrame WideFrame() { return {.width = 240, .height = 180}; }
 // Drops count picture files on the window and waits until they are added.
 bool DropPictures(AppHarness& h, int count);
 // The album the controller's store holds in memory.
@@ -77,8 +84,13 @@ std::vector<Bytes> AlbumInMemory(app::CMainController& controller);
 // The commands the window's first read of a frame with this layout and flash sends, in order, from a
 // clean run on a twin.
 std::vector<sim::CEmulatorBackend::Sent> ReadCommands(const sim::NewFrame& frame, const std::vector<uint8_t>& flash);
-// The first command of such a read that reads the flash at address; 0 when none does.
-int ReadCommandAt(const std::vector<sim::CEmulatorBackend::Sent>& sent, uint32_t address);
+using Sent = sim::CEmulatorBackend::Sent;
+// Flash commands carry their opcode in byte 10 and the flash address big-endian in bytes 11 to 13.
+uint32_t Address(const Sent& s);
+inline bool IsRead(const Sent& s) { return s.cdb[0] == 0xCD && s.cdb[5] == 0 && s.cdb[6] == 4; }
+inline bool IsProgram(const Sent& s) { return s.cdb[0] == 0xCB && s.direction == 1; }
+// The 1-based place of the first command that matches; 0 when none does.
+int First(const std::vector<Sent>& sent, const std::function<bool(const Sent&)>& match);
 // Where SeedAlbum puts picture `index`: the pictures lie back to back behind the list block at 64 KB.
 uint32_t SeededPictureAddress(const std::vector<Bytes>& album, int index);
 // The commands a commit of album onto the harness's frame as it is now sends, in order: found by running
@@ -87,8 +99,12 @@ std::vector<sim::CEmulatorBackend::Sent> CommitCommands(AppHarness& h, const std
 // Makes the next commit of the album in memory fail in the middle of its picture data (after the list
 // was invalidated); returns that album.
 std::vector<Bytes> FailCommitInPictureData(AppHarness& h);
-// Synchronize, then wait for its end (the done spy counting past before).
-bool SynchronizeAndWait(AppHarness& h, QSignalSpy& done, int before);
+// Synchronize, then wait for its end: what it finished with, nothing when it did not end.
+std::optional<int> SynchronizeAndWait(AppHarness& h);
+// Drops paths on the window and waits for the add to end: what it finished with, nothing when it did not.
+std::optional<int> DropAndWait(AppHarness& h, const QStringList& paths);
+// Expands the desktop root of the window's tree (the pictures folder) and selects the file name in it.
+void SelectInTree(AppHarness& h, const QString& name);
 
 class AppHarness {
 public:

@@ -16,11 +16,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -29,8 +29,6 @@ using namespace fotolume;
 using namespace fotolume::apptest;
 
 namespace {
-
-const int kCommandIds[] = {1004, 1008, 1012, 1023, 1011, 1019, 1048, 1033, 1034, 1009, 1006, 1001};
 
 bool CommandsEnabled(app::CMainDlg& dlg, bool on)
 {
@@ -70,10 +68,9 @@ TEST(Controller, ADisplayBelowSixteenBitsRefusesToStart)
 TEST(Controller, StartWithAFrameReadsItAndEnablesTheCommands)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, NoiseStreams(h, 1, 3));
     ASSERT_TRUE(config::WriteSetting(h.program.filePath(QStringLiteral("StartInfoUnicode.ini")).toStdString(),
                                      "Titlename", "PixFrame"));
-    ASSERT_TRUE(h.StartAndRead());
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
     app::CMainDlg& dlg = h.Window();
     EXPECT_TRUE(h.Flags().isConnected);
     EXPECT_FALSE(h.Flags().isReading);
@@ -137,10 +134,7 @@ TEST(Controller, ThumbnailSettingsOfTheMasterTakeEffectAtTheNextConnect)
     EXPECT_EQ(h.Window().AlbumList()->Geometry().columns, 3);
 
     ASSERT_TRUE(config::WriteSetting(master, "ThumbWidth", "60"));
-    h.Plug(false);
-    ASSERT_TRUE(WaitFor([&] { return !h.Flags().isConnected; }));
-    h.Plug(true);
-    ASSERT_TRUE(h.WaitForRead(1));
+    ASSERT_TRUE(h.Replug());
     EXPECT_EQ(h.Window().AlbumList()->Geometry().width, 60);
     EXPECT_EQ(config::ReadSetting(h.Controller().Settings().WorkingFile(), "ThumbWidth", 0), 60);
 }
@@ -234,9 +228,7 @@ TEST(Controller, OnAn800By600ScreenEveryAlbumColumnShowsWhole)
     pictures.push_back(pictures[0]);
     SeedAlbum(h.emulator, pictures);
     ASSERT_EQ(h.Start(), -1);
-    h.Window().StartOpening();
-    h.Window().show();
-    ASSERT_TRUE(WaitFor([&] { return h.Window().IsLayoutDone(); }));
+    ASSERT_TRUE(OpenAndWaitForLayout(h.Window()));
     ASSERT_TRUE(h.WaitForRead(0));
     app::CThumbListCtrl* list = h.Window().AlbumList();
     ASSERT_EQ(list->count(), 4);

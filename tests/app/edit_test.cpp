@@ -1,7 +1,6 @@
 // Editing the album: drops, the single add at falling quality, Delete and the limits.
 #include "tests/app/app_harness.h"
 
-#include "app/album_add.h"
 #include "app/drop_queue.h"
 #include "app/folder_tree_ctrl.h"
 #include "app/thumb_list_ctrl.h"
@@ -25,14 +24,6 @@ namespace {
 
 const QString kMemFull =
     QStringLiteral("The maximum number of images has been reached.  Delete some images before adding any more.");
-
-QString Touch(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("x");
-    return path;
-}
 
 uint32_t LastLength(album::CAlbumStore& store)
 {
@@ -125,14 +116,9 @@ TEST(Edit, SingleAddShowsWhatTheFrameWillShowAndAdvancesTheTree)
 
     const QString first = WritePicture(h.files.path(), QStringLiteral("a.jpg"), 300, 200, 1);
     const QString second = WritePicture(h.files.path(), QStringLiteral("b.jpg"), 300, 200, 2);
-    app::CFolderTreeCtrl* tree = h.Window().Tree();
-    // The desktop root is the folder of the pictures.
-    QTreeWidgetItem* folder = tree->DesktopRoot();
-    tree->expandItem(folder);
-    QTreeWidgetItem* a = app::CFolderTreeCtrl::FindChild(folder, QStringLiteral("a.jpg"));
-    ASSERT_NE(a, nullptr);
-    tree->setCurrentItem(a);
+    SelectInTree(h, QStringLiteral("a.jpg"));
     ASSERT_EQ(h.Window().CurrentPreviewFile(), first);
+    app::CFolderTreeCtrl* tree = h.Window().Tree();
 
     ASSERT_TRUE(h.Controller().SingleAdd());
     EXPECT_TRUE(h.Flags().isModified);
@@ -207,10 +193,7 @@ TEST(Edit, AnAlbumAtItsMaximumCountRefusesEveryAdd)
     EXPECT_FALSE(h.Controller().SingleAdd());
     EXPECT_EQ(h.prompt.Texts(), QStringList{kMemFull});
 
-    QSignalSpy added(&h.Controller(), &app::CMainController::addFinished);
-    h.Controller().OnFilesDropped({picture, picture});
-    ASSERT_TRUE(WaitFor([&] { return added.count() == 1 && !h.Controller().WorkerRunning(); }));
-    EXPECT_EQ(added.constLast().at(0).toInt(), 1);
+    EXPECT_EQ(DropAndWait(h, {picture, picture}), 1);
     EXPECT_EQ(h.prompt.Texts(), (QStringList{kMemFull, kMemFull}));
     EXPECT_EQ(h.Controller().Store()->GetPictureCount(), 2);
     EXPECT_TRUE(h.Window().Button(1001)->isEnabled());
@@ -311,10 +294,8 @@ TEST(Edit, TheTreeMovingOnToAFileThatIsNoPictureNamesIt)
     ASSERT_TRUE(h.StartAndRead());
     WritePicture(h.files.path(), QStringLiteral("a.jpg"), 300, 200, 1);
     const QString broken = Touch(h.files.filePath(QStringLiteral("b.jpg")));
+    SelectInTree(h, QStringLiteral("a.jpg"));
     app::CFolderTreeCtrl* tree = h.Window().Tree();
-    QTreeWidgetItem* folder = tree->DesktopRoot();
-    tree->expandItem(folder);
-    tree->setCurrentItem(app::CFolderTreeCtrl::FindChild(folder, QStringLiteral("a.jpg")));
     ASSERT_TRUE(h.Controller().SingleAdd());
     ASSERT_EQ(tree->currentItem()->text(0), QStringLiteral("b.jpg"));
     EXPECT_EQ(h.prompt.Texts(), QStringList{QStringLiteral("The picture is destroyed!\n") + broken});

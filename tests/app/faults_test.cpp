@@ -1,26 +1,21 @@
 // A frame that fails one command, or vanishes, during a read (connect checks included) or a synchronize:
 // the window ends responsive with at most one message, shows the frame as it is, and loses nothing.
 #include <QPushButton>
-#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 
-#include "app/read_worker.h"
 #include "app/thumb_list_ctrl.h"
 #include "compose/preview.h"
 #include "tests/app/app_harness.h"
 
 using namespace fotolume;
 using namespace fotolume::apptest;
-using Sent = sim::CEmulatorBackend::Sent;
 
 namespace {
 
 enum class Fault { FailOnce, Vanish };
-
-const char* FaultName(Fault fault) { return fault == Fault::FailOnce ? "FailOnce" : "Vanish"; }
 
 // The fault at command at (1-based): that command fails once, or the frame is gone from it on.
 sim::FlashFaults FaultsAt(Fault fault, uint64_t at) {
@@ -33,37 +28,28 @@ struct Point {
     std::function<int(const std::vector<Sent>&)> pick;  // 1-based index; 0: none in this run
 };
 
-int First(const std::vector<Sent>& sent, const std::function<bool(const Sent&)>& match) {
-    for (size_t i = 0; i < sent.size(); ++i) {
-        if (match(sent[i])) return static_cast<int>(i + 1);
-    }
-    return 0;
+void PrintTo(Fault fault, std::ostream* os) { *os << (fault == Fault::FailOnce ? "FailOnce" : "Vanish"); }
+void PrintTo(const Point& point, std::ostream* os) { *os << point.name; }
+
+using FaultParam = std::tuple<Fault, Point>;
+
+std::string ParamName(const ::testing::TestParamInfo<FaultParam>& info) {
+    return ::testing::PrintToString(std::get<0>(info.param)) + std::get<1>(info.param).name;
 }
 
-int Last(const std::vector<Sent>& sent, const std::function<bool(const Sent&)>& match) {
-    for (size_t i = sent.size(); i > 0; --i) {
-        if (match(sent[i - 1])) return static_cast<int>(i);
-    }
-    return 0;
+// Waits for the frame to go (when it vanishes) and the window to settle; true once the fault did hit.
+bool SettledAfter(AppHarness& h, Fault fault, uint64_t at) {
+    if (fault == Fault::Vanish &&
+        !(WaitFor([&] { return h.emulator.Vanished(); }) && WaitFor([&] { return !h.Flags().isConnected; })))
+        return false;
+    return h.WaitSettled() && (fault == Fault::Vanish ? h.emulator.Vanished() : h.emulator.CommandCount() >= at);
 }
 
-// Flash commands carry their opcode in byte 10 and the flash address big-endian in bytes 11 to 13.
-uint32_t Address(const Sent& s) {
-    return static_cast<uint32_t>(s.cdb[11]) << 16 | static_cast<uint32_t>(s.cdb[12]) << 8 | s.cdb[13];
-}
-
-bool IsRead(const Sent& s) { return s.cdb[0] == 0xCD && s.cdb[5] == 0 && s.cdb[6] == 4; }
-bool IsProgram(const Sent& s) { return s.cdb[0] == 0xCB && s.direction == 1; }
 bool IsErase(const Sent& s) { return s.cdb[0] == 0xCB && (s.cdb[10] == 0xD8 || s.cdb[10] == 0x20); }
 
 constexpr uint32_t kListAddress = 0x10000;
 
-sim::NewFrame TallFrame() {
-    sim::NewFrame frame;
-    frame.width = 128;
-    frame.height = 160;
-    return frame;
-}
+sim::NewFrame TallFrame() { return {.width = 128, .height = 160}; }
 
 // --- Read, with the connect checks ---------------------------------------------------------------------
 
@@ -85,14 +71,10 @@ const Point kReadPoints[] = {
     {"LastCommand", [](const std::vector<Sent>& s) { return static_cast<int>(s.size()); }},
 };
 
-using ReadParam = std::tuple<Fault, int>;
-
-class ReadFaults : public ::testing::TestWithParam<ReadParam> {};
+class ReadFaults : public ::testing::TestWithParam<FaultParam> {};
 
 TEST_P(ReadFaults, EndInAUsableWindowThatShowsTheFrameAsItIs) {
-    const auto [fault, pointIndex] = GetParam();
-    const Point& point = kReadPoints[pointIndex];
-    SCOPED_TRACE(std::string(FaultName(fault)) + " at " + point.name);
+    const auto& [fault, point] = GetParam();
     AppHarness h(TallFrame());
     const std::vector<Bytes> album = NoiseStreams(h, 1, 3, QSize(128, 160), 50);
     SeedAlbum(h.emulator, album);
@@ -104,16 +86,10 @@ TEST_P(ReadFaults, EndInAUsableWindowThatShowsTheFrameAsItIs) {
     h.emulator.SetFaults(FaultsAt(fault, at));
 
     ASSERT_EQ(h.Start(), -1);
-    if (fault == Fault::Vanish) {
-        ASSERT_TRUE(WaitFor([&] { return h.emulator.Vanished(); }));
-        ASSERT_TRUE(WaitFor([&] { return !h.Flags().isConnected; }));
-        ASSERT_TRUE(h.WaitSettled());
-    } else {
+    if (fault == Fault::FailOnce) {
         ASSERT_TRUE(h.WaitForRead(0));
-        ASSERT_TRUE(h.WaitSettled());
     }
-    // The fault did hit.
-    ASSERT_TRUE(fault == Fault::Vanish ? h.emulator.Vanished() : h.emulator.CommandCount() >= at);
+    ASSERT_TRUE(SettledAfter(h, fault, at));
     app::CThumbListCtrl* list = h.Window().AlbumList();
     EXPECT_LE(h.prompt.History().size(), 1);
     EXPECT_EQ(list->count(), h.Controller().CachePaths().size());
@@ -152,12 +128,8 @@ TEST_P(ReadFaults, EndInAUsableWindowThatShowsTheFrameAsItIs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AtEachStep, ReadFaults,
-                         ::testing::Combine(::testing::Values(Fault::FailOnce, Fault::Vanish),
-                                            ::testing::Range(0, static_cast<int>(std::size(kReadPoints)))),
-                         [](const ::testing::TestParamInfo<ReadParam>& info) {
-                             return std::string(FaultName(std::get<0>(info.param))) +
-                                    kReadPoints[std::get<1>(info.param)].name;
-                         });
+                         ::testing::Combine(::testing::Values(Fault::FailOnce, Fault::Vanish), ::testing::ValuesIn(kReadPoints)),
+                         ParamName);
 
 // --- Synchronize ---------------------------------------------------------------------------------------
 
@@ -172,18 +144,18 @@ const Point kSyncPoints[] = {
          }
          return data.empty() ? 0 : data[data.size() / 2];
      }},
-    {"ListWrite", [](const std::vector<Sent>& s) { return Last(s, [](const Sent& c) { return IsProgram(c) && Address(c) == kListAddress; }); }},
+    {"ListWrite", [](const std::vector<Sent>& s) {  // the last program of the list block
+         const std::vector<Sent> reversed(s.rbegin(), s.rend());
+         const int fromEnd = First(reversed, [](const Sent& c) { return IsProgram(c) && Address(c) == kListAddress; });
+         return fromEnd == 0 ? 0 : static_cast<int>(s.size()) + 1 - fromEnd;
+     }},
     {"LastCommand", [](const std::vector<Sent>& s) { return static_cast<int>(s.size()); }},
 };
 
-using SyncParam = std::tuple<Fault, int>;
-
-class SyncFaults : public ::testing::TestWithParam<SyncParam> {};
+class SyncFaults : public ::testing::TestWithParam<FaultParam> {};
 
 TEST_P(SyncFaults, EndInAUsableWindowAndLoseNothing) {
-    const auto [fault, pointIndex] = GetParam();
-    const Point& point = kSyncPoints[pointIndex];
-    SCOPED_TRACE(std::string(FaultName(fault)) + " at " + point.name);
+    const auto& [fault, point] = GetParam();
     AppHarness h(WideFrame());
     const std::vector<Bytes> oldAlbum = NoiseStreams(h, 1, 3, QSize(240, 180), 50);
     ASSERT_TRUE(h.StartAndRead(oldAlbum));
@@ -201,14 +173,10 @@ TEST_P(SyncFaults, EndInAUsableWindowAndLoseNothing) {
     ASSERT_GT(step, 0);
     const uint64_t at = h.emulator.CommandCount() + static_cast<uint64_t>(step);
     h.emulator.SetFaults(FaultsAt(fault, at));
-    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
-    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
-    if (fault == Fault::Vanish) {
-        ASSERT_TRUE(WaitFor([&] { return !h.Flags().isConnected; }));
-    }
-    ASSERT_TRUE(h.WaitSettled());
-    ASSERT_TRUE(fault == Fault::Vanish ? h.emulator.Vanished() : h.emulator.CommandCount() >= at);
-    const int code = done.constLast().at(0).toInt();
+    const std::optional<int> finished = SynchronizeAndWait(h);
+    ASSERT_TRUE(finished.has_value());
+    ASSERT_TRUE(SettledAfter(h, fault, at));
+    const int code = *finished;
 
     // One message when the write failed, none when it did not.
     EXPECT_EQ(h.prompt.History().size(), code == 0 ? 0 : 1);
@@ -243,11 +211,7 @@ TEST_P(SyncFaults, EndInAUsableWindowAndLoseNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AtEachStep, SyncFaults,
-                         ::testing::Combine(::testing::Values(Fault::FailOnce, Fault::Vanish),
-                                            ::testing::Range(0, static_cast<int>(std::size(kSyncPoints)))),
-                         [](const ::testing::TestParamInfo<SyncParam>& info) {
-                             return std::string(FaultName(std::get<0>(info.param))) +
-                                    kSyncPoints[std::get<1>(info.param)].name;
-                         });
+                         ::testing::Combine(::testing::Values(Fault::FailOnce, Fault::Vanish), ::testing::ValuesIn(kSyncPoints)),
+                         ParamName);
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "app/folder_tree_ctrl.h"
+#include "tests/app/app_harness.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -9,14 +9,9 @@
 #include <gtest/gtest.h>
 
 using fotolume::app::CFolderTreeCtrl;
+using fotolume::apptest::Touch;
 
 namespace {
-
-void Touch(const QString& path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-}
 
 QStringList Captions(const QTreeWidgetItem* item)
 {
@@ -59,6 +54,12 @@ protected:
     }
 
     QString Pic(const char* name) const { return m_root + QStringLiteral("/pics/") + QString::fromUtf8(name); }
+
+    void TouchPics(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names)
+            Touch(Pic(name));
+    }
 
     QTemporaryDir m_dir;
     QString m_root;
@@ -103,8 +104,7 @@ TEST_F(FolderTree, CaptionsComeFromTheLanguageAndPathsDoNotDependOnThem)
 
 TEST_F(FolderTree, FolderShowsSubfoldersThenPicturesSortedIgnoringCase)
 {
-    for (const char* name : {"b.JPG", "a.gif", "c.png", "notes.txt"})
-        Touch(Pic(name));
+    TouchPics({"b.JPG", "a.gif", "c.png", "notes.txt"});
     QTreeWidgetItem* pics = Pics();
     EXPECT_EQ(Captions(pics), (QStringList{QStringLiteral("Sub"), QStringLiteral("a.gif"), QStringLiteral("b.JPG")}));
 
@@ -118,8 +118,7 @@ TEST_F(FolderTree, FolderShowsSubfoldersThenPicturesSortedIgnoringCase)
 
 TEST_F(FolderTree, TheLastFourCharactersDecideWhichFilesShow)
 {
-    for (const char* name : {"photo.jpeg", "xjpeg", "SHOT.JPEG", "pic.bmp", "x.jpe", "a.jpg.txt", "gif"})
-        Touch(Pic(name));
+    TouchPics({"photo.jpeg", "xjpeg", "SHOT.JPEG", "pic.bmp", "x.jpe", "a.jpg.txt", "gif"});
     QTreeWidgetItem* pics = Pics();
     EXPECT_EQ(Captions(pics), (QStringList{QStringLiteral("Sub"), QStringLiteral("photo.jpeg"),
                                            QStringLiteral("pic.bmp"), QStringLiteral("SHOT.JPEG"),
@@ -189,8 +188,7 @@ TEST(FolderTreeSorting, EqualNamesKeepTheirArrivalOrder)
 
 TEST_F(FolderTree, SelectingAPictureReportsItsFullPath)
 {
-    Touch(Pic("a.gif"));
-    Touch(Pic("xjpeg"));
+    TouchPics({"a.gif", "xjpeg"});
     QTreeWidgetItem* pics = Pics();
     QSignalSpy chosen(&m_tree, &CFolderTreeCtrl::pictureChosen);
 
@@ -207,8 +205,7 @@ TEST_F(FolderTree, SelectingAPictureReportsItsFullPath)
 
 TEST_F(FolderTree, AdvanceMovesToTheNextPictureAndWrapsOnlyFromTheLast)
 {
-    for (const char* name : {"a.gif", "b.jpg", "c.bmp"})
-        Touch(Pic(name));
+    TouchPics({"a.gif", "b.jpg", "c.bmp"});
     QTreeWidgetItem* pics = Pics();
     QTreeWidgetItem* a = CFolderTreeCtrl::FindChild(pics, QStringLiteral("a.gif"));
     QTreeWidgetItem* c = CFolderTreeCtrl::FindChild(pics, QStringLiteral("c.bmp"));
@@ -224,8 +221,7 @@ TEST_F(FolderTree, AdvanceMovesToTheNextPictureAndWrapsOnlyFromTheLast)
 
 TEST_F(FolderTree, AdvanceClearsTheSelectionWhenNoPictureFollows)
 {
-    Touch(Pic("a.gif"));
-    Touch(Pic("xjpeg")); // shown, but not a picture the window previews
+    TouchPics({"a.gif", "xjpeg"}); // shown, but not a picture the window previews
     QTreeWidgetItem* pics = Pics();
     m_tree.setCurrentItem(CFolderTreeCtrl::FindChild(pics, QStringLiteral("a.gif")));
     EXPECT_FALSE(m_tree.SelectNextPicture());
@@ -244,8 +240,7 @@ void DoubleClick(QTreeWidget& tree, QTreeWidgetItem* item)
 
 TEST_F(FolderTree, DoubleClickAddsPicturesAndExpandsFolders)
 {
-    Touch(Pic("a.gif"));
-    Touch(Pic("c.png"));
+    TouchPics({"a.gif", "c.png"});
     m_tree.resize(400, 400);
     m_tree.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_tree));

@@ -4,6 +4,7 @@
 #include "app/main_dlg.h"
 #include "app/scripted_prompt.h"
 #include "app/thumb_list_ctrl.h"
+#include "tests/app/app_harness.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -23,20 +24,9 @@ class MainWindowKeys : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        MainDlgOptions options;
-        options.screenSize = QSize(1280, 1024);
-        options.prompt = &m_prompt;
-        options.computerRoots = {QDir::tempPath()};
-        options.desktopFolder = QDir::homePath();
-        options.picturesFolder = QDir::homePath();
-        m_dlg = std::make_unique<CMainDlg>(options);
+        m_dlg = std::make_unique<CMainDlg>(fotolume::apptest::WindowOptions(QSize(1280, 1024), &m_prompt));
         m_dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
-    }
-
-    void Key(QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        QTest::keyClick(target, key, mods);
     }
 
     CScriptedPrompt m_prompt;
@@ -50,11 +40,10 @@ TEST_F(MainWindowKeys, EnterAndEscapeNeverCloseTheWindow)
     QSignalSpy finished(m_dlg.get(), &QDialog::finished);
     QSignalSpy sync(m_dlg.get(), &CMainDlg::synchronizeRequested);
     m_dlg->Button(ids::kSynchronize)->setFocus();
-    for (QWidget* target : {static_cast<QWidget*>(m_dlg.get()), static_cast<QWidget*>(m_dlg->Button(1001)),
-                            static_cast<QWidget*>(m_dlg->Tree()), static_cast<QWidget*>(m_dlg->AlbumList())}) {
-        Key(target, Qt::Key_Return);
-        Key(target, Qt::Key_Enter, Qt::KeypadModifier);
-        Key(target, Qt::Key_Escape);
+    for (QWidget* target : std::initializer_list<QWidget*>{m_dlg.get(), m_dlg->Button(1001), m_dlg->Tree(), m_dlg->AlbumList()}) {
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(target, Qt::Key_Escape);
     }
     QCoreApplication::processEvents();
     EXPECT_TRUE(m_dlg->isVisible());
@@ -72,15 +61,15 @@ TEST_F(MainWindowKeys, AcceleratorsRunTheirCommandsWhileEnabled)
     QSignalSpy zoom(m_dlg.get(), &CMainDlg::zoomRequested);
 
     QWidget* tree = m_dlg->Tree();
-    Key(tree, Qt::Key_S, Qt::ControlModifier);
-    Key(m_dlg->AlbumList(), Qt::Key_Delete);
-    Key(m_dlg->AlbumList(), Qt::Key_A, Qt::ControlModifier);
-    Key(tree, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
-    Key(tree, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
-    Key(tree, Qt::Key_Plus, Qt::KeypadModifier);
-    Key(tree, Qt::Key_Minus, Qt::KeypadModifier);
-    Key(tree, Qt::Key_Plus); // the main keyboard's plus is no accelerator
-    Key(tree, Qt::Key_S);    // nor is a plain S
+    QTest::keyClick(tree, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(m_dlg->AlbumList(), Qt::Key_Delete);
+    QTest::keyClick(m_dlg->AlbumList(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(tree, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(tree, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(tree, Qt::Key_Plus, Qt::KeypadModifier);
+    QTest::keyClick(tree, Qt::Key_Minus, Qt::KeypadModifier);
+    QTest::keyClick(tree, Qt::Key_Plus); // the main keyboard's plus is no accelerator
+    QTest::keyClick(tree, Qt::Key_S);    // nor is a plain S
 
     EXPECT_EQ(sync.count(), 1);
     EXPECT_EQ(del.count(), 1);
@@ -94,9 +83,9 @@ TEST_F(MainWindowKeys, AcceleratorsRunTheirCommandsWhileEnabled)
 
     // While a worker runs the commands are disabled, from the keyboard too.
     m_dlg->EnableCommands(false);
-    Key(tree, Qt::Key_S, Qt::ControlModifier);
-    Key(m_dlg.get(), Qt::Key_Delete);
-    Key(m_dlg.get(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(tree, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(m_dlg.get(), Qt::Key_Delete);
+    QTest::keyClick(m_dlg.get(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(sync.count(), 1);
     EXPECT_EQ(del.count(), 1);
     EXPECT_EQ(all.count(), 1);
@@ -108,20 +97,20 @@ TEST_F(MainWindowKeys, RectToggleNeedsAPictureAndGatesTheZoom)
     QSignalSpy zoom(m_dlg.get(), &CMainDlg::zoomRequested);
     QPushButton* rect = m_dlg->Button(ids::kRect);
 
-    Key(m_dlg.get(), Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(m_dlg.get(), Qt::Key_R, Qt::ControlModifier);
     EXPECT_EQ(mode.count(), 0);
     EXPECT_TRUE(m_dlg->IsRectOn());
     EXPECT_EQ(rect->text(), QStringLiteral("Clear"));
 
     m_dlg->SetCurrentPreviewFile(QStringLiteral("/pictures/a.jpg"));
-    Key(m_dlg.get(), Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(m_dlg.get(), Qt::Key_R, Qt::ControlModifier);
     ASSERT_EQ(mode.count(), 1);
     EXPECT_FALSE(mode.at(0).at(0).toBool());
     EXPECT_EQ(rect->text(), QStringLiteral("Rect"));
     EXPECT_EQ(rect->toolTip(), QStringLiteral("Draw Rect"));
 
     m_dlg->Button(ids::kZoomIn)->click();
-    Key(m_dlg.get(), Qt::Key_Minus, Qt::KeypadModifier);
+    QTest::keyClick(m_dlg.get(), Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(zoom.count(), 0);
     // A language change keeps the button in step with the mode.
     m_dlg->ApplyTexts();
@@ -138,7 +127,7 @@ TEST_F(MainWindowKeys, RectToggleNeedsAPictureAndGatesTheZoom)
 TEST_F(MainWindowKeys, CtrlEExitAndCloseAskToLeaveAndOnlyTheAnswerClosesTheWindow)
 {
     QSignalSpy leave(m_dlg.get(), &CMainDlg::leaveRequested);
-    Key(m_dlg->Tree(), Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(m_dlg->Tree(), Qt::Key_E, Qt::ControlModifier);
     m_dlg->Button(ids::kExit)->click();
     m_dlg->close();
     EXPECT_EQ(leave.count(), 3);
@@ -158,14 +147,8 @@ TEST(LeaveRule, EachStateAsksItsQuestion)
         LeaveDecision expected;
         const char* asked; // the start of what the user was asked or told; null: nothing
     };
-    AppFlags batch;
-    batch.isAddingBatch = true;
-    AppFlags reading;
-    reading.isReading = true;
-    AppFlags modified;
-    modified.isModified = true;
-    AppFlags sending;
-    sending.isSending = true;
+    const AppFlags batch{.isAddingBatch = true}, reading{.isReading = true}, modified{.isModified = true},
+        sending{.isSending = true};
     const Case cases[] = {
         {batch, true, LeaveDecision::Ignore, nullptr},
         {reading, true, LeaveDecision::Stay, "Sending data, Please operate after sending finished!"},
@@ -190,11 +173,7 @@ TEST(LeaveRule, EachStateAsksItsQuestion)
 
 TEST_F(MainWindowKeys, DropsReturnTheWindowToItsRectangleAndReportThePaths)
 {
-    // Stand-in for the end of the opening animation.
-    m_dlg->StartOpening();
-    for (int i = 0; i < 2000 && !m_dlg->IsLayoutDone(); ++i)
-        QTest::qWait(10);
-    ASSERT_TRUE(m_dlg->IsLayoutDone());
+    ASSERT_TRUE(fotolume::apptest::OpenAndWaitForLayout(*m_dlg));
     const QRect home = m_dlg->RestoreRect();
     m_dlg->move(home.topLeft() + QPoint(40, 30));
 

@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,6 +22,7 @@
 
 using namespace fotolume;
 using namespace fotolume::app;
+using namespace fotolume::apptest;
 
 // Rectangles print as numbers in a failure, not as bytes.
 static void PrintTo(const QRect& r, std::ostream* os)
@@ -31,18 +31,6 @@ static void PrintTo(const QRect& r, std::ostream* os)
 }
 
 namespace {
-
-const int kCommandIds[] = {1004, 1008, 1012, 1023, 1011, 1019, 1048, 1033, 1034, 1009, 1006, 1001};
-
-void OpenAndWaitForLayout(CMainDlg& dlg)
-{
-    dlg.StartOpening();
-    dlg.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    for (int i = 0; i < 2000 && !dlg.IsLayoutDone(); ++i)
-        QTest::qWait(10);
-    ASSERT_TRUE(dlg.IsLayoutDone());
-}
 
 struct Place { const char* name; int id; QRect rect; };
 
@@ -132,7 +120,7 @@ TEST_P(LaidOut, TheWindowOpensAnimatedAndPlacesEveryControlInside)
     dlg.StartOpening();
     EXPECT_FALSE(dlg.IsAnimationFinished());
     EXPECT_LT(dlg.width(), screen.width);
-    OpenAndWaitForLayout(dlg);
+    ASSERT_TRUE(OpenAndWaitForLayout(dlg));
     EXPECT_TRUE(dlg.IsAnimationFinished());
     EXPECT_EQ(dlg.width(), screen.width);
     EXPECT_EQ(dlg.pos(), QPoint(screen.left, (screen.size.height() - dlg.height()) / 2));
@@ -148,20 +136,23 @@ TEST_P(LaidOut, TheWindowOpensAnimatedAndPlacesEveryControlInside)
     EXPECT_EQ(prompt.History().size(), 0);
 }
 
-TEST(MainWindow, TheLayoutKeepsTheStatusTheReadLeft)
+// A main window on a 1280 x 1024 screen.
+class MainWindow : public ::testing::Test {
+protected:
+    CScriptedPrompt m_prompt;
+    CMainDlg m_dlg{apptest::WindowOptions(QSize(1280, 1024), &m_prompt)};
+};
+
+TEST_F(MainWindow, TheLayoutKeepsTheStatusTheReadLeft)
 {
-    CScriptedPrompt prompt;
-    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
-    dlg.ShowStatus(QStringLiteral("Reading Finished!"));
-    OpenAndWaitForLayout(dlg);
-    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Reading Finished!"));
-    EXPECT_EQ(dlg.StatusLeftText(), QStringLiteral("Info:"));
+    m_dlg.ShowStatus(QStringLiteral("Reading Finished!"));
+    ASSERT_TRUE(OpenAndWaitForLayout(m_dlg));
+    EXPECT_EQ(m_dlg.StatusText(), QStringLiteral("Reading Finished!"));
+    EXPECT_EQ(m_dlg.StatusLeftText(), QStringLiteral("Info:"));
 }
 
-TEST(MainWindow, ControlsCarryTheirIdsAndTemplateTexts)
+TEST_F(MainWindow, ControlsCarryTheirIdsAndTemplateTexts)
 {
-    CScriptedPrompt prompt;
-    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     const struct {
         int id;
         const char* caption;
@@ -170,35 +161,32 @@ TEST(MainWindow, ControlsCarryTheirIdsAndTemplateTexts)
                    {1034, "SaveAll"}, {1009, "All"},     {1006, "Delete"}, {1001, "Synchronize"},
                    {2, "Exit"}};
     for (const auto& b : buttons) {
-        QPushButton* button = dlg.Button(b.id);
+        QPushButton* button = m_dlg.Button(b.id);
         ASSERT_NE(button, nullptr) << b.id;
         EXPECT_EQ(button->objectName(), QString::number(b.id));
         EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.id;
         EXPECT_FALSE(button->toolTip().isEmpty()) << b.id;
     }
-    EXPECT_EQ(dlg.Button(1033)->toolTip(), QStringLiteral("Save As"));
-    EXPECT_EQ(dlg.Button(1012)->toolTip(), QStringLiteral("Clear Rect"));
+    EXPECT_EQ(m_dlg.Button(1033)->toolTip(), QStringLiteral("Save As"));
+    EXPECT_EQ(m_dlg.Button(1012)->toolTip(), QStringLiteral("Clear Rect"));
     for (int id : {123, 1005, 1017, 1020, 1025, 1027, 1039, 1042})
-        EXPECT_NE(dlg.Control(id), nullptr) << id;
-    EXPECT_EQ(dlg.Control(123)->size(), QSize(505, 355));
-    EXPECT_EQ(qobject_cast<QGroupBox*>(dlg.Control(1020))->title(), QStringLiteral("Preview: "));
-    EXPECT_EQ(qobject_cast<QGroupBox*>(dlg.Control(1042))->title(), QStringLiteral("Pics In DPF:"));
-    EXPECT_EQ(dlg.StatusLeftText(), QStringLiteral("Info:"));
-    EXPECT_EQ(dlg.StatusText(), QStringLiteral("DPF Detached!"));
-    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Fotolume"));
-    dlg.SetTitle(QStringLiteral("Pixo"));
-    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Pixo"));
+        EXPECT_NE(m_dlg.Control(id), nullptr) << id;
+    EXPECT_EQ(m_dlg.Control(123)->size(), QSize(505, 355));
+    EXPECT_EQ(qobject_cast<QGroupBox*>(m_dlg.Control(1020))->title(), QStringLiteral("Preview: "));
+    EXPECT_EQ(qobject_cast<QGroupBox*>(m_dlg.Control(1042))->title(), QStringLiteral("Pics In DPF:"));
+    EXPECT_EQ(m_dlg.StatusLeftText(), QStringLiteral("Info:"));
+    EXPECT_EQ(m_dlg.StatusText(), QStringLiteral("DPF Detached!"));
+    EXPECT_EQ(m_dlg.windowTitle(), QStringLiteral("Fotolume"));
+    m_dlg.SetTitle(QStringLiteral("Pixo"));
+    EXPECT_EQ(m_dlg.windowTitle(), QStringLiteral("Pixo"));
 }
 
-TEST(MainWindow, TotalsTextInItsThreeForms)
+TEST_F(MainWindow, TotalsTextInItsThreeForms)
 {
     const QString label = QStringLiteral("Total Pictures");
     EXPECT_EQ(FormatTotals(label, {}), QStringLiteral("Total Pictures:\n 0 \n(0 KB / 0 KB)"));
-    TotalsInfo spaceOnly;
-    spaceOnly.attached = true;
-    spaceOnly.pictureCount = 7;
-    spaceOnly.usedBytes = 1200LL * 1024 + 1023;
-    spaceOnly.totalBytes = 2048LL * 1024;
+    const TotalsInfo spaceOnly{.attached = true, .pictureCount = 7, .usedBytes = 1200LL * 1024 + 1023,
+                               .totalBytes = 2048LL * 1024};
     EXPECT_EQ(FormatTotals(label, spaceOnly), QStringLiteral("Total Pictures:\n 7 \n(1200 KB / 2048 KB)"));
     TotalsInfo counted = spaceOnly;
     counted.maxPictureCount = 10;
@@ -208,21 +196,19 @@ TEST(MainWindow, TotalsTextInItsThreeForms)
     detached.attached = false;
     EXPECT_EQ(FormatTotals(label, detached), QStringLiteral("Total Pictures:\n 0 \n(0 KB / 0 KB)"));
 
-    CScriptedPrompt prompt;
-    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
-    dlg.SetTotals(spaceOnly);
-    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Total Pictures:\n 7 \n(1200 KB / 2048 KB)"));
-    dlg.ShowTotalsText(QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
-    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
+    m_dlg.SetTotals(spaceOnly);
+    EXPECT_EQ(m_dlg.TotalsText(), QStringLiteral("Total Pictures:\n 7 \n(1200 KB / 2048 KB)"));
+    m_dlg.ShowTotalsText(QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
+    EXPECT_EQ(m_dlg.TotalsText(), QStringLiteral("Don't pullout USB cable \nwhile reading or writing!"));
     // Re-texting for a language brings the totals back under the new label.
-    dlg.SetTextLookup([](const char* key, const char* def) {
+    m_dlg.SetTextLookup([](const char* key, const char* def) {
         return qstrcmp(key, "IDC_STATIC_HIDSTATUS") == 0 ? QStringLiteral("Bilder") : QString::fromUtf8(def);
     });
-    dlg.ApplyTexts();
-    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("Bilder:\n 7 \n(1200 KB / 2048 KB)"));
+    m_dlg.ApplyTexts();
+    EXPECT_EQ(m_dlg.TotalsText(), QStringLiteral("Bilder:\n 7 \n(1200 KB / 2048 KB)"));
 }
 
-TEST(MainWindow, ReTextingUsesTheLanguageAndFallsBackToDefaults)
+TEST_F(MainWindow, ReTextingUsesTheLanguageAndFallsBackToDefaults)
 {
     CScriptedPrompt prompt;
     const TextLookup german = [](const char* key, const char* def) {
@@ -249,68 +235,62 @@ TEST(MainWindow, ReTextingUsesTheLanguageAndFallsBackToDefaults)
     EXPECT_EQ(dlg.StatusText(), QStringLiteral("Rahmen da"));
 }
 
-TEST(MainWindow, EnableCommandsNeverDisablesExit)
+TEST_F(MainWindow, EnableCommandsNeverDisablesExit)
 {
-    CScriptedPrompt prompt;
-    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
     auto* preview = new QWidget;
-    dlg.SetPreviewWidget(preview);
-    EXPECT_EQ(dlg.PreviewWidget(), preview);
+    m_dlg.SetPreviewWidget(preview);
+    EXPECT_EQ(m_dlg.PreviewWidget(), preview);
     EXPECT_EQ(preview->objectName(), QStringLiteral("123"));
     EXPECT_EQ(preview->geometry(), kWidePlaces(0).front().rect);
-    EXPECT_EQ(dlg.findChildren<QWidget*>(QStringLiteral("123")).size(), 1);
+    EXPECT_EQ(m_dlg.findChildren<QWidget*>(QStringLiteral("123")).size(), 1);
 
-    dlg.EnableCommands(false);
+    m_dlg.EnableCommands(false);
     for (int id : kCommandIds)
-        EXPECT_FALSE(dlg.Button(id)->isEnabled()) << id;
-    EXPECT_FALSE(dlg.Tree()->isEnabled());
-    EXPECT_FALSE(dlg.AlbumList()->isEnabled());
+        EXPECT_FALSE(m_dlg.Button(id)->isEnabled()) << id;
+    EXPECT_FALSE(m_dlg.Tree()->isEnabled());
+    EXPECT_FALSE(m_dlg.AlbumList()->isEnabled());
     EXPECT_FALSE(preview->isEnabled());
-    EXPECT_TRUE(dlg.Button(ids::kExit)->isEnabled());
+    EXPECT_TRUE(m_dlg.Button(ids::kExit)->isEnabled());
 
-    dlg.EnableCommands(true);
+    m_dlg.EnableCommands(true);
     for (int id : kCommandIds)
-        EXPECT_TRUE(dlg.Button(id)->isEnabled()) << id;
+        EXPECT_TRUE(m_dlg.Button(id)->isEnabled()) << id;
     EXPECT_TRUE(preview->isEnabled());
 }
 
-TEST(MainWindow, StatusIconAndStatusTextFromAWorker)
+TEST_F(MainWindow, StatusIconAndStatusTextFromAWorker)
 {
-    CScriptedPrompt prompt;
-    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
-    auto* icon = qobject_cast<QLabel*>(dlg.Control(ids::kStatusIcon));
+    auto* icon = qobject_cast<QLabel*>(m_dlg.Control(ids::kStatusIcon));
     ASSERT_NE(icon, nullptr);
-    EXPECT_FALSE(dlg.StatusIconShowsFrame());
+    EXPECT_FALSE(m_dlg.StatusIconShowsFrame());
     const QImage detached = icon->pixmap().toImage();
-    dlg.SetStatusIcon(true);
-    EXPECT_TRUE(dlg.StatusIconShowsFrame());
+    m_dlg.SetStatusIcon(true);
+    EXPECT_TRUE(m_dlg.StatusIconShowsFrame());
     const QImage attached = icon->pixmap().toImage();
     EXPECT_FALSE(detached.isNull());
     EXPECT_FALSE(attached.isNull());
     EXPECT_NE(detached, attached);
 
-    std::thread worker([&dlg] {
+    std::thread worker([this] {
         for (int i = 1; i <= 3; ++i)
-            dlg.ShowStatus(QStringLiteral("Reading Pictures:%1 / 3").arg(i));
-        dlg.ShowTotalsText(QStringLiteral("warn"));
+            m_dlg.ShowStatus(QStringLiteral("Reading Pictures:%1 / 3").arg(i));
+        m_dlg.ShowTotalsText(QStringLiteral("warn"));
     });
     worker.join();
-    EXPECT_EQ(dlg.StatusText(), QStringLiteral("DPF Detached!"));
+    EXPECT_EQ(m_dlg.StatusText(), QStringLiteral("DPF Detached!"));
     QCoreApplication::processEvents();
-    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Reading Pictures:3 / 3"));
-    EXPECT_EQ(dlg.TotalsText(), QStringLiteral("warn"));
+    EXPECT_EQ(m_dlg.StatusText(), QStringLiteral("Reading Pictures:3 / 3"));
+    EXPECT_EQ(m_dlg.TotalsText(), QStringLiteral("warn"));
 }
 
-TEST(MainWindow, LanguageMenuReportsTheChoice)
+TEST_F(MainWindow, LanguageMenuReportsTheChoice)
 {
-    CScriptedPrompt prompt;
-    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
-    dlg.SetLanguageMenu(QStringLiteral("Language"),
+    m_dlg.SetLanguageMenu(QStringLiteral("Language"),
                         {{9002, QStringLiteral("English"), true}, {9003, QStringLiteral("Deutsch"), false}});
-    QMenu* menu = dlg.ContextMenu();
+    QMenu* menu = m_dlg.ContextMenu();
     // The language popup, a separator and the About entry.
     ASSERT_EQ(menu->actions().size(), 3);
-    EXPECT_EQ(menu->actions().at(2), dlg.AboutAction());
+    EXPECT_EQ(menu->actions().at(2), m_dlg.AboutAction());
     QMenu* languages = menu->actions().at(0)->menu();
     ASSERT_NE(languages, nullptr);
     EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("Language"));
@@ -318,18 +298,18 @@ TEST(MainWindow, LanguageMenuReportsTheChoice)
     EXPECT_TRUE(languages->actions().at(0)->isChecked());
     EXPECT_FALSE(languages->actions().at(1)->isChecked());
 
-    QSignalSpy chosen(&dlg, &CMainDlg::languageChosen);
+    QSignalSpy chosen(&m_dlg, &CMainDlg::languageChosen);
     languages->actions().at(1)->trigger();
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen.at(0).at(0).toInt(), 9003);
 
-    dlg.PopupContextMenu(QPoint(10, 10));
+    m_dlg.PopupContextMenu(QPoint(10, 10));
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
 
     // A language file without the menu key leaves only the About entry.
-    dlg.SetLanguageMenu(QString(), {{9002, QStringLiteral("English"), true}});
-    EXPECT_EQ(menu->actions(), QList<QAction*>{dlg.AboutAction()});
+    m_dlg.SetLanguageMenu(QString(), {{9002, QStringLiteral("English"), true}});
+    EXPECT_EQ(menu->actions(), QList<QAction*>{m_dlg.AboutAction()});
 }
 
 TEST(ScriptedPrompt, AnswersFromItsQueueAndRecordsEveryQuestion)
@@ -368,21 +348,19 @@ TEST(ScriptedPrompt, AnswersFromItsQueueAndRecordsEveryQuestion)
     EXPECT_EQ(prompt.Texts().at(3), QStringLiteral("Choose Save Directory"));
 }
 
-TEST(MainWindow, DeviceMissingEmptiesTheAlbumAndDisablesCommands)
+TEST_F(MainWindow, DeviceMissingEmptiesTheAlbumAndDisablesCommands)
 {
-    CScriptedPrompt prompt;
-    CMainDlg dlg(apptest::WindowOptions(QSize(1280, 1024), &prompt));
-    CThumbListCtrl& list = *dlg.AlbumList();
+    CThumbListCtrl& list = *m_dlg.AlbumList();
     list.SetUp(ComputeThumbGeometry(64, 3, 128, 128, 246));
     ASSERT_TRUE(list.AddBitmap(QImage(64, 64, QImage::Format_RGB32), QStringLiteral("0001.bmp")));
 
-    dlg.ShowDeviceMissing(false);
+    m_dlg.ShowDeviceMissing(false);
     EXPECT_EQ(list.GetItemCount(), 0);
-    EXPECT_FALSE(dlg.Button(ids::kSynchronize)->isEnabled());
-    EXPECT_TRUE(dlg.Button(ids::kExit)->isEnabled());
-    EXPECT_EQ(dlg.StatusText(), QStringLiteral("DPF Detached!"));
+    EXPECT_FALSE(m_dlg.Button(ids::kSynchronize)->isEnabled());
+    EXPECT_TRUE(m_dlg.Button(ids::kExit)->isEnabled());
+    EXPECT_EQ(m_dlg.StatusText(), QStringLiteral("DPF Detached!"));
 
-    dlg.ShowDeviceMissing(true);
-    EXPECT_EQ(dlg.StatusText(), QStringLiteral("Please insert the DPF device!"));
-    EXPECT_TRUE(prompt.History().isEmpty());
+    m_dlg.ShowDeviceMissing(true);
+    EXPECT_EQ(m_dlg.StatusText(), QStringLiteral("Please insert the DPF device!"));
+    EXPECT_TRUE(m_prompt.History().isEmpty());
 }

@@ -11,9 +11,21 @@ using fotolume::app::CTextProgressCtrl;
 
 namespace {
 
-// Counts the paints a widget receives.
-class PaintCounter : public QObject {
+// A bar of this width in a shown window, counting the paints it receives.
+class ShownBar : public QObject {
 public:
+    explicit ShownBar(int width)
+    {
+        bar.setGeometry(0, 0, width, 23);
+        window.resize(width + 20, 40);
+        bar.installEventFilter(this);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+    }
+
+    QWidget window;
+    CTextProgressCtrl& bar = *new CTextProgressCtrl(&window);
     int paints = 0;
 
 protected:
@@ -22,23 +34,6 @@ protected:
         if (event->type() == QEvent::Paint)
             ++paints;
         return false;
-    }
-};
-
-struct ShownBar {
-    QWidget window;
-    CTextProgressCtrl* bar = nullptr;
-    PaintCounter counter;
-
-    explicit ShownBar(int width)
-    {
-        bar = new CTextProgressCtrl(&window);
-        bar->setGeometry(0, 0, width, 23);
-        window.resize(width + 20, 40);
-        bar->installEventFilter(&counter);
-        window.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-        QCoreApplication::processEvents();
     }
 };
 
@@ -57,23 +52,22 @@ bool IsGreenDominant(QRgb c)
 TEST(TextProgress, HalfwayBarSplitsColoursAndTextAtTheEdge)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
     const QColor barColour(0, 0, 255);
     const QColor background(255, 255, 255);
     const QColor textOnBackground(255, 0, 0);
     const QColor textOnBar(0, 255, 0);
-    bar.SetBarColor(barColour);
-    bar.SetBgColor(background);
-    bar.SetTextColors(textOnBackground, textOnBar);
-    QFont big = bar.font();
+    shown.bar.SetBarColor(barColour);
+    shown.bar.SetBgColor(background);
+    shown.bar.SetTextColors(textOnBackground, textOnBar);
+    QFont big = shown.bar.font();
     big.setPixelSize(18);
-    bar.setFont(big);
+    shown.bar.setFont(big);
 
-    EXPECT_EQ(bar.SetPos(50), 0);
-    EXPECT_EQ(bar.GetDrawnWidth(), 100);
-    EXPECT_EQ(bar.DisplayText(), QStringLiteral("50%"));
+    EXPECT_EQ(shown.bar.SetPos(50), 0);
+    EXPECT_EQ(shown.bar.GetDrawnWidth(), 100);
+    EXPECT_EQ(shown.bar.DisplayText(), QStringLiteral("50%"));
 
-    const QImage image = bar.grab().toImage();
+    const QImage image = shown.bar.grab().toImage();
     ASSERT_EQ(image.width(), 200);
     // The top row holds no text: bar colour up to the edge, background after it.
     EXPECT_EQ(image.pixel(0, 0), barColour.rgb());
@@ -103,47 +97,44 @@ TEST(TextProgress, HalfwayBarSplitsColoursAndTextAtTheEdge)
 TEST(TextProgress, RepaintsOnlyWhenTheFilledWidthChanges)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
 
-    shown.counter.paints = 0;
-    bar.SetPos(33);
-    EXPECT_EQ(shown.counter.paints, 1);
-    EXPECT_EQ(bar.SetPos(33), 33);
-    EXPECT_EQ(shown.counter.paints, 1);
+    shown.paints = 0;
+    shown.bar.SetPos(33);
+    EXPECT_EQ(shown.paints, 1);
+    EXPECT_EQ(shown.bar.SetPos(33), 33);
+    EXPECT_EQ(shown.paints, 1);
     // 33.5% of 200 pixels is still 66 pixels.
-    bar.SetPos(33);
-    EXPECT_EQ(shown.counter.paints, 1);
-    bar.SetPos(34);
-    EXPECT_EQ(shown.counter.paints, 2);
+    shown.bar.SetPos(33);
+    EXPECT_EQ(shown.paints, 1);
+    shown.bar.SetPos(34);
+    EXPECT_EQ(shown.paints, 2);
 }
 
 TEST(TextProgress, NarrowBarDrawsOnceForEveryPositionThatFillsNothing)
 {
     ShownBar shown(7);
-    CTextProgressCtrl& bar = *shown.bar;
 
-    shown.counter.paints = 0;
+    shown.paints = 0;
     for (int pos = 0; pos <= 14; ++pos) {
-        bar.SetPos(pos);
-        EXPECT_EQ(bar.GetDrawnWidth(), 0) << pos;
+        shown.bar.SetPos(pos);
+        EXPECT_EQ(shown.bar.GetDrawnWidth(), 0) << pos;
     }
-    EXPECT_EQ(shown.counter.paints, 1);
-    bar.SetPos(15); // 1.05 pixels
-    EXPECT_EQ(bar.GetDrawnWidth(), 1);
-    EXPECT_EQ(shown.counter.paints, 2);
+    EXPECT_EQ(shown.paints, 1);
+    shown.bar.SetPos(15); // 1.05 pixels
+    EXPECT_EQ(shown.bar.GetDrawnWidth(), 1);
+    EXPECT_EQ(shown.paints, 2);
 }
 
 TEST(TextProgress, ResizeForgetsTheDrawnWidth)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
-    bar.SetPos(40);
-    shown.bar->resize(200, 20);
-    EXPECT_EQ(bar.GetDrawnWidth(), -1);
-    shown.counter.paints = 0;
-    bar.SetPos(40);
-    EXPECT_GE(shown.counter.paints, 1);
-    EXPECT_EQ(bar.GetDrawnWidth(), 80);
+    shown.bar.SetPos(40);
+    shown.bar.resize(200, 20);
+    EXPECT_EQ(shown.bar.GetDrawnWidth(), -1);
+    shown.paints = 0;
+    shown.bar.SetPos(40);
+    EXPECT_GE(shown.paints, 1);
+    EXPECT_EQ(shown.bar.GetDrawnWidth(), 80);
 }
 
 TEST(TextProgress, TextReplacesThePercentageUntilCleared)
@@ -167,17 +158,16 @@ TEST(TextProgress, TextReplacesThePercentageUntilCleared)
 TEST(TextProgress, PositionsFromAWorkerArriveOnTheWindowThreadInOrder)
 {
     ShownBar shown(200);
-    CTextProgressCtrl& bar = *shown.bar;
-    std::thread worker([&bar] {
+    std::thread worker([&shown] {
         for (int pos = 1; pos <= 60; ++pos)
-            bar.SetPos(pos);
-        bar.SetText(QStringLiteral("Sending"));
+            shown.bar.SetPos(pos);
+        shown.bar.SetText(QStringLiteral("Sending"));
     });
     worker.join();
     // Nothing was drawn from the worker itself.
-    EXPECT_EQ(bar.GetDrawnWidth(), -1);
+    EXPECT_EQ(shown.bar.GetDrawnWidth(), -1);
     QCoreApplication::processEvents();
-    EXPECT_EQ(bar.GetPos(), 60);
-    EXPECT_EQ(bar.GetDrawnWidth(), 120);
-    EXPECT_EQ(bar.GetText(), QStringLiteral("Sending"));
+    EXPECT_EQ(shown.bar.GetPos(), 60);
+    EXPECT_EQ(shown.bar.GetDrawnWidth(), 120);
+    EXPECT_EQ(shown.bar.GetText(), QStringLiteral("Sending"));
 }

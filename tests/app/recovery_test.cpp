@@ -4,19 +4,14 @@
 #include "app/setting_dlg.h"
 #include "app/thumb_list_ctrl.h"
 
-#include "album/album_error.h"
 #include "album/album_store.h"
 #include "album/recovery_record.h"
-#include "device/process_flash.h"
 
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 
 using namespace fotolume;
@@ -33,13 +28,24 @@ const QString kRestored = QStringLiteral("Album restored!");
 bool ReplugAnswering(AppHarness& h, bool yes)
 {
     h.prompt.Clear();
-    h.Plug(false);
-    if (!WaitFor([&] { return !h.Flags().isConnected && !h.Controller().WorkerRunning(); }))
-        return false;
-    const int reads = h.Controller().ReadsFinished();
     yes ? h.prompt.QueueYes() : h.prompt.QueueNo();
-    h.Plug(true);
-    return h.WaitForRead(reads);
+    return h.Replug();
+}
+
+// The window's own synchronize of three dropped pictures, cut in the middle of the picture data after its
+// store left a record; the frame's fault is cleared again.
+::testing::AssertionResult SynchronizeCutLeavingARecord(AppHarness& h)
+{
+    if (!h.StartAndRead() || !DropPictures(h, 3))
+        return ::testing::AssertionFailure() << "no album to synchronize";
+    FailCommitInPictureData(h);
+    const std::optional<int> code = SynchronizeAndWait(h);
+    h.emulator.SetFaults({});
+    if (code.value_or(0) == 0)
+        return ::testing::AssertionFailure() << "the synchronize did not fail";
+    if (RecordCount(h.temp.path()) != 1U)
+        return ::testing::AssertionFailure() << RecordCount(h.temp.path()) << " records";
+    return ::testing::AssertionSuccess();
 }
 
 std::vector<Bytes> Joined(std::vector<Bytes> a, const std::vector<Bytes>& b)
@@ -50,54 +56,45 @@ std::vector<Bytes> Joined(std::vector<Bytes> a, const std::vector<Bytes>& b)
 
 } // namespace
 
-TEST(Recovery, YesBringsBackTheInterruptedAlbumAndReadsItAsUsual)
+TEST(Recovery, YesBringsBackTheAlbumTheCutLeftWholeAndReadsItAsUsual)
 {
-    AppHarness h;
-    const std::vector<Bytes> old = NoiseStreams(h, 1, 3);
-    const std::vector<Bytes> added = NoiseStreams(h, 10, 2);
-    ASSERT_TRUE(CutCommitLeaving(h, old, added, RecoveryKind::NewAlbum, true));
-    ASSERT_TRUE(ReadBackAlbum(h.emulator).empty());
+    struct Row {
+        const char* name;
+        RecoveryKind kind;
+        bool cutFromEnd; // from the end: the new album is whole; from the start: the list block was being
+                         // written for the first time, and the old pictures in it were erased
+        bool newAlbumBack;
+    };
+    for (const Row& row : {Row{"new album", RecoveryKind::NewAlbum, true, true},
+                           Row{"old album from the journal", RecoveryKind::OldAlbum, false, false}}) {
+        SCOPED_TRACE(row.name);
+        AppHarness h;
+        const std::vector<Bytes> old = NoiseStreams(h, 1, 3);
+        const std::vector<Bytes> added = NoiseStreams(h, 10, 2);
+        ASSERT_TRUE(CutCommitLeaving(h, old, added, row.kind, row.cutFromEnd));
+        ASSERT_TRUE(ReadBackAlbum(h.emulator).empty());
+        if (row.kind == RecoveryKind::OldAlbum) {
+            ASSERT_TRUE(Findable(h.emulator, h.temp.path()).fromJournal);
+        }
+        const std::vector<Bytes> expected = row.newAlbumBack ? Joined(old, added) : old;
 
-    h.prompt.QueueYes();
-    ASSERT_TRUE(h.StartAndRead());
-    EXPECT_EQ(h.prompt.Texts(), (QStringList{kAsk, kRestored}));
-    EXPECT_EQ(h.prompt.CountOf(app::CScriptedPrompt::Kind::YesNo), 1);
-    EXPECT_EQ(h.Window().AlbumList()->count(), 5);
-    EXPECT_EQ(h.Controller().CachePaths().size(), 5);
-    // The frame holds the album now: nothing is left to synchronize and no record to offer.
-    EXPECT_FALSE(h.Flags().isModified);
-    EXPECT_EQ(ReadBackAlbum(h.emulator), Joined(old, added));
-    EXPECT_EQ(RecordCount(h.temp.path()), 0U);
-}
-
-TEST(Recovery, WhenTheNewAlbumIsNotWholeTheOldOneComesBackExactly)
-{
-    AppHarness h;
-    const std::vector<Bytes> old = NoiseStreams(h, 1, 3);
-    const std::vector<Bytes> added = NoiseStreams(h, 10, 2);
-    // Cut while the list block was being written for the first time: old pictures in it were erased.
-    ASSERT_TRUE(CutCommitLeaving(h, old, added, RecoveryKind::OldAlbum, false));
-    ASSERT_TRUE(Findable(h.emulator, h.temp.path()).fromJournal);
-
-    h.prompt.QueueYes();
-    ASSERT_TRUE(h.StartAndRead());
-    EXPECT_EQ(h.prompt.Texts(), (QStringList{kAsk, kRestored}));
-    EXPECT_EQ(h.Window().AlbumList()->count(), 3);
-    EXPECT_EQ(ReadBackAlbum(h.emulator), old);
+        h.prompt.QueueYes();
+        ASSERT_TRUE(h.StartAndRead());
+        EXPECT_EQ(h.prompt.Texts(), (QStringList{kAsk, kRestored}));
+        EXPECT_EQ(h.prompt.CountOf(app::CScriptedPrompt::Kind::YesNo), 1);
+        EXPECT_EQ(static_cast<size_t>(h.Window().AlbumList()->count()), expected.size());
+        EXPECT_EQ(static_cast<size_t>(h.Controller().CachePaths().size()), expected.size());
+        // The frame holds the album now: nothing is left to synchronize and no record to offer.
+        EXPECT_FALSE(h.Flags().isModified);
+        EXPECT_EQ(ReadBackAlbum(h.emulator), expected);
+        EXPECT_EQ(RecordCount(h.temp.path()), 0U);
+    }
 }
 
 TEST(Recovery, NoKeepsTheRecordAndTheNextReadAsksAgainAfterTheWindowsOwnSynchronizeFailed)
 {
     AppHarness h(WideFrame());
-    ASSERT_TRUE(h.StartAndRead());
-    ASSERT_TRUE(DropPictures(h, 3));
-    // Cut in the middle of the picture data: the window's own store left a record first.
-    FailCommitInPictureData(h);
-    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
-    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
-    ASSERT_NE(done.constLast().at(0).toInt(), 0);
-    h.emulator.SetFaults({});
-    ASSERT_EQ(RecordCount(h.temp.path()), 1U);
+    ASSERT_TRUE(SynchronizeCutLeavingARecord(h));
     const album::RecoveryResult found = Findable(h.emulator, h.temp.path());
     ASSERT_NE(found.kind, RecoveryKind::None);
 
@@ -119,9 +116,7 @@ TEST(Recovery, NoKeepsTheRecordAndTheNextReadAsksAgainAfterTheWindowsOwnSynchron
 TEST(Recovery, AFrameWithAValidListAsksNothingAndDropsItsStaleRecord)
 {
     AppHarness h;
-    const std::vector<Bytes> old = NoiseStreams(h, 1, 2);
-    const std::vector<Bytes> added = NoiseStreams(h, 10, 1);
-    ASSERT_TRUE(CutCommitLeaving(h, old, added, RecoveryKind::NewAlbum, true));
+    ASSERT_TRUE(CutCommitLeaving(h, NoiseStreams(h, 1, 2), NoiseStreams(h, 10, 1), RecoveryKind::NewAlbum, true));
     const auto records = album::ListRecordFiles(h.temp.path().toStdString());
     ASSERT_EQ(records.size(), 1U);
     const std::filesystem::path copy = records[0].string() + ".keep";
@@ -140,14 +135,7 @@ TEST(Recovery, AFrameWithAValidListAsksNothingAndDropsItsStaleRecord)
 TEST(Recovery, AfterAFailedSynchronizeANewStartAsksFirstAndAnEditAsksBeforeWritingOverTheRecord)
 {
     AppHarness h(WideFrame());
-    ASSERT_TRUE(h.StartAndRead());
-    ASSERT_TRUE(DropPictures(h, 3));
-    FailCommitInPictureData(h);
-    QSignalSpy failed(&h.Controller(), &app::CMainController::synchronizeFinished);
-    ASSERT_TRUE(SynchronizeAndWait(h, failed, 0));
-    ASSERT_NE(failed.constLast().at(0).toInt(), 0);
-    h.emulator.SetFaults({});
-    ASSERT_EQ(RecordCount(h.temp.path()), 1U);
+    ASSERT_TRUE(SynchronizeCutLeavingARecord(h));
     const std::vector<uint8_t> interrupted = h.emulator.Flash();
 
     // The program ends without a word (as when it is killed) and starts again: the restore question is
@@ -197,9 +185,7 @@ TEST(Recovery, AfterAFailedSynchronizeANewStartAsksFirstAndAnEditAsksBeforeWriti
     // Yes gives the record up and writes the album the window shows.
     h.prompt.Clear();
     h.prompt.QueueYes();
-    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
-    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
-    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    EXPECT_EQ(SynchronizeAndWait(h), 0);
     EXPECT_EQ(h.prompt.Texts(), QStringList{discard});
     EXPECT_EQ(ReadBackAlbum(h.emulator), edited);
     EXPECT_EQ(RecordCount(h.temp.path()), 0U);

@@ -2,7 +2,8 @@
 #include "app/save_export.h"
 #include "app/scripted_prompt.h"
 
-#include "codec/bmp_file.h"
+#include "compose/panel_bitmap.h"
+#include "tests/support/qt_pictures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
 
 using namespace fotolume::app;
 
@@ -50,23 +50,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        QDir(m_dir.path()).mkpath(QStringLiteral("cache"));
-        QDir(m_dir.path()).mkpath(QStringLiteral("out"));
-        QDir(m_dir.path()).mkpath(QStringLiteral("scratch"));
+        for (const char* folder : {"cache", "out", "scratch"})
+            QDir(m_dir.path()).mkpath(QLatin1String(folder));
         const int cacheNumbers[] = {3, 0, 4, 1, 2};
         for (int i = 0; i < 5; ++i) {
             const QString path =
                 m_dir.filePath(QStringLiteral("cache/%1.bmp").arg(cacheNumbers[i], 4, 10, QLatin1Char('0')));
-            const QColor colour = Colour(i);
-            std::vector<std::uint8_t> rows(static_cast<size_t>(kPanel.width() * kPanel.height() * 3));
-            for (size_t p = 0; p < rows.size(); p += 3) {
-                rows[p] = static_cast<std::uint8_t>(colour.blue());
-                rows[p + 1] = static_cast<std::uint8_t>(colour.green());
-                rows[p + 2] = static_cast<std::uint8_t>(colour.red());
-            }
-            ASSERT_TRUE(fotolume::codec::SaveBmpFile(path.toStdString(), rows.data(),
-                                                     static_cast<size_t>(kPanel.width()) * 3, kPanel.width(),
-                                                     kPanel.height()));
+            ASSERT_TRUE(fotolume::compose::SavePanelBmp(
+                fotolume::testsupport::SolidPicture(kPanel.width(), kPanel.height(), Colour(i)), path));
             m_cache.append(path);
         }
     }
@@ -91,6 +82,13 @@ protected:
     }
 
     QStringList OutFiles() const { return QDir(Out()).entryList(QDir::Files, QDir::Name); }
+
+    // Answers the format question (Yes: BMP, No: JPG) and chooses the out folder.
+    void ChooseFormatAndOut(bool bmp)
+    {
+        bmp ? m_prompt.QueueYes() : m_prompt.QueueNo();
+        m_prompt.QueueFolder(Out());
+    }
 
     QTemporaryDir m_dir;
     QStringList m_cache;
@@ -123,8 +121,7 @@ TEST(SaveNames, FixedTextsFollowTheLanguageSectionName)
 
 TEST_F(SaveExport, SaveAllAsBmpCopiesEveryCacheFileByPosition)
 {
-    m_prompt.QueueYes();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(true);
     const SaveReport report = SaveAllPictures(Job());
     EXPECT_EQ(report.result, SaveResult::Saved);
     EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.bmp"),
@@ -141,8 +138,7 @@ TEST_F(SaveExport, SaveAllAsBmpCopiesEveryCacheFileByPosition)
 
 TEST_F(SaveExport, SelectedPicturesAsJpgDecodeAndUseTheSeveralPicturesSettings)
 {
-    m_prompt.QueueNo();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(false);
     const SaveReport report = SaveSelected(Job({3, 1}));
     EXPECT_EQ(report.result, SaveResult::Saved);
     EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("0002.jpg"), QStringLiteral("0004.jpg")}));
@@ -166,8 +162,7 @@ TEST_F(SaveExport, SelectedPicturesAsJpgDecodeAndUseTheSeveralPicturesSettings)
 
 TEST_F(SaveExport, SaveAllAsJpgUsesFullQualityWithSubsampling)
 {
-    m_prompt.QueueNo();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(false);
     EXPECT_EQ(SaveAllPictures(Job()).result, SaveResult::Saved);
     ASSERT_EQ(OutFiles().size(), 5);
     EXPECT_EQ(LumaSampling(ReadAll(Out(QStringLiteral("0005.jpg")))), 0x22);
@@ -178,8 +173,7 @@ TEST_F(SaveExport, BmpOverwriteIsAskedOnceAndYesCoversTheRest)
 {
     WriteAll(Out(QStringLiteral("0002.bmp")), "old two");
     WriteAll(Out(QStringLiteral("0003.bmp")), "old three");
-    m_prompt.QueueYes();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(true);
     m_prompt.QueueYes();
     EXPECT_EQ(SaveSelected(Job({0, 1, 2})).result, SaveResult::Saved);
     EXPECT_EQ(m_prompt.CountOf(CScriptedPrompt::Kind::YesNo), 1);
@@ -193,8 +187,7 @@ TEST_F(SaveExport, BmpOverwriteIsAskedOnceAndYesCoversTheRest)
 TEST_F(SaveExport, BmpOverwriteNoEndsTheSaveWithoutTheFinalMessage)
 {
     WriteAll(Out(QStringLiteral("0002.bmp")), "old two");
-    m_prompt.QueueYes();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(true);
     m_prompt.QueueNo();
     EXPECT_EQ(SaveSelected(Job({0, 1, 2})).result, SaveResult::Cancelled);
     EXPECT_EQ(ReadAll(Out(QStringLiteral("0001.bmp"))), ReadAll(m_cache.at(0)));
@@ -207,8 +200,7 @@ TEST_F(SaveExport, JpgOverwriteIsAskedPerFileAndNoOnlySkips)
 {
     WriteAll(Out(QStringLiteral("0001.jpg")), "old one");
     WriteAll(Out(QStringLiteral("0002.jpg")), "old two");
-    m_prompt.QueueNo();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(false);
     m_prompt.QueueNo();
     m_prompt.QueueYes();
     const SaveReport report = SaveSelected(Job({0, 1, 2}));
@@ -226,8 +218,7 @@ TEST_F(SaveExport, ChineseSectionAsksTheOverwriteQuestionInChinese)
     WriteAll(Out(QStringLiteral("0001.bmp")), "old");
     SaveJob job = Job();
     job.languageSection = QStringLiteral("Chinese");
-    m_prompt.QueueYes();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(true);
     m_prompt.QueueYes();
     EXPECT_EQ(SaveAllPictures(job).result, SaveResult::Saved);
     const QString question = QStringLiteral("文件 %1 已存在, 覆盖此文件吗?").arg(Out(QStringLiteral("0001.bmp")));
@@ -300,8 +291,7 @@ TEST_F(SaveExport, FolderSaveFailuresEndTheCommandWithTheMessage)
 {
     // A folder in the way of 0001.bmp.
     QDir(Out()).mkdir(QStringLiteral("0001.bmp"));
-    m_prompt.QueueYes();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(true);
     m_prompt.QueueYes();
     EXPECT_EQ(SaveAllPictures(Job()).result, SaveResult::Failed);
     const CScriptedPrompt::Asked last = m_prompt.History().constLast();
@@ -314,8 +304,7 @@ TEST_F(SaveExport, FolderSaveFailuresEndTheCommandWithTheMessage)
     m_prompt.Clear();
     SaveJob job = Job({0, 1});
     job.panel = QSize();
-    m_prompt.QueueNo();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(false);
     EXPECT_EQ(SaveSelected(job).result, SaveResult::Failed);
     EXPECT_FALSE(QFile::exists(Out(QStringLiteral("0001.jpg"))));
     EXPECT_FALSE(m_prompt.Texts().contains(QStringLiteral("All pics were saved!")));
@@ -333,8 +322,7 @@ TEST_F(SaveExport, AFrameRemovedDuringASaveStopsAtTheNextPicture)
     int asked = 0;
     SaveJob job = Job();
     job.frameAttached = [&asked] { return ++asked <= 2; };
-    m_prompt.QueueYes();
-    m_prompt.QueueFolder(Out());
+    ChooseFormatAndOut(true);
     EXPECT_EQ(SaveAllPictures(job).result, SaveResult::FrameGone);
     EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.bmp")}));
     EXPECT_FALSE(m_prompt.Texts().contains(QStringLiteral("All pics were saved!")));

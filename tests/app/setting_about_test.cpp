@@ -1,5 +1,6 @@
 #include "app/about_dlg.h"
 #include "app/main_dlg.h"
+#include "app/read_worker.h"
 #include "app/scripted_prompt.h"
 #include "app/setting_dlg.h"
 #include "app/text_progress_ctrl.h"
@@ -10,20 +11,15 @@
 #include "tests/support/emulated_frame.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMap>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 using namespace fotolume;
 using namespace fotolume::app;
@@ -39,33 +35,6 @@ void ExpectShown(const QImage& shot, const QPoint& at, const QColor& colour)
     EXPECT_NEAR(shown.blue(), colour.blue(), 4) << colour.name().toStdString();
 }
 
-// Runs `step` once the next modal dialog's loop has started.
-void WhenModal(QObject* context, std::function<void()> step)
-{
-    QTimer::singleShot(0, context, std::move(step));
-}
-
-// A new frame on the in-process emulator, read as the read worker reads it.
-struct EmulatedFrame {
-    EmulatedFrame()
-    {
-        backend = testsupport::BindStore(store, emulator);
-        testsupport::ReadAlbum(store, false);
-    }
-
-    std::uint16_t FlashWord(std::uint32_t offset)
-    {
-        const std::vector<std::uint8_t>& flash = emulator.Flash();
-        const std::uint32_t at = layout.listAddress + offset;
-        return static_cast<std::uint16_t>(flash.at(at) | flash.at(at + 1) << 8);
-    }
-
-    sim::NewFrame layout;
-    testsupport::NewFrameEmulator emulator{layout};
-    sim::CEmulatorBackend* backend = nullptr;
-    album::CAlbumStore store;
-};
-
 } // namespace
 
 TEST(FrameColours, ConvertBothWays)
@@ -74,11 +43,12 @@ TEST(FrameColours, ConvertBothWays)
     EXPECT_EQ(FromRgb565(0x441F), QColor(0x40, 0x80, 0xF8));
     EXPECT_EQ(ToRgb565(QColor(255, 255, 255)), 0xFFFF);
     EXPECT_EQ(ToRgb565(QColor(0, 0, 0)), 0x0000);
-    // The low bits are not replicated on the way back.
-    EXPECT_EQ(FromRgb565(0xFFFF), QColor(0xF8, 0xFC, 0xF8));
-    EXPECT_EQ(FromRgb565(0xF800), QColor(0xF8, 0, 0));
-    EXPECT_EQ(FromRgb565(0x07E0), QColor(0, 0xFC, 0));
-    EXPECT_EQ(FromRgb565(0x001F), QColor(0, 0, 0xF8));
+    // The low bits are not replicated on the way back, by the setting dialog nor by the read.
+    for (const auto& [stored, colour] : {std::pair{0xFFFF, QColor(0xF8, 0xFC, 0xF8)}, std::pair{0xF800, QColor(0xF8, 0, 0)},
+                                         std::pair{0x07E0, QColor(0, 0xFC, 0)}, std::pair{0x001F, QColor(0, 0, 0xF8)}}) {
+        EXPECT_EQ(FromRgb565(static_cast<std::uint16_t>(stored)), colour) << stored;
+        EXPECT_EQ(ColourFrom565(static_cast<unsigned>(stored)), colour) << stored;
+    }
 }
 
 TEST(FrameColours, EqualStoredColoursReadAsBlackOnWhite)
@@ -159,22 +129,36 @@ TEST(SettingDialog, SwatchesShowTheWorkingColoursAndTheChooserChangesThem)
     EXPECT_NE(shot.pixelColor(background.topLeft() - QPoint(2, 2)), shot.pixelColor(background.topLeft()));
 }
 
+// The main window and a new frame on the in-process emulator, read as the read worker reads it.
 class SettingOnFrame : public ::testing::Test {
 protected:
-    SettingOnFrame() : m_window(apptest::WindowOptions(QSize(1280, 1024), &m_prompt)) {}
+    SettingOnFrame() : m_window(apptest::WindowOptions(QSize(1280, 1024), &m_prompt))
+    {
+        testsupport::BindStore(m_store, m_emulator);
+        testsupport::ReadAlbum(m_store, false);
+    }
+
+    // The little-endian word at offset in the list block.
+    std::uint16_t ListWord(std::uint32_t offset)
+    {
+        const std::uint32_t at = m_layout.listAddress + offset;
+        return static_cast<std::uint16_t>(m_emulator.Flash().at(at) | m_emulator.Flash().at(at + 1) << 8);
+    }
 
     CScriptedPrompt m_prompt;
-    EmulatedFrame m_frame;
+    sim::NewFrame m_layout;
+    testsupport::NewFrameEmulator m_emulator{m_layout};
+    album::CAlbumStore m_store;
     CMainDlg m_window;
     FrameColors m_colours;
 };
 
 TEST_F(SettingOnFrame, CancelLeavesFrameAndWindowUnchanged)
 {
-    const std::vector<std::uint8_t> before = m_frame.emulator.Flash();
+    const std::vector<std::uint8_t> before = m_emulator.Flash();
     const QString totals = m_window.TotalsText();
     bool swatchChanged = false;
-    WhenModal(&m_window, [&] {
+    QTimer::singleShot(0, &m_window, [&] { // once the dialog's modal loop runs
         auto* dialog = m_window.findChild<CSettingDlg*>();
         ASSERT_NE(dialog, nullptr);
         m_prompt.QueueColor(QColor(255, 0, 0));
@@ -186,7 +170,7 @@ TEST_F(SettingOnFrame, CancelLeavesFrameAndWindowUnchanged)
     EXPECT_TRUE(swatchChanged);
     EXPECT_EQ(m_colours.font, QColor(0, 0, 0));
     EXPECT_EQ(m_colours.background, QColor(255, 255, 255));
-    EXPECT_TRUE(m_frame.emulator.Flash() == before);
+    EXPECT_TRUE(m_emulator.Flash() == before);
     EXPECT_EQ(m_window.TotalsText(), totals);
     EXPECT_EQ(m_window.findChild<CSettingDlg*>(), nullptr);
 }
@@ -196,7 +180,7 @@ TEST_F(SettingOnFrame, OkWritesBothColoursToTheListBlock)
     m_window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
     m_window.Progress()->SetPos(40);
-    WhenModal(&m_window, [&] {
+    QTimer::singleShot(0, &m_window, [&] { // once the dialog's modal loop runs
         auto* dialog = m_window.findChild<CSettingDlg*>();
         ASSERT_NE(dialog, nullptr);
         m_prompt.QueueColor(QColor(0x40, 0x80, 0xFF));
@@ -208,20 +192,20 @@ TEST_F(SettingOnFrame, OkWritesBothColoursToTheListBlock)
     const std::optional<FrameColors> chosen = AskFrameColors(m_window, m_colours);
     ASSERT_TRUE(chosen.has_value());
     m_colours = *chosen;
-    EXPECT_EQ(ApplyFrameColors(m_window, &m_frame.store, m_colours), 0);
+    EXPECT_EQ(ApplyFrameColors(m_window, &m_store, m_colours), 0);
     EXPECT_EQ(m_colours.font, QColor(0x40, 0x80, 0xFF));
     EXPECT_EQ(m_colours.background, QColor(0xF8, 0xFC, 0x00));
 
     // The list on the flash: magic, background at bytes 4-5, font at 6-7.
-    const std::vector<std::uint8_t>& flash = m_frame.emulator.Flash();
-    EXPECT_EQ(std::string(flash.begin() + m_frame.layout.listAddress, flash.begin() + m_frame.layout.listAddress + 4),
+    const std::vector<std::uint8_t>& flash = m_emulator.Flash();
+    EXPECT_EQ(std::string(flash.begin() + m_layout.listAddress, flash.begin() + m_layout.listAddress + 4),
               "ABFS");
-    EXPECT_EQ(m_frame.FlashWord(4), 0xFFE0);
-    EXPECT_EQ(m_frame.FlashWord(6), 0x441F);
+    EXPECT_EQ(ListWord(4), 0xFFE0);
+    EXPECT_EQ(ListWord(6), 0x441F);
     // A fresh read of the frame gives the same colours back.
     std::uint16_t font = 0, background = 0;
-    m_frame.store.ReadPictureList();
-    m_frame.store.GetColors(font, background);
+    m_store.ReadPictureList();
+    m_store.GetColors(font, background);
     EXPECT_EQ(font, 0x441F);
     EXPECT_EQ(background, 0xFFE0);
 
@@ -237,15 +221,15 @@ TEST_F(SettingOnFrame, OkWritesBothColoursToTheListBlock)
 TEST_F(SettingOnFrame, AFailedWriteKeepsTheNewColoursAndSaysSo)
 {
     sim::FlashFaults faults;
-    faults.vanishAfter = m_frame.emulator.CommandCount() + 1;
-    m_frame.emulator.SetFaults(faults);
+    faults.vanishAfter = m_emulator.CommandCount() + 1;
+    m_emulator.SetFaults(faults);
     const FrameColors chosen{QColor(0, 0, 248), QColor(248, 248, 0)};
-    EXPECT_EQ(ApplyFrameColors(m_window, &m_frame.store, chosen), album::ErrTransfer);
+    EXPECT_EQ(ApplyFrameColors(m_window, &m_store, chosen), album::ErrTransfer);
     EXPECT_EQ(m_prompt.Texts(), QStringList{QStringLiteral("Writing the colors to the DPF failed!")});
     EXPECT_TRUE(m_window.Button(ids::kSetting)->isEnabled());
     // The album in memory holds the new colours for the next synchronize.
     std::uint16_t font = 0, background = 0;
-    m_frame.store.GetColors(font, background);
+    m_store.GetColors(font, background);
     EXPECT_EQ(font, ToRgb565(chosen.font));
     EXPECT_EQ(background, ToRgb565(chosen.background));
 }
@@ -253,7 +237,7 @@ TEST_F(SettingOnFrame, AFailedWriteKeepsTheNewColoursAndSaysSo)
 TEST_F(SettingOnFrame, AFrameRemovedWhileTheDialogIsOpenCancelsIt)
 {
     bool cancelled = false;
-    WhenModal(&m_window, [&] {
+    QTimer::singleShot(0, &m_window, [&] { // once the dialog's modal loop runs
         m_prompt.QueueColor(QColor(255, 0, 0));
         m_window.findChild<CSettingDlg*>()->Button(setting_ids::kFontColor)->click();
         cancelled = CancelSettingDialog(&m_window);
@@ -266,12 +250,8 @@ TEST_F(SettingOnFrame, AFrameRemovedWhileTheDialogIsOpenCancelsIt)
 
 TEST(AboutBox, ShowsTitleNoticeFlashSizeFirmwareAndAddress)
 {
-    AboutInfo info;
-    info.title = QStringLiteral("Kiwi");
-    info.corpLink = QStringLiteral("https://frames.example/<b>x</b>");
-    info.copyRightTips = QStringLiteral("(c) Kiwi makers");
-    info.flashSizeKB = 2048;
-    info.firmwareVersion = QStringLiteral("1.00");
+    const AboutInfo info{QStringLiteral("Kiwi"), QStringLiteral("https://frames.example/<b>x</b>"),
+                         QStringLiteral("(c) Kiwi makers"), 2048, QStringLiteral("1.00")};
     CAboutDlg about(info);
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About Kiwi"));
     EXPECT_EQ(about.Label(about_ids::kProductName)->text(), QStringLiteral("Kiwi"));

@@ -5,7 +5,6 @@
 #include "app/thumb_list_ctrl.h"
 
 #include "album/album_error.h"
-#include "album/album_store.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -41,10 +40,8 @@ TEST(Synchronize, SuccessLeavesTheFrameHoldingTheAlbum)
     const std::vector<Bytes> album = AlbumInMemory(h.Controller());
     ASSERT_EQ(album.size(), 7U);
 
-    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
     h.statuses.clear();
-    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
-    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    EXPECT_EQ(SynchronizeAndWait(h), 0);
     // While the third of seven pictures was written the status said so.
     EXPECT_TRUE(h.statuses.contains(QStringLiteral("Sending.......3/7")));
     EXPECT_EQ(h.statuses.constLast(), QStringLiteral(" Synchronize Finished!"));
@@ -66,10 +63,8 @@ TEST(Synchronize, AFailureIsReportedAndTheNextSynchronizeRestoresTheFrame)
     ASSERT_TRUE(h.StartAndRead());
     ASSERT_TRUE(DropPictures(h, 3));
     const std::vector<Bytes> album = FailCommitInPictureData(h);
-    QSignalSpy done(&h.Controller(), &app::CMainController::synchronizeFinished);
     h.statuses.clear();
-    ASSERT_TRUE(SynchronizeAndWait(h, done, 0));
-    EXPECT_EQ(done.constLast().at(0).toInt(), album::ErrTransfer);
+    EXPECT_EQ(SynchronizeAndWait(h), album::ErrTransfer);
     ASSERT_EQ(h.prompt.Texts().size(), 1);
     EXPECT_TRUE(h.prompt.Texts()[0].startsWith(QStringLiteral("Download pics failed!")));
     EXPECT_EQ(h.statuses.constLast(), QStringLiteral(" Synchronize Finished!"));
@@ -80,8 +75,7 @@ TEST(Synchronize, AFailureIsReportedAndTheNextSynchronizeRestoresTheFrame)
     // The frame does not hold the album: it stays marked for writing.
     EXPECT_TRUE(h.Flags().isModified);
 
-    ASSERT_TRUE(SynchronizeAndWait(h, done, 1));
-    EXPECT_EQ(done.constLast().at(0).toInt(), 0);
+    EXPECT_EQ(SynchronizeAndWait(h), 0);
     EXPECT_EQ(ReadBackAlbum(h.emulator), album);
     EXPECT_FALSE(h.Flags().isModified);
 }
