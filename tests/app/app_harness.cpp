@@ -6,7 +6,6 @@
 #include "app/folder_tree_ctrl.h"
 #include "app/text_progress_ctrl.h"
 #include "app/thumb_list_ctrl.h"
-#include "codec/picture_files.h"
 #include "compose/panel_bitmap.h"
 
 #include <QCoreApplication>
@@ -84,16 +83,6 @@ QString WritePicture(const QString& folder, const QString& name, int width, int 
     else
         picture.save(path, "JPG", 95);
     return path;
-}
-
-Bytes EncodeStream(const QImage& picture, int quality, const QString&)
-{
-    return testsupport::PictureStream(picture, quality);
-}
-
-std::vector<Bytes> NoiseStreams(AppHarness&, unsigned firstSeed, int count, QSize panel, int quality)
-{
-    return testsupport::NoiseStreams(firstSeed, count, panel.width(), panel.height(), quality);
 }
 
 void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures)

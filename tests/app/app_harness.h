@@ -47,13 +47,15 @@ inline constexpr int kCommandIds[] = {1004, 1008, 1012, 1023, 1011, 1019, 1048, 
 QString Touch(const QString& path);
 // A picture file in folder: a BMP when the name ends in .bmp, else by Qt's writer.
 QString WritePicture(const QString& folder, const QString& name, int width, int height, unsigned seed);
-// The frame picture stream of a panel-size picture at a quality.
-Bytes EncodeStream(const QImage& picture, int quality, const QString& scratchFolder);
+using testsupport::PictureStream;
 
 class AppHarness;
 
 // Streams of count noise pictures of the panel size at a quality, seeds from firstSeed on.
-std::vector<Bytes> NoiseStreams(AppHarness& h, unsigned firstSeed, int count, QSize panel = {128, 128}, int quality = 60);
+inline std::vector<Bytes> NoiseStreams(unsigned firstSeed, int count, QSize panel = {128, 128}, int quality = 60)
+{
+    return testsupport::NoiseStreams(firstSeed, count, panel.width(), panel.height(), quality);
+}
 
 // Writes an album onto the emulator's flash through a store of its own.
 void SeedAlbum(sim::CFlashEmulator& emulator, const std::vector<Bytes>& pictures);

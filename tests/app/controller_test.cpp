@@ -70,7 +70,7 @@ TEST(Controller, StartWithAFrameReadsItAndEnablesTheCommands)
     AppHarness h;
     ASSERT_TRUE(config::WriteSetting(h.program.filePath(QStringLiteral("StartInfoUnicode.ini")).toStdString(),
                                      "Titlename", "PixFrame"));
-    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(1, 3)));
     app::CMainDlg& dlg = h.Window();
     EXPECT_TRUE(h.Flags().isConnected);
     EXPECT_FALSE(h.Flags().isReading);
@@ -95,7 +95,7 @@ TEST(Controller, StartWithAFrameReadsItAndEnablesTheCommands)
 TEST(Controller, RemovalEmptiesTheViewAndArrivalReadsAgain)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(1, 3)));
     app::CMainDlg& dlg = h.Window();
     const QString cache = h.Controller().CacheFolder();
     ASSERT_EQ(QDir(cache).entryList(QDir::Files).size(), 3);
@@ -142,7 +142,7 @@ TEST(Controller, ThumbnailSettingsOfTheMasterTakeEffectAtTheNextConnect)
 TEST(Controller, LeavingEmptiesTheCacheAndEndsOnceNoWorkerRuns)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(1, 3)));
     QSignalSpy ended(&h.Controller(), &app::CMainController::finished);
     h.Window().show();
 
@@ -163,7 +163,7 @@ TEST(Controller, LeavingEmptiesTheCacheAndEndsOnceNoWorkerRuns)
 TEST(Controller, LeavingWhileReadingIsRefused)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, NoiseStreams(h, 1, 3));
+    SeedAlbum(h.emulator, NoiseStreams(1, 3));
     ASSERT_EQ(h.Start(), -1);
     // Asked while the read reports its first picture: its end cannot have been handled yet.
     bool asked = false;
@@ -224,7 +224,7 @@ TEST(Controller, OnAn800By600ScreenEveryAlbumColumnShowsWhole)
 {
     AppHarness h;
     h.screen = QSize(800, 600);
-    std::vector<Bytes> pictures = NoiseStreams(h, 1, 3);
+    std::vector<Bytes> pictures = NoiseStreams(1, 3);
     pictures.push_back(pictures[0]);
     SeedAlbum(h.emulator, pictures);
     ASSERT_EQ(h.Start(), -1);
@@ -263,7 +263,7 @@ TEST(Controller, TheLanguageMenuOpensOnlyWhileNeitherReadingNorSending)
 TEST(Controller, SaveSettingAndAboutRunFromTheWindowsCommands)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 1, 3)));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(1, 3)));
     app::CMainDlg& dlg = h.Window();
     app::CThumbListCtrl* list = dlg.AlbumList();
     QTemporaryDir out;

@@ -154,8 +154,8 @@ TEST(Edit, QualityFallsUntilThePictureFitsAndAPictureThatNeverFitsIsRefused)
     const QString source = WritePicture(h.files.path(), QStringLiteral("big.jpg"), 500, 400, 5);
     h.Controller().OnTreePictureChosen(source);
     const QImage crop = h.Controller().Preview()->GetCropBitmap();
-    const size_t at10 = EncodeStream(crop, 10, h.files.path()).size();
-    const size_t at20 = EncodeStream(crop, 20, h.files.path()).size();
+    const size_t at10 = PictureStream(crop, 10).size();
+    const size_t at20 = PictureStream(crop, 20).size();
     ASSERT_GT(at20, at10);
 
     album::CAlbumStore* store = h.Controller().Store();
@@ -184,7 +184,7 @@ TEST(Edit, AnAlbumAtItsMaximumCountRefusesEveryAdd)
     sim::NewFrame frame;
     frame.maxPictures = 2;
     AppHarness h(frame);
-    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 10, 2, {128, 128}, 50)));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(10, 2, {128, 128}, 50)));
     ASSERT_EQ(h.Window().AlbumList()->count(), 2);
     EXPECT_EQ(h.Window().TotalsText(), QStringLiteral("Total Pictures:\n \n2  / 2 "));
 
@@ -202,7 +202,7 @@ TEST(Edit, AnAlbumAtItsMaximumCountRefusesEveryAdd)
 TEST(Edit, DeletingItemsTwoAndFourOfFiveRenumbersAndRemovesTheirCacheFiles)
 {
     AppHarness h;
-    const std::vector<Bytes> seeds = NoiseStreams(h, 10, 5, {128, 128}, 50);
+    const std::vector<Bytes> seeds = NoiseStreams(10, 5, {128, 128}, 50);
     ASSERT_TRUE(h.StartAndRead(seeds));
     const QStringList cache = h.Controller().CachePaths();
     ASSERT_EQ(cache.size(), 5);
@@ -241,7 +241,7 @@ TEST(Edit, DeletingItemsTwoAndFourOfFiveRenumbersAndRemovesTheirCacheFiles)
 TEST(Edit, SelectAllAndAnAlbumClickPreviewTheCachedPicture)
 {
     AppHarness h;
-    ASSERT_TRUE(h.StartAndRead(NoiseStreams(h, 10, 3, {128, 128}, 50)));
+    ASSERT_TRUE(h.StartAndRead(NoiseStreams(10, 3, {128, 128}, 50)));
     app::CThumbListCtrl* list = h.Window().AlbumList();
     list->clearSelection();
     list->item(2)->setSelected(true);
@@ -260,7 +260,7 @@ TEST(Edit, SelectAllAndAnAlbumClickPreviewTheCachedPicture)
 TEST(Edit, AClickOnTheAlbumPreviewsOncePerClickAndAnUnreadableTileShowsNothing)
 {
     AppHarness h;
-    std::vector<Bytes> pictures = NoiseStreams(h, 10, 3, {128, 128}, 50);
+    std::vector<Bytes> pictures = NoiseStreams(10, 3, {128, 128}, 50);
     pictures[2] = Bytes(2000, 0x5A);
     ASSERT_TRUE(h.StartAndRead(pictures));
     h.Window().show();

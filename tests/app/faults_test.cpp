@@ -76,7 +76,7 @@ class ReadFaults : public ::testing::TestWithParam<FaultParam> {};
 TEST_P(ReadFaults, EndInAUsableWindowThatShowsTheFrameAsItIs) {
     const auto& [fault, point] = GetParam();
     AppHarness h(TallFrame());
-    const std::vector<Bytes> album = NoiseStreams(h, 1, 3, QSize(128, 160), 50);
+    const std::vector<Bytes> album = NoiseStreams(1, 3, QSize(128, 160), 50);
     SeedAlbum(h.emulator, album);
     const int step = point.pick(ReadCommands(TallFrame(), h.emulator.Flash()));
     ASSERT_GT(step, 0);
@@ -157,7 +157,7 @@ class SyncFaults : public ::testing::TestWithParam<FaultParam> {};
 TEST_P(SyncFaults, EndInAUsableWindowAndLoseNothing) {
     const auto& [fault, point] = GetParam();
     AppHarness h(WideFrame());
-    const std::vector<Bytes> oldAlbum = NoiseStreams(h, 1, 3, QSize(240, 180), 50);
+    const std::vector<Bytes> oldAlbum = NoiseStreams(1, 3, QSize(240, 180), 50);
     ASSERT_TRUE(h.StartAndRead(oldAlbum));
     // The edit: the last picture goes, a dropped one comes.
     app::CThumbListCtrl* list = h.Window().AlbumList();

@@ -81,7 +81,7 @@ TEST_F(Program, AFrameWhoseWriteWasCutIsAskedAboutFirstByTheNextStart)
 {
     // A synchronize cut short by the power, with its record where every program of the user looks.
     AppHarness cut;
-    ASSERT_TRUE(CutCommitLeaving(cut, NoiseStreams(cut, 1, 2), NoiseStreams(cut, 3, 1), album::RecoveryKind::NewAlbum, true));
+    ASSERT_TRUE(CutCommitLeaving(cut, NoiseStreams(1, 2), NoiseStreams(3, 1), album::RecoveryKind::NewAlbum, true));
     const QString records = m_dir.filePath(QStringLiteral("cache/fotolume"));
     ASSERT_TRUE(QDir().mkpath(records));
     QFile::setPermissions(records, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

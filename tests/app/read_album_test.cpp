@@ -52,7 +52,7 @@ TEST(ReadAlbum, AnEmptyAlbumEndsAtTwentyWithNoPhotos)
 TEST(ReadAlbum, ProgressRunsFromTwentyToAHundredWithOneStatusPerPicture)
 {
     AppHarness h;
-    const std::vector<Bytes> pictures = NoiseStreams(h, 1, 3, {128, 128}, 50);
+    const std::vector<Bytes> pictures = NoiseStreams(1, 3, {128, 128}, 50);
     ASSERT_TRUE(h.StartAndRead(pictures));
     const int first = static_cast<int>(h.progress.indexOf(20));
     ASSERT_GE(first, 0);
@@ -72,7 +72,7 @@ TEST(ReadAlbum, ProgressRunsFromTwentyToAHundredWithOneStatusPerPicture)
 TEST(ReadAlbum, ADamagedPictureKeepsItsPlaceIsNamedOnceAndGoesOnlyWhenDeleted)
 {
     AppHarness h;
-    std::vector<Bytes> album = NoiseStreams(h, 1, 3, {128, 128}, 50);
+    std::vector<Bytes> album = NoiseStreams(1, 3, {128, 128}, 50);
     album[1] = Bytes(3000, 0x5A);
     SeedAlbum(h.emulator, album);
     ASSERT_EQ(h.Start(), -1);
@@ -104,7 +104,7 @@ TEST(ReadAlbum, ADamagedPictureKeepsItsPlaceIsNamedOnceAndGoesOnlyWhenDeleted)
 TEST(ReadAlbum, AStreamLongerThanARawPanelCountsAsDamaged)
 {
     AppHarness h;
-    const Bytes good = EncodeStream(NoisePicture(128, 128, 1), 50, h.files.path());
+    const Bytes good = PictureStream(NoisePicture(128, 128, 1), 50);
     Bytes huge = good;
     huge.resize(128 * 128 * 3 + 1, 0);
     ASSERT_TRUE(h.StartAndRead({huge, good}));
@@ -116,7 +116,7 @@ TEST(ReadAlbum, AStreamLongerThanARawPanelCountsAsDamaged)
 TEST(ReadAlbum, AZeroPanelDecodesNothingDropsNothingAndEditsNothing)
 {
     AppHarness h;
-    SeedAlbum(h.emulator, {EncodeStream(NoisePicture(128, 128, 1), 50, h.files.path())});
+    SeedAlbum(h.emulator, {PictureStream(NoisePicture(128, 128, 1), 50)});
     h.emulator.Flash()[sim::kHeaderWidth] = 0;
     h.emulator.Flash()[sim::kHeaderWidth + 1] = 0;
     ASSERT_TRUE(h.StartAndRead());
@@ -138,7 +138,7 @@ TEST(ReadAlbum, AFrameThatMayNotBeWrittenIsSaidSoWhenRead)
     for (int variant = 0; variant < 2; ++variant) {
         SCOPED_TRACE(variant == 0 ? "chip-erase opcode" : "panel of 65535 x 65535");
         AppHarness h;
-        SeedAlbum(h.emulator, {EncodeStream(NoisePicture(128, 128, 1), 50, h.files.path())});
+        SeedAlbum(h.emulator, {PictureStream(NoisePicture(128, 128, 1), 50)});
         if (variant == 0) {
             h.emulator.Flash()[sim::kHeaderEraseOpcode] = 0xC7;
         } else {
@@ -158,7 +158,7 @@ TEST(ReadAlbum, AFrameThatMayNotBeWrittenIsSaidSoWhenRead)
 TEST(ReadAlbum, UnpluggingDuringTheReadEmptiesTheViewAndAnArrivalRereads)
 {
     AppHarness h;
-    const std::vector<Bytes> pictures = NoiseStreams(h, 1, 4, {128, 128}, 50);
+    const std::vector<Bytes> pictures = NoiseStreams(1, 4, {128, 128}, 50);
     SeedAlbum(h.emulator, pictures);
     ASSERT_EQ(h.Start(), -1);
     bool unplugged = false;
@@ -197,7 +197,7 @@ TEST(ReadAlbum, ColoursOfTheListBecomeTwentyFourBitAndEqualOnesFallBack)
 TEST(ReadAlbum, AReadStoppedPartWayKeepsEveryPlaceEditsNothingAndDeleteLaterTakesOnlyTheSelectedPicture)
 {
     AppHarness h;
-    const std::vector<Bytes> album = NoiseStreams(h, 1, 6, {128, 128}, 50);
+    const std::vector<Bytes> album = NoiseStreams(1, 6, {128, 128}, 50);
     SeedAlbum(h.emulator, album);
     // Picture 2's read fails once; the frame stays attached (it is powered up when plugged in at the start).
     const int step = First(ReadCommands({}, h.emulator.Flash()),

@@ -69,8 +69,8 @@ TEST(Recovery, YesBringsBackTheAlbumTheCutLeftWholeAndReadsItAsUsual)
                            Row{"old album from the journal", RecoveryKind::OldAlbum, false, false}}) {
         SCOPED_TRACE(row.name);
         AppHarness h;
-        const std::vector<Bytes> old = NoiseStreams(h, 1, 3);
-        const std::vector<Bytes> added = NoiseStreams(h, 10, 2);
+        const std::vector<Bytes> old = NoiseStreams(1, 3);
+        const std::vector<Bytes> added = NoiseStreams(10, 2);
         ASSERT_TRUE(CutCommitLeaving(h, old, added, row.kind, row.cutFromEnd));
         ASSERT_TRUE(ReadBackAlbum(h.emulator).empty());
         if (row.kind == RecoveryKind::OldAlbum) {
@@ -116,7 +116,7 @@ TEST(Recovery, NoKeepsTheRecordAndTheNextReadAsksAgainAfterTheWindowsOwnSynchron
 TEST(Recovery, AFrameWithAValidListAsksNothingAndDropsItsStaleRecord)
 {
     AppHarness h;
-    ASSERT_TRUE(CutCommitLeaving(h, NoiseStreams(h, 1, 2), NoiseStreams(h, 10, 1), RecoveryKind::NewAlbum, true));
+    ASSERT_TRUE(CutCommitLeaving(h, NoiseStreams(1, 2), NoiseStreams(10, 1), RecoveryKind::NewAlbum, true));
     const auto records = album::ListRecordFiles(h.temp.path().toStdString());
     ASSERT_EQ(records.size(), 1U);
     const std::filesystem::path copy = records[0].string() + ".keep";
