@@ -86,6 +86,18 @@ int WriteSectors(device::CProcessFlash& flash, uint32_t block, const uint8_t* so
 
 }  // namespace
 
+uint16_t FrameRangeSum(device::CProcessFlash& flash, uint32_t address, uint32_t length) {
+    uint32_t sum = 0;
+    for (uint32_t done = 0; done < length;) {
+        const uint32_t piece = std::min(length - done, kBlockSize - (address + done) % kBlockSize);
+        uint8_t high = 0, low = 0;
+        if (!flash.GetVerifyValue(high, low, address + done, piece)) throw CAlbumError(ErrChecksumQuery);
+        sum += uint32_t{high} << 8 | low;
+        done += piece;
+    }
+    return static_cast<uint16_t>(sum);
+}
+
 int ReadVerifiedPiece(device::CProcessFlash& flash, FlashStyle style, uint32_t address, uint32_t length,
                       uint8_t* into) {
     if (length == 0) return 0;

@@ -26,6 +26,10 @@ struct WriteWindow {
 int ReadVerifiedPiece(device::CProcessFlash& flash, FlashStyle style, uint32_t address, uint32_t length,
                       uint8_t* into);
 
+// The frame's byte sum of any range, asked a 64 KB block at a time (byte sums add up modulo 65536).
+// Throws CAlbumError(ErrChecksumQuery) when a query fails.
+uint16_t FrameRangeSum(device::CProcessFlash& flash, uint32_t address, uint32_t length);
+
 // Erases the block at `block` (every erase unit of its first `length` bytes), programs `length` bytes
 // (at most 65536) from source and compares the frame's checksum; up to three attempts from the erase.
 // With the 4 KB erase opcode the full style goes sector by sector instead: a sector that does not hold its

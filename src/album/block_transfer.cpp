@@ -75,18 +75,9 @@ FrameAccess CAlbumStore::Access() {
     return access;
 }
 
-// The frame's byte sum of any range, asked 64 KB at a time (byte sums add up modulo 65536).
 uint16_t CAlbumStore::FrameRangeSum(uint32_t address, uint32_t length) {
     if (!m_flash) throw CAlbumError(ErrTransfer);
-    uint32_t sum = 0;
-    for (uint32_t done = 0; done < length;) {
-        const uint32_t piece = std::min(length - done, kBlockSize - (address + done) % kBlockSize);
-        uint8_t high = 0, low = 0;
-        if (!m_flash->GetVerifyValue(high, low, address + done, piece)) throw CAlbumError(ErrChecksumQuery);
-        sum += uint32_t{high} << 8 | low;
-        done += piece;
-    }
-    return static_cast<uint16_t>(sum);
+    return album::FrameRangeSum(*m_flash, address, length);
 }
 
 }  // namespace fotolume::album

@@ -1,12 +1,10 @@
 #include "album/recovery_compact.h"
 
-#include <algorithm>
-#include <cstring>
 #include <system_error>
 
 #include "album/album_error.h"
+#include "album/block_io.h"
 #include "album/compact_store.h"
-#include "device/checksum.h"
 #include "device/process_flash.h"
 
 namespace fotolume::album::compact {
@@ -16,17 +14,7 @@ namespace fs = std::filesystem;
 FrameAccess RecoveryAccess(device::CProcessFlash& flash, const DeviceInfo& info) {
     FrameAccess access;
     access.info = info;
-    access.sum = [&flash](uint32_t address, uint32_t length) {
-        uint32_t sum = 0;
-        for (uint32_t done = 0; done < length;) {
-            const uint32_t piece = std::min(length - done, kBlockSize - (address + done) % kBlockSize);
-            uint8_t high = 0, low = 0;
-            if (!flash.GetVerifyValue(high, low, address + done, piece)) throw CAlbumError(ErrChecksumQuery);
-            sum += uint32_t{high} << 8 | low;
-            done += piece;
-        }
-        return static_cast<uint16_t>(sum);
-    };
+    access.sum = [&flash](uint32_t address, uint32_t length) { return FrameRangeSum(flash, address, length); };
     access.read = [&flash](uint32_t address, uint32_t length, uint8_t* out) {
         return ReadFlashData(flash, out, length, address);
     };
