@@ -39,7 +39,7 @@ std::unique_ptr<album::CAlbumStore> OpenStore(std::unique_ptr<device::IDriveBack
     auto store = std::make_unique<album::CAlbumStore>();
     store->Bind(std::move(drives), "zentaris");
     store->Link().SetSettleDelay(std::chrono::milliseconds(0));
-    if (!recoveryFolder.empty()) store->Recovery().SetRecoveryFolder(recoveryFolder);
+    if (!recoveryFolder.empty()) store->Recovery().SetFolder(recoveryFolder);
     store->GetInformation();
     store->ReadPictureList();
     for (int i = 0; i < store->GetPictureCount(); ++i) store->LoadPicture(i);

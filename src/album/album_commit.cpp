@@ -195,7 +195,7 @@ bool CAlbumStore::CommitAlbum() {
     if (!m_listLoaded) return false;
     // Checked before anything is read or erased: the list block must lie above the frame's own region.
     RequireWritableLayout();
-    if (m_recovery.RecoveryPending()) throw CAlbumError(ErrRecoveryPending);
+    if (m_recovery.Pending()) throw CAlbumError(ErrRecoveryPending);
     const bool data = m_usedLength != m_committedLength;
     if (data) Report(m_pictureCount, 1, 100);
     std::vector<uint8_t> written;
@@ -214,7 +214,7 @@ void CAlbumStore::SetColors(uint16_t font, uint16_t background) {
     const device::CFrameClaim claim = ClaimFrame(device::ClaimMode::Exclusive);
     if (!m_flash) throw CAlbumError(ErrTransfer);
     RequireWritableLayout();
-    if (m_recovery.RecoveryPending()) throw CAlbumError(ErrRecoveryPending);
+    if (m_recovery.Pending()) throw CAlbumError(ErrRecoveryPending);
     SetListColors(m_pictureList.data(), font, background);
     m_font = font;
     m_background = background;

@@ -133,7 +133,7 @@ public:
     // The records' folder, whether a recovery is pending, finding what they give back, discarding them.
     CRecoveryKeeper& Recovery() { return m_recovery; }
     const CRecoveryKeeper& Recovery() const { return m_recovery; }
-    // Writes the album Recovery().FindRecovery() found through the verified list write (no picture data is
+    // Writes the album Recovery().Find() found through the verified list write (no picture data is
     // written), removes the record and reads the list again, so the album reads as usual (load its pictures
     // next). False, with nothing written, when the result does not fit this frame or its pictures changed
     // since. Throws CAlbumError.

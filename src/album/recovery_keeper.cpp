@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 CRecoveryKeeper::CRecoveryKeeper(std::function<FrameAccess()> frame) : m_frame(std::move(frame)) {}
 
-std::vector<std::string> CRecoveryKeeper::TakeRecoveryWarnings() {
+std::vector<std::string> CRecoveryKeeper::TakeWarnings() {
     std::vector<std::string> out;
     out.swap(m_warnings);
     return out;
@@ -70,7 +70,7 @@ void CRecoveryKeeper::CheckListRead(const uint8_t* frameList) {
     m_listChecked = true;
 }
 
-int CRecoveryKeeper::DiscardRecovery() {
+int CRecoveryKeeper::Discard() {
     if (m_folder.empty() || !m_identityKnown) {
         m_pending = false;
         return 0;
@@ -82,7 +82,7 @@ int CRecoveryKeeper::DiscardRecovery() {
     return count;
 }
 
-RecoveryResult CRecoveryKeeper::FindRecovery() {
+RecoveryResult CRecoveryKeeper::Find() {
     if (m_folder.empty() || !m_listChecked || m_frameListValid) return {};
     const FrameIdentity id = Identity();
     FrameAccess access = m_frame();

@@ -24,23 +24,23 @@ public:
 
     // --- For the programs ------------------------------------------------------------------------------
     // The private folder the records live in; empty (the default) turns them off.
-    void SetRecoveryFolder(const std::filesystem::path& folder) { m_folder = folder; }
-    const std::filesystem::path& GetRecoveryFolder() const { return m_folder; }
+    void SetFolder(const std::filesystem::path& folder) { m_folder = folder; }
+    const std::filesystem::path& Folder() const { return m_folder; }
     // After the store read the list: the frame has no valid list and a record of it names pictures the
-    // flash still holds. The album in memory is then empty; FindRecovery says what can come back. While
+    // flash still holds. The album in memory is then empty; Find says what can come back. While
     // it is, the store's writes refuse with ErrRecoveryPending: restore first (CAlbumStore::ApplyRecovery),
     // or discard.
-    bool RecoveryPending() const { return m_pending; }
+    bool Pending() const { return m_pending; }
     // Sets this frame's records aside (renamed "*.discarded"), so that the next edit may write over the
     // interrupted one. Returns how many were set aside.
-    int DiscardRecovery();
+    int Discard();
     // Whether the last list read found a valid list on the frame (false: it read as empty).
     bool ListValidOnFrame() const { return m_frameListValid; }
     // Checks every picture of the frame's records against the flash (checksum, then a verified read) and
     // returns the best album found; kind None when there is none. Throws CAlbumError.
-    RecoveryResult FindRecovery();
+    RecoveryResult Find();
     // Problems met with records (a damaged record, a folder that cannot be written); one line each.
-    std::vector<std::string> TakeRecoveryWarnings();
+    std::vector<std::string> TakeWarnings();
     // Bytes of the last recovery record written (0 without records).
     uint64_t LastRecordBytes() const { return m_lastRecordBytes; }
 

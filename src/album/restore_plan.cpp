@@ -129,7 +129,7 @@ bool CAlbumStore::RestoreAlbum(const RestoreTarget& target) {
     if (!m_flash) throw CAlbumError(ErrTransfer);
     if (!m_listLoaded) return false;
     RequireWritableLayout();
-    if (m_recovery.RecoveryPending()) throw CAlbumError(ErrRecoveryPending);
+    if (m_recovery.Pending()) throw CAlbumError(ErrRecoveryPending);
     if (target.area.size() != uint64_t{m_info.flashTotalSize} - m_info.listAddress) throw CAlbumError(ErrLayout);
     const WriteOutcome outcome = RunPlan([&] { return PlanRestore(target); }, true, nullptr, nullptr);
     if (outcome != WriteOutcome::Written) return false;

@@ -146,7 +146,7 @@ int CMainController::Start() {
                 [this](int picture, int done, int total) { OnSendProgress(picture, done, total); });
     // Records of interrupted synchronizes live beside the other private files,
     // where fotolume-cli looks for them too.
-    store->Recovery().SetRecoveryFolder(m_options.tempFolder);
+    store->Recovery().SetFolder(m_options.tempFolder);
     m_frame.Reset(std::move(store));
     WatchPresence();
 

@@ -23,7 +23,7 @@ bool CMainController::MayWrite(album::CAlbumStore& store) {
                          "its album can only be read."));
         return false;
     }
-    if (!store.Recovery().RecoveryPending()) return true;
+    if (!store.Recovery().Pending()) return true;
     // The user kept the interrupted write's album for later; writing now would lose it for good.
     const int generation = m_generation;
     if (!m_dlg->Prompt().AskYesNo(Text("DISCARD_TIPS",
@@ -32,7 +32,7 @@ bool CMainController::MayWrite(album::CAlbumStore& store) {
         return false;
     if (generation != m_generation || !m_flags.isConnected || WorkerRunning() || m_frame.Store() != &store)
         return false;
-    store.Recovery().DiscardRecovery();
+    store.Recovery().Discard();
     return true;
 }
 

@@ -27,7 +27,7 @@ bool Cancelled(const ReadJob& job) { return job.cancel && job.cancel->load(); }
 
 // Problems with recovery records are no reason to stop a read: one line each on the standard error.
 void PrintRecoveryWarnings(album::CAlbumStore& store) {
-    for (const std::string& warning : store.Recovery().TakeRecoveryWarnings())
+    for (const std::string& warning : store.Recovery().TakeWarnings())
         std::fprintf(stderr, "Fotolume: %s\n", warning.c_str());
 }
 
@@ -39,8 +39,8 @@ bool OpenAlbum(const ReadJob& job, ReadOutcome& outcome) {
     PrintRecoveryWarnings(store);
     outcome.listRead = true;
     outcome.pictureCount = store.GetPictureCount();
-    if (!store.Recovery().RecoveryPending() || Cancelled(job)) return false;
-    outcome.found = store.Recovery().FindRecovery();
+    if (!store.Recovery().Pending() || Cancelled(job)) return false;
+    outcome.found = store.Recovery().Find();
     PrintRecoveryWarnings(store);
     // Nothing to bring back: the frame reads as it is, and an edit asks before it writes over the record.
     if (outcome.found.kind == album::RecoveryKind::None) return false;

@@ -8,17 +8,17 @@ namespace fotolume::cli {
 bool EnableRecovery(album::CAlbumStore& store, std::string& problem) {
     const std::filesystem::path folder = config::PrivateCacheFolder("fotolume", &problem);
     if (folder.empty()) return false;
-    store.Recovery().SetRecoveryFolder(folder);
+    store.Recovery().SetFolder(folder);
     return true;
 }
 
 void PrintRecoveryWarnings(album::CAlbumStore& store) {
-    for (const std::string& warning : store.Recovery().TakeRecoveryWarnings()) PrintError(warning);
+    for (const std::string& warning : store.Recovery().TakeWarnings()) PrintError(warning);
 }
 
 void PrintRecoveryNotice(album::CAlbumStore& store) {
     PrintRecoveryWarnings(store);
-    if (store.Recovery().RecoveryPending()) {
+    if (store.Recovery().Pending()) {
         PrintError("an interrupted synchronize was found on this frame; 'fotolume-cli recover' restores its album");
     }
 }

@@ -94,13 +94,13 @@ int OpenAlbum::RequireWritable(const GlobalOptions& options) {
         PrintError("no recovery record can be kept (" + noRecovery + "); nothing written");
         return kExitFailed;
     }
-    if (store->Recovery().RecoveryPending()) {
+    if (store->Recovery().Pending()) {
         if (!options.discardRecovery) {
             PrintError("this frame's last write was interrupted: 'fotolume-cli recover' brings its album back "
                        "(--discard-recovery writes over it); nothing written");
             return kExitFailed;
         }
-        const int discarded = store->Recovery().DiscardRecovery();
+        const int discarded = store->Recovery().Discard();
         PrintError("the interrupted write's album is given up (" + std::to_string(discarded) +
                    " record(s) set aside as *.discarded)");
     }

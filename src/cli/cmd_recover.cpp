@@ -91,7 +91,7 @@ int RunRecover(const GlobalOptions& options, const std::vector<std::string>& arg
             std::printf("The frame's picture list is intact: nothing to recover.\n");
             return kExitOk;
         }
-        found = store->Recovery().FindRecovery();
+        found = store->Recovery().Find();
         PrintRecoveryWarnings(*store);
     } catch (const CAlbumError& e) {
         return Failure("reading the frame failed", e);

@@ -56,7 +56,7 @@ struct LargeScenario {
     std::unique_ptr<BoundStore> Open(bool records = true) {
         auto a = std::make_unique<BoundStore>(frame.emulator);
         a->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-        if (records) a->store.Recovery().SetRecoveryFolder(folder.Path());
+        if (records) a->store.Recovery().SetFolder(folder.Path());
         ReadAlbum(a->store);
         a->ClearSent();
         a->progress.clear();
@@ -118,8 +118,8 @@ struct LargeScenario {
         frame.emulator.PowerCycle();
         auto reader = Open();
         if (!reader->store.Recovery().ListValidOnFrame()) {
-            ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
-            ASSERT_TRUE(reader->store.ApplyRecovery(reader->store.Recovery().FindRecovery()));
+            ASSERT_TRUE(reader->store.Recovery().Pending());
+            ASSERT_TRUE(reader->store.ApplyRecovery(reader->store.Recovery().Find()));
         }
         EXPECT_TRUE(folder.Records().empty());
         const Album seen = PicturesInMemory(Open(false)->store);

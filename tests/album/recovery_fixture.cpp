@@ -70,7 +70,7 @@ RecoveryScenario::RecoveryScenario() : frame(Layout()) {
 
 std::unique_ptr<BoundStore> RecoveryScenario::Store() {
     auto bound = std::make_unique<BoundStore>(frame.emulator, true);
-    bound->store.Recovery().SetRecoveryFolder(folder.Path());
+    bound->store.Recovery().SetFolder(folder.Path());
     return bound;
 }
 

@@ -197,7 +197,7 @@ TEST(RecoveryRecords, TheCommitRecordsBothAlbumsBeforeTheListIsErasedAndRemovesT
 TEST(RecoveryRecords, WithoutAFolderNothingIsWrittenAndNothingIsAsked) {
     RecoveryScenario s;
     auto a = s.Edited();
-    a->store.Recovery().SetRecoveryFolder({});
+    a->store.Recovery().SetFolder({});
     ASSERT_TRUE(a->store.CommitAlbum());
     // The commit without records sends exactly what it always did: one checksum query per block
     // written or read, and no query of the frame's first block.
@@ -234,8 +234,8 @@ TEST(RecoveryRecords, ARetryAfterACutKeepsTheOldAlbumAndItsJournal) {
     }
 
     auto reader = s.Reader();
-    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
-    const RecoveryResult found = reader->store.Recovery().FindRecovery();
+    ASSERT_TRUE(reader->store.Recovery().Pending());
+    const RecoveryResult found = reader->store.Recovery().Find();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     EXPECT_TRUE(found.fromJournal);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
@@ -272,17 +272,17 @@ TEST(RecoveryRecords, ARecordOfAnotherFrameIsNeverApplied) {
         fs::copy_file(record, renamed, fs::copy_options::overwrite_existing);
 
         auto reader = std::make_unique<BoundStore>(other.emulator);
-        reader->store.Recovery().SetRecoveryFolder(s.folder.Path());
+        reader->store.Recovery().SetFolder(s.folder.Path());
         ReadAlbum(reader->store, false);
-        EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
-        const RecoveryResult found = reader->store.Recovery().FindRecovery();
+        EXPECT_FALSE(reader->store.Recovery().Pending());
+        const RecoveryResult found = reader->store.Recovery().Find();
         EXPECT_EQ(found.kind, RecoveryKind::None);
         EXPECT_FALSE(reader->store.ApplyRecovery(found));
         EXPECT_EQ(other.emulator.Flash(), before);
         fs::remove(renamed);
     }
     // The frame it belongs to still takes it.
-    EXPECT_TRUE(s.Reader()->store.Recovery().RecoveryPending());
+    EXPECT_TRUE(s.Reader()->store.Recovery().Pending());
 }
 
 TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWholePictures) {
@@ -298,15 +298,15 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
         }
         WriteBytes(record, bytes);
         auto reader = s.Reader();
-        EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
-        EXPECT_EQ(reader->store.Recovery().FindRecovery().kind, RecoveryKind::None);
-        const auto warnings = reader->store.Recovery().TakeRecoveryWarnings();
+        EXPECT_FALSE(reader->store.Recovery().Pending());
+        EXPECT_EQ(reader->store.Recovery().Find().kind, RecoveryKind::None);
+        const auto warnings = reader->store.Recovery().TakeWarnings();
         ASSERT_EQ(warnings.size(), 1u);
         EXPECT_NE(warnings[0].find(variant == 0 ? "is truncated" : "is damaged"), std::string::npos) << warnings[0];
         // Kept aside, so that the warning comes once.
         EXPECT_TRUE(s.folder.Records().empty());
         EXPECT_TRUE(fs::exists(fs::path(record).concat(".damaged")));
-        EXPECT_TRUE(s.Reader()->store.Recovery().TakeRecoveryWarnings().empty());
+        EXPECT_TRUE(s.Reader()->store.Recovery().TakeWarnings().empty());
         fs::remove(fs::path(record).concat(".damaged"));
     }
     // A damaged journal: the lists and sums still tell which pictures are whole, and the result says so.
@@ -316,8 +316,8 @@ TEST(RecoveryRecords, ADamagedRecordIsSetAsideAndADamagedJournalFallsBackToWhole
     bytes[bytes.size() - 10] ^= 0x01;
     WriteBytes(record, bytes);
     auto reader = s.Reader();
-    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
-    const RecoveryResult found = reader->store.Recovery().FindRecovery();
+    ASSERT_TRUE(reader->store.Recovery().Pending());
+    const RecoveryResult found = reader->store.Recovery().Find();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     EXPECT_FALSE(found.fromJournal);
     EXPECT_EQ(found.note, "its journal is damaged");
@@ -344,9 +344,9 @@ TEST(RecoveryRecords, AValidListMakesItsOwnRecordStaleAndKeepsOthers) {
     ASSERT_TRUE(WriteRecordFile(kept, foreign, error));
 
     auto reader = s.Reader();
-    EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
+    EXPECT_FALSE(reader->store.Recovery().Pending());
     EXPECT_EQ(reader->store.GetPictureCount(), 4);
-    EXPECT_EQ(reader->store.Recovery().FindRecovery().kind, RecoveryKind::None);
+    EXPECT_EQ(reader->store.Recovery().Find().kind, RecoveryKind::None);
     EXPECT_EQ(s.folder.Records(), std::vector<fs::path>{kept});
 }
 
@@ -367,7 +367,7 @@ TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefus
             ASSERT_TRUE(WriteRecordFile(OnlyRecord(s), r, error));
         }
         auto reader = s.Reader();
-        const RecoveryResult found = reader->store.Recovery().FindRecovery();
+        const RecoveryResult found = reader->store.Recovery().Find();
         ASSERT_EQ(found.kind, RecoveryKind::OldAlbum);
         EXPECT_EQ(found.fromJournal, journal);
         EXPECT_EQ(found.oldCount, 3);
@@ -387,7 +387,7 @@ TEST(RecoveryRecords, APictureChangedAfterTheSearchIsRepairedByTheJournalOrRefus
         EXPECT_FALSE(reader->store.ApplyRecovery(found));
         EXPECT_EQ(s.frame.emulator.Flash(), before);
         // Checked again, the album that is left is the two whole old pictures.
-        const RecoveryResult again = reader->store.Recovery().FindRecovery();
+        const RecoveryResult again = reader->store.Recovery().Find();
         EXPECT_EQ(again.kind, RecoveryKind::IntactPictures);
         EXPECT_EQ(again.note, "it keeps no journal");
         ASSERT_TRUE(reader->store.ApplyRecovery(again));
@@ -406,8 +406,8 @@ TEST(RecoveryRecords, APictureWhoseBytesMovedButKeepTheirSumIsNotWhole) {
     ASSERT_NE(flash[at], flash[at + 1]);
     std::swap(flash[at], flash[at + 1]);  // the byte sum stays, the picture is not what was written
     auto reader = s.Reader();
-    EXPECT_TRUE(reader->store.Recovery().RecoveryPending());
-    const RecoveryResult found = reader->store.Recovery().FindRecovery();
+    EXPECT_TRUE(reader->store.Recovery().Pending());
+    const RecoveryResult found = reader->store.Recovery().Find();
     EXPECT_EQ(found.kind, RecoveryKind::OldAlbum);
     ASSERT_EQ(found.checked.size(), 5u);
     EXPECT_FALSE(found.checked[2].intact);
@@ -435,8 +435,8 @@ TEST(RecoveryRecords, AnInterruptedColourWriteComesBackWithItsColours) {
     }
     auto reader = s.Reader();
     ASSERT_FALSE(reader->store.Recovery().ListValidOnFrame());
-    ASSERT_TRUE(reader->store.Recovery().RecoveryPending());
-    const RecoveryResult found = reader->store.Recovery().FindRecovery();
+    ASSERT_TRUE(reader->store.Recovery().Pending());
+    const RecoveryResult found = reader->store.Recovery().Find();
     EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
     ASSERT_TRUE(reader->store.ApplyRecovery(found));
     EXPECT_EQ(Colours(reader->store), (std::pair<uint16_t, uint16_t>{0x001F, 0xF800}));
@@ -459,7 +459,7 @@ TEST(RecoveryKeeper, FindsAndDiscardsFromAFrameAccessAloneAndOnlyForTheListItChe
     MemoryFrame frame;
     TempFolder folder;
     CRecoveryKeeper writer([&] { return frame.Access(); });
-    writer.SetRecoveryFolder(folder.Path());
+    writer.SetFolder(folder.Path());
     KeepListWrite(writer, frame);
     ASSERT_EQ(folder.Records().size(), 1u);
     EXPECT_TRUE(writer.Unfinished());
@@ -468,29 +468,29 @@ TEST(RecoveryKeeper, FindsAndDiscardsFromAFrameAccessAloneAndOnlyForTheListItChe
     std::fill_n(frame.flash.begin() + MemoryFrame::kL, kListSize, 0xFF);
 
     CRecoveryKeeper reader([&] { return frame.Access(); });
-    reader.SetRecoveryFolder(folder.Path());
-    EXPECT_EQ(reader.FindRecovery().kind, RecoveryKind::None) << "no list was read yet";
+    reader.SetFolder(folder.Path());
+    EXPECT_EQ(reader.Find().kind, RecoveryKind::None) << "no list was read yet";
     reader.CheckListRead(frame.flash.data() + MemoryFrame::kL);
-    EXPECT_TRUE(reader.RecoveryPending());
+    EXPECT_TRUE(reader.Pending());
     EXPECT_FALSE(reader.ListValidOnFrame());
     // A read that broke off after the check leaves no album to recover into.
     reader.AlbumDropped();
-    EXPECT_FALSE(reader.RecoveryPending());
-    EXPECT_EQ(reader.FindRecovery().kind, RecoveryKind::None);
+    EXPECT_FALSE(reader.Pending());
+    EXPECT_EQ(reader.Find().kind, RecoveryKind::None);
     reader.CheckListRead(frame.flash.data() + MemoryFrame::kL);
-    const RecoveryResult found = reader.FindRecovery();
+    const RecoveryResult found = reader.Find();
     EXPECT_EQ(found.kind, RecoveryKind::NewAlbum);
     EXPECT_EQ(found.newCount, 1);
     EXPECT_EQ(found.oldCount, 2);
     EXPECT_TRUE(reader.BelongsToFrame(found));
 
-    EXPECT_EQ(reader.DiscardRecovery(), 1);
-    EXPECT_FALSE(reader.RecoveryPending());
+    EXPECT_EQ(reader.Discard(), 1);
+    EXPECT_FALSE(reader.Pending());
     EXPECT_TRUE(folder.Records().empty());
     // A header read forgets the write the writer began: the frame may be another one now.
     writer.FrameChanged();
     EXPECT_FALSE(writer.Unfinished());
-    EXPECT_TRUE(reader.TakeRecoveryWarnings().empty());
+    EXPECT_TRUE(reader.TakeWarnings().empty());
 }
 
 TEST(RecoveryKeeper, AWriteThatBrokeOffIsCarriedOnOnlyWhenItsRecordWasKept) {
@@ -506,13 +506,13 @@ TEST(RecoveryKeeper, AWriteThatBrokeOffIsCarriedOnOnlyWhenItsRecordWasKept) {
         const fs::path file = folder.Path() / "not-a-folder";
         WriteBytes(file, {1});
         CRecoveryKeeper keeper([&] { return frame.Access(); });
-        if (!c.folderOff) keeper.SetRecoveryFolder(c.folderIsAFile ? file : folder.Path());
+        if (!c.folderOff) keeper.SetFolder(c.folderIsAFile ? file : folder.Path());
         if (c.folderIsAFile) {
             EXPECT_EQ(CodeOf([&] { KeepListWrite(keeper, frame); }), ErrNoRecord)
                 << "a record that cannot be kept must stop the write";
             EXPECT_FALSE(keeper.Unfinished());
             EXPECT_EQ(keeper.LastRecordBytes(), 0u);
-            const auto warnings = keeper.TakeRecoveryWarnings();
+            const auto warnings = keeper.TakeWarnings();
             ASSERT_EQ(warnings.size(), 1u);
             EXPECT_EQ(warnings[0].rfind("no recovery record could be kept: ", 0), 0u) << warnings[0];
         } else {

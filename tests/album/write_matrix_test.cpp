@@ -229,11 +229,11 @@ public:
             auto reader = Bound(true);
             ReadAlbum(reader->store, false);
             if (reader->store.Recovery().ListValidOnFrame()) {
-                EXPECT_FALSE(reader->store.Recovery().RecoveryPending());
+                EXPECT_FALSE(reader->store.Recovery().Pending());
                 return Show();
             }
-            EXPECT_TRUE(reader->store.Recovery().RecoveryPending());
-            const RecoveryResult found = reader->store.Recovery().FindRecovery();
+            EXPECT_TRUE(reader->store.Recovery().Pending());
+            const RecoveryResult found = reader->store.Recovery().Find();
             EXPECT_TRUE(found.kind == RecoveryKind::NewAlbum || found.kind == RecoveryKind::OldAlbum)
                 << RecoveryKindName(found.kind);
             recovered = reader->store.ApplyRecovery(found);
@@ -281,7 +281,7 @@ private:
     std::unique_ptr<BoundStore> Bound(bool records) {
         auto bound = std::make_unique<BoundStore>(m_frame.emulator);
         bound->store.Flash().SetPollInterval(std::chrono::milliseconds(0));
-        if (records) bound->store.Recovery().SetRecoveryFolder(m_folder.Path());
+        if (records) bound->store.Recovery().SetFolder(m_folder.Path());
         return bound;
     }
 

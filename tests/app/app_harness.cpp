@@ -252,7 +252,7 @@ std::vector<sim::CEmulatorBackend::Sent> CommitCommands(AppHarness& h, const std
     sim::CEmulatorBackend* backend = testsupport::BindStore(store, twin);
     // The window's store keeps a recovery record, which takes commands of its own.
     QTemporaryDir records;
-    store.Recovery().SetRecoveryFolder(records.path().toStdString());
+    store.Recovery().SetFolder(records.path().toStdString());
     testsupport::ReadAlbum(store, false);
     // The same album: what the window's store holds is kept, the rest is dropped and added again.
     int kept = 0;
@@ -309,7 +309,7 @@ std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator
 {
     auto store = std::make_unique<album::CAlbumStore>();
     testsupport::BindStore(*store, emulator, nullptr, true);
-    store->Recovery().SetRecoveryFolder(folder.toStdString());
+    store->Recovery().SetFolder(folder.toStdString());
     testsupport::ReadAlbum(*store, false);
     return store;
 }
@@ -317,7 +317,7 @@ std::unique_ptr<album::CAlbumStore> RecordingStore(sim::CFlashEmulator& emulator
 album::RecoveryResult Findable(sim::CFlashEmulator& emulator, const QString& folder)
 {
     auto store = RecordingStore(emulator, folder);
-    return store->Recovery().RecoveryPending() ? store->Recovery().FindRecovery() : album::RecoveryResult{};
+    return store->Recovery().Pending() ? store->Recovery().Find() : album::RecoveryResult{};
 }
 
 size_t RecordCount(const QString& folder)

@@ -38,7 +38,7 @@ struct Meant {
 struct ImageStore {
     ImageStore(const std::string& image, const fs::path& records, bool load = true) : emulator(sim::CFlashEmulator::OpenImage(image, {})) {
         backend = testsupport::BindStore(store, *emulator, nullptr, true);
-        store.Recovery().SetRecoveryFolder(records);
+        store.Recovery().SetFolder(records);
         testsupport::ReadAlbum(store, load);
     }
     std::vector<Meant> Listed() const {
